@@ -1,0 +1,18 @@
+// The window's design: every control with its kind, container, place, look and
+// state at creation. Within one container the rows run from front to back.
+#pragma once
+
+#include <vector>
+
+#include "ui/control.h"
+
+namespace ui {
+
+// The design area of the window, in twips.
+inline constexpr int kDesignWidth = 14085;
+inline constexpr int kDesignHeight = 10800;
+inline constexpr int kTwipsPerPixel = 15;
+
+const std::vector<ControlSpec>& controlTable();
+
+}  // namespace ui
