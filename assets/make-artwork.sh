@@ -7,9 +7,9 @@
 #
 # Usage: ./make-artwork.sh        (run from anywhere; writes next to itself)
 #
-# Most pictures are drawn at a multiple of their final size and scaled down
-# with a box filter, which gives clean anti-aliased edges.  The output is
-# deterministic: PNG time stamps are left out.
+# The signs, speaker and button are drawn at a multiple of their final size
+# and scaled down with a box filter, which gives clean anti-aliased edges.
+# Running it again gives byte-identical files (PNG time stamps are left out).
 
 set -euo pipefail
 
@@ -125,5 +125,120 @@ convert -size 360x156 "xc:$LAVENDER" \
        -blur 0x5 \) -composite \
     -filter Box -resize 90x39 \
     -alpha off -type TrueColor BMP3:button.bmp
+
+# ---------------------------------------------------------------------------
+# Quilla, the acorn who writes the sums: 199x272 GIF, white is transparent.
+#
+# Drawn on a transparent canvas so the coverage of every pixel is known.
+# Edge pixels are then made either fully opaque (in their own colour) or
+# fully transparent, so no pale fringe shows on a coloured panel.  None of
+# the colours below is pure white; only the background becomes white.
+# ---------------------------------------------------------------------------
+OUTLINE='rgb(85,45,15)'
+SKIN='rgb(238,172,80)'
+CAP='rgb(150,90,42)'
+HATCH='rgb(112,64,26)'
+
+# Criss-cross lines for the cap's scales.
+hatch=()
+for ((i = -80; i <= 200; i += 11)); do
+    hatch+=(-draw "line $i,120 $((i + 60)),200" -draw "line $((i + 60)),120 $i,200")
+done
+
+# An arm: a two-piece line with a rounded elbow, outlined, with a hand on
+# the end.  Appends the drawing options to the ARMS array.
+# arm <x1> <y1> <x2> <y2> <x3> <y3>
+ARMS=()
+arm() {
+    local x1=$1 y1=$2 x2=$3 y2=$4 x3=$5 y3=$6
+    ARMS+=(-stroke "$OUTLINE" -strokewidth 12
+        -draw "line $x1,$y1 $x2,$y2" -draw "line $x2,$y2 $x3,$y3"
+        -stroke none -fill "$OUTLINE" -draw "circle $x2,$y2 $((x2 + 5)),$y2"
+        -stroke "$SKIN" -strokewidth 7
+        -draw "line $x1,$y1 $x2,$y2" -draw "line $x2,$y2 $x3,$y3"
+        -stroke none -fill "$SKIN" -draw "circle $x2,$y2 $((x2 + 3)),$y2"
+        -stroke "$OUTLINE" -strokewidth 2.5 -fill "$SKIN"
+        -draw "circle $x3,$y3 $((x3 + 8)),$y3")
+}
+arm 150 206 174 172 160 121   # writing arm, hand at the slate
+arm 50 206 26 186 24 148      # waving arm
+
+convert -size 199x272 xc:none \
+    -stroke 'rgb(90,50,20)' -strokewidth 2 -fill 'rgb(196,128,62)' \
+    -draw "roundrectangle 4,6 194,106 9,9" \
+    -stroke 'rgb(30,52,42)' -strokewidth 1.5 -fill 'rgb(46,86,70)' \
+    -draw "rectangle 14,16 184,96" \
+    -stroke 'rgb(70,108,92)' -strokewidth 3 -fill none \
+    -draw "line 26,84 58,80" -draw "line 128,26 170,22" -draw "line 140,88 160,86" \
+    -stroke none -fill "$CHALK" -font "$FONT" -pointsize 42 \
+    -gravity center -annotate +0-80 '1 + 1 = 2' +gravity \
+    -stroke 'rgb(120,120,110)' -strokewidth 7 -draw "line 157,117 150,94" \
+    -stroke "$CHALK" -strokewidth 4 -draw "line 157,117 150,94" \
+    "${ARMS[@]}" \
+    -stroke "$OUTLINE" -strokewidth 2.5 -fill 'rgb(150,88,38)' \
+    -draw "ellipse 80,262 13,7 0,360" -draw "ellipse 120,262 13,7 0,360" \
+    -fill "$SKIN" \
+    -draw "path 'M 44,168 C 40,236 80,262 100,266 C 120,262 160,236 156,168 Z'" \
+    \( -size 199x272 xc:none -fill "$CAP" -draw "ellipse 100,160 64,28 0,360" \
+       -stroke "$HATCH" -strokewidth 1.5 "${hatch[@]}" \
+       \( -size 199x272 xc:none -fill black -draw "ellipse 100,160 64,28 0,360" \) \
+       -compose DstIn -composite -compose Over \) -composite \
+    -fill none -stroke "$OUTLINE" -strokewidth 2.5 -draw "ellipse 100,160 64,28 0,360" \
+    -fill 'rgb(120,70,30)' -draw "roundrectangle 94,112 106,134 4,4" \
+    -stroke "$OUTLINE" -strokewidth 2 -fill "$CHALK" \
+    -draw "ellipse 84,208 9,11 0,360" -draw "ellipse 116,208 9,11 0,360" \
+    -stroke none -fill 'rgb(30,20,10)' \
+    -draw "circle 86,210 86,215" -draw "circle 118,210 118,215" \
+    -fill "$CHALK" -draw "circle 88,207 88,209" -draw "circle 120,207 120,209" \
+    -fill 'rgb(250,140,140)' \
+    -draw "ellipse 68,228 7,5 0,360" -draw "ellipse 132,228 7,5 0,360" \
+    -stroke "$OUTLINE" -strokewidth 2 -fill 'rgb(160,40,40)' \
+    -draw "path 'M 86,225 A 14,13 0 0,0 114,225 Z'" \
+    -stroke none -fill 'rgb(240,110,120)' -draw "ellipse 100,234 7,3.5 0,360" \
+    -channel A -threshold 50% +channel \
+    -background white -alpha remove -alpha off \
+    +dither -colors 255 -transparent white -transparent-color white \
+    GIF:quilla.gif
+
+# ---------------------------------------------------------------------------
+# Program icon: an acorn with "1+1" on it.  One 512x512 master with a
+# transparent background, scaled to the PNG sizes; the 32x32 .ico is a
+# 256-colour version of it with on/off transparency.
+# ---------------------------------------------------------------------------
+icon_hatch=()
+for ((i = -200; i <= 600; i += 60)); do
+    icon_hatch+=(-draw "line $i,40 $((i + 200)),240" -draw "line $((i + 200)),40 $i,240")
+done
+
+master=$(mktemp --suffix=.png)
+trap 'rm -f "$master"' EXIT
+
+convert -size 512x512 xc:none \
+    -stroke "$OUTLINE" -strokewidth 18 -fill 'rgb(120,70,30)' \
+    -draw "roundrectangle 234,12 278,100 16,16" \
+    -fill 'rgb(240,176,72)' \
+    -draw "path 'M 70,160 C 62,380 186,474 256,502 C 326,474 450,380 442,160 Z'" \
+    \( -size 512x512 xc:none -fill "$CAP" -draw "ellipse 256,142 220,84 0,360" \
+       -stroke "$HATCH" -strokewidth 12 "${icon_hatch[@]}" \
+       \( -size 512x512 xc:none -fill black -draw "ellipse 256,142 220,84 0,360" \) \
+       -compose DstIn -composite -compose Over \) -composite \
+    -fill none -stroke "$OUTLINE" -strokewidth 18 -draw "ellipse 256,142 220,84 0,360" \
+    -stroke 'rgb(170,30,30)' -strokewidth 10 -fill 'rgb(170,30,30)' \
+    -font "$FONT" -pointsize 190 \
+    -gravity center -annotate +0+66 '1+1' +gravity \
+    "PNG32:$master"
+
+mkdir -p icons
+for size in 32 48 64 128 256; do
+    convert "$master" -filter Triangle -resize "${size}x${size}" \
+        "${PNG_OPTS[@]}" "PNG32:icons/abacorn-$size.png"
+done
+
+# The .ico entry keeps hard edges: each pixel is either opaque in its own
+# colour or fully transparent, as an 8-bit icon's mask allows.
+convert icons/abacorn-32.png \
+    -channel A -threshold 50% +channel \
+    +dither -colors 256 -type PaletteMatte \
+    ICO:abacorn.ico
 
 echo "done (font: $FONT)"
