@@ -121,12 +121,13 @@ public:
     static constexpr long kStartupPasses = 1'000'000;
     static constexpr long kCardPasses = 150'000;
 
-private:
     struct Operation;
+
+private:
     static const Operation* findOperation(const std::optional<std::string>& word);
     void selectOperation(const Operation& op);
     void fillChoices(const Operation& op);
-    void drawWrongChoices(double (*range)(double m));
+    void drawWrongChoices(double (*wrongAnswer)(double r, double m));
     void pickChoice(ui::Control& tile);
     void rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement);
     void divisionCheck();

@@ -1,0 +1,26 @@
+// The four operations and everything that differs between them: one table
+// instead of four near-copies of each handler.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/frm_splash.h"
+
+namespace app {
+
+struct frmSplash::Operation {
+    const char* word;    // value of `operation`, caption under the pictures, spoken
+    const char* spoken;  // the word in a spoken problem
+    const char* sign;    // the sign on the card
+    int index;           // 0 addition, 1 subtraction, 2 multiplication, 3 division
+    double (*combine)(double top, double bottom);
+    // A wrong answer before rounding, from a draw r and the largest operand m.
+    double (*wrongAnswer)(double r, double m);
+    bool division;
+};
+
+inline constexpr int kOperationCount = 4;
+extern const frmSplash::Operation kOperations[kOperationCount];
+
+}  // namespace app

@@ -1,0 +1,38 @@
+// Judging a pick among the six possible answers.
+#include "app/frm_splash.h"
+#include "problems/numbers.h"
+
+namespace app {
+
+void frmSplash::lbl1_Click() { pickChoice(*tiles_[0]); }
+void frmSplash::lbl2_Click() { pickChoice(*tiles_[1]); }
+void frmSplash::lbl3_Click() { pickChoice(*tiles_[2]); }
+void frmSplash::lbl4_Click() { pickChoice(*tiles_[3]); }
+void frmSplash::lbl5_Click() { pickChoice(*tiles_[4]); }
+void frmSplash::lbl6_Click() { pickChoice(*tiles_[5]); }
+
+// Judged by value in single precision, exactly; the tile need not be the one
+// where the answer was first placed.
+void frmSplash::pickChoice(ui::Control& tile) {
+    const float value = static_cast<float>(problems::readNumber(tile.caption()));
+    if (s_.answer == value) {
+        CheckChoice();
+        tile.setBackColor(ui::kGreen);
+        lblPress.setCaption("click flashcard");
+    } else {
+        SayWrongAnswer();
+        tile.setBackColor(ui::kRed);
+    }
+}
+
+void frmSplash::CheckChoice() {
+    const std::string text = s_.answer ? problems::writeSingle(*s_.answer) : std::string();
+    Speak(text);
+    s_.awaitingChoice = 0;
+    lbln3.setCaption(text);
+    lbln3.setVisible(true);
+}
+
+void frmSplash::SayWrongAnswer() { Speak("wrong answer, try again"); }
+
+}  // namespace app

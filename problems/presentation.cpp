@@ -1,0 +1,52 @@
+// Showing and hiding the card.
+#include <cmath>
+
+#include "app/frm_splash.h"
+#include "app/operation.h"
+#include "problems/numbers.h"
+
+namespace app {
+
+void frmSplash::HideCard() {
+    lbln1.setVisible(false);
+    lbln2.setVisible(false);
+    lbln3.setVisible(false);
+}
+
+void frmSplash::ShowCard() {
+    if (s_.mode == "timer") lblTimerStatus.setCaption("");
+    if (const Operation* op = findOperation(s_.operation)) {
+        const double bottom = problems::readNumber(lbln2.caption());
+        const double top = problems::readNumber(lbln1.caption());
+        // A calculation that cannot be carried out (a zero divisor) leaves
+        // the answer as it was; the card is shown all the same.
+        const double result = op->combine(top, bottom);
+        if (std::isfinite(result)) lbln3.setCaption(problems::writeNumber(result));
+    }
+    lbln1.setVisible(true);
+    lbln2.setVisible(true);
+    lbln3.setVisible(true);
+    lblOperation.setVisible(true);
+    Line1.setVisible(true);
+}
+
+void frmSplash::ShowRangeCard() {
+    Line1.setVisible(true);
+    lblOperation.setVisible(true);
+    lbln1.setVisible(false);
+    lbln2.setVisible(false);
+    lbln3.setVisible(false);
+    const double m = num(s_.maxNumber);
+    lbln1.setCaption(problems::writeNumber(m));
+    lbln2.setCaption(problems::writeNumber(m));
+    if (const Operation* op = findOperation(s_.operation)) {
+        s_.operationWord = op->spoken;
+        // Division always reads "1", subtraction 0, whatever the maximum.
+        lbln3.setCaption(op->division ? std::string("1") : problems::writeNumber(op->combine(m, m)));
+    }
+    lbln1.setVisible(true);
+    lbln2.setVisible(true);
+    lbln3.setVisible(true);
+}
+
+}  // namespace app
