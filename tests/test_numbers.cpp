@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+#include "choices/separate.h"
+#include "problems/numbers.h"
+
+using problems::readNumber;
+using problems::writeNumber;
+using problems::writeSingle;
+
+TEST(Numbers, ReadsTheNumberAtTheStartOfAText) {
+    EXPECT_EQ(readNumber("24"), 24);
+    EXPECT_EQ(readNumber(""), 0);
+    EXPECT_EQ(readNumber("abc"), 0);
+    EXPECT_EQ(readNumber("  15"), 15);
+    EXPECT_EQ(readNumber("12 seconds"), 12);
+    EXPECT_EQ(readNumber("2.25"), 2.25);
+    EXPECT_EQ(readNumber("-3"), -3);
+    EXPECT_EQ(readNumber("+7x"), 7);
+    EXPECT_EQ(readNumber("1e3"), 1000);
+    EXPECT_EQ(readNumber("5e"), 5);      // an exponent needs a digit
+    EXPECT_EQ(readNumber("5e+"), 5);
+    EXPECT_EQ(readNumber("3.5.1"), 3.5);  // a second point cannot continue it
+    EXPECT_EQ(readNumber("-"), 0);
+    EXPECT_EQ(readNumber("."), 0);
+    EXPECT_EQ(readNumber(".5"), 0.5);
+    EXPECT_EQ(readNumber("111"), 111);
+}
+
+TEST(Numbers, WritesPlainDecimal) {
+    EXPECT_EQ(writeNumber(24), "24");
+    EXPECT_EQ(writeNumber(0), "0");
+    EXPECT_EQ(writeNumber(-0.0), "0");
+    EXPECT_EQ(writeNumber(144), "144");
+    EXPECT_EQ(writeNumber(10000), "10000");
+    EXPECT_EQ(writeNumber(2.25), "2.25");
+    EXPECT_EQ(writeNumber(-3), "-3");
+    EXPECT_EQ(writeNumber(1.0 / 3), "0.333333333333333");
+    EXPECT_EQ(writeSingle(24.0f), "24");
+    EXPECT_EQ(writeSingle(2.25f), "2.25");
+    EXPECT_EQ(writeSingle(1.0f / 3), "0.3333333");
+    EXPECT_EQ(writeSingle(10000.0f), "10000");
+    // Round trip of every answer a card can show.
+    for (int v = 0; v <= 10000; ++v) EXPECT_EQ(readNumber(writeNumber(v)), v);
+}
+
+TEST(Numbers, IgnoreTheProcessLocale) {
+    // The toolkit sets the locale from the environment; a comma locale must
+    // not change how numbers are read or written.
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = old ? old : "C";
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8")) {
+        EXPECT_EQ(writeNumber(2.25), "2.25");
+        EXPECT_EQ(readNumber("2.25"), 2.25);
+    }
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(ChoiceSeparation, RaisesLaterEqualsByOneAndKeepsEveryValue) {
+    // The board of the worked example before and after one pass.
+    choices::Board b{"7", "3", "3", "7", "8", "12"};
+    choices::separateDuplicates(b);
+    EXPECT_EQ(b, (choices::Board{"7", "3", "4", "8", "9", "12"}));
+    EXPECT_FALSE(choices::hasDuplicates(b));
+
+    // A label equal to several earlier ones is raised once only.
+    choices::Board c{"2", "2", "2", "0", "0", "1"};
+    choices::separateDuplicates(c);
+    EXPECT_EQ(c, (choices::Board{"2", "3", "3", "0", "1", "2"}));
+    EXPECT_TRUE(choices::hasDuplicates(c));
+}
+
+TEST(ChoiceSeparation, AllEqualEndsAsARunAfterFivePasses) {
+    choices::Board b{"1", "1", "1", "1", "1", "1"};
+    int passes = 0;
+    do {
+        choices::separateDuplicates(b);
+        ++passes;
+    } while (choices::hasDuplicates(b));
+    EXPECT_EQ(passes, 5);
+    EXPECT_EQ(b, (choices::Board{"1", "2", "3", "4", "5", "6"}));
+}
