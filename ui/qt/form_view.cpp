@@ -1,0 +1,608 @@
+#include "ui/qt/form_view.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <cmath>
+
+#include "ui/control_table.h"
+#include "ui/qt/placement.h"
+
+namespace ui::qt {
+namespace {
+
+QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+// windowText stands for the palette's text colour.
+QColor toQColor(Color c, const QWidget* w) {
+    if (c.windowText) return w->palette().color(QPalette::WindowText);
+    return QColor(c.r, c.g, c.b);
+}
+
+bool isLightweight(Kind k) { return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image; }
+
+// Font sizes are given in points at 20 twips to the point, so at 15 twips
+// to the pixel every size in the table is a whole number of pixels (9.75pt
+// is 13px, 72pt is 96px). Setting the pixel size keeps the text in scale
+// with the twip geometry whatever DPI the display reports (Xvfb says 100).
+QFont makeFont(const Font& f) {
+    QFont font(qstr(f.family.empty() ? std::string("MS Sans Serif") : f.family));
+    const double points = f.points > 0 ? f.points : 8.25;
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
+    font.setBold(f.bold);
+    return font;
+}
+
+void installFontSubstitutes() {
+    // There is no "MS Sans Serif" on Linux; without a substitute fontconfig
+    // hands out whatever its default is.
+    static bool done = false;
+    if (done) return;
+    done = true;
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
+}
+
+// A frame: paints its background, border, caption and lightweight children
+// through the view, and passes clicks to the view's hit test.
+class FrameWidget : public QWidget {
+public:
+    FrameWidget(FormView* view, std::string name, QWidget* parent)
+        : QWidget(parent), view_(view), name_(std::move(name)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        view_->paintContainer(name_, p, this);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        e->accept();  // a frame swallows its clicks: the window never sees them
+        if (e->button() == Qt::LeftButton) view_->containerPressed(name_, e->position().toPoint());
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        e->accept();
+        if (e->button() == Qt::LeftButton) view_->containerReleased(name_, e->position().toPoint());
+    }
+
+private:
+    FormView* view_;
+    std::string name_;
+};
+
+// A picture box: the picture centred on the container's colour.
+class PictureWidget : public QWidget {
+public:
+    PictureWidget(QPixmap pixmap, QColor back, std::function<void()> clicked, QWidget* parent)
+        : QWidget(parent), pixmap_(std::move(pixmap)), back_(back), clicked_(std::move(clicked)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), back_);
+        if (!pixmap_.isNull())
+            p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        e->accept();
+        pressed_ = e->button() == Qt::LeftButton;
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        e->accept();
+        const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+        pressed_ = false;
+        if (click && clicked_) clicked_();
+    }
+
+private:
+    QPixmap pixmap_;
+    QColor back_;
+    std::function<void()> clicked_;
+    bool pressed_ = false;
+};
+
+// The list box. QListWidget has no single signal for "the user picked an
+// entry": itemClicked misses keyboard moves and is not emitted after a drag,
+// currentRowChanged misses a click on the entry already selected and also
+// fires for selections made by the program. So the picks are taken from
+// the input events themselves: a key that moved the selection, or a mouse
+// release that ends on a selected entry or after a press that moved it.
+class ListBox : public QListWidget {
+public:
+    ListBox(std::function<void(int)> picked, QWidget* parent) : QListWidget(parent), picked_(std::move(picked)) {
+        setSelectionMode(QAbstractItemView::SingleSelection);
+    }
+
+    int selectedRow() const {
+        const auto items = selectedItems();
+        return items.isEmpty() ? -1 : row(items.first());
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override {
+        const int before = selectedRow();
+        QListWidget::keyPressEvent(e);
+        const int after = selectedRow();
+        if (after >= 0 && after != before) picked_(after);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        rowAtPress_ = selectedRow();
+        pressed_ = e->button() == Qt::LeftButton;
+        QListWidget::mousePressEvent(e);
+    }
+    // Each click of a double click counts as a pick, as in the combo boxes.
+    void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        QListWidget::mouseReleaseEvent(e);
+        if (!pressed_ || e->button() != Qt::LeftButton) return;
+        pressed_ = false;
+        const QModelIndex under = indexAt(e->position().toPoint());
+        const int now = selectedRow();
+        if (under.isValid() && under.row() == now)
+            picked_(now);
+        else if (now >= 0 && now != rowAtPress_)
+            picked_(now);
+    }
+
+private:
+    std::function<void(int)> picked_;
+    int rowAtPress_ = -1;
+    bool pressed_ = false;
+};
+
+}  // namespace
+
+FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
+                   QWidget* parent)
+    : QWidget(parent), controls_(controls), userEvent_(std::move(userEvent)), formClick_(std::move(formClick)) {
+    installFontSubstitutes();
+    entries_.reserve(controls_.all().size());
+    for (auto& c : controls_.all()) {
+        Entry e;
+        e.control = c.get();
+        e.font = makeFont(c->spec().font);
+        if (!c->spec().picture.empty()) e.pixmap = QPixmap(qstr(c->spec().picture));  // null if missing
+        index_[c->name()] = entries_.size();
+        if (c->kind() == Kind::Form) formName_ = c->name();
+        entries_.push_back(std::move(e));
+    }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Control& c = *entries_[i].control;
+        if (isLightweight(c.kind())) layers_[c.spec().container].push_back(i);
+    }
+
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowTitle(QString());
+    if (const Entry* form = entry(formName_); form && !form->pixmap.isNull())
+        setWindowIcon(QIcon(form->pixmap));
+    if (const Entry* form = entry(formName_))
+        resize(twipsToPixels(form->control->width()), twipsToPixels(form->control->height()));
+
+    createWidgets();
+    stackWidgets();
+
+    for (Entry& e : entries_) {
+        if (e.control->kind() == Kind::Image && !e.pixmap.isNull())
+            // An image that is not stretched takes the size of its picture.
+            e.control->fitSize(pixelsToTwips(e.pixmap.width()), pixelsToTwips(e.pixmap.height()));
+        if (e.control->kind() == Kind::Label) fitLabel(e);
+        e.control->observer = [this](Control& c, Change change) { observe(c, change); };
+    }
+}
+
+FormView::~FormView() {
+    for (Entry& e : entries_) e.control->observer = nullptr;
+}
+
+void FormView::createWidgets() {
+    // Containers come before their children in the table, so a child's
+    // parent widget always exists by the time the child is made.
+    for (Entry& e : entries_) {
+        Control& c = *e.control;
+        QWidget* parent = containerWidget(c.spec().container);
+        if (!parent) parent = this;
+        switch (c.kind()) {
+        case Kind::Frame:
+            e.widget = new FrameWidget(this, c.name(), parent);
+            break;
+        case Kind::PictureBox: {
+            const Control* host = controls_.find(c.spec().container);
+            const QColor back = host ? toQColor(host->backColor(), this) : QColor(kLavender.r, kLavender.g, kLavender.b);
+            e.widget = new PictureWidget(e.pixmap, back, [this, &c] { if (c.handler) userEvent_(c); }, parent);
+            break;
+        }
+        case Kind::Button: {
+            auto* b = new QPushButton(qstr(c.caption()), parent);
+            b->setFont(e.font);
+            if (!c.spec().tooltip.empty()) b->setToolTip(qstr(c.spec().tooltip));
+            QObject::connect(b, &QPushButton::clicked, this, [this, &c] { if (c.handler) userEvent_(c); });
+            e.widget = b;
+            applyBackColor(e);
+            break;
+        }
+        case Kind::ComboBox: {
+            auto* box = new QComboBox(parent);
+            box->setEditable(false);
+            box->setFont(e.font);
+            for (const auto& item : c.spec().items) box->addItem(qstr(item));
+            // QComboBox selects its first entry as soon as it has one.
+            box->setCurrentIndex(c.selectedIndex());
+            // activated is emitted for every pick by the child: from the
+            // popup (also when the entry picked is the one already shown)
+            // and for arrow keys on the closed box (once per key, and not
+            // at the ends of the list). setCurrentIndex never emits it.
+            QObject::connect(box, &QComboBox::activated, this, [this, &c](int index) { pickFromWidget(c, index); });
+            e.widget = box;
+            break;
+        }
+        case Kind::ListBox: {
+            auto* list = new ListBox([this, &c](int row) { pickFromWidget(c, row); }, parent);
+            list->setFont(e.font);
+            for (const auto& item : c.spec().items) list->addItem(qstr(item));
+            e.widget = list;
+            applySelection(e);
+            break;
+        }
+        default:
+            break;
+        }
+        if (e.widget) {
+            e.widget->setObjectName(qstr(c.name()));
+            applyGeometry(e);
+            e.widget->setVisible(c.visible());
+            e.widget->setEnabled(c.enabled());
+        }
+    }
+}
+
+void FormView::stackWidgets() {
+    // The table lists each container's controls from front to back; raising
+    // them from the back leaves the first one on top.
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        if (it->widget) it->widget->raise();
+}
+
+QWidget* FormView::containerWidget(const std::string& container) const {
+    if (container.empty() || container == formName_) return const_cast<FormView*>(this);
+    const Entry* e = entry(container);
+    return e ? e->widget : nullptr;
+}
+
+FormView::Entry* FormView::entry(std::string_view name) {
+    auto it = index_.find(std::string(name));
+    return it == index_.end() ? nullptr : &entries_[it->second];
+}
+
+const FormView::Entry* FormView::entry(std::string_view name) const {
+    auto it = index_.find(std::string(name));
+    return it == index_.end() ? nullptr : &entries_[it->second];
+}
+
+QWidget* FormView::widgetFor(std::string_view name) const {
+    if (name == formName_) return const_cast<FormView*>(this);
+    const Entry* e = entry(name);
+    return e ? e->widget : nullptr;
+}
+
+QPixmap FormView::picture(std::string_view name) const {
+    const Entry* e = entry(name);
+    return e ? e->pixmap : QPixmap();
+}
+
+QFont FormView::fontFor(const Control& c) const {
+    const Entry* e = entry(c.name());
+    return e ? e->font : font();
+}
+
+QRect FormView::pixelRect(const Control& c) const {
+    if (c.kind() == Kind::Line) {
+        // left/top/width/height hold x1, y1, x2, y2.
+        return QRect(QPoint(twipsToPixels(c.left()), twipsToPixels(c.top())),
+                     QPoint(twipsToPixels(c.width()), twipsToPixels(c.height())))
+            .normalized();
+    }
+    return QRect(twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()),
+                 twipsToPixels(c.height()));
+}
+
+void FormView::applyGeometry(Entry& e) {
+    if (e.widget) e.widget->setGeometry(pixelRect(*e.control));
+}
+
+void FormView::fitLabel(Entry& e) {
+    Control& c = *e.control;
+    if (c.kind() != Kind::Label || !c.spec().autoSize) return;
+    // An auto-size label keeps its left and top and takes the size of its
+    // caption; the model is told so that the logic sees the real width.
+    const QFontMetrics fm(e.font);
+    const QString text = qstr(c.caption());
+    const QSize size = text.isEmpty() ? QSize(0, fm.height()) : fm.size(0, text);
+    c.fitSize(pixelsToTwips(size.width()), pixelsToTwips(size.height()));
+}
+
+void FormView::applyBackColor(Entry& e) {
+    Control& c = *e.control;
+    if (c.kind() == Kind::Button && c.spec().graphical && e.widget) {
+        QPalette pal = e.widget->palette();
+        pal.setColor(QPalette::Button, toQColor(c.backColor(), this));
+        e.widget->setPalette(pal);
+        e.widget->setAutoFillBackground(true);
+    }
+}
+
+void FormView::applySelection(Entry& e) {
+    Control& c = *e.control;
+    // The program's selections only mirror the model: the handler has been
+    // raised by the model already, so the widget must not report a pick.
+    if (auto* box = qobject_cast<QComboBox*>(e.widget)) {
+        const QSignalBlocker block(box);
+        if (box->currentIndex() != c.selectedIndex()) box->setCurrentIndex(c.selectedIndex());
+    } else if (auto* list = dynamic_cast<ListBox*>(e.widget)) {
+        const QSignalBlocker block(list);
+        const QSignalBlocker blockModel(list->selectionModel());
+        if (c.selectedIndex() < 0) {
+            list->clearSelection();
+        } else if (list->selectedRow() != c.selectedIndex()) {
+            list->setCurrentRow(c.selectedIndex(), QItemSelectionModel::ClearAndSelect);
+        }
+        list->viewport()->update();
+    }
+}
+
+void FormView::pickFromWidget(Control& c, int index) {
+    if (index < 0 || index >= c.itemCount()) return;
+    c.setSelectedIndex(index);
+    if (c.handler) userEvent_(c);
+}
+
+void FormView::repaintContainerOf(const Control& c) {
+    if (QWidget* w = containerWidget(c.spec().container)) w->update();
+}
+
+void FormView::observe(Control& c, Change change) {
+    Entry* e = entry(c.name());
+    if (!e) return;
+    if (c.kind() == Kind::Form) {
+        update();
+        return;
+    }
+    if (c.kind() == Kind::Timer) return;
+    switch (change) {
+    case Change::Caption:
+        if (c.kind() == Kind::Label) {
+            fitLabel(*e);
+            repaintContainerOf(c);
+        } else if (auto* b = qobject_cast<QPushButton*>(e->widget)) {
+            b->setText(qstr(c.caption()));
+        } else if (e->widget) {
+            e->widget->update();
+        }
+        break;
+    case Change::Visible:
+        if (e->widget)
+            e->widget->setVisible(c.visible());
+        else
+            repaintContainerOf(c);
+        break;
+    case Change::Enabled:
+        if (e->widget)
+            e->widget->setEnabled(c.enabled());
+        else
+            repaintContainerOf(c);
+        break;
+    case Change::Geometry:
+        if (e->widget)
+            applyGeometry(*e);
+        else
+            repaintContainerOf(c);
+        break;
+    case Change::BackColor:
+        applyBackColor(*e);
+        if (e->widget) e->widget->update();
+        repaintContainerOf(c);
+        break;
+    case Change::Selection:
+        applySelection(*e);
+        break;
+    case Change::Focus:
+        if (e->widget) e->widget->setFocus(Qt::OtherFocusReason);
+        break;
+    }
+}
+
+void FormView::showCoveringScreen() {
+    // Measured under Xvfb 1920x1080 without a window manager: showFullScreen()
+    // and showMaximized() leave the window at 640x480, while a frameless
+    // window given the screen's geometry covers it exactly (xwininfo:
+    // 1920x1080+0+0). With a window manager the same request covers the
+    // screen too, so there is one way for both.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    setWindowFlag(Qt::FramelessWindowHint, true);
+    if (screen) setGeometry(screen->geometry());
+    show();
+    raise();
+    activateWindow();
+}
+
+// ---- painting ---------------------------------------------------------------
+
+void FormView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintContainer(formName_, p, this);
+}
+
+void FormView::paintContainer(const std::string& container, QPainter& p, QWidget* on) const {
+    const Entry* host = entry(container);
+    if (host) {
+        const Control& c = *host->control;
+        p.fillRect(on->rect(), toQColor(c.backColor(), on));
+        if (c.kind() == Kind::Frame && c.spec().bordered) {
+            // A group box look: an etched border whose top runs through the
+            // middle of the caption.
+            const QFontMetrics fm(host->font);
+            const int mid = fm.height() / 2;
+            const QRect box(0, mid, on->width() - 1, on->height() - mid - 1);
+            p.setPen(QColor(128, 128, 128));
+            p.drawRect(box.adjusted(0, 0, -1, -1));
+            p.setPen(Qt::white);
+            p.drawRect(box.adjusted(1, 1, 0, 0));
+            const QString caption = qstr(c.caption());
+            if (!caption.isEmpty()) {
+                const int w = fm.horizontalAdvance(caption);
+                const QRect text(8, 0, w + 4, fm.height());
+                p.fillRect(text, toQColor(c.backColor(), on));
+                p.setFont(host->font);
+                p.setPen(on->palette().color(QPalette::WindowText));
+                p.drawText(text, Qt::AlignCenter, caption);
+            }
+        }
+    }
+    auto layer = layers_.find(container);
+    if (layer == layers_.end()) return;
+    // Back to front: the table runs front to back.
+    for (auto it = layer->second.rbegin(); it != layer->second.rend(); ++it) {
+        const Entry& e = entries_[*it];
+        if (!e.control->visible()) continue;
+        p.save();
+        switch (e.control->kind()) {
+        case Kind::Label: paintLabel(p, e, on); break;
+        case Kind::Shape: paintShape(p, e, on); break;
+        case Kind::Line: paintLine(p, e, on); break;
+        case Kind::Image: paintImage(p, e); break;
+        default: break;
+        }
+        p.restore();
+    }
+}
+
+void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
+    const Control& c = *e.control;
+    const QRect r = pixelRect(c);
+    // A label without a back colour is transparent.
+    if (c.spec().backColor) p.fillRect(r, toQColor(c.backColor(), on));
+    if (c.caption().empty()) return;
+    QColor ink = c.spec().foreColor ? toQColor(*c.spec().foreColor, on) : on->palette().color(QPalette::WindowText);
+    if (!c.enabled()) ink = QColor(128, 128, 128);
+    int flags = Qt::AlignTop;
+    switch (c.spec().align) {
+    case Align::Left: flags |= Qt::AlignLeft; break;
+    case Align::Center: flags |= Qt::AlignHCenter; break;
+    case Align::Right: flags |= Qt::AlignRight; break;
+    }
+    if (!c.spec().autoSize) flags |= Qt::TextWordWrap;
+    p.setFont(e.font);
+    p.setPen(ink);
+    p.setClipRect(r);
+    p.drawText(r, flags, qstr(c.caption()));
+}
+
+void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
+    const Control& c = *e.control;
+    const ControlSpec& s = c.spec();
+    const QRectF r = pixelRect(c);
+    const QColor border = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
+    switch (s.shape) {
+    case ShapeKind::Rectangle: {
+        // The border lies inside the bounds; a rectangle thinner than two
+        // borders (the table's 1px rules) is solid.
+        const double bw = std::max(1, s.borderPixels);
+        if (r.width() <= 2 * bw || r.height() <= 2 * bw) {
+            p.fillRect(r, border);
+        } else {
+            p.fillRect(QRectF(r.left(), r.top(), r.width(), bw), border);
+            p.fillRect(QRectF(r.left(), r.bottom() - bw + 1, r.width(), bw), border);
+            p.fillRect(QRectF(r.left(), r.top(), bw, r.height()), border);
+            p.fillRect(QRectF(r.right() - bw + 1, r.top(), bw, r.height()), border);
+        }
+        break;
+    }
+    case ShapeKind::RoundedRectangle: {
+        const double bw = std::max(1, s.borderPixels);
+        const QRectF inner = QRectF(r).adjusted(bw / 2, bw / 2, -bw / 2, -bw / 2);
+        const double radius = std::min(inner.width(), inner.height()) / 10.0;
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(border, bw));
+        p.setBrush(s.fillColor ? toQColor(*s.fillColor, on) : QColor(Qt::white));
+        p.drawRoundedRect(inner, radius, radius);
+        break;
+    }
+    case ShapeKind::Dot: {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(s.fillColor ? toQColor(*s.fillColor, on) : border);
+        p.drawEllipse(r);
+        break;
+    }
+    case ShapeKind::None:
+        break;
+    }
+}
+
+void FormView::paintLine(QPainter& p, const Entry& e, QWidget* on) const {
+    const Control& c = *e.control;
+    const ControlSpec& s = c.spec();
+    const QColor ink = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(ink, std::max(1, s.borderPixels), Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(twipsToPixels(c.left()), twipsToPixels(c.top())),
+               QPointF(twipsToPixels(c.width()), twipsToPixels(c.height())));
+}
+
+void FormView::paintImage(QPainter& p, const Entry& e) const {
+    if (e.pixmap.isNull()) return;  // artwork missing: nothing to show
+    const QRect r = pixelRect(*e.control);
+    p.drawPixmap(r.topLeft(), e.pixmap);
+}
+
+// ---- clicks -----------------------------------------------------------------
+
+Control* FormView::lightweightAt(std::string_view container, QPoint pos) const {
+    auto layer = layers_.find(std::string(container));
+    if (layer == layers_.end()) return nullptr;
+    for (std::size_t i : layer->second) {
+        Control* c = entries_[i].control;
+        // Shapes and lines never take a click: it falls through them.
+        if (c->kind() != Kind::Label && c->kind() != Kind::Image) continue;
+        if (!c->visible() || !c->enabled()) continue;
+        if (pixelRect(*c).contains(pos)) return c;
+    }
+    return nullptr;
+}
+
+void FormView::containerPressed(const std::string& container, QPoint pos) {
+    const Control* hit = lightweightAt(container, pos);
+    pressed_[container] = hit;
+    pressedBare_[container] = hit == nullptr;
+}
+
+void FormView::containerReleased(const std::string& container, QPoint pos) {
+    const Control* before = pressed_[container];
+    const bool bare = pressedBare_[container];
+    pressed_[container] = nullptr;
+    pressedBare_[container] = false;
+    Control* hit = lightweightAt(container, pos);
+    if (hit) {
+        if (hit == before && hit->handler) userEvent_(*hit);
+        return;
+    }
+    if (bare && container == formName_ && rect().contains(pos) && formClick_) formClick_();
+}
+
+void FormView::mousePressEvent(QMouseEvent* e) {
+    e->accept();
+    if (e->button() == Qt::LeftButton) containerPressed(formName_, e->position().toPoint());
+}
+
+void FormView::mouseReleaseEvent(QMouseEvent* e) {
+    e->accept();
+    if (e->button() == Qt::LeftButton) containerReleased(formName_, e->position().toPoint());
+}
+
+}  // namespace ui::qt

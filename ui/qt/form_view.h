@@ -1,0 +1,110 @@
+// The trainer's window on Qt Widgets: renders the control model and forwards
+// the child's clicks and picks.
+//
+// Labels, shapes, lines and images are "lightweight": they are not widgets
+// but are painted by their container (the window or a frame), which also
+// decides which of them a click lands on. Frames, picture boxes, buttons,
+// combo boxes and the list box are real widgets and always lie in front of
+// the lightweight controls of their container.
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+#include <QPoint>
+#include <QRect>
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/control.h"
+
+class QPainter;
+
+namespace ui::qt {
+
+class FormView : public QWidget {
+public:
+    // userEvent: the child clicked a control that has a handler or picked
+    // an entry in a list (the pick is already recorded in the model).
+    // formClick: the child clicked the bare window, outside every control.
+    FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
+             QWidget* parent = nullptr);
+    ~FormView() override;  // detaches the observers from the model
+
+    // The widget that shows a control: the window itself for the form, a
+    // real widget for frames, buttons, lists and picture boxes, nullptr for
+    // lightweight controls and the timer.
+    QWidget* widgetFor(std::string_view name) const;
+
+    // The front-most visible, enabled label or image of a container under a
+    // point given in that container's pixels; nullptr when there is none.
+    Control* lightweightAt(std::string_view container, QPoint pos) const;
+
+    // A control's rectangle in its container's pixels, as it is drawn.
+    QRect pixelRect(const Control& c) const;
+
+    // The picture loaded for a control (null when it has none or the file
+    // could not be loaded).
+    QPixmap picture(std::string_view name) const;
+
+    // The font a control is drawn with.
+    QFont fontFor(const Control& c) const;
+
+    // Covers the primary screen: frameless with the screen's geometry, since
+    // without a window manager (Xvfb) showFullScreen()/showMaximized() leave
+    // the window at its default 640x480.
+    void showCoveringScreen();
+
+    // Used by the container widgets.
+    void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const;
+    void containerPressed(const std::string& container, QPoint pos);
+    void containerReleased(const std::string& container, QPoint pos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    struct Entry {
+        Control* control = nullptr;
+        QWidget* widget = nullptr;  // real widgets only
+        QFont font;
+        QPixmap pixmap;
+    };
+
+    void createWidgets();
+    void stackWidgets();
+    void observe(Control& c, Change change);
+    void applyGeometry(Entry& e);
+    void fitLabel(Entry& e);
+    void applySelection(Entry& e);
+    void applyBackColor(Entry& e);
+    void repaintContainerOf(const Control& c);
+    QWidget* containerWidget(const std::string& container) const;
+    Entry* entry(std::string_view name);
+    const Entry* entry(std::string_view name) const;
+    void paintLabel(QPainter& p, const Entry& e, QWidget* on) const;
+    void paintShape(QPainter& p, const Entry& e, QWidget* on) const;
+    void paintLine(QPainter& p, const Entry& e, QWidget* on) const;
+    void paintImage(QPainter& p, const Entry& e) const;
+    void pickFromWidget(Control& c, int index);
+
+    Controls& controls_;
+    std::function<void(Control&)> userEvent_;
+    std::function<void()> formClick_;
+    std::vector<Entry> entries_;  // table order
+    std::unordered_map<std::string, std::size_t> index_;
+    // Lightweight controls of each container, front to back.
+    std::unordered_map<std::string, std::vector<std::size_t>> layers_;
+    std::string formName_;
+    // The control a mouse press landed on in each container; a click counts
+    // when the release lands on the same one.
+    std::unordered_map<std::string, const Control*> pressed_;
+    std::unordered_map<std::string, bool> pressedBare_;
+};
+
+}  // namespace ui::qt

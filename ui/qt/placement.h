@@ -1,0 +1,50 @@
+// Where controls land on screen, without any toolkit: twips to pixels, the
+// offsets of nested containers and the window's start-up placement of the
+// main panel. The Qt binding and the control_rect tool share it, so both
+// agree to the pixel.
+#pragma once
+
+#include <cmath>
+#include <string_view>
+
+#include "ui/control.h"
+#include "ui/control_table.h"
+
+namespace ui::qt {
+
+// Device-independent pixels; twips that fall between two pixels round to
+// the nearer one.
+inline int twipsToPixels(int twips) {
+    const int half = kTwipsPerPixel / 2;
+    return twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
+}
+inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+// The main panel is centred on the screen and the banner sits right above
+// it; this is what start-up does before the window is first shown.
+inline void placeAtStartup(Controls& controls, int screenWidthTwips, int screenHeightTwips) {
+    Control& panel = controls["Frame1"];
+    Control& banner = controls["lblKidSafe"];
+    panel.setLeft(static_cast<int>(std::lround(screenWidthTwips / 2.0 - panel.width() / 2.0)));
+    panel.setTop(static_cast<int>(std::lround(screenHeightTwips / 2.0 - panel.height() / 2.0)));
+    banner.setLeft(panel.left());
+    banner.setTop(panel.top() - banner.height());
+}
+
+// Where a control's container lies in the window, in pixels: the frames it
+// sits in, each placed in pixels in its own container, as the widgets are.
+inline void containerOffsetPixels(const Controls& controls, const Control& c, int& x, int& y) {
+    x = y = 0;
+    std::string_view parent = c.spec().container;
+    for (int depth = 0; depth < 16 && !parent.empty(); ++depth) {
+        const Control* p = nullptr;
+        for (const auto& q : controls.all())
+            if (q->name() == parent) p = q.get();
+        if (!p || p->kind() == Kind::Form) break;
+        x += twipsToPixels(p->left());
+        y += twipsToPixels(p->top());
+        parent = p->spec().container;
+    }
+}
+
+}  // namespace ui::qt

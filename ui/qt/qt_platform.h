@@ -1,0 +1,65 @@
+// The platform services of app/ports.h on Qt. Construct them after the
+// QApplication.
+#pragma once
+
+#include <QTimer>
+#include <functional>
+
+#include "app/ports.h"
+#include "ui/control.h"
+
+namespace ui::qt {
+
+class FormView;
+
+// One pass over the pending events. Idle, a pass costs about 0.6 us
+// (offscreen and Xvfb alike), so a million-pass pause takes well under a
+// second.
+class QtEventPump : public app::EventPump {
+public:
+    void processEvents() override;
+};
+
+// The primary screen in twips: device-independent pixels times 15. Without
+// a screen it reports the design size of the window.
+class QtScreen : public app::Screen {
+public:
+    int widthTwips() const override;
+    int heightTwips() const override;
+};
+
+// The window. show() returns at once; close() hides the window and ends the
+// event loop with status 0. QCoreApplication::exit() does nothing while no
+// event loop runs (checked: an exit() before exec() is forgotten), so a
+// close that happens before exec() must be caught by the caller:
+//     return window.closed() ? 0 : app.exec();
+class QtWindow : public app::Window {
+public:
+    void attach(FormView* view) { view_ = view; }
+    void show() override;
+    void close() override;
+    bool closed() const { return closed_; }
+
+private:
+    FormView* view_ = nullptr;
+    bool closed_ = false;
+};
+
+// The countdown behind the timer control. start() restarts it from the full
+// interval; each tick calls onTick (the program wires it to the timer's
+// handler). Ticks arrive only while events are processed.
+class QtTimer : public ui::TimerPort {
+public:
+    QtTimer();
+    void start(int intervalMs) override;
+    void stop() override;
+    bool active() const { return timer_.isActive(); }
+    int intervalMs() const { return timer_.interval(); }
+
+    std::function<void()> onTick;
+
+private:
+    QTimer timer_;
+};
+
+}  // namespace ui::qt
