@@ -1,0 +1,37 @@
+# Shared by the set-up scripts: installs what is missing and builds.
+# shellcheck shell=bash
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=${ABACORN_BUILD_DIR:-$ROOT/build}
+
+# What the trainer needs to build and to run.
+RUN_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev
+  qt6-speech-flite-plugin qt6-speech-speechd-plugin
+  speech-dispatcher speech-dispatcher-espeak-ng
+  fonts-comic-neue fonts-liberation2
+  libgtest-dev libbenchmark-dev
+)
+# What the test suite needs on top: an X server, real clicks, screenshots.
+TEST_PACKAGES=(xvfb xdotool imagemagick x11-utils python3)
+
+install_missing() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$BUILD" --parallel "$(nproc)"
+}
