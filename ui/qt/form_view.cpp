@@ -193,6 +193,7 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
             // An image that is not stretched takes the size of its picture.
             e.control->fitSize(pixelsToTwips(e.pixmap.width()), pixelsToTwips(e.pixmap.height()));
         if (e.control->kind() == Kind::Label) fitLabel(e);
+        if (!e.widget) e.painted = paintArea(*e.control);
         e.control->observer = [this](Control& c, Change change) { observe(c, change); };
     }
 }
@@ -362,8 +363,20 @@ void FormView::pickFromWidget(Control& c, int index) {
     if (c.handler) userEvent_(c);
 }
 
-void FormView::repaintContainerOf(const Control& c) {
-    if (QWidget* w = containerWidget(c.spec().container)) w->update();
+// The area a lightweight control may paint: its rectangle plus room for a
+// thick line's round caps and antialiased edges.
+QRect FormView::paintArea(const Control& c) const {
+    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.spec().borderPixels : 0);
+    return pixelRect(c).adjusted(-margin, -margin, margin, margin);
+}
+
+// Repaints only where the control was and where it is now: a whole-panel
+// repaint costs over a millisecond, and the logic changes captions inside
+// its busy-wait loops.
+void FormView::repaintLightweight(Entry& e) {
+    const QRect now = paintArea(*e.control);
+    if (QWidget* w = containerWidget(e.control->spec().container)) w->update(e.painted.united(now));
+    e.painted = now;
 }
 
 void FormView::observe(Control& c, Change change) {
@@ -378,7 +391,7 @@ void FormView::observe(Control& c, Change change) {
     case Change::Caption:
         if (c.kind() == Kind::Label) {
             fitLabel(*e);
-            repaintContainerOf(c);
+            repaintLightweight(*e);
         } else if (auto* b = qobject_cast<QPushButton*>(e->widget)) {
             b->setText(qstr(c.caption()));
         } else if (e->widget) {
@@ -389,24 +402,26 @@ void FormView::observe(Control& c, Change change) {
         if (e->widget)
             e->widget->setVisible(c.visible());
         else
-            repaintContainerOf(c);
+            repaintLightweight(*e);
         break;
     case Change::Enabled:
         if (e->widget)
             e->widget->setEnabled(c.enabled());
         else
-            repaintContainerOf(c);
+            repaintLightweight(*e);
         break;
     case Change::Geometry:
         if (e->widget)
             applyGeometry(*e);
         else
-            repaintContainerOf(c);
+            repaintLightweight(*e);
         break;
     case Change::BackColor:
         applyBackColor(*e);
-        if (e->widget) e->widget->update();
-        repaintContainerOf(c);
+        if (e->widget)
+            e->widget->update();
+        else
+            repaintLightweight(*e);
         break;
     case Change::Selection:
         applySelection(*e);

@@ -74,6 +74,7 @@ private:
         QWidget* widget = nullptr;  // real widgets only
         QFont font;
         QPixmap pixmap;
+        QRect painted;  // lightweight controls: the area last drawn
     };
 
     void createWidgets();
@@ -83,7 +84,8 @@ private:
     void fitLabel(Entry& e);
     void applySelection(Entry& e);
     void applyBackColor(Entry& e);
-    void repaintContainerOf(const Control& c);
+    void repaintLightweight(Entry& e);
+    QRect paintArea(const Control& c) const;
     QWidget* containerWidget(const std::string& container) const;
     Entry* entry(std::string_view name);
     const Entry* entry(std::string_view name) const;
