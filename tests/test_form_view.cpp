@@ -221,6 +221,9 @@ TEST(FormViewCombo, EveryPickByTheChildRaisesTheHandlerOnce) {
     EXPECT_EQ(w.controls["cmbMinNum"].selectedIndex(), 0);
 
     // Picking the entry already shown, from the open list, still counts.
+    // Return goes the same way as a mouse pick in the list (both end in the
+    // popup's itemSelected); simulated mouse clicks do not reach the popup
+    // offscreen, so the key stands in for them here.
     box->showPopup();
     QAbstractItemView* popup = box->view();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(popup->window()));
