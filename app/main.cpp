@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
         frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
         [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
     window.attach(&view);
+    view.onClose = [&frm] { frm.Command1_Click(); };
     timer.onTick = [&frm] { frm.dispatch(&app::frmSplash::Timer1_Timer); };
 
     frm.Form_Load();

@@ -1,5 +1,7 @@
 #include "ui/qt/form_view.h"
 
+#include <QCloseEvent>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -621,6 +623,15 @@ void FormView::mousePressEvent(QMouseEvent* e) {
 void FormView::mouseReleaseEvent(QMouseEvent* e) {
     e->accept();
     if (e->button() == Qt::LeftButton) containerReleased(formName_, e->position().toPoint());
+}
+
+}  // namespace ui::qt
+
+namespace ui::qt {
+
+void FormView::closeEvent(QCloseEvent* event) {
+    event->accept();
+    if (onClose) onClose();
 }
 
 }  // namespace ui::qt

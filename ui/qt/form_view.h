@@ -58,6 +58,10 @@ public:
     // the window at its default 640x480.
     void showCoveringScreen();
 
+    // Called when the window is closed other than by the program (a window
+    // manager's close button, Alt+F4): the program ends the same way.
+    std::function<void()> onClose;
+
     // Used by the container widgets.
     void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const;
     void containerPressed(const std::string& container, QPoint pos);
@@ -67,6 +71,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct Entry {
