@@ -1,0 +1,407 @@
+"""Helpers for end-to-end tests of the real abacorn program.
+
+Python standard library only; the X side uses Xvfb, xdotool, xwininfo and
+ImageMagick's import/convert. A typical test:
+
+    with e2elib.Xvfb() as x, e2elib.Abacorn(x) as app:
+        win = app.wait_for_window()
+        x.click(500, 300)
+        shot = x.screenshot()
+        r, g, b = shot.pixel(10, 10)
+        events = app.wait_for_speech(lambda ev: any(e.event == "say" for e in ev))
+
+Every process started here is stopped by its own PID when the `with` block
+ends, also when the test fails. Nothing is killed by name.
+
+Environment:
+    ABACORN_BUILD_DIR   the CMake build directory (default: <repo>/build);
+                        the program is <build>/abacorn and the recording
+                        speech plugin is under <build>/test-plugins.
+"""
+
+import collections
+import os
+import select
+import shutil
+import subprocess
+import tempfile
+import time
+
+SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
+
+# Prefer the real ImageMagick over any wrapper earlier on PATH.
+_IMPORT = "/usr/bin/import" if os.path.exists("/usr/bin/import") else "import"
+_CONVERT = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else "convert"
+
+
+class E2EError(Exception):
+    pass
+
+
+def build_dir():
+    d = os.environ.get("ABACORN_BUILD_DIR")
+    if d:
+        return d
+    return os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build")
+
+
+def wait_until(check, timeout=20.0, interval=0.02, what="condition"):
+    """Polls check() until it returns something truthy; returns that value."""
+    end = time.monotonic() + timeout
+    while True:
+        value = check()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise E2EError("timed out after %.1f s waiting for %s" % (timeout, what))
+        time.sleep(interval)
+
+
+def _stop_process(proc, grace=5.0):
+    """Stops one process we started, by its PID: SIGTERM, then SIGKILL."""
+    if proc is None or proc.poll() is not None:
+        return proc.returncode if proc else None
+    proc.terminate()
+    try:
+        return proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        return proc.wait(grace)
+
+
+# --- the X server -----------------------------------------------------------
+
+class Xvfb:
+    """An Xvfb server on a free display, 1920x1080x24, no window manager."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, depth=SCREEN_DEPTH, timeout=20.0):
+        self.width, self.height, self.depth = width, height, depth
+        self.timeout = timeout
+        self.proc = None
+        self.display = None
+
+    def start(self):
+        # -displayfd makes Xvfb pick a free display number itself and write it
+        # once it accepts connections: no guessing, no race with other
+        # servers, and no polling for readiness.
+        rfd, wfd = os.pipe()
+        try:
+            self.proc = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(wfd), "-screen", "0",
+                 "%dx%dx%d" % (self.width, self.height, self.depth),
+                 "-nolisten", "tcp", "-noreset"],
+                pass_fds=(wfd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                start_new_session=True)
+            os.close(wfd)
+            wfd = -1
+            data = b""
+            end = time.monotonic() + self.timeout
+            while not data.endswith(b"\n"):
+                left = end - time.monotonic()
+                if left <= 0 or self.proc.poll() is not None:
+                    raise E2EError("Xvfb did not start")
+                ready, _, _ = select.select([rfd], [], [], left)
+                if ready:
+                    chunk = os.read(rfd, 64)
+                    if not chunk:
+                        raise E2EError("Xvfb closed its display pipe without a number")
+                    data += chunk
+            self.display = ":" + data.decode().strip()
+        except BaseException:
+            self.stop()
+            raise
+        finally:
+            if wfd >= 0:
+                os.close(wfd)
+            os.close(rfd)
+        return self
+
+    def stop(self):
+        _stop_process(self.proc)
+        self.proc = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def env(self, base=None):
+        env = dict(os.environ if base is None else base)
+        env["DISPLAY"] = self.display
+        return env
+
+    def run(self, args, timeout=20.0):
+        """Runs an X client to completion on this display; returns its stdout."""
+        res = subprocess.run(args, env=self.env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=timeout)
+        if res.returncode != 0:
+            raise E2EError("%s failed (%d): %s" % (args[0], res.returncode,
+                                                   res.stderr.decode(errors="replace").strip()))
+        return res.stdout.decode(errors="replace")
+
+    # --- windows and input ---
+
+    def find_windows(self, name=None, pid=None):
+        """Ids of the viewable windows whose title matches the regular
+        expression `name`, or that belong to process `pid` (needs the
+        client to set _NET_WM_PID, as Qt does)."""
+        args = ["xdotool", "search", "--onlyvisible"]
+        if pid is not None:
+            args += ["--pid", str(pid)]
+        if name is not None:
+            args += ["--name", name]
+        elif pid is None:
+            args += ["--name", "."]
+        res = subprocess.run(args, env=self.env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=20)
+        # xdotool exits 1 when nothing matches.
+        return [int(w) for w in res.stdout.split()]
+
+    def wait_for_window(self, name=None, pid=None, timeout=20.0):
+        """Waits until a matching window is mapped (viewable); returns its id."""
+        def look():
+            for w in self.find_windows(name=name, pid=pid):
+                if self.window_geometry(w)["map_state"] == "IsViewable":
+                    return w
+            return None
+        return wait_until(look, timeout, what="a window (name=%r, pid=%r)" % (name, pid))
+
+    def window_geometry(self, window):
+        """Position on the screen and size of a window, from xwininfo:
+        {'x', 'y', 'width', 'height', 'map_state'}."""
+        out = self.run(["xwininfo", "-id", str(window)])
+        keys = {"Absolute upper-left X": "x", "Absolute upper-left Y": "y",
+                "Width": "width", "Height": "height", "Map State": "map_state"}
+        geo = {}
+        for line in out.splitlines():
+            key, _, value = line.strip().partition(":")
+            if key in keys:
+                value = value.strip()
+                geo[keys[key]] = value if key == "Map State" else int(value)
+        return geo
+
+    def mouse_move(self, x, y):
+        self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
+
+    def click(self, x, y, button=1):
+        """Moves the pointer to screen pixel (x, y) and clicks there."""
+        self.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", str(button)])
+
+    def mouse_location(self):
+        out = self.run(["xdotool", "getmouselocation", "--shell"])
+        vals = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(vals["X"]), int(vals["Y"])
+
+    def key(self, *keys):
+        self.run(["xdotool", "key"] + list(keys))
+
+    # --- pixels ---
+
+    def screenshot(self, save_png=None):
+        """The whole screen as an Image (optionally also saved as a PNG)."""
+        res = subprocess.run([_IMPORT, "-window", "root", "-depth", "8", "ppm:-"], env=self.env(),
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        if res.returncode != 0 or not res.stdout:
+            # Fall back on xwd when import cannot grab the screen.
+            xwd = subprocess.run(["xwd", "-root", "-silent"], env=self.env(),
+                                 stdout=subprocess.PIPE, check=True, timeout=60).stdout
+            res = subprocess.run([_CONVERT, "xwd:-", "-depth", "8", "ppm:-"], input=xwd,
+                                 stdout=subprocess.PIPE, check=True, timeout=60)
+        image = Image.from_ppm(res.stdout)
+        if save_png:
+            image.save_png(save_png)
+        return image
+
+
+class Image:
+    """An RGB picture, 8 bits a channel; pixel(x, y) -> (r, g, b)."""
+
+    def __init__(self, width, height, data):
+        self.width, self.height, self.data = width, height, data
+
+    @classmethod
+    def from_ppm(cls, blob):
+        # P6 header: magic, width, height, maxval, separated by whitespace,
+        # with optional comments; then one whitespace byte and the samples.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while blob[pos:pos + 1].isspace():
+                pos += 1
+            if blob[pos:pos + 1] == b"#":
+                pos = blob.index(b"\n", pos) + 1
+                continue
+            start = pos
+            while not blob[pos:pos + 1].isspace():
+                pos += 1
+            fields.append(blob[start:pos])
+        if fields[0] != b"P6" or int(fields[3]) != 255:
+            raise E2EError("not an 8-bit binary PPM: %r" % fields)
+        width, height = int(fields[1]), int(fields[2])
+        data = blob[pos + 1:pos + 1 + width * height * 3]
+        if len(data) != width * height * 3:
+            raise E2EError("truncated PPM")
+        return cls(width, height, data)
+
+    @classmethod
+    def load(cls, path):
+        blob = subprocess.run([_CONVERT, path, "-depth", "8", "ppm:-"], stdout=subprocess.PIPE,
+                              check=True, timeout=60).stdout
+        return cls.from_ppm(blob)
+
+    def pixel(self, x, y):
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError("pixel (%d, %d) outside %dx%d" % (x, y, self.width, self.height))
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def crop(self, x, y, w, h):
+        rows = [self.data[((y + r) * self.width + x) * 3:((y + r) * self.width + x + w) * 3]
+                for r in range(h)]
+        return Image(w, h, b"".join(rows))
+
+    def count(self, colour, rect=None, tolerance=0):
+        """How many pixels (within rect=(x, y, w, h)) are `colour`, each
+        channel within `tolerance`."""
+        img = self.crop(*rect) if rect else self
+        r0, g0, b0 = colour
+        d = img.data
+        n = 0
+        for i in range(0, len(d), 3):
+            if (abs(d[i] - r0) <= tolerance and abs(d[i + 1] - g0) <= tolerance
+                    and abs(d[i + 2] - b0) <= tolerance):
+                n += 1
+        return n
+
+    def to_ppm(self):
+        return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
+
+    def save_png(self, path):
+        subprocess.run([_CONVERT, "ppm:-", "png:" + path], input=self.to_ppm(), check=True, timeout=60)
+
+
+# --- the speech log -----------------------------------------------------------
+
+SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")
+
+
+def read_speech_log(path):
+    """The recording plugin's log as [SpeechEvent(t_ms, 'say'|'stop', text)].
+    t_ms is CLOCK_MONOTONIC in milliseconds (compare with
+    time.clock_gettime(time.CLOCK_MONOTONIC) * 1000)."""
+    events = []
+    try:
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                if not line.endswith("\n"):
+                    break  # being written; the plugin writes whole lines, but be safe
+                t, event, text = line.rstrip("\n").split("\t", 2)
+                events.append(SpeechEvent(float(t), event, text))
+    except FileNotFoundError:
+        pass
+    return events
+
+
+def monotonic_ms():
+    return time.clock_gettime(time.CLOCK_MONOTONIC) * 1000.0
+
+
+# --- programs -------------------------------------------------------------------
+
+class Program:
+    """Any program started on an Xvfb display; stopped by its PID."""
+
+    def __init__(self, xvfb, args, env=None, workdir=None):
+        self.xvfb = xvfb
+        self.args = list(args)
+        self.extra_env = dict(env or {})
+        self.proc = None
+        self._own_dir = workdir is None
+        self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-e2e-")
+        self.stdout_path = os.path.join(self.workdir, "stdout.txt")
+        self.stderr_path = os.path.join(self.workdir, "stderr.txt")
+
+    def start(self):
+        env = self.xvfb.env()
+        env.update(self.extra_env)
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
+                                         stdin=subprocess.DEVNULL)
+        return self
+
+    @property
+    def pid(self):
+        return self.proc.pid
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=20.0):
+        return self.proc.wait(timeout)
+
+    def stop(self):
+        """Stops the program by its PID; returns its exit status."""
+        return _stop_process(self.proc)
+
+    def output(self):
+        with open(self.stdout_path, errors="replace") as o, open(self.stderr_path, errors="replace") as e:
+            return o.read(), e.read()
+
+    def cleanup(self):
+        self.stop()
+        if self._own_dir and not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.workdir, ignore_errors=True)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.cleanup()
+
+    def wait_for_window(self, name=None, timeout=20.0):
+        """Waits for this program's window to be mapped; returns its id."""
+        return self.xvfb.wait_for_window(name=name, pid=None if name else self.pid, timeout=timeout)
+
+
+class Abacorn(Program):
+    """The trainer on the xcb platform, speaking into the recording plugin."""
+
+    def __init__(self, xvfb, binary=None, env=None):
+        binary = binary or os.path.join(build_dir(), "abacorn")
+        super().__init__(xvfb, [binary])
+        self.speech_log_path = os.path.join(self.workdir, "speech.log")
+        self.extra_env.update({
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_PLUGIN_PATH": os.path.join(os.path.dirname(os.path.abspath(binary)), "test-plugins"),
+            "ABACORN_TTS_LOG": self.speech_log_path,
+        })
+        self.extra_env.update(env or {})
+
+    def start(self):
+        if not os.access(self.args[0], os.X_OK):
+            raise E2EError("no program at %s (build it first)" % self.args[0])
+        open(self.speech_log_path, "w").close()
+        return super().start()
+
+    def speech(self):
+        return read_speech_log(self.speech_log_path)
+
+    def said(self):
+        return [e.text for e in self.speech() if e.event == "say"]
+
+    def wait_for_speech(self, check, timeout=20.0):
+        """Waits until check(events) is true; returns the events."""
+        found = []
+
+        def look():
+            events = self.speech()
+            if check(events):
+                found.append(events)
+                return True
+            return False
+        wait_until(look, timeout, what="speech")
+        return found[0]
+
+    def wait_for_say(self, text, timeout=20.0):
+        return self.wait_for_speech(lambda ev: any(e.event == "say" and e.text == text for e in ev),
+                                    timeout)

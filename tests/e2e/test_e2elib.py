@@ -1,0 +1,85 @@
+"""Self-test of the end-to-end helpers on Xvfb with a trivial X client."""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2elib  # noqa: E402
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    # A zombie still answers kill(0); it is gone as far as we care.
+    with open("/proc/%d/stat" % pid) as f:
+        return f.read().split(")")[-1].split()[0] != "Z"
+
+
+class XvfbTest(unittest.TestCase):
+    def test_full_hd_screen_on_a_free_display_and_gone_after(self):
+        with e2elib.Xvfb() as a, e2elib.Xvfb() as b:
+            self.assertNotEqual(a.display, b.display)
+            pid = a.proc.pid
+            shot = a.screenshot()
+            self.assertEqual((shot.width, shot.height), (1920, 1080))
+        self.assertFalse(alive(pid))
+        self.assertIsNone(a.proc)
+
+    def test_stopped_when_the_block_fails(self):
+        x = e2elib.Xvfb()
+        with self.assertRaises(RuntimeError):
+            with x:
+                pid = x.proc.pid
+                raise RuntimeError("test failed")
+        self.assertFalse(alive(pid))
+
+
+class ClientTest(unittest.TestCase):
+    """xmessage stands in for the program: a red window at a known place."""
+
+    def test_window_pixels_and_pointer(self):
+        with e2elib.Xvfb() as x, e2elib.Program(
+                x, ["xmessage", "-geometry", "300x200+100+150", "-bg", "red", "-fg", "red",
+                    "-title", "e2e-probe", "probe"]) as client:
+            win = x.wait_for_window(name="^e2e-probe$")
+            geo = x.window_geometry(win)
+            # No window manager: the window is exactly where it asked to be.
+            self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (100, 150, 300, 200))
+            with tempfile.TemporaryDirectory() as d:
+                png = os.path.join(d, "screen.png")
+                shot = x.screenshot(save_png=png)
+                self.assertEqual(e2elib.Image.load(png).pixel(150, 170), shot.pixel(150, 170))
+            self.assertEqual(shot.pixel(150, 170), (255, 0, 0))
+            self.assertNotEqual(shot.pixel(50, 50), (255, 0, 0))
+            self.assertGreater(shot.count((255, 0, 0), rect=(100, 150, 300, 200)), 300 * 200 // 2)
+            self.assertEqual(shot.count((255, 0, 0), rect=(0, 0, 100, 100)), 0)
+            x.click(250, 200)
+            self.assertEqual(x.mouse_location(), (250, 200))
+            pid = client.pid
+            self.assertTrue(client.running())
+        self.assertFalse(alive(pid))
+
+    def test_waiting_for_a_window_that_never_comes_times_out(self):
+        with e2elib.Xvfb() as x:
+            with self.assertRaises(e2elib.E2EError):
+                x.wait_for_window(name="^no such window$", timeout=0.5)
+
+
+class SpeechLogTest(unittest.TestCase):
+    def test_parses_lines_and_ignores_a_half_written_one(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "speech.log")
+            with open(path, "w") as f:
+                f.write("100.250\tstop\t\n200.500\tsay\tthree plus four\n300.000\tsay\tnot fin")
+            self.assertEqual(e2elib.read_speech_log(path), [
+                e2elib.SpeechEvent(100.25, "stop", ""),
+                e2elib.SpeechEvent(200.5, "say", "three plus four")])
+            self.assertEqual(e2elib.read_speech_log(os.path.join(d, "missing")), [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
