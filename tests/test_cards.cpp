@@ -36,7 +36,9 @@ void expectSoundDeal(Rig& rig, const std::string& op, double min, double max) {
     } else {
         ASSERT_GE(bottom, min);
         ASSERT_LE(bottom, max);
-        if (op == "subtraction") ASSERT_GE(top - bottom, 0);
+        if (op == "subtraction") {
+            ASSERT_GE(top - bottom, 0);
+        }
     }
     const auto tiles = rig.tiles();
     std::set<std::string> distinct(tiles.begin(), tiles.end());
@@ -192,10 +194,11 @@ TEST(Dealing, EdgesOfTheRange) {
             rig.frm.NewProblem();
             EXPECT_EQ(rig["lbln1"].caption(), "5");
             const auto b = rig["lbln2"].caption();
-            if (i == 3)
+            if (i == 3) {
                 EXPECT_TRUE(b == "1" || b == "5") << b;
-            else
+            } else {
                 EXPECT_EQ(b, "5");
+            }
         }
     }
     // Division raises a minimum of 0 to 1 for good.
