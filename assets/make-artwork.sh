@@ -20,7 +20,9 @@ command -v convert >/dev/null || { echo "ImageMagick 'convert' is needed" >&2; e
 pick_font() {
     local f
     for f in "$@"; do
-        if convert -list font | grep -q "Font: $f\$"; then
+        # Not "grep -q": it would stop reading early, and with pipefail the
+        # resulting SIGPIPE in convert would count as "font not found".
+        if convert -list font | grep "Font: $f\$" >/dev/null; then
             echo "$f"
             return
         fi
@@ -133,35 +135,62 @@ convert -size 360x156 "xc:$LAVENDER" \
 # Edge pixels are then made either fully opaque (in their own colour) or
 # fully transparent, so no pale fringe shows on a coloured panel.  None of
 # the colours below is pure white; only the background becomes white.
+#
+# The window shows the caption "Quilla writes ..." under the right half of
+# this picture, so the band x >= 95, 160 <= y <= 196 must stay empty: the
+# slate fills the top, Quilla stands in the lower left with both arms up,
+# and two little counting acorns sit in the lower right, below the caption.
 # ---------------------------------------------------------------------------
 OUTLINE='rgb(85,45,15)'
 SKIN='rgb(238,172,80)'
 CAP='rgb(150,90,42)'
 HATCH='rgb(112,64,26)'
 
+# Quilla herself is drawn at a larger size on her own layer and then scaled
+# by QS, with (100,0) moved to (QX,QY).  Line widths on that layer are
+# divided by QS so they keep their weight in the final picture.
+QS=0.66 QX=48 QY=92
+lw() { awk -v w="$1" -v s="$QS" 'BEGIN { printf "%.2f", w / s }'; }
+
 # Criss-cross lines for the cap's scales.
 hatch=()
-for ((i = -80; i <= 200; i += 11)); do
+for ((i = -80; i <= 200; i += 14)); do
     hatch+=(-draw "line $i,120 $((i + 60)),200" -draw "line $((i + 60)),120 $i,200")
 done
 
-# An arm: a two-piece line with a rounded elbow, outlined, with a hand on
-# the end.  Appends the drawing options to the ARMS array.
+# An arm in final coordinates: a two-piece line with a rounded elbow,
+# outlined, with a hand on the end.  Appends the drawing options to ARMS.
 # arm <x1> <y1> <x2> <y2> <x3> <y3>
 ARMS=()
 arm() {
     local x1=$1 y1=$2 x2=$3 y2=$4 x3=$5 y3=$6
-    ARMS+=(-stroke "$OUTLINE" -strokewidth 12
+    ARMS+=(-stroke "$OUTLINE" -strokewidth 10
         -draw "line $x1,$y1 $x2,$y2" -draw "line $x2,$y2 $x3,$y3"
-        -stroke none -fill "$OUTLINE" -draw "circle $x2,$y2 $((x2 + 5)),$y2"
-        -stroke "$SKIN" -strokewidth 7
+        -stroke none -fill "$OUTLINE" -draw "circle $x2,$y2 $((x2 + 4)),$y2"
+        -stroke "$SKIN" -strokewidth 5.5
         -draw "line $x1,$y1 $x2,$y2" -draw "line $x2,$y2 $x3,$y3"
-        -stroke none -fill "$SKIN" -draw "circle $x2,$y2 $((x2 + 3)),$y2"
-        -stroke "$OUTLINE" -strokewidth 2.5 -fill "$SKIN"
-        -draw "circle $x3,$y3 $((x3 + 8)),$y3")
+        -stroke none -fill "$SKIN" -draw "circle $x2,$y2 $((x2 + 2)),$y2"
+        -stroke "$OUTLINE" -strokewidth 2 -fill "$SKIN"
+        -draw "circle $x3,$y3 $((x3 + 7)),$y3")
 }
-arm 150 206 174 172 160 121   # writing arm, hand at the slate
-arm 50 206 26 186 24 148      # waving arm
+arm 76 214 86 172 80 128   # writing arm, hand at the slate
+arm 20 214 8 176 14 132    # waving arm
+
+# A little counting acorn, final coordinates, top of the stem at (cx,ty).
+# Appends the drawing options to NUTS.
+NUTS=()
+nut() {
+    local cx=$1 ty=$2
+    NUTS+=(-stroke "$OUTLINE" -strokewidth 2 -fill 'rgb(120,70,30)'
+        -draw "roundrectangle $((cx - 2)),$ty $((cx + 2)),$((ty + 8)) 1,1"
+        -fill "$SKIN"
+        -draw "path 'M $((cx - 13)),$((ty + 14)) C $((cx - 14)),$((ty + 36)) $((cx - 4)),$((ty + 42)) $cx,$((ty + 44)) C $((cx + 4)),$((ty + 42)) $((cx + 14)),$((ty + 36)) $((cx + 13)),$((ty + 14)) Z'"
+        -fill "$CAP" -draw "ellipse $cx,$((ty + 13)) 16,8 0,360"
+        -stroke none -fill 'rgb(250,200,130)'
+        -draw "ellipse $((cx - 6)),$((ty + 26)) 2.5,5 0,360")
+}
+nut 128 220
+nut 168 220
 
 convert -size 199x272 xc:none \
     -stroke 'rgb(90,50,20)' -strokewidth 2 -fill 'rgb(196,128,62)' \
@@ -172,29 +201,34 @@ convert -size 199x272 xc:none \
     -draw "line 26,84 58,80" -draw "line 128,26 170,22" -draw "line 140,88 160,86" \
     -stroke none -fill "$CHALK" -font "$FONT" -pointsize 42 \
     -gravity center -annotate +0-80 '1 + 1 = 2' +gravity \
-    -stroke 'rgb(120,120,110)' -strokewidth 7 -draw "line 157,117 150,94" \
-    -stroke "$CHALK" -strokewidth 4 -draw "line 157,117 150,94" \
+    -stroke 'rgb(120,120,110)' -strokewidth 7 -draw "line 82,122 90,99" \
+    -stroke "$CHALK" -strokewidth 4 -draw "line 82,122 90,99" \
     "${ARMS[@]}" \
-    -stroke "$OUTLINE" -strokewidth 2.5 -fill 'rgb(150,88,38)' \
-    -draw "ellipse 80,262 13,7 0,360" -draw "ellipse 120,262 13,7 0,360" \
-    -fill "$SKIN" \
-    -draw "path 'M 44,168 C 40,236 80,262 100,266 C 120,262 160,236 156,168 Z'" \
-    \( -size 199x272 xc:none -fill "$CAP" -draw "ellipse 100,160 64,28 0,360" \
-       -stroke "$HATCH" -strokewidth 1.5 "${hatch[@]}" \
-       \( -size 199x272 xc:none -fill black -draw "ellipse 100,160 64,28 0,360" \) \
-       -compose DstIn -composite -compose Over \) -composite \
-    -fill none -stroke "$OUTLINE" -strokewidth 2.5 -draw "ellipse 100,160 64,28 0,360" \
-    -fill 'rgb(120,70,30)' -draw "roundrectangle 94,112 106,134 4,4" \
-    -stroke "$OUTLINE" -strokewidth 2 -fill "$CHALK" \
-    -draw "ellipse 84,208 9,11 0,360" -draw "ellipse 116,208 9,11 0,360" \
-    -stroke none -fill 'rgb(30,20,10)' \
-    -draw "circle 86,210 86,215" -draw "circle 118,210 118,215" \
-    -fill "$CHALK" -draw "circle 88,207 88,209" -draw "circle 120,207 120,209" \
-    -fill 'rgb(250,140,140)' \
-    -draw "ellipse 68,228 7,5 0,360" -draw "ellipse 132,228 7,5 0,360" \
-    -stroke "$OUTLINE" -strokewidth 2 -fill 'rgb(160,40,40)' \
-    -draw "path 'M 86,225 A 14,13 0 0,0 114,225 Z'" \
-    -stroke none -fill 'rgb(240,110,120)' -draw "ellipse 100,234 7,3.5 0,360" \
+    \( -size 199x272 xc:none \
+       -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" -fill 'rgb(150,88,38)' \
+       -draw "ellipse 80,262 13,7 0,360" -draw "ellipse 120,262 13,7 0,360" \
+       -fill "$SKIN" \
+       -draw "path 'M 44,168 C 40,236 80,262 100,266 C 120,262 160,236 156,168 Z'" \
+       \( -size 199x272 xc:none -fill "$CAP" -draw "ellipse 100,160 64,28 0,360" \
+          -stroke "$HATCH" -strokewidth "$(lw 1.5)" "${hatch[@]}" \
+          \( -size 199x272 xc:none -fill black -draw "ellipse 100,160 64,28 0,360" \) \
+          -compose DstIn -composite -compose Over \) -composite \
+       -fill none -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" \
+       -draw "ellipse 100,160 64,28 0,360" \
+       -fill 'rgb(120,70,30)' -draw "roundrectangle 94,112 106,134 4,4" \
+       -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill "$CHALK" \
+       -draw "ellipse 84,208 9,11 0,360" -draw "ellipse 116,208 9,11 0,360" \
+       -stroke none -fill 'rgb(30,20,10)' \
+       -draw "circle 86,210 86,215" -draw "circle 118,210 118,215" \
+       -fill "$CHALK" -draw "circle 88,207 88,209.5" -draw "circle 120,207 120,209.5" \
+       -fill 'rgb(250,140,140)' \
+       -draw "ellipse 68,228 7,5 0,360" -draw "ellipse 132,228 7,5 0,360" \
+       -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill 'rgb(160,40,40)' \
+       -draw "path 'M 86,225 A 14,13 0 0,0 114,225 Z'" \
+       -stroke none -fill 'rgb(240,110,120)' -draw "ellipse 100,234 7,3.5 0,360" \
+       -virtual-pixel transparent -distort SRT "100,0 $QS 0 $QX,$QY" \) \
+    -composite \
+    "${NUTS[@]}" \
     -channel A -threshold 50% +channel \
     -background white -alpha remove -alpha off \
     +dither -colors 255 -transparent white -transparent-color white \
