@@ -131,6 +131,7 @@ private:
     void pickChoice(ui::Control& tile);
     void rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement);
     void divisionCheck();
+    void beginMode(ui::Control& marker, bool enableMaximum);
     void doEvents();
     void pause(long passes);
     void bindHandlers();

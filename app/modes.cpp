@@ -20,14 +20,21 @@ void frmSplash::divisionCheck() {
     }
 }
 
-void frmSplash::lblStandard_Click() {
+// The steps every mode button starts with: its marker, the timer stopped,
+// one pass of pending events, the seconds list locked. Timer mode enables the
+// maximum list only at its very end.
+void frmSplash::beginMode(ui::Control& marker, bool enableMaximum) {
     HideModeMarkers();
-    ShapeStandard.setVisible(true);
-    cmbMaxNum.setEnabled(true);
+    marker.setVisible(true);
+    if (enableMaximum) cmbMaxNum.setEnabled(true);
     lblTimerStatus.setCaption("");
     Timer1.setEnabled(false);
     doEvents();
     lstTimer.setEnabled(false);
+}
+
+void frmSplash::lblStandard_Click() {
+    beginMode(ShapeStandard, true);
     img123.setVisible(true);
     frameChoices.setVisible(false);
     lblPress.setCaption("click flashcard");
@@ -38,13 +45,7 @@ void frmSplash::lblStandard_Click() {
 }
 
 void frmSplash::lblInteractive_Click() {
-    HideModeMarkers();
-    shapeInteractive.setVisible(true);
-    cmbMaxNum.setEnabled(true);
-    lblTimerStatus.setCaption("");
-    Timer1.setEnabled(false);
-    doEvents();
-    lstTimer.setEnabled(false);
+    beginMode(shapeInteractive, true);
     img123.setVisible(false);
     lblPress.setCaption("click flashcard");
     s_.awaitingChoice = 0;
@@ -59,12 +60,7 @@ void frmSplash::lblInteractive_Click() {
 }
 
 void frmSplash::lblTimer_Click() {
-    HideModeMarkers();
-    ShapeTimer.setVisible(true);
-    lblTimerStatus.setCaption("");
-    Timer1.setEnabled(false);
-    doEvents();
-    lstTimer.setEnabled(false);
+    beginMode(ShapeTimer, false);
     img123.setVisible(true);
     frameChoices.setVisible(false);
     s_.mode = "timer";
