@@ -1,0 +1,205 @@
+"""Shared pieces of the end-to-end tests of the trainer: a session (Xvfb and
+the program, waiting for the welcome), where controls are on the screen,
+clicks on controls and entries of the drop-down lists, dark "ink" in a
+rectangle and waiting for what is said next.
+
+Standard library only; built on e2elib.
+"""
+
+import functools
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2elib  # noqa: E402
+
+WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
+LAVENDER = (192, 192, 255)
+BLACK = (0, 0, 0)
+DARK_GREY = (64, 64, 64)
+
+MIN_ITEMS = ["0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "15", "20", "30", "40", "50", "60",
+             "70", "80", "90"]
+MAX_ITEMS = ["3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "20", "30", "40",
+             "50", "60", "70", "80", "90", "100"]
+
+# Generous: the machine is shared and the program's pauses count event passes.
+TIMEOUT = 30.0
+
+
+@functools.lru_cache(maxsize=None)
+def rect(name):
+    """(x, y, w, h) of a control on the 1920x1080 screen, from control_rect."""
+    tool = os.path.join(e2elib.build_dir(), "ui", "qt", "control_rect")
+    out = subprocess.run([tool, name, str(e2elib.SCREEN_WIDTH), str(e2elib.SCREEN_HEIGHT)],
+                         stdout=subprocess.PIPE, check=True, timeout=20).stdout.decode()
+    x, y, w, h = (int(v) for v in out.split())
+    return x, y, w, h
+
+
+def centre(r):
+    x, y, w, h = r
+    return x + w // 2, y + h // 2
+
+
+def is_ink(px, limit=96):
+    """Dark pixels: black text and rules, also the dark grey dots."""
+    return max(px) < limit
+
+
+def ink_mask(shot, r, limit=96):
+    """The rectangle's pixels as a tuple of booleans (dark or not), row by row."""
+    img = shot.crop(*r)
+    d = img.data
+    return tuple(max(d[i], d[i + 1], d[i + 2]) < limit for i in range(0, len(d), 3))
+
+
+def ink_in(shot, r, limit=96):
+    """How many dark pixels the rectangle holds."""
+    return sum(ink_mask(shot, r, limit))
+
+
+def ink_box(shot, r, limit=96):
+    """The dark pixels of a rectangle, cut to their bounding box: (w, h,
+    mask) or None when there is none. Comparable between two places."""
+    x0, y0, w, h = r
+    mask = ink_mask(shot, r, limit)
+    cols = [i % w for i, v in enumerate(mask) if v]
+    rows = [i // w for i, v in enumerate(mask) if v]
+    if not cols:
+        return None
+    left, right, top, bottom = min(cols), max(cols), min(rows), max(rows)
+    return (right - left + 1, bottom - top + 1,
+            tuple(mask[(top + j) * w + left + i] for j in range(bottom - top + 1)
+                  for i in range(right - left + 1)))
+
+
+class Session:
+    """Xvfb, the trainer on it, and the window found mapped.
+
+        with Session() as s:            # waits for the welcome
+            s.click("lblClickMe")
+    """
+
+    def __init__(self, wait_for_welcome=True):
+        self.wait_for_welcome = wait_for_welcome
+        self.x = None
+        self.app = None
+        self.window = None
+        self.mapped_ms = None  # CLOCK_MONOTONIC ms at which the window was seen mapped
+
+    def __enter__(self):
+        self.x = e2elib.Xvfb().start()
+        try:
+            self.app = e2elib.Abacorn(self.x).start()
+            self.window = self.app.wait_for_window(timeout=TIMEOUT)
+            self.mapped_ms = e2elib.monotonic_ms()
+            if self.wait_for_welcome:
+                self.app.wait_for_say(WELCOME, timeout=TIMEOUT)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            if self.app is not None:
+                self.app.cleanup()
+        finally:
+            self.x.stop()
+
+    # --- input ---
+
+    def click_at(self, x, y):
+        # `xdotool mousemove --sync` to the place the pointer already is
+        # waits about 15 s for a motion that never comes: click in place.
+        if self.x.mouse_location() == (x, y):
+            self.x.run(["xdotool", "click", "1"])
+        else:
+            self.x.click(x, y)
+
+    def click(self, name):
+        """Clicks the middle of a control."""
+        self.click_at(*centre(rect(name)))
+
+    def popup_window(self):
+        """The drop-down list the program has open, as (x, y, w, h)."""
+        def look():
+            for w in self.x.find_windows(pid=self.app.pid):
+                if w == self.window:
+                    continue
+                g = self.x.window_geometry(w)
+                if g.get("map_state") == "IsViewable":
+                    return g["x"], g["y"], g["width"], g["height"]
+            return None
+        return e2elib.wait_until(look, TIMEOUT, what="the drop-down list to open")
+
+    def pick_with_mouse(self, combo, items, entry):
+        """Opens a drop-down list with a click and clicks one of its entries.
+        The list shows all its entries, one row each, inside a 1-pixel frame."""
+        self.click(combo)
+        px, py, pw, ph = self.popup_window()
+        row = (ph - 2) / len(items)
+        i = items.index(entry)
+        x, y = px + pw // 2, int(py + 1 + row * i + row / 2)
+        # The list opens with the entry shown under the pointer, and a click
+        # that does not move from where the list was opened counts as part
+        # of opening it: the hand moves over the list first, as a child's does.
+        self.x.mouse_move(x - 15, y)
+        self.click_at(x, y)
+
+    def focus_combo(self, combo):
+        """Gives a drop-down list the keyboard focus: a click opens it,
+        Escape closes it again without a pick."""
+        self.click(combo)
+        self.popup_window()
+        self.x.key("Escape")
+        e2elib.wait_until(lambda: len(self.x.find_windows(pid=self.app.pid)) == 1, TIMEOUT,
+                          what="the drop-down list to close")
+
+    def main_thread_cpu_ticks(self):
+        with open("/proc/%d/task/%d/stat" % (self.app.pid, self.app.pid)) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return int(fields[11]) + int(fields[12])  # utime + stime
+
+    def wait_until_idle(self, quiet_s=0.5):
+        """Waits until the program's main thread has used no processor time
+        for quiet_s: its pauses count event passes in a busy loop, so a
+        quiet main thread has none running and waits for input."""
+        state = {"ticks": None, "since": None}
+
+        def quiet():
+            ticks, now = self.main_thread_cpu_ticks(), e2elib.monotonic_ms()
+            if ticks != state["ticks"]:
+                state["ticks"], state["since"] = ticks, now
+                return False
+            return now - state["since"] >= quiet_s * 1000
+        e2elib.wait_until(quiet, TIMEOUT, interval=0.05, what="the program to wait for input")
+
+    # --- what is seen and heard ---
+
+    def shot(self):
+        return self.x.screenshot()
+
+    def wait_for_shot(self, check, what="the screen"):
+        """Takes screenshots until check(shot) holds; returns that shot."""
+        return e2elib.wait_until(lambda: (lambda s: s if check(s) else None)(self.shot()),
+                                 TIMEOUT, interval=0.05, what=what)
+
+    def said(self):
+        return self.app.said()
+
+    def wait_for_says(self, count, after=0):
+        """Waits until at least `count` texts follow the first `after`; returns
+        all texts said after those `after`."""
+        e2elib.wait_until(lambda: len(self.said()) >= after + count, TIMEOUT,
+                          what="%d more spoken texts (have %r)" % (count, self.said()[after:]))
+        return self.said()[after:]
+
+    def wait_for_text(self, text, after=0):
+        """Waits until `text` is said after the first `after` texts; returns
+        all texts said after those."""
+        e2elib.wait_until(lambda: text in self.said()[after:], TIMEOUT,
+                          what="%r to be said (have %r)" % (text, self.said()[after:]))
+        return self.said()[after:]
