@@ -30,6 +30,7 @@
 #include <QtDebug>
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,10 +46,18 @@ constexpr int kCloseWaitMs = 500;
 // so a speech thread left behind never reaches freed memory through it.
 struct Mailbox {
     std::mutex mutex;
-    std::optional<std::string> text;  // newest text not yet handed to the engine
-    bool wakePosted = false;          // a deliver() is already on its way
+    // Texts not yet handed to the engine, oldest first. Each one reaches the
+    // engine in turn, and each cuts its predecessor short there, as the
+    // trainer expects of every text. Before the engine is ready only the
+    // newest is kept: the ones before it would be cut off anyway.
+    std::deque<std::string> texts;
+    bool ready = false;
+    bool wakePosted = false;  // a deliver() is already on its way
     std::atomic<bool> closing{false};
 };
+
+// Bounds the backlog should the engine stall: the oldest texts go first.
+constexpr std::size_t kMaxWaiting = 16;
 
 // Lives on the speech thread; every call into Qt TextToSpeech happens here.
 class Voice : public QObject {
@@ -64,6 +73,10 @@ public:
             QTextToSpeech::availableEngines().contains(QLatin1String("flite")))
             tts_ = tryEngine(QStringLiteral("flite"));
         if (!tts_) qWarning("abacorn: no text-to-speech engine could start; the trainer stays silent");
+        {
+            std::lock_guard lock(mailbox_->mutex);
+            mailbox_->ready = true;
+        }
         if (mailbox_->closing) {
             // Closing started while the engine was being built; it may have
             // given up waiting already and the program be on its way out.
@@ -77,15 +90,17 @@ public:
     }
 
     void deliver() {
-        std::optional<std::string> text;
+        std::deque<std::string> texts;
         {
             std::lock_guard lock(mailbox_->mutex);
-            text.swap(mailbox_->text);
+            texts.swap(mailbox_->texts);
             mailbox_->wakePosted = false;
         }
-        if (!text || !tts_ || mailbox_->closing) return;
-        tts_->stop(QTextToSpeech::BoundaryHint::Immediate);
-        tts_->say(QString::fromStdString(*text));
+        for (const auto& text : texts) {
+            if (!tts_ || mailbox_->closing) return;
+            tts_->stop(QTextToSpeech::BoundaryHint::Immediate);
+            tts_->say(QString::fromStdString(text));
+        }
     }
 
     void close() {
@@ -143,7 +158,12 @@ public:
         bool post;
         {
             std::lock_guard lock(mailbox_->mutex);
-            mailbox_->text = text;
+            auto& texts = mailbox_->texts;
+            if (!mailbox_->ready || texts.size() >= kMaxWaiting) {
+                if (!mailbox_->ready) texts.clear();
+                else texts.pop_front();
+            }
+            texts.push_back(text);
             post = !std::exchange(mailbox_->wakePosted, true);
         }
         if (post) QMetaObject::invokeMethod(voice_, [v = voice_] { v->deliver(); }, Qt::QueuedConnection);
