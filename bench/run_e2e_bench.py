@@ -1,0 +1,371 @@
+#!/usr/bin/env python3
+"""Benchmarks of the real program under Xvfb 1920x1080 (no window manager),
+measured from outside the program:
+
+  first-frame  process start -> first painted frame, abacorn against
+               bench_bare_window (a frameless full-screen Qt window), the
+               two alternating; "painted" means a pixel of the panel (of the
+               bare window) reads lavender on the screen. abacorn runs with
+               the default text-to-speech engine of the machine.
+  memory       peak RSS (VmHWM) once start-up is over, and the CPU time
+               used over 5 s of idling after it.
+  timer        timer mode with 2 and 4 seconds: how long each question and
+               each answer stays on the card, taken from the screen (ink in
+               the top number's and the answer's place) and from the speech
+               log of the recording engine.
+
+Python standard library; the screen is read with libX11 through ctypes, one
+thin strip at a time, about once a millisecond. Every process started here is
+stopped by its PID. A speech-dispatcher that abacorn spawns is given a
+private runtime directory per run, and stopped by PID afterwards.
+
+    run_e2e_bench.py [--build DIR] [--runs N] [--only first-frame,memory,timer]
+"""
+import argparse
+import ctypes
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+import e2elib  # noqa: E402
+
+LAVENDER = (192, 192, 255)
+PANEL_PROBE = (1340, 820)  # inside the panel, clear of every control
+
+
+# --- reading the screen -----------------------------------------------------------
+
+class _XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class Screen:
+    """Reads pixels of the root window of an X display."""
+    ZPixmap, AllPlanes = 2, ctypes.c_ulong(0xFFFFFFFF)
+
+    def __init__(self, display):
+        self.x = ctypes.CDLL("libX11.so.6")
+        self.x.XOpenDisplay.restype = ctypes.c_void_p
+        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x.XGetImage.restype = ctypes.POINTER(_XImage)
+        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x.XDestroyImage.argtypes = [ctypes.POINTER(_XImage)]
+        self.x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.dpy = self.x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise e2elib.E2EError("cannot open display " + display)
+        self.root = self.x.XDefaultRootWindow(self.dpy)
+
+    def close(self):
+        self.x.XCloseDisplay(self.dpy)
+
+    def strip(self, x, y, w, h=1):
+        """The pixels of a rectangle as [(r, g, b)], row by row."""
+        img = self.x.XGetImage(self.dpy, self.root, x, y, w, h, self.AllPlanes, self.ZPixmap)
+        try:
+            im = img.contents
+            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
+            out = []
+            for row in range(h):
+                base = row * im.bytes_per_line
+                for i in range(w):  # 32 bits a pixel, little-endian BGRX
+                    p = base + 4 * i
+                    out.append((raw[p + 2], raw[p + 1], raw[p]))
+            return out
+        finally:
+            self.x.XDestroyImage(img)
+
+    def pixel(self, x, y):
+        return self.strip(x, y, 1)[0]
+
+
+def dark(pixels):
+    return sum(1 for r, g, b in pixels if r < 90 and g < 90 and b < 90)
+
+
+# --- helpers -------------------------------------------------------------------------
+
+def spread(values, fmt="%.0f"):
+    if not values:
+        return "-"
+    return " / ".join(fmt % v for v in (min(values), statistics.median(values), max(values)))
+
+
+def rect(build, name):
+    out = subprocess.run([os.path.join(build, "ui", "qt", "control_rect"), name, "1920", "1080"],
+                         stdout=subprocess.PIPE, check=True).stdout.decode()
+    return tuple(int(v) for v in out.split())
+
+
+class SpeechDaemons:
+    """A private runtime directory for speech-dispatcher, and a way to stop
+    the daemons that were spawned in it (found by their socket path)."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="abacorn-bench-rt-")
+        os.chmod(self.dir, 0o700)
+
+    def env(self):
+        return {"XDG_RUNTIME_DIR": self.dir}
+
+    def pids(self):
+        found = []
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    cmd = f.read().replace(b"\0", b" ").decode(errors="replace")
+            except OSError:
+                continue
+            if "speech-dispatcher" in cmd and self.dir in cmd:
+                found.append(int(pid))
+        return found
+
+    def stop(self):
+        for pid in self.pids():
+            try:
+                os.kill(pid, 15)
+            except ProcessLookupError:
+                pass
+        end = time.monotonic() + 3
+        while self.pids() and time.monotonic() < end:
+            time.sleep(0.05)
+        for pid in self.pids():
+            try:
+                os.kill(pid, 9)
+            except ProcessLookupError:
+                pass
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def cpu_ticks(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def status_kb(pid, key):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return None
+
+
+def wait_startup_over(pid, quiet_s=1.0, timeout=30.0):
+    """Waits until the process used no CPU for quiet_s (the start-up pause
+    keeps one core busy until it ends)."""
+    hz = os.sysconf("SC_CLK_TCK")
+    end = time.monotonic() + timeout
+    last, since = cpu_ticks(pid), time.monotonic()
+    while time.monotonic() < end:
+        time.sleep(0.05)
+        now = cpu_ticks(pid)
+        if now != last:
+            last, since = now, time.monotonic()
+        elif time.monotonic() - since >= quiet_s:
+            return last / hz
+    raise e2elib.E2EError("start-up did not settle")
+
+
+# --- first frame ------------------------------------------------------------------------
+
+def first_frame(x, screen, args, env, timeout=20.0):
+    """Starts a program and returns (ms to the first lavender panel pixel,
+    program) ; the caller stops it."""
+    prog = e2elib.Program(x, args, env=env)
+    t0 = time.monotonic()
+    prog.start()
+    end = t0 + timeout
+    while True:
+        if screen.pixel(*PANEL_PROBE) == LAVENDER:
+            return (time.monotonic() - t0) * 1000, prog
+        if time.monotonic() > end or not prog.running():
+            prog.cleanup()
+            raise e2elib.E2EError("no first frame from %s" % args[0])
+        time.sleep(0.0005)
+
+
+def bench_first_frame(build, runs):
+    abacorn = os.path.join(build, "abacorn")
+    bare = os.path.join(build, "bench", "bench_bare_window")
+    log = tempfile.NamedTemporaryFile(prefix="abacorn-bench-speech-", delete=False).name
+    # The third series, for comparison: abacorn with the recording engine of
+    # the tests, which starts at once.
+    quick = {"QT_PLUGIN_PATH": os.path.join(build, "test-plugins"), "ABACORN_TTS_LOG": log}
+    kinds = [("bare", bare, {}), ("abacorn", abacorn, {}), ("abacorn-quick", abacorn, quick)]
+    times = {name: [] for name, _, _ in kinds}
+    try:
+        with e2elib.Xvfb() as x:
+            screen = Screen(x.display)
+            try:
+                for run in range(runs):
+                    order = kinds[run % 3:] + kinds[:run % 3]
+                    for name, binary, extra in order:
+                        daemons = SpeechDaemons()
+                        env = dict(daemons.env(), QT_QPA_PLATFORM="xcb", **extra)
+                        try:
+                            ms, prog = first_frame(x, screen, [binary], env)
+                            times[name].append(ms)
+                            prog.cleanup()
+                        finally:
+                            daemons.stop()
+                        e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10,
+                                          what="the window to go")
+            finally:
+                screen.close()
+    finally:
+        os.unlink(log)
+    ratios = [a / b for a, b in zip(times["abacorn"], times["bare"])]
+    print("\nexec -> first frame under Xvfb 1920x1080, %d runs each, rotating order (ms, min / median / max)"
+          % runs)
+    print("  %-40s %s" % ("abacorn, default speech engine", spread(times["abacorn"])))
+    print("  %-40s %s" % ("abacorn, recording engine (starts at once)", spread(times["abacorn-quick"])))
+    print("  %-40s %s" % ("bare full-screen Qt window", spread(times["bare"])))
+    print("  %-40s %s   (medians: %.2f; goal <= 1.25)" % (
+        "abacorn / bare, per round", spread(ratios, "%.2f"),
+        statistics.median(times["abacorn"]) / statistics.median(times["bare"])))
+    print("  %-40s %.2f" % ("abacorn (recording engine) / bare, medians",
+                            statistics.median(times["abacorn-quick"]) / statistics.median(times["bare"])))
+    return times
+
+
+# --- memory and idle CPU -------------------------------------------------------------
+
+def bench_memory(build, runs):
+    hz = os.sysconf("SC_CLK_TCK")
+    hwm, rss, idle, startup_cpu = [], [], [], []
+    with e2elib.Xvfb() as x:
+        screen = Screen(x.display)
+        try:
+            for _ in range(runs):
+                daemons = SpeechDaemons()
+                try:
+                    _, prog = first_frame(x, screen, [os.path.join(build, "abacorn")],
+                                          dict(daemons.env(), QT_QPA_PLATFORM="xcb"))
+                    try:
+                        startup_cpu.append(wait_startup_over(prog.pid) * 1000)
+                        hwm.append(status_kb(prog.pid, "VmHWM") / 1024)
+                        rss.append(status_kb(prog.pid, "VmRSS") / 1024)
+                        before = cpu_ticks(prog.pid)
+                        time.sleep(5.0)
+                        idle.append((cpu_ticks(prog.pid) - before) * 1000 / hz)
+                    finally:
+                        prog.cleanup()
+                finally:
+                    daemons.stop()
+                e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
+        finally:
+            screen.close()
+    print("\nabacorn after start-up (default speech engine), %d runs (min / median / max)" % runs)
+    print("  %-34s %s MB   (goal <= 45)" % ("peak RSS (VmHWM)", spread(hwm, "%.1f")))
+    print("  %-34s %s MB" % ("RSS (VmRSS)", spread(rss, "%.1f")))
+    print("  %-34s %s ms" % ("CPU used by start-up", spread(startup_cpu)))
+    print("  %-34s %s ms   (goal ~ 0)" % ("CPU used over 5 s idle", spread(idle)))
+
+
+# --- timer mode -------------------------------------------------------------------------
+
+def bench_timer(build, seconds_list=(2, 4), answers=4):
+    n1 = rect(build, "lbln1")
+    n3 = rect(build, "lbln3")
+    timer_label = rect(build, "lblTimer")
+    timer_list = rect(build, "lstTimer")
+    print("\ntimer mode, measured on the screen (ms, min / median / max over %d cards)" % (answers - 1))
+    print("  %-8s %-22s %-22s %-22s %-22s" % ("seconds", "question shown", "answer shown", "blank (card pause)",
+                                              "answer to answer (log)"))
+    for seconds in seconds_list:
+        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=os.path.join(build, "abacorn")) as app:
+            screen = Screen(x.display)
+            try:
+                app.wait_for_window()
+                app.wait_for_say("welcome to abacorn, standard mode. click on flashcard to begin.")
+                x.click(timer_label[0] + timer_label[2] // 2, timer_label[1] + timer_label[3] // 2)
+                app.wait_for_say("first choose a timer value in seconds")
+                # The list's rows are 19 px apart; its first entry is "2".
+                x.click(timer_list[0] + timer_list[2] // 3, timer_list[1] + 10 + (seconds - 2) * 19)
+                app.wait_for_say("%d seconds." % seconds)
+                t_pick = [e.t_ms for e in app.speech() if e.event == "say" and e.text == "%d seconds." % seconds][-1]
+
+                # Poll the card: a strip through the middle of the top number
+                # and of the answer.
+                def state():
+                    q = dark(screen.strip(n1[0], n1[1] + n1[3] // 2, n1[2], 3)) > 0
+                    a = dark(screen.strip(n3[0], n3[1] + n3[3] // 2, n3[2], 3)) > 0
+                    return q, a
+                changes = []
+                last = None
+                end_by = t_pick + 3000 + (seconds * 1000 + 2000) * (answers + 0.5)
+                while e2elib.monotonic_ms() < end_by:
+                    s = state()
+                    if s != last:
+                        changes.append((e2elib.monotonic_ms(), s))
+                        last = s
+                    time.sleep(0.001)
+                x.click(100, 100)  # stop the cards
+            finally:
+                screen.close()
+            said = [e for e in app.speech() if e.event == "say" and e.t_ms > t_pick]
+
+        # A repaint caught half done shows for a millisecond or two: such
+        # states are dropped, and the two sides of one joined.
+        settled = []
+        for i, (t, s) in enumerate(changes):
+            if i + 1 < len(changes) and changes[i + 1][0] - t < 10:
+                continue
+            if settled and settled[-1][1] == s:
+                continue
+            settled.append((t, s))
+        changes = settled
+        # (question, answer) states: (True, False) question, (True, True)
+        # answer, (False, False) blank.
+        shown_q, shown_a, blank = [], [], []
+        for (t, s), (t_next, _) in zip(changes, changes[1:]):
+            if s == (True, False):
+                shown_q.append(t_next - t)
+            elif s == (True, True):
+                shown_a.append(t_next - t)
+            elif s == (False, False):
+                blank.append(t_next - t)
+        # The first answer shown is the worked example at start-up; the
+        # first question follows the 3 s wait.
+        shown_a, blank = shown_a[1:], blank[:]
+        gaps = [b.t_ms - a.t_ms for a, b in zip(said, said[1:])]
+        print("  %-8d %-22s %-22s %-22s %-22s" % (seconds, spread(shown_q), spread(shown_a), spread(blank),
+                                                  spread(gaps)))
+        print("  %-8s goal: question %d ms, answer 2000 ms, within 50 ms plus the pause" % ("", seconds * 1000))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--build", default=e2elib.build_dir())
+    ap.add_argument("--runs", type=int, default=7)
+    ap.add_argument("--only", default="first-frame,memory,timer")
+    args = ap.parse_args()
+    build = os.path.abspath(args.build)
+    os.environ["ABACORN_BUILD_DIR"] = build
+    parts = args.only.split(",")
+    if "first-frame" in parts:
+        bench_first_frame(build, args.runs)
+    if "memory" in parts:
+        bench_memory(build, max(3, args.runs // 2))
+    if "timer" in parts:
+        bench_timer(build)
+
+
+if __name__ == "__main__":
+    main()
