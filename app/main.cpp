@@ -1,7 +1,6 @@
 // Abacorn: a talking arithmetic flash-card trainer for young children.
-#include <dlfcn.h>
-
 #include <QApplication>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,47 +14,51 @@
 
 namespace {
 
-// Qt aborts with a core dump when it cannot reach a display; say so in one
-// line instead. The X connection is tried through libxcb, loaded at run time,
-// so the check costs nothing when a display is there.
-bool displayAvailable() {
+constexpr const char* kNoDisplay = "abacorn: no display available; start the trainer from a desktop session.\n";
+
+// Qt ends with abort() and a core dump when it cannot reach a display. Until
+// the application object stands, a fatal message from Qt is that case: say so
+// in one line and leave with status 1. Qt's own warnings of that moment are
+// held back, so the one line is all the user sees.
+bool constructingApp = true;
+void startupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (constructingApp) {
+        if (type == QtFatalMsg) {
+            std::fputs(kNoDisplay, stderr);
+            std::_Exit(1);
+        }
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (type == QtFatalMsg) std::abort();
+}
+
+bool displayNamed() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && std::strncmp(platform, "xcb", 3) != 0) return true;  // offscreen, wayland, ...
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (!platform && wayland && *wayland) return true;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return false;
-    void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-    if (!xcb) return true;  // let Qt report it
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-    bool ok = true;
-    if (connect && hasError && disconnect) {
-        void* c = connect(nullptr, nullptr);
-        ok = c && hasError(c) == 0;
-        if (c) disconnect(c);
+    for (const char* var : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) return true;
     }
-    dlclose(xcb);
-    return ok;
+    return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     (void)argc;
-    if (!displayAvailable()) {
-        std::fprintf(stderr, "abacorn: no display available; start the trainer from a desktop session.\n");
+    if (!displayNamed()) {
+        std::fputs(kNoDisplay, stderr);
         return 1;
     }
+    qInstallMessageHandler(startupMessages);
     // The trainer takes no command line: the toolkit is not shown the
     // arguments either, so none of its options can change the program.
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
+    constructingApp = false;
+    qInstallMessageHandler(nullptr);
     QApplication::setApplicationName("abacorn");
     QApplication::setDesktopFileName("abacorn");
 
