@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "ui/control_table.h"
+#include "ui/qt/accessibility.h"
 #include "ui/qt/placement.h"
 
 namespace ui::qt {
@@ -205,6 +206,26 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
         if (!e.widget) e.painted = paintArea(*e.control);
         e.control->observer = [this](Control& c, Change change) { observe(c, change); };
     }
+    installAccessibility(*this);
+}
+
+Control* FormView::control(std::string_view name) const {
+    const Entry* e = entry(name);
+    return e ? e->control : nullptr;
+}
+
+std::vector<Control*> FormView::lightweightControls(std::string_view container) const {
+    std::vector<Control*> out;
+    auto layer = layers_.find(std::string(container));
+    if (layer != layers_.end())
+        for (std::size_t i : layer->second) out.push_back(entries_[i].control);
+    return out;
+}
+
+void FormView::activate(Control& c) {
+    if (!c.visible() || !c.enabled() || !c.handler) return;
+    if (const Control* host = this->control(c.spec().container); host && !host->visible()) return;
+    userEvent_(c);
 }
 
 FormView::~FormView() {

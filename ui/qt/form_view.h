@@ -46,6 +46,16 @@ public:
     // A control's rectangle in its container's pixels, as it is drawn.
     QRect pixelRect(const Control& c) const;
 
+    // The control of that name; nullptr when there is none.
+    Control* control(std::string_view name) const;
+    // The window's own control name.
+    const std::string& formName() const { return formName_; }
+    // The labels, shapes, lines and images a container paints, front to back.
+    std::vector<Control*> lightweightControls(std::string_view container) const;
+    // Acts as a click on a control by the child (an assistive tool's press):
+    // raises its handler when it is visible and enabled.
+    void activate(Control& c);
+
     // The picture loaded for a control (null when it has none or the file
     // could not be loaded).
     QPixmap picture(std::string_view name) const;

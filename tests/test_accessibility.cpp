@@ -1,0 +1,147 @@
+// What a screen reader finds in the window: every control the child can
+// click or pick, the painted labels and images included, with a name, and
+// a press on a lightweight one acts like a click.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QTest>
+#include <map>
+#include <set>
+#include <string>
+
+#include "support/fakes.h"
+#include "ui/qt/accessibility.h"
+#include "ui/qt/form_view.h"
+
+namespace {
+
+struct Found {
+    QString name;
+    QString description;
+    QAccessible::Role role;
+    QAccessibleInterface* iface;
+};
+
+// Every node under `root`, by the control it stands for: the widget's object
+// name, or for lightweight controls the control whose rectangle it reports.
+void walk(QAccessibleInterface* iface, ui::qt::FormView& view, std::map<std::string, Found>& out,
+          std::set<QAccessibleInterface*>& seen, int depth = 0) {
+    ASSERT_LT(depth, 20) << "the tree does not end";
+    if (!iface || !seen.insert(iface).second) return;
+    std::string key;
+    if (QObject* o = iface->object())
+        key = o == &view ? view.formName() : o->objectName().toStdString();
+    else
+        key = "@" + iface->text(QAccessible::Name).toStdString();
+    if (!key.empty()) out[key] = {iface->text(QAccessible::Name), iface->text(QAccessible::Description), iface->role(), iface};
+    for (int i = 0; i < iface->childCount(); ++i) {
+        QAccessibleInterface* child = iface->child(i);
+        ASSERT_NE(child, nullptr) << key << " child " << i;
+        EXPECT_EQ(iface->indexOfChild(child), i) << key;
+        walk(child, view, out, seen, depth + 1);
+    }
+}
+
+class AccessibilityTest : public ::testing::Test {
+protected:
+    fakes::Rig rig;
+    std::vector<std::string> events;
+    ui::qt::FormView view{rig.frm.controls(), [this](ui::Control& c) { events.push_back(c.name()); }, [] {}};
+
+    void SetUp() override {
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    }
+
+    std::map<std::string, Found> tree() {
+        std::map<std::string, Found> out;
+        std::set<QAccessibleInterface*> seen;
+        walk(QAccessible::queryAccessibleInterface(&view), view, out, seen);
+        return out;
+    }
+};
+
+// The lightweight nodes carry no object; find them by the control's words.
+const Found* lightweight(const std::map<std::string, Found>& t, const std::string& name) {
+    for (const auto& [key, f] : t)
+        if (key[0] == '@' && f.iface->object() == nullptr && f.name.toStdString().rfind(name, 0) == 0) return &f;
+    return nullptr;
+}
+
+TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
+    const auto t = tree();
+    int checked = 0;
+    for (auto& c : rig.frm.controls().all()) {
+        if (!c->handler || c->kind() == ui::Kind::Timer) continue;
+        const ui::qt::AccessibleText* words = ui::qt::accessibleText(c->name());
+        ASSERT_NE(words, nullptr) << c->name() << " has a handler but no words for screen readers";
+        const Found* f = nullptr;
+        if (view.widgetFor(c->name())) {
+            auto it = t.find(c->name());
+            ASSERT_NE(it, t.end()) << c->name() << " is not in the accessibility tree";
+            f = &it->second;
+        } else {
+            f = lightweight(t, words->name);
+            ASSERT_NE(f, nullptr) << c->name() << " (lightweight) is not in the accessibility tree";
+            EXPECT_EQ(f->role, QAccessible::Button) << c->name();
+            // Where a screen magnifier or a click by an assistive tool goes.
+            const QRect r = view.pixelRect(*c);
+            QWidget* host = view.widgetFor(c->spec().container);
+            EXPECT_EQ(f->iface->rect(), QRect(host->mapToGlobal(r.topLeft()), r.size())) << c->name();
+        }
+        EXPECT_FALSE(f->name.isEmpty()) << c->name();
+        EXPECT_FALSE(f->description.isEmpty()) << c->name();
+        ++checked;
+    }
+    EXPECT_GE(checked, 20);  // the walk really reached the controls
+}
+
+TEST_F(AccessibilityTest, PressOnALightweightControlOrPictureActsAsAClick) {
+    auto t = tree();
+    const Found* card = lightweight(t, "Flash card");
+    ASSERT_NE(card, nullptr);
+    QAccessibleActionInterface* action = card->iface->actionInterface();
+    ASSERT_NE(action, nullptr);
+    action->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_NE(t.find("picMinus"), t.end());
+    t.at("picMinus").iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(events, (std::vector<std::string>{"lblClickMe", "picMinus"}));
+
+    // A hidden control is announced as invisible and does nothing: the six
+    // answers live in a frame shown only in interactive mode.
+    rig["frameChoices"].setVisible(false);
+    const Found* answer = lightweight(t, "Answer 1");
+    ASSERT_NE(answer, nullptr);
+    EXPECT_TRUE(answer->iface->state().invisible);
+    answer->iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(events.size(), 2u);
+}
+
+TEST_F(AccessibilityTest, AnswerNamesReadTheNumberShown) {
+    rig["lbl3"].setCaption("12");
+    const Found* answer = lightweight(tree(), "Answer 3");
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer->name, QStringLiteral("Answer 3: 12"));
+}
+
+TEST_F(AccessibilityTest, ChildAtFindsTheLightweightControlUnderAPoint) {
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(view.widgetFor("Frame1"));
+    ASSERT_NE(frame, nullptr);
+    const ui::Control& card = rig["lblClickMe"];
+    const QPoint centre = view.widgetFor("Frame1")->mapToGlobal(view.pixelRect(card).center());
+    QAccessibleInterface* hit = frame->childAt(centre.x(), centre.y());
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->text(QAccessible::Name), QStringLiteral("Flash card"));
+    EXPECT_EQ(hit->parent(), frame);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The test listing at build time runs without a platform set.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

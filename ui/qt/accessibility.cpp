@@ -1,0 +1,238 @@
+#include "ui/qt/accessibility.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/control.h"
+#include "ui/qt/form_view.h"
+
+namespace ui::qt {
+namespace {
+
+QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+const std::unordered_map<std::string_view, AccessibleText>& table() {
+    static const std::unordered_map<std::string_view, AccessibleText> t = {
+        {"frmSplash", {"Abacorn", "Arithmetic flash cards"}},
+        {"lblClickMe", {"Flash card", "Deals a card; the next click shows and says the answer"}},
+        {"lblStandard", {"Standard mode", "Click the card to see the answer"}},
+        {"lblInteractive", {"Interactive mode", "Pick the right answer among six"}},
+        {"lblTimer", {"Timer mode", "The cards run by themselves"}},
+        {"lbl1", {"Answer 1", "One of the six possible answers", true}},
+        {"lbl2", {"Answer 2", "One of the six possible answers", true}},
+        {"lbl3", {"Answer 3", "One of the six possible answers", true}},
+        {"lbl4", {"Answer 4", "One of the six possible answers", true}},
+        {"lbl5", {"Answer 5", "One of the six possible answers", true}},
+        {"lbl6", {"Answer 6", "One of the six possible answers", true}},
+        {"img123", {"Quilla", "Quilla draws a picture"}},
+        {"lblQuillaWrites", {"Quilla writes", "Quilla draws a picture"}},
+        {"picPlus", {"Addition", "Practise adding"}},
+        {"picMinus", {"Subtraction", "Practise taking away"}},
+        {"picX", {"Multiplication", "Practise times tables"}},
+        {"picDivide", {"Division", "Practise dividing"}},
+        // The two loudspeakers take turns: the one shown tells the state.
+        {"Picture1", {"Speech on", "Switches the voice off"}},
+        {"Picture2", {"Speech off", "Switches the voice on"}},
+        {"Command1", {"Close Program", "Ends the trainer"}},
+        {"cmbMinNum", {"Smallest number", "The smallest number on the cards"}},
+        {"cmbMaxNum", {"Largest number", "The largest number on the cards"}},
+        {"lstTimer", {"Seconds per card", "How long each card stays in timer mode"}},
+    };
+    return t;
+}
+
+QString nameOf(const Control& c) {
+    const AccessibleText* t = accessibleText(c.name());
+    if (!t) return qstr(c.caption());  // a label without words of its own reads its caption
+    QString name = qstr(t->name);
+    if (t->withCaption && !c.caption().empty()) name += QStringLiteral(": ") + qstr(c.caption());
+    return name;
+}
+
+QString descriptionOf(const Control& c) {
+    const AccessibleText* t = accessibleText(c.name());
+    return t ? qstr(t->description) : QString();
+}
+
+// A label or image with a click handler, inside its container's widget.
+class LightweightAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    LightweightAccessible(FormView* view, QWidget* container, Control* control)
+        : view_(view), container_(container), control_(control) {}
+
+    bool isValid() const override { return view_ && container_; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return container_ ? container_->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(container_.data()); }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+    QString text(QAccessible::Text t) const override {
+        if (!isValid()) return {};
+        switch (t) {
+        case QAccessible::Name: return nameOf(*control_);
+        case QAccessible::Description: return descriptionOf(*control_);
+        default: return {};
+        }
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+
+    QRect rect() const override {
+        if (!isValid()) return {};
+        const QRect r = view_->pixelRect(*control_);
+        return QRect(container_->mapToGlobal(r.topLeft()), r.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
+        if (isValid() && !control_->enabled()) s.disabled = true;
+        return s;
+    }
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+    }
+
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (isValid() && action == pressAction()) view_->activate(*control_);
+    }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+    const Control* control() const { return control_; }
+
+private:
+    QPointer<FormView> view_;
+    QPointer<QWidget> container_;
+    Control* control_;  // owned by the model, which outlives the view
+};
+
+// The window or a frame: its widget children as Qt sees them, then its
+// lightweight controls that take a click.
+class ContainerAccessible final : public QAccessibleWidget {
+public:
+    ContainerAccessible(QWidget* w, FormView* view, std::string container, QAccessible::Role role)
+        : QAccessibleWidget(w, role), view_(view), container_(std::move(container)) {
+        for (Control* c : view->lightweightControls(container_))
+            if (c->handler) lights_.push_back(c);
+        ids_.assign(lights_.size(), 0);
+    }
+    ~ContainerAccessible() override {
+        for (QAccessible::Id id : ids_)
+            if (id) QAccessible::deleteAccessibleInterface(id);
+    }
+
+    int childCount() const override { return QAccessibleWidget::childCount() + static_cast<int>(lights_.size()); }
+    QAccessibleInterface* child(int index) const override {
+        const int widgets = QAccessibleWidget::childCount();
+        if (index < widgets) return QAccessibleWidget::child(index);
+        const std::size_t i = static_cast<std::size_t>(index - widgets);
+        if (i >= lights_.size()) return nullptr;
+        if (!ids_[i])
+            ids_[i] = QAccessible::registerAccessibleInterface(new LightweightAccessible(view_, widget(), lights_[i]));
+        return QAccessible::accessibleInterface(ids_[i]);
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        for (std::size_t i = 0; i < ids_.size(); ++i)
+            if (ids_[i] && QAccessible::accessibleInterface(ids_[i]) == child)
+                return QAccessibleWidget::childCount() + static_cast<int>(i);
+        return QAccessibleWidget::indexOfChild(child);
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        // Real widgets lie in front of the lightweight controls.
+        if (QAccessibleInterface* w = QAccessibleWidget::childAt(x, y)) return w;
+        const Control* hit = view_->lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
+        for (std::size_t i = 0; i < lights_.size(); ++i)
+            if (lights_[i] == hit) return child(QAccessibleWidget::childCount() + static_cast<int>(i));
+        return nullptr;
+    }
+    QString text(QAccessible::Text t) const override {
+        const Control* c = view_->control(container_);
+        if (c && t == QAccessible::Name) {
+            const AccessibleText* words = accessibleText(c->name());
+            return words ? qstr(words->name) : qstr(c->caption());
+        }
+        if (c && t == QAccessible::Description) return descriptionOf(*c);
+        return QAccessibleWidget::text(t);
+    }
+
+private:
+    FormView* view_;
+    std::string container_;
+    std::vector<Control*> lights_;
+    mutable std::vector<QAccessible::Id> ids_;
+};
+
+// A picture box: a button as far as the child is concerned.
+class PictureAccessible final : public QAccessibleWidget {
+public:
+    PictureAccessible(QWidget* w, FormView* view, Control* control)
+        : QAccessibleWidget(w, QAccessible::Button), view_(view), control_(control) {
+        addControllingSignal(QStringLiteral("destroyed(QObject*)"));
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == pressAction() && view_) view_->activate(*control_);
+    }
+
+private:
+    QPointer<FormView> view_;
+    Control* control_;
+};
+
+// Which view a widget belongs to, and as which control.
+FormView* viewOf(QWidget* w) {
+    for (QWidget* p = w; p; p = p->parentWidget())
+        if (auto* view = dynamic_cast<FormView*>(p)) return view;
+    return nullptr;
+}
+
+QAccessibleInterface* factory(const QString&, QObject* object) {
+    auto* w = qobject_cast<QWidget*>(object);
+    if (!w) return nullptr;
+    if (auto* view = dynamic_cast<FormView*>(w))
+        return new ContainerAccessible(w, view, view->formName(), QAccessible::Window);
+    FormView* view = viewOf(w);
+    if (!view) return nullptr;
+    const std::string name = w->objectName().toStdString();
+    if (view->widgetFor(name) != w) return nullptr;
+    Control* c = view->control(name);
+    if (!c) return nullptr;
+    if (c->kind() == Kind::Frame) return new ContainerAccessible(w, view, name, QAccessible::Grouping);
+    if (c->kind() == Kind::PictureBox) return new PictureAccessible(w, view, c);
+    return nullptr;  // buttons, combo boxes and the list have Qt's own
+}
+
+}  // namespace
+
+const AccessibleText* accessibleText(std::string_view control) {
+    auto it = table().find(control);
+    return it == table().end() ? nullptr : &it->second;
+}
+
+void installAccessibility(FormView& view) {
+    static const bool installed = [] {
+        QAccessible::installFactory(factory);
+        return true;
+    }();
+    (void)installed;
+    for (const auto& [name, words] : table()) {
+        QWidget* w = view.widgetFor(name);
+        if (!w || w == &view) continue;
+        w->setAccessibleName(qstr(words.name));
+        w->setAccessibleDescription(qstr(words.description));
+    }
+    if (const AccessibleText* words = accessibleText(view.formName())) {
+        view.setAccessibleName(qstr(words->name));
+        view.setAccessibleDescription(qstr(words->description));
+    }
+}
+
+}  // namespace ui::qt
