@@ -132,7 +132,8 @@ class Session:
         self.xvfb.mouse_move(2, 2)
         self.app.start()
         try:
-            win = self.xvfb.wait_for_window(pid=self.program_pid(), timeout=30)
+            # Generous: the machine may be busy with other traced sessions.
+            win = self.xvfb.wait_for_window(pid=self.program_pid(), timeout=90)
             geo = self.xvfb.window_geometry(win)
             if "ABACORN_TTS_LOG" in self.app.extra_env:
                 self.app.wait_for_say(WELCOME, timeout=60)
