@@ -87,7 +87,7 @@ TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
             EXPECT_EQ(f->role, QAccessible::Button) << c->name();
             // Where a screen magnifier or a click by an assistive tool goes.
             const QRect r = view.pixelRect(*c);
-            QWidget* host = view.widgetFor(c->spec().container);
+            QWidget* host = view.widgetFor(c->design().container);
             EXPECT_EQ(f->iface->rect(), QRect(host->mapToGlobal(r.topLeft()), r.size())) << c->name();
         }
         EXPECT_FALSE(f->name.isEmpty()) << c->name();

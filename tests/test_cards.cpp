@@ -217,8 +217,8 @@ TEST(Dealing, EveryOperationOverAGridOfRangesStaysSound) {
     Rig rig(true, 99);
     rig.started();
     rig.s().mode = "interactive";
-    const auto& mins = rig["cmbMinNum"].spec().items;
-    const auto& maxs = rig["cmbMaxNum"].spec().items;
+    const auto& mins = rig["cmbMinNum"].design().items;
+    const auto& maxs = rig["cmbMaxNum"].design().items;
     long deals = 0;
     for (const auto& lo : mins)
         for (const auto& hi : maxs) {

@@ -148,16 +148,16 @@ TEST(ControlTable, GeometryCaptionsAndCreationFlags) {
     EXPECT_EQ(controls["cmbMinNum"].itemText(19), "90");
     EXPECT_EQ(controls["lstTimer"].itemCount(), 5);
     EXPECT_EQ(controls["cmbMinNum"].selectedIndex(), -1);
-    EXPECT_EQ(controls["Command1"].spec().tooltip, "Click to close program.");
-    EXPECT_EQ(controls["Command1"].spec().font.points, 15.75);
-    EXPECT_TRUE(controls["Command1"].spec().font.bold);
-    EXPECT_EQ(controls["lbln1"].spec().font.family, "Times New Roman");
-    EXPECT_EQ(controls["lbln1"].spec().align, ui::Align::Right);
-    EXPECT_TRUE(controls["lbln1"].spec().autoSize);
-    EXPECT_FALSE(controls["lbln3"].spec().autoSize);
-    EXPECT_FALSE(controls["lblClickMe"].spec().backColor.has_value());  // transparent
+    EXPECT_EQ(controls["Command1"].design().tooltip, "Click to close program.");
+    EXPECT_EQ(controls["Command1"].design().font.points, 15.75);
+    EXPECT_TRUE(controls["Command1"].design().font.bold);
+    EXPECT_EQ(controls["lbln1"].design().font.family, "Times New Roman");
+    EXPECT_EQ(controls["lbln1"].design().align, ui::Align::Right);
+    EXPECT_TRUE(controls["lbln1"].design().autoSize);
+    EXPECT_FALSE(controls["lbln3"].design().autoSize);
+    EXPECT_FALSE(controls["lblClickMe"].design().backColor.has_value());  // transparent
     EXPECT_EQ(controls["lbl5"].backColor(), ui::kWhite);
-    EXPECT_EQ(controls["Label1"].spec().foreColor, ui::kDarkGreen);
-    EXPECT_EQ(controls["Line1"].spec().borderPixels, 6);
+    EXPECT_EQ(controls["Label1"].design().foreColor, ui::kDarkGreen);
+    EXPECT_EQ(controls["Line1"].design().borderPixels, 6);
     EXPECT_EQ(controls["Line1"].width(), 5400);  // a line keeps x2 here
 }

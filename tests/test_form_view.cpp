@@ -49,7 +49,7 @@ struct Window {
     // Clicks the middle of a lightweight control.
     void clickMiddleOf(const char* name) {
         const Control& c = controls[name];
-        clickAt(view->widgetFor(c.spec().container), view->pixelRect(c).center());
+        clickAt(view->widgetFor(c.design().container), view->pixelRect(c).center());
     }
     int count(const std::string& name) { return raised[name]; }
     int total() const {
@@ -436,11 +436,11 @@ TEST(QtPorts, TimerTicksWhileEventsRunAndStops) {
     EXPECT_EQ(ticks, stopped);
 
     // The timer control drives the port.
-    ui::ControlSpec spec;
-    spec.name = "t";
-    spec.kind = ui::Kind::Timer;
-    spec.enabled = false;
-    Control control(spec);
+    ui::ControlSpec design;
+    design.name = "t";
+    design.kind = ui::Kind::Timer;
+    design.enabled = false;
+    Control control(design);
     control.attachTimer(&timer);
     control.setInterval(1000);
     EXPECT_FALSE(timer.active());

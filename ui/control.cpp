@@ -4,16 +4,16 @@
 
 namespace ui {
 
-Control::Control(const ControlSpec& spec)
-    : spec_(&spec),
-      caption_(spec.caption),
-      visible_(spec.visible),
-      enabled_(spec.enabled),
-      left_(spec.left),
-      top_(spec.top),
-      width_(spec.width),
-      height_(spec.height),
-      backColor_(spec.backColor.value_or(kWhite)) {}
+Control::Control(const ControlSpec& design)
+    : design_(&design),
+      caption_(design.caption),
+      visible_(design.visible),
+      enabled_(design.enabled),
+      left_(design.left),
+      top_(design.top),
+      width_(design.width),
+      height_(design.height),
+      backColor_(design.backColor.value_or(kWhite)) {}
 
 void Control::setCaption(std::string text) {
     if (text == caption_) return;
@@ -63,7 +63,7 @@ void Control::setBackColor(Color c) {
 
 std::string Control::itemText(int index) const {
     if (index < 0 || index >= itemCount()) return {};
-    return spec_->items[static_cast<std::size_t>(index)];
+    return design_->items[static_cast<std::size_t>(index)];
 }
 
 void Control::select(int index) {
@@ -106,7 +106,7 @@ void Control::applyTimer() {
 
 Controls::Controls(const std::vector<ControlSpec>& table) {
     controls_.reserve(table.size());
-    for (const auto& spec : table) controls_.push_back(std::make_unique<Control>(spec));
+    for (const auto& design : table) controls_.push_back(std::make_unique<Control>(design));
 }
 
 Control* Controls::find(std::string_view name) {

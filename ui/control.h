@@ -77,11 +77,11 @@ class TimerPort;
 
 class Control {
 public:
-    explicit Control(const ControlSpec& spec);
+    explicit Control(const ControlSpec& design);
 
-    const ControlSpec& spec() const { return *spec_; }
-    const std::string& name() const { return spec_->name; }
-    Kind kind() const { return spec_->kind; }
+    const ControlSpec& design() const { return *design_; }
+    const std::string& name() const { return design_->name; }
+    Kind kind() const { return design_->kind; }
 
     const std::string& caption() const { return caption_; }
     void setCaption(std::string text);
@@ -107,7 +107,7 @@ public:
     void setBackColor(Color c);
 
     // Combo box and list box.
-    int itemCount() const { return static_cast<int>(spec_->items.size()); }
+    int itemCount() const { return static_cast<int>(design_->items.size()); }
     std::string itemText(int index) const;  // empty for an index out of range
     int selectedIndex() const { return selectedIndex_; }
     // Selects an entry and raises the selection handler at once, before this
@@ -144,7 +144,7 @@ private:
     }
     void applyTimer();
 
-    const ControlSpec* spec_;
+    const ControlSpec* design_;
     std::string caption_;
     bool visible_;
     bool enabled_;

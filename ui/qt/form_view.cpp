@@ -177,15 +177,15 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
     for (auto& c : controls_.all()) {
         Entry e;
         e.control = c.get();
-        e.font = makeFont(c->spec().font);
-        if (!c->spec().picture.empty()) e.pixmap = QPixmap(qstr(c->spec().picture));  // null if missing
+        e.font = makeFont(c->design().font);
+        if (!c->design().picture.empty()) e.pixmap = QPixmap(qstr(c->design().picture));  // null if missing
         index_[c->name()] = entries_.size();
         if (c->kind() == Kind::Form) formName_ = c->name();
         entries_.push_back(std::move(e));
     }
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         Control& c = *entries_[i].control;
-        if (isLightweight(c.kind())) layers_[c.spec().container].push_back(i);
+        if (isLightweight(c.kind())) layers_[c.design().container].push_back(i);
     }
 
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -224,7 +224,7 @@ std::vector<Control*> FormView::lightweightControls(std::string_view container) 
 
 void FormView::activate(Control& c) {
     if (!c.visible() || !c.enabled() || !c.handler) return;
-    if (const Control* host = this->control(c.spec().container); host && !host->visible()) return;
+    if (const Control* host = this->control(c.design().container); host && !host->visible()) return;
     userEvent_(c);
 }
 
@@ -237,14 +237,14 @@ void FormView::createWidgets() {
     // parent widget always exists by the time the child is made.
     for (Entry& e : entries_) {
         Control& c = *e.control;
-        QWidget* parent = containerWidget(c.spec().container);
+        QWidget* parent = containerWidget(c.design().container);
         if (!parent) parent = this;
         switch (c.kind()) {
         case Kind::Frame:
             e.widget = new FrameWidget(this, c.name(), parent);
             break;
         case Kind::PictureBox: {
-            const Control* host = controls_.find(c.spec().container);
+            const Control* host = controls_.find(c.design().container);
             const QColor back = host ? toQColor(host->backColor(), this) : QColor(kLavender.r, kLavender.g, kLavender.b);
             e.widget = new PictureWidget(e.pixmap, back, [this, &c] { if (c.handler) userEvent_(c); }, parent);
             break;
@@ -252,7 +252,7 @@ void FormView::createWidgets() {
         case Kind::Button: {
             auto* b = new QPushButton(qstr(c.caption()), parent);
             b->setFont(e.font);
-            if (!c.spec().tooltip.empty()) b->setToolTip(qstr(c.spec().tooltip));
+            if (!c.design().tooltip.empty()) b->setToolTip(qstr(c.design().tooltip));
             QObject::connect(b, &QPushButton::clicked, this, [this, &c] { if (c.handler) userEvent_(c); });
             e.widget = b;
             applyBackColor(e);
@@ -262,7 +262,7 @@ void FormView::createWidgets() {
             auto* box = new QComboBox(parent);
             box->setEditable(false);
             box->setFont(e.font);
-            for (const auto& item : c.spec().items) box->addItem(qstr(item));
+            for (const auto& item : c.design().items) box->addItem(qstr(item));
             // QComboBox selects its first entry as soon as it has one.
             box->setCurrentIndex(c.selectedIndex());
             // activated is emitted for every pick by the child: from the
@@ -279,7 +279,7 @@ void FormView::createWidgets() {
         case Kind::ListBox: {
             auto* list = new ListBox([this, &c](int row) { pickFromWidget(c, row); }, parent);
             list->setFont(e.font);
-            for (const auto& item : c.spec().items) list->addItem(qstr(item));
+            for (const auto& item : c.design().items) list->addItem(qstr(item));
             e.widget = list;
             applySelection(e);
             break;
@@ -352,7 +352,7 @@ void FormView::applyGeometry(Entry& e) {
 
 void FormView::fitLabel(Entry& e) {
     Control& c = *e.control;
-    if (c.kind() != Kind::Label || !c.spec().autoSize) return;
+    if (c.kind() != Kind::Label || !c.design().autoSize) return;
     // An auto-size label keeps its left and top and takes the size of its
     // caption; the model is told so that the logic sees the real width.
     const QFontMetrics fm(e.font);
@@ -363,7 +363,7 @@ void FormView::fitLabel(Entry& e) {
 
 void FormView::applyBackColor(Entry& e) {
     Control& c = *e.control;
-    if (c.kind() == Kind::Button && c.spec().graphical && e.widget) {
+    if (c.kind() == Kind::Button && c.design().graphical && e.widget) {
         QPalette pal = e.widget->palette();
         pal.setColor(QPalette::Button, toQColor(c.backColor(), this));
         e.widget->setPalette(pal);
@@ -399,7 +399,7 @@ void FormView::pickFromWidget(Control& c, int index) {
 // The area a lightweight control may paint: its rectangle plus room for a
 // thick line's round caps and antialiased edges.
 QRect FormView::paintArea(const Control& c) const {
-    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.spec().borderPixels : 0);
+    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
     return pixelRect(c).adjusted(-margin, -margin, margin, margin);
 }
 
@@ -408,7 +408,7 @@ QRect FormView::paintArea(const Control& c) const {
 // its busy-wait loops.
 void FormView::repaintLightweight(Entry& e) {
     const QRect now = paintArea(*e.control);
-    if (QWidget* w = containerWidget(e.control->spec().container)) w->update(e.painted.united(now));
+    if (QWidget* w = containerWidget(e.control->design().container)) w->update(e.painted.united(now));
     e.painted = now;
 }
 
@@ -491,7 +491,7 @@ void FormView::paintContainer(const std::string& container, QPainter& p, QWidget
     if (host) {
         const Control& c = *host->control;
         p.fillRect(on->rect(), toQColor(c.backColor(), on));
-        if (c.kind() == Kind::Frame && c.spec().bordered) {
+        if (c.kind() == Kind::Frame && c.design().bordered) {
             // A group box look: an etched border whose top runs through the
             // middle of the caption.
             const QFontMetrics fm(host->font);
@@ -534,17 +534,17 @@ void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
     const Control& c = *e.control;
     const QRect r = pixelRect(c);
     // A label without a back colour is transparent.
-    if (c.spec().backColor) p.fillRect(r, toQColor(c.backColor(), on));
+    if (c.design().backColor) p.fillRect(r, toQColor(c.backColor(), on));
     if (c.caption().empty()) return;
-    QColor ink = c.spec().foreColor ? toQColor(*c.spec().foreColor, on) : on->palette().color(QPalette::WindowText);
+    QColor ink = c.design().foreColor ? toQColor(*c.design().foreColor, on) : on->palette().color(QPalette::WindowText);
     if (!c.enabled()) ink = QColor(128, 128, 128);
     int flags = Qt::AlignTop;
-    switch (c.spec().align) {
+    switch (c.design().align) {
     case Align::Left: flags |= Qt::AlignLeft; break;
     case Align::Center: flags |= Qt::AlignHCenter; break;
     case Align::Right: flags |= Qt::AlignRight; break;
     }
-    if (!c.spec().autoSize) flags |= Qt::TextWordWrap;
+    if (!c.design().autoSize) flags |= Qt::TextWordWrap;
     p.setFont(e.font);
     p.setPen(ink);
     p.setClipRect(r);
@@ -553,7 +553,7 @@ void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
 
 void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
     const Control& c = *e.control;
-    const ControlSpec& s = c.spec();
+    const ControlSpec& s = c.design();
     const QRectF r = pixelRect(c);
     const QColor border = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
     switch (s.shape) {
@@ -595,7 +595,7 @@ void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
 
 void FormView::paintLine(QPainter& p, const Entry& e, QWidget* on) const {
     const Control& c = *e.control;
-    const ControlSpec& s = c.spec();
+    const ControlSpec& s = c.design();
     const QColor ink = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(ink, std::max(1, s.borderPixels), Qt::SolidLine, Qt::RoundCap));

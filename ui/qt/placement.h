@@ -35,7 +35,7 @@ inline void placeAtStartup(Controls& controls, int screenWidthTwips, int screenH
 // sits in, each placed in pixels in its own container, as the widgets are.
 inline void containerOffsetPixels(const Controls& controls, const Control& c, int& x, int& y) {
     x = y = 0;
-    std::string_view parent = c.spec().container;
+    std::string_view parent = c.design().container;
     for (int depth = 0; depth < 16 && !parent.empty(); ++depth) {
         const Control* p = nullptr;
         for (const auto& q : controls.all())
@@ -43,7 +43,7 @@ inline void containerOffsetPixels(const Controls& controls, const Control& c, in
         if (!p || p->kind() == Kind::Form) break;
         x += twipsToPixels(p->left());
         y += twipsToPixels(p->top());
-        parent = p->spec().container;
+        parent = p->design().container;
     }
 }
 
