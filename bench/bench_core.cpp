@@ -2,7 +2,9 @@
 // re-seed, and the memory of a long timer run.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 #include <fstream>
 #include <string>
 
@@ -96,14 +98,18 @@ void WorstOfManyDeals(benchmark::State& st) {
     b.frm.state().operation = "subtraction";
     b.frm.state().minNumber = 90;
     b.frm.state().maxNumber = 90;
-    double worst = 0;
+    std::vector<double> times;
+    times.reserve(20000);
     for (auto _ : st) {
         const auto t0 = std::chrono::steady_clock::now();
         b.frm.NewProblem();
-        const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
-        if (us > worst) worst = us;
+        times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
     }
-    st.counters["worst_us"] = worst;
+    // The worst single deal includes any preemption by the scheduler; the
+    // 99th percentile shows the deal itself.
+    std::sort(times.begin(), times.end());
+    st.counters["p99_us"] = times[times.size() * 99 / 100];
+    st.counters["worst_us"] = times.back();
 }
 BENCHMARK(WorstOfManyDeals)->Unit(benchmark::kMicrosecond)->Iterations(20000);
 

@@ -49,7 +49,7 @@ def core_table(build, runs):
         name = b["run_name"]
         rows.setdefault(name, {"time": [], "unit": b["time_unit"], "counters": {}})
         rows[name]["time"].append(b["real_time"])
-        for key in ("worst_us", "peak_rss_growth_kb", "cards"):
+        for key in ("p99_us", "worst_us", "peak_rss_growth_kb", "cards"):
             if key in b:
                 rows[name]["counters"].setdefault(key, []).append(b[key])
     lines = [f"{'benchmark':44} {'min':>9} {'median':>9} {'max':>9}  unit   extra"]
