@@ -14,7 +14,8 @@
 //   longer than kCloseWait.
 // - flite constructs in ~20 ms. Without an audio device it stays Ready with
 //   errorReason() == Playback, and each say() turns the state to Error;
-//   nothing crashes, it is just silent.
+//   nothing crashes, it is just silent. With one, it is Ready with
+//   errorReason() == Initialization and no errorString(), and speaks.
 // - speechd's say() cancels the current text only when its own state is not
 //   Ready, and that state follows the daemon's notifications, which arrive
 //   later on libspeechd's thread. A second text handed over right after the
@@ -112,8 +113,13 @@ public:
 private:
     QTextToSpeech* tryEngine(const QString& name) {
         auto* tts = new QTextToSpeech(name, this);
+        // flite reports errorReason() == Initialization with an empty
+        // errorString() even when it starts fine and speaks (Qt 6.4, with an
+        // audio server reachable): only a reason that comes with a message
+        // counts.
         const bool failed = tts->state() == QTextToSpeech::Error ||
-                            tts->errorReason() == QTextToSpeech::ErrorReason::Initialization;
+                            (tts->errorReason() == QTextToSpeech::ErrorReason::Initialization &&
+                             !tts->errorString().isEmpty());
         if (!failed) return tts;
         failedEngine_ = tts->engine();
         qWarning("abacorn: text-to-speech engine \"%s\" did not start: %s", qPrintable(tts->engine()),
