@@ -54,7 +54,13 @@ def flite_only_program(workdir, binary=None):
     program = os.path.join(workdir, "abacorn")
     shutil.copy2(binary, program)
     with open(os.path.join(workdir, "qt.conf"), "w") as f:
-        f.write("[Paths]\nPrefix=/usr\nPlugins=%s\n" % plugins)
+        # Every other path as the installed Qt has it: paths qt.conf leaves
+        # out are taken relative to Prefix, not from the library's own
+        # settings (Debian keeps libraries and data in multiarch places).
+        f.write("[Paths]\nPrefix=/usr\nArchData=lib/x86_64-linux-gnu/qt6\nData=share/qt6\n"
+                "Libraries=lib/x86_64-linux-gnu\nLibraryExecutables=lib/qt6/libexec\n"
+                "Binaries=lib/qt6/bin\nQml2Imports=lib/x86_64-linux-gnu/qt6/qml\n"
+                "Translations=share/qt6/translations\nPlugins=%s\n" % plugins)
     return program
 
 
@@ -142,24 +148,101 @@ RATE = 22050
 
 
 class Recording:
+    """parec on the null sink's monitor. A thread of ours reads the stream,
+    keeps it in memory and in a raw file, and notes when each piece
+    arrived: the sink's clock runs steadily, so sample i was played at
+    t0 + i / RATE, where t0 is the earliest start consistent with every
+    arrival (the smallest delay of delivery)."""
+
     def __init__(self, server, path):
+        import threading
         self.path = path
         self.out = open(path, "wb")
+        self.data = bytearray()
+        self.t0 = None  # time.monotonic() of sample 0
+        self.lock = threading.Lock()
         self.proc = subprocess.Popen(
             ["parec", "--device=%s.monitor" % server.SINK, "--format=s16le", "--channels=1",
              "--rate=%d" % RATE, "--latency-msec=5", "--raw"],
-            env=server.pactl_env(), stdout=self.out, stderr=subprocess.DEVNULL,
+            env=server.pactl_env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             stdin=subprocess.DEVNULL, start_new_session=True)
-        self.started = time.monotonic()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
 
-    def samples_so_far(self):
-        self.out.flush()
-        return os.path.getsize(self.path) // 2
+    def _read(self):
+        fd = self.proc.stdout.fileno()
+        while True:
+            chunk = os.read(fd, 65536)
+            now = time.monotonic()
+            if not chunk:
+                return
+            self.out.write(chunk)
+            with self.lock:
+                self.data += chunk
+                start = now - (len(self.data) // 2) / RATE
+                if self.t0 is None or start < self.t0:
+                    self.t0 = start
+
+    def wait_started(self, timeout=20.0):
+        """Waits until the stream delivers samples."""
+        e2elib.wait_until(lambda: len(self) > RATE // 10, timeout, what="the recording to start")
+        return self
+
+    def __len__(self):
+        with self.lock:
+            return len(self.data) // 2
+
+    def audio(self):
+        """What was recorded so far."""
+        import array
+        a = array.array("h")
+        with self.lock:
+            a.frombytes(bytes(self.data[:len(self.data) // 2 * 2]))
+        return Audio(a)
+
+    def index_at(self, t):
+        """The sample played at time.monotonic() t."""
+        with self.lock:
+            return max(0, int(round((t - self.t0) * RATE)))
+
+    def time_of(self, index):
+        with self.lock:
+            return self.t0 + index / RATE
+
+    def now_index(self):
+        return self.index_at(time.monotonic())
+
+    def wait_for_sound(self, start, timeout=20.0, threshold=300):
+        """Waits for a sample above the threshold at or after index start;
+        returns its index."""
+        seen = [start]
+
+        def look():
+            a = self.audio()
+            i = a.first_audible(seen[0], threshold)
+            seen[0] = max(seen[0], len(a))
+            return i
+        return e2elib.wait_until(look, timeout, interval=0.02, what="sound")
+
+    def wait_for_silence(self, start, quiet=0.7, timeout=30.0, threshold=300):
+        """Waits until the recording after index start ends in `quiet`
+        seconds without a sample above the threshold; returns the index just
+        after the last loud sample (start when there was none)."""
+        need = int(quiet * RATE)
+
+        def look():
+            a = self.audio()
+            last = a.last_audible(start, threshold)
+            end = start if last is None else last + 1
+            # In a list: index 0 is a finding too.
+            return [end] if len(a) - end >= need else None
+        return e2elib.wait_until(look, timeout, interval=0.05, what="silence")[0]
 
     def stop(self):
         _stop(self.proc)
+        self.reader.join(10)
         self.out.close()
-        return Audio.load(self.path)
+        return self.audio()
 
     def __enter__(self):
         return self
@@ -203,6 +286,13 @@ class Audio:
         """Index of the first sample at or after `start` whose magnitude is
         above the threshold; None when there is none."""
         for i in range(start, len(self.samples)):
+            if abs(self.samples[i]) > threshold:
+                return i
+        return None
+
+    def last_audible(self, start=0, threshold=300):
+        """Index of the last sample at or after `start` above the threshold."""
+        for i in range(len(self.samples) - 1, start - 1, -1):
             if abs(self.samples[i]) > threshold:
                 return i
         return None
@@ -296,4 +386,67 @@ def control_centre(name, width=e2elib.SCREEN_WIDTH, height=e2elib.SCREEN_HEIGHT)
 
 
 def click_control(xvfb, name):
-    xvfb.click(*control_centre(name))
+    x, y = control_centre(name)
+    # `xdotool mousemove --sync` to where the pointer already is waits about
+    # 15 s for a motion that never comes: click in place then.
+    if xvfb.mouse_location() == (x, y):
+        xvfb.run(["xdotool", "click", "1"])
+    else:
+        xvfb.click(x, y)
+
+
+# --- processes started on the program's behalf ----------------------------------------
+
+def alive(pid):
+    """Whether a process runs (a zombie counts as ended)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def processes_mentioning(path):
+    """PIDs of the processes whose command line names something under path
+    (a daemon autospawned with its socket in a runtime directory of ours)."""
+    mine = []
+    needle = (path.rstrip("/") + "/").encode()
+    for name in os.listdir("/proc"):
+        if name.isdigit() and int(name) != os.getpid():
+            try:
+                with open("/proc/%s/cmdline" % name, "rb") as f:
+                    if needle in f.read():
+                        mine.append(int(name))
+            except OSError:
+                pass
+    return mine
+
+
+def children(pid):
+    """Direct children of a process, from every one of its threads."""
+    kids = []
+    try:
+        for tid in os.listdir("/proc/%d/task" % pid):
+            with open("/proc/%d/task/%s/children" % (pid, tid)) as f:
+                kids += [int(k) for k in f.read().split()]
+    except OSError:
+        pass
+    return kids
+
+
+def stop_pids(pids, grace=3.0):
+    """SIGTERM to each, SIGKILL to those still there after the grace time."""
+    for pid in pids:
+        try:
+            os.kill(pid, 15)
+        except OSError:
+            pass
+    end = time.monotonic() + grace
+    for pid in pids:
+        while alive(pid) and time.monotonic() < end:
+            time.sleep(0.05)
+        if alive(pid):
+            try:
+                os.kill(pid, 9)
+            except OSError:
+                pass
