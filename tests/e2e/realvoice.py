@@ -64,6 +64,26 @@ def flite_only_program(workdir, binary=None):
     return program
 
 
+def trainer(xvfb, program, home, env=None):
+    """The program (e.g. from flite_only_program) with Qt's real engines:
+    no recording plugin, HOME and XDG_RUNTIME_DIR in `home` (a private_dir),
+    so that any daemon started on its behalf is the test's own."""
+    full = {"HOME": home, "XDG_RUNTIME_DIR": home}
+    full.update(env or {})
+    app = e2elib.Abacorn(xvfb, binary=program, env=full)
+    app.extra_env.pop("QT_PLUGIN_PATH", None)
+    app.extra_env.pop("ABACORN_TTS_LOG", None)
+    return app
+
+
+def clean_environment():
+    """Drops what would make the program reach engines, daemons or audio
+    servers other than the test's own."""
+    for var in ("QT_PLUGIN_PATH", "SPEECHD_ADDRESS", "PULSE_SERVER", "PULSE_SINK", "PULSE_RUNTIME_PATH",
+                "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"):
+        os.environ.pop(var, None)
+
+
 # --- the audio server -----------------------------------------------------------
 
 class PulseServer:
@@ -93,13 +113,15 @@ class PulseServer:
         env.pop("PULSE_SERVER", None)
         # -n: no default configuration (no system sinks, no autospawned
         # modules); only the null sink and a socket of our own.
+        log = open(os.path.join(self.dir, "log"), "wb")
         self.proc = subprocess.Popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
              "--disable-shm=yes", "--log-target=stderr",
              "--load=module-null-sink sink_name=%s rate=22050 channels=1" % self.SINK,
              "--load=module-native-protocol-unix auth-anonymous=1 socket=%s" % self.socket],
-            env=env, stdout=subprocess.DEVNULL, stderr=open(os.path.join(self.dir, "log"), "wb"),
-            stdin=subprocess.DEVNULL, start_new_session=True)
+            env=env, stdout=subprocess.DEVNULL, stderr=log, stdin=subprocess.DEVNULL,
+            start_new_session=True)
+        log.close()
 
         def ready():
             if self.proc.poll() is not None:
@@ -241,6 +263,7 @@ class Recording:
     def stop(self):
         _stop(self.proc)
         self.reader.join(10)
+        self.proc.stdout.close()
         self.out.close()
         return self.audio()
 

@@ -1,0 +1,153 @@
+"""What the trainer really sounds like: flite as its only engine, playing
+into a PulseAudio server of the test's own with a null sink whose monitor is
+recorded. The welcome is heard; with the loudspeaker switched off a card
+says nothing; a new text cuts the one being spoken short."""
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import abacorn_e2e as ab  # noqa: E402
+import e2elib  # noqa: E402
+import realvoice  # noqa: E402
+from realvoice import RATE  # noqa: E402
+
+TIMEOUT = 30.0
+# Silence on a null sink is exact zeros; speech peaks in the thousands.
+THRESHOLD = 300
+
+
+def answer_shown(shot):
+    return ab.ink_in(shot, ab.rect("lbln3")) > 0
+
+
+class Run:
+    """The flite-only trainer on Xvfb, heard through the class's recording."""
+
+    def __init__(self, test):
+        self.t = test
+        self.home = realvoice.private_dir("abacorn-audio-home-")
+        self.app = realvoice.trainer(test.x, test.program, self.home, test.pulse.client_env())
+
+    def __enter__(self):
+        rec = self.t.rec
+        self.started = rec.now_index()
+        self.app.start()
+        try:
+            self.app.wait_for_window(timeout=TIMEOUT)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.app.cleanup()
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def click(self, name):
+        """Clicks a control; returns the recording's index at the click."""
+        i = self.t.rec.now_index()
+        realvoice.click_control(self.t.x, name)
+        return i
+
+    def wait_for_shot(self, check, what):
+        return e2elib.wait_until(lambda: check(self.t.x.screenshot()), TIMEOUT, interval=0.1, what=what)
+
+    def close(self):
+        realvoice.click_control(self.t.x, "Command1")
+        return self.app.wait_exit(TIMEOUT)
+
+
+class AudioTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for tool in ("pulseaudio", "parec", "pactl", "sox", "Xvfb", "xdotool"):
+            if not shutil.which(tool):
+                raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
+        if not os.path.exists(realvoice.FLITE_PLUGIN):
+            raise unittest.SkipTest("Qt's flite plugin is not installed")
+        realvoice.clean_environment()
+        cls.dir = realvoice.private_dir("abacorn-audio-")
+        cls.program = realvoice.flite_only_program(cls.dir)
+        cls.x = e2elib.Xvfb().start()
+        try:
+            cls.pulse = realvoice.PulseServer().start()
+            cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if getattr(cls, "rec", None):
+            cls.rec.stop()
+        if getattr(cls, "pulse", None):
+            cls.pulse.stop()
+        cls.x.stop()
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def sound(self, start, timeout=TIMEOUT):
+        return self.rec.wait_for_sound(start, timeout, THRESHOLD)
+
+    def silence(self, start):
+        return self.rec.wait_for_silence(start, quiet=0.8, timeout=TIMEOUT, threshold=THRESHOLD)
+
+    def sox_rms(self, start, end):
+        path = os.path.join(self.dir, "part.raw")
+        a = self.rec.audio()
+        with open(path, "wb") as f:
+            f.write(a.samples[start:end].tobytes())
+        return realvoice.sox_rms(path)
+
+    def test_welcome_is_heard_and_the_loudspeaker_silences_the_cards(self):
+        with Run(self) as run:
+            begin = self.sound(run.started)
+            end = self.silence(begin)
+            self.assertGreater((end - begin) / RATE, 1.5, "the welcome is too short to be the sentence")
+            self.assertGreater(self.sox_rms(begin, end), 0.01)
+            # Speech on: the first deal is heard.
+            self.sound(run.click("lblClickMe"), timeout=10)
+            run.wait_for_shot(lambda s: not answer_shown(s), "the question")
+            self.silence(self.rec.now_index())
+            # Loudspeaker off; whatever it says (nothing, as it is) ends.
+            self.silence(run.click("Picture1"))
+            # The answer, the next question and its answer: shown, not heard.
+            for shown in (True, False, True):
+                clicked = run.click("lblClickMe")
+                run.wait_for_shot(lambda s, want=shown: answer_shown(s) == want,
+                                  "the answer" if shown else "the next question")
+                e2elib.wait_until(lambda: len(self.rec) - clicked > 2 * RATE, TIMEOUT,
+                                  what="two seconds of recording")
+                heard = self.rec.audio().first_audible(clicked, THRESHOLD)
+                if heard is not None:
+                    self.fail("sound %.2f s after a card click with speech off" % ((heard - clicked) / RATE))
+            self.assertEqual(run.close(), 0)
+
+    def test_a_new_text_cuts_the_one_being_spoken_short(self):
+        # Each text in full: the welcome, then the first deal's hint.
+        with Run(self) as run:
+            begin = self.sound(run.started)
+            welcome = (self.silence(begin) - begin) / RATE
+            hint_begin = self.sound(run.click("lblClickMe"), timeout=10)
+            hint = (self.silence(hint_begin) - hint_begin) / RATE
+            self.assertEqual(run.close(), 0)
+        self.assertGreater(welcome, 1.5)
+        self.assertGreater(hint, 0.5)
+        # Again, with the card clicked as soon as the welcome is heard: the
+        # hint takes over, and the two together are much shorter.
+        with Run(self) as run:
+            begin = self.sound(run.started)
+            run.click("lblClickMe")
+            cut = (self.silence(begin) - begin) / RATE
+            self.assertEqual(run.close(), 0)
+        self.assertLess(cut, welcome + hint - 1.0,
+                        "welcome %.2f s and hint %.2f s in full, %.2f s when cut" % (welcome, hint, cut))
+        self.assertGreater(cut, hint - 0.3, "the hint itself is cut")
+        if os.environ.get("ABACORN_E2E_VERBOSE"):
+            print("welcome %.2f s, hint %.2f s, cut %.2f s" % (welcome, hint, cut), file=sys.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
