@@ -16,6 +16,11 @@ from realvoice import RATE  # noqa: E402
 TIMEOUT = 30.0
 # Silence on a null sink is exact zeros; speech peaks in the thousands.
 THRESHOLD = 300
+# Qt's flite engine now and then drops a text with this warning (its audio
+# sink ran dry, more often on a busy machine); the run then tells nothing
+# about the trainer and is repeated.
+STREAM_BROKE = "Audio streaming error"
+ATTEMPTS = 3
 
 
 def answer_shown(shot):
@@ -28,7 +33,9 @@ class Run:
     def __init__(self, test):
         self.t = test
         self.home = realvoice.private_dir("abacorn-audio-home-")
-        self.app = realvoice.trainer(test.x, test.program, self.home, test.pulse.client_env())
+        env = dict(test.pulse.client_env(), QT_LOGGING_RULES="qt.speech.tts.flite=true")
+        self.app = realvoice.trainer(test.x, test.program, self.home, env)
+        test.runs.append(self)
 
     def __enter__(self):
         rec = self.t.rec
@@ -42,6 +49,8 @@ class Run:
         return self
 
     def __exit__(self, *exc):
+        self.app.stop()
+        self.stream_broke = STREAM_BROKE in self.app.output()[1]
         self.app.cleanup()
         shutil.rmtree(self.home, ignore_errors=True)
 
@@ -88,6 +97,18 @@ class AudioTest(unittest.TestCase):
         if not os.environ.get("ABACORN_E2E_KEEP"):
             shutil.rmtree(cls.dir, ignore_errors=True)
 
+    def attempts(self, body):
+        """Runs body(); again when it failed in a run whose audio stream
+        broke inside Qt's engine."""
+        for attempt in range(ATTEMPTS):
+            self.runs = []
+            try:
+                return body()
+            except (AssertionError, e2elib.E2EError):
+                if attempt + 1 == ATTEMPTS or not any(getattr(r, "stream_broke", False) for r in self.runs):
+                    raise
+                print("%s: the engine's audio stream broke; again" % self.id(), file=sys.stderr)
+
     def sound(self, start, timeout=TIMEOUT):
         return self.rec.wait_for_sound(start, timeout, THRESHOLD)
 
@@ -102,6 +123,9 @@ class AudioTest(unittest.TestCase):
         return realvoice.sox_rms(path)
 
     def test_welcome_is_heard_and_the_loudspeaker_silences_the_cards(self):
+        self.attempts(self.welcome_and_loudspeaker)
+
+    def welcome_and_loudspeaker(self):
         with Run(self) as run:
             begin = self.sound(run.started)
             end = self.silence(begin)
@@ -126,6 +150,9 @@ class AudioTest(unittest.TestCase):
             self.assertEqual(run.close(), 0)
 
     def test_a_new_text_cuts_the_one_being_spoken_short(self):
+        self.attempts(self.cut_short)
+
+    def cut_short(self):
         # Each text in full: the welcome, then the first deal's hint.
         with Run(self) as run:
             begin = self.sound(run.started)
