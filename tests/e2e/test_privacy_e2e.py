@@ -72,13 +72,7 @@ def written_paths(trace):
                 yield pid, path, line
 
 
-def alive(pid):
-    """Whether a process runs (a zombie counts as ended)."""
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
-        return False
+alive = realvoice.alive
 
 
 def exit_status(trace_file):
