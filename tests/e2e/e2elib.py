@@ -321,13 +321,32 @@ class Program:
         self.stdout_path = os.path.join(self.workdir, "stdout.txt")
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
 
+    # Now and then Xvfb refuses a new client's connection (seen with a bare
+    # Qt window too: "could not connect to display", about 1 start in 20 when
+    # clients come and go quickly). A Qt program then ends at once with
+    # status 1; such a start is tried again, up to three times.
+    START_TRIES = 3
+    START_GRACE = 0.6  # seconds: Qt gives up on the display well within this
+
     def start(self):
         env = self.xvfb.env()
         env.update(self.extra_env)
-        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
-                                         stdin=subprocess.DEVNULL)
+        for attempt in range(self.START_TRIES):
+            with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+                self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
+                                             stdin=subprocess.DEVNULL)
+            if attempt == self.START_TRIES - 1 or not self._refused_by_display():
+                break
         return self
+
+    def _refused_by_display(self):
+        deadline = time.monotonic() + self.START_GRACE
+        while time.monotonic() < deadline:
+            if self.proc.poll() is not None:
+                err = self.output()[1]
+                return "could not connect to display" in err or "no display available" in err
+            time.sleep(0.02)
+        return False
 
     @property
     def pid(self):
