@@ -198,13 +198,16 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
     createWidgets();
     stackWidgets();
 
-    for (Entry& e : entries_) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        Entry& e = entries_[i];
         if (e.control->kind() == Kind::Image && !e.pixmap.isNull())
             // An image that is not stretched takes the size of its picture.
             e.control->fitSize(pixelsToTwips(e.pixmap.width()), pixelsToTwips(e.pixmap.height()));
         if (e.control->kind() == Kind::Label) fitLabel(e);
         if (!e.widget) e.painted = paintArea(*e.control);
-        e.control->observer = [this](Control& c, Change change) { observe(c, change); };
+        // Each observer knows its entry: the dealing loops change captions
+        // many times per card, and a lookup by name on each would be waste.
+        e.control->observer = [this, i](Control&, Change change) { observe(entries_[i], change); };
     }
     installAccessibility(*this);
 }
@@ -412,9 +415,9 @@ void FormView::repaintLightweight(Entry& e) {
     e.painted = now;
 }
 
-void FormView::observe(Control& c, Change change) {
-    Entry* e = entry(c.name());
-    if (!e) return;
+void FormView::observe(Entry& entry, Change change) {
+    Entry* e = &entry;
+    Control& c = *e->control;
     if (c.kind() == Kind::Form) {
         update();
         return;

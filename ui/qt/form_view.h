@@ -94,7 +94,7 @@ private:
 
     void createWidgets();
     void stackWidgets();
-    void observe(Control& c, Change change);
+    void observe(Entry& entry, Change change);
     void applyGeometry(Entry& e);
     void fitLabel(Entry& e);
     void applySelection(Entry& e);
