@@ -143,6 +143,30 @@ TEST(Choices, TheWorkedExampleWithScriptedDraws) {
     EXPECT_EQ(rig["lbl1"].backColor(), ui::kGreen);
 }
 
+// The same five draws through each operation's wrong-answer range (M = 12),
+// none near a rounding edge and none landing on the right answer, so the
+// board shows the formulas' values unseparated; the answer sits in lbl4.
+TEST(Choices, EachOperationScalesTheDrawsByItsOwnRange) {
+    struct Row {
+        void (app::frmSplash::*fill)();
+        std::vector<std::string> tiles;
+    };
+    const Row rows[] = {
+        {&app::frmSplash::FillChoicesAddition, {"1", "7", "14", "24", "19", "23"}},        // r x 24
+        {&app::frmSplash::FillChoicesSubtraction, {"1", "4", "7", "0", "10", "11"}},       // r x 12
+        {&app::frmSplash::FillChoicesMultiplication, {"7", "43", "86", "144", "115", "137"}},  // r x 144
+        {&app::frmSplash::FillChoicesDivision, {"0", "2", "4", "1", "5", "6"}},            // r x 6
+    };
+    Rig rig;
+    rig.started();
+    for (const auto& row : rows) {
+        setCard(rig, "12", "12");
+        rig.random.script = {0.5f, 0.05f, 0.3f, 0.6f, 0.8f, 0.95f};
+        (rig.frm.*row.fill)();
+        EXPECT_EQ(rig.tiles(), row.tiles);
+    }
+}
+
 TEST(Choices, AllEqualEndsAsARunAndEveryFillingDrawsSix) {
     Rig rig;
     rig.started();

@@ -80,6 +80,21 @@ TEST(Modes, WhatEachModeLeavesBehindFromEveryStartingMode) {
     }
 }
 
+// Every entry of the seconds list, the last one too, is cleared on entering
+// timer mode, also when it is entered again from timer mode itself.
+TEST(Modes, EnteringTimerModeClearsWhicheverSecondsWerePicked) {
+    Rig rig;
+    rig.started();
+    for (const char* seconds : {"2", "3", "4", "5", "6"}) {
+        rig.click("lblTimer");
+        rig.pickText("lstTimer", seconds);
+        ASSERT_NE(rig["lstTimer"].selectedIndex(), -1);
+        rig.click("lblTimer");
+        EXPECT_EQ(rig["lstTimer"].selectedIndex(), -1) << seconds;
+        EXPECT_TRUE(rig.timer.advance(10000).empty()) << seconds;
+    }
+}
+
 TEST(Modes, TheOneEventPassComesAfterTheTimerStops) {
     Rig rig;
     rig.started();

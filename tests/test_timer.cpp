@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/fakes.h"
 
 using fakes::Rig;
@@ -137,4 +139,27 @@ TEST(Timer, ManyCardsInFakeTimeKeepEveryDealSound) {
             ASSERT_GE(std::stod(rig["lbln1"].caption()), std::stod(rig["lbln2"].caption()));
         }
     }
+}
+
+TEST(Timer, TicksArrivingInsidePassesNestNoDeeperThanTheBound) {
+    Rig rig;
+    rig.started();
+    rig.click("lblTimer");
+    rig.pickText("lstTimer", "2");
+    long delivered = 0;
+    int deepest = 0;
+    // A due tick in every pass: each second one blanks the card and pauses,
+    // so without the bound the pauses would nest a level per two ticks.
+    rig.pump.onPass = [&](long) {
+        deepest = std::max(deepest, rig.frm.nestedPasses());
+        if (delivered < 1000) {
+            ++delivered;
+            rig.timer.onTick();
+        }
+    };
+    rig.timer.advance(3000);
+    EXPECT_EQ(delivered, 1000);
+    EXPECT_EQ(deepest, app::frmSplash::kMaxNestedPasses);
+    EXPECT_EQ(rig.frm.nestedPasses(), 0);
+    EXPECT_TRUE(rig["lbln1"].visible());
 }

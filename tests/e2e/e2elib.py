@@ -276,8 +276,10 @@ class Image:
     def to_ppm(self):
         return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
 
-    def save_png(self, path):
-        subprocess.run([_CONVERT, "ppm:-", "png:" + path], input=self.to_ppm(), check=True, timeout=60)
+    def save_png(self, path, options=(), fmt="png"):
+        """Writes a PNG; options and fmt (e.g. "png8") go to ImageMagick's convert."""
+        subprocess.run([_CONVERT, "ppm:-", *options, fmt + ":" + path], input=self.to_ppm(), check=True,
+                       timeout=60)
 
 
 # --- the speech log -----------------------------------------------------------

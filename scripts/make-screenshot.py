@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Makes docs/screenshot.png, the picture of the trainer in the README and
+the AppStream metainfo, from the real program under Xvfb.
+
+It plays one interactive card the way a child would: a first pick that is
+wrong (red), then the right one (green), which shows the answer on the card.
+The panel and its heading are cut out of the full-screen window with a rim
+of the black backdrop and stored as a small palette PNG.
+
+    python3 scripts/make-screenshot.py [output.png]
+
+Needs what the end-to-end tests need (Xvfb, xdotool, ImageMagick); builds the
+program, control_rect and the recording speech plugin first. The recording
+plugin stands in for the voice, so nothing is heard.
+"""
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import abacorn_e2e  # noqa: E402
+import e2elib  # noqa: E402
+
+WRONG = "wrong answer, try again"
+RIM = 40  # pixels of the black backdrop kept around the panel
+TRIES = 80  # cards dealt at most
+
+
+def build():
+    subprocess.run(["cmake", "--build", e2elib.build_dir(), "--target", "abacorn", "control_rect",
+                    "abacorn_recording_tts"], check=True, stdout=subprocess.DEVNULL)
+
+
+def act(s, click, says):
+    """Clicks a control and waits until it has said `says` texts and the
+    program waits for input again; returns what it said."""
+    n = len(s.said())
+    s.click(click)
+    said = s.wait_for_says(says, after=n)
+    s.wait_until_idle()
+    return said
+
+
+def play(s):
+    """Interactive mode; each card is answered by trying the tiles in order
+    until the right one, and dealt again until lbl1 was wrong, lbl2 right
+    and the answer had two digits. True when such a card was played."""
+    act(s, "lblInteractive", 2)
+    for _ in range(TRIES):
+        act(s, "lblClickMe", 1)  # deals and reads the card aloud
+        for k, tile in enumerate(["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]):
+            said = act(s, tile, 1)[-1]  # the answer when right
+            if said != WRONG:
+                break
+        if k == 1 and float(said) >= 10:  # and a card worth showing
+            return True
+    return False
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshot.png")
+    build()
+    with abacorn_e2e.Session() as s:
+        if not play(s):
+            sys.exit("no card to show in %d tries" % TRIES)
+        shot = s.shot()
+    # The lavender panel and the heading above it, with a rim of the backdrop.
+    rects = [abacorn_e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
+    x, y = max(0, min(r[0] for r in rects) - RIM), max(0, min(r[1] for r in rects) - RIM)
+    w = min(shot.width, max(r[0] + r[2] for r in rects) + RIM) - x
+    h = min(shot.height, max(r[1] + r[3] for r in rects) + RIM) - y
+    # The window has few colours; a 256-colour palette keeps the text's edges.
+    shot.crop(x, y, w, h).save_png(out, ["-strip", "-colors", "256", "-define", "png:compression-level=9"],
+                                   fmt="png8")
+    print("%s: %dx%d, %d bytes" % (out, w, h, os.path.getsize(out)))
+
+
+if __name__ == "__main__":
+    main()
