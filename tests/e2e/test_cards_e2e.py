@@ -72,6 +72,40 @@ class CardCycleTest(unittest.TestCase):
             self.assertTrue(number(said[2]), said)
 
 
+class DoubleClickTest(unittest.TestCase):
+    def test_a_double_click_is_one_click_and_slow_clicks_are_two(self):
+        with ab.Session() as s:
+            # From the example card: one deal, its hint, and no answer of
+            # the card that has just gone.
+            s.clicks("lblClickMe", 2, delay_ms=60)
+            s.wait_for_text(FOR_ANSWER)
+            s.wait_until_idle()
+            self.assertEqual(s.said(), [ab.WELCOME, FOR_ANSWER])
+            self.assertFalse(answer_shown(s.shot()))
+
+            heard = len(s.said())
+            s.clicks("picX", 2, delay_ms=60)
+            s.wait_for_text("multiplication", after=heard)
+            s.wait_until_idle()
+            self.assertEqual(s.said()[heard:], ["multiplication"])
+
+            # A second apart: two clicks. On the card the answer, then the
+            # next card (nothing more to say).
+            heard = len(s.said())
+            s.clicks("lblClickMe", 2, delay_ms=1000)
+            s.wait_until_idle()
+            said = s.said()[heard:]
+            self.assertEqual(len(said), 2, said)
+            self.assertTrue(number(said[0]), said)
+            self.assertEqual(said[1], TO_CONTINUE)
+            s.wait_for_shot(lambda shot: not answer_shown(shot), "the next card")
+
+            heard = len(s.said())
+            s.clicks("picX", 2, delay_ms=1000)
+            s.wait_until_idle()
+            self.assertEqual(s.said()[heard:], ["multiplication"] * 2)
+
+
 class RangeTest(unittest.TestCase):
     def test_picks_by_mouse_and_keyboard_and_a_refused_range(self):
         with ab.Session() as s:

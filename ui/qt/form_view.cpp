@@ -761,14 +761,13 @@ void FormView::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) containerReleased(formName_, e->position().toPoint());
 }
 
-// A double click is one click, as in the toolkit the window was designed
-// for, where it raises Click once and then a double-click event that has no
-// handler here. Qt 6.4 delivers the second press of a double click only as
-// a double-click event (checked with xdotool under Xvfb: press, release,
-// double-click, release), and QWidget's default handler passes that on as
-// a press, which made it a second click. Here the press is dropped, so its
-// release clicks nothing. Presses further apart than the desktop's
-// double-click interval are no double click and each one clicks.
+// A double click is one click: the child means one. Qt 6.4 delivers the
+// second press of a double click only as a double-click event (checked with
+// xdotool under Xvfb: press, release, double-click, release), and QWidget's
+// default handler passes that on as a press, which made it a second click.
+// Here the press is dropped, so its release clicks nothing. Presses further
+// apart than the desktop's double-click interval are no double click and
+// each one clicks, also when it comes during a pause.
 void FormView::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept();
     if (e->button() == Qt::LeftButton) containerDoubleClicked(formName_);
