@@ -121,7 +121,7 @@ class Session:
         # `xdotool mousemove --sync` to the place the pointer already is
         # waits about 15 s for a motion that never comes: click in place.
         if self.x.mouse_location() == (x, y):
-            self.x.run(["xdotool", "click", "1"])
+            self.x.click_in_place()
         else:
             self.x.click(x, y)
 
@@ -136,7 +136,9 @@ class Session:
         x, y = centre(rect(name))
         if self.x.mouse_location() != (x, y):
             self.x.mouse_move(x, y)
+        self.x.pace(x, y)
         self.x.run(["xdotool", "click", "--repeat", str(count), "--delay", str(delay_ms), "1"])
+        self.x.clicked(x, y)
 
     def popup_window(self):
         """The drop-down list the program has open, as (x, y, w, h)."""

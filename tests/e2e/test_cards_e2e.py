@@ -50,6 +50,9 @@ class CardCycleTest(unittest.TestCase):
                 heard = len(s.said())
                 s.click("lblClickMe")
                 s.wait_for_shot(lambda shot: not answer_shown(shot), "the next question")
+                # Blank during the pause between cards, where a click would
+                # reveal the card just gone: wait for the new question.
+                s.wait_until_idle()
                 s.click("lblClickMe")
                 answer = s.wait_for_says(1, after=heard)[0]
                 self.assertTrue(number(answer), answer)
