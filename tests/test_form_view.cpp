@@ -11,7 +11,6 @@
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -365,34 +364,30 @@ TEST(FormViewLabels, FixedSizeLabelKeepsItsSize) {
     EXPECT_EQ(answer.width(), 3120);
 }
 
-// Columns of a rectangle of an image that hold dark ink, left to right.
-std::vector<bool> inkColumns(const QImage& image, const QRect& r) {
-    std::vector<bool> cols(r.width(), false);
-    for (int x = 0; x < r.width(); ++x)
-        for (int y = r.top(); y <= r.bottom() && !cols[x]; ++y)
-            cols[x] = qGray(image.pixel(r.left() + x, y)) < 128;
-    return cols;
-}
+// Where a rectangle of an image holds dark ink: which columns, left to
+// right, and the middle row of the inked rows.
+struct Ink {
+    std::vector<bool> columns;
+    int middleRow = 0;
+    int glyphs() const {  // runs of inked columns
+        int runs = 0;
+        for (std::size_t x = 0; x < columns.size(); ++x) runs += columns[x] && (x == 0 || !columns[x - 1]);
+        return runs;
+    }
+};
 
-// Runs of inked columns: separate glyphs of a number.
-int inkRuns(const std::vector<bool>& cols) {
-    int runs = 0;
-    for (std::size_t x = 0; x < cols.size(); ++x)
-        if (cols[x] && (x == 0 || !cols[x - 1])) ++runs;
-    return runs;
-}
-
-// The middle row of a rectangle's dark ink.
-int inkMiddleRow(const QImage& image, const QRect& r) {
+Ink inkIn(const QImage& image, const QRect& r) {
+    Ink ink{std::vector<bool>(r.width(), false)};
     int top = -1, bottom = -1;
     for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x)
-            if (qGray(image.pixel(x, y)) < 128) {
-                if (top < 0) top = y;
+        for (int x = 0; x < r.width(); ++x)
+            if (qGray(image.pixel(r.left() + x, y)) < 128) {
+                ink.columns[x] = true;
                 bottom = y;
-                break;
+                if (top < 0) top = y;
             }
-    return (top + bottom) / 2;
+    ink.middleRow = (top + bottom) / 2;
+    return ink;
 }
 
 TEST(FormViewLabels, NumbersTooWideForAFixedLabelAreDrawnWholeInASmallerFont) {
@@ -413,31 +408,24 @@ TEST(FormViewLabels, NumbersTooWideForAFixedLabelAreDrawnWholeInASmallerFont) {
         for (const char* fits : {"24", "8100", "9999"}) {
             label.setCaption(fits);
             EXPECT_EQ(w.view->fontFor(label).pixelSize(), place.designed) << fits;
-            designedMiddle = inkMiddleRow(w.widget(place.container)->grab().toImage(), r);
+            designedMiddle = inkIn(w.widget(place.container)->grab().toImage(), r).middleRow;
         }
         label.setCaption("10000");
         const QFont fitted = w.view->fontFor(label);
         EXPECT_LT(fitted.pixelSize(), place.designed);
         EXPECT_GT(fitted.pixelSize(), place.designed * 3 / 4);  // just small enough
         EXPECT_TRUE(fitted.bold());
-        const QImage shot = w.widget(place.container)->grab().toImage();
-        const std::vector<bool> cols = inkColumns(shot, r);
-        EXPECT_EQ(inkRuns(cols), 5);
+        const Ink ink = inkIn(w.widget(place.container)->grab().toImage(), r);
+        EXPECT_EQ(ink.glyphs(), 5);
         // Wholly inside: no ink in the label's outermost columns, where the
         // clip would cut a glyph.
-        EXPECT_FALSE(cols.front());
-        EXPECT_FALSE(cols.back());
-        EXPECT_NEAR(inkMiddleRow(shot, r), designedMiddle, 3);
+        EXPECT_FALSE(ink.columns.front());
+        EXPECT_FALSE(ink.columns.back());
+        EXPECT_NEAR(ink.middleRow, designedMiddle, 3);
         // Back to a number that fits: the designed font again.
         label.setCaption("24");
         EXPECT_EQ(w.view->fontFor(label).pixelSize(), place.designed);
     }
-    // The answer stays right-aligned, the tile centred.
-    Control& answer = w.controls["lbln3"];
-    answer.setCaption("10000");
-    const std::vector<bool> cols = inkColumns(w.widget("Frame1")->grab().toImage(), w.view->pixelRect(answer));
-    const int rightGap = static_cast<int>(std::find(cols.rbegin(), cols.rend(), true) - cols.rbegin());
-    EXPECT_LE(rightGap, 6);
     EXPECT_EQ(w.view->fontFor(w.controls["lbln1"]).pixelSize(), 96);  // auto-size: never scaled
 }
 

@@ -87,9 +87,8 @@ class Session:
             s.click("lblClickMe")
     """
 
-    def __init__(self, wait_for_welcome=True, env=None):
+    def __init__(self, wait_for_welcome=True):
         self.wait_for_welcome = wait_for_welcome
-        self.env = env
         self.x = None
         self.app = None
         self.window = None
@@ -98,7 +97,7 @@ class Session:
     def __enter__(self):
         self.x = e2elib.Xvfb().start()
         try:
-            self.app = e2elib.Abacorn(self.x, env=self.env).start()
+            self.app = e2elib.Abacorn(self.x).start()
             self.window = self.app.wait_for_window(timeout=TIMEOUT)
             self.mapped_ms = e2elib.monotonic_ms()
             if self.wait_for_welcome:
