@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -46,10 +47,19 @@ struct Window {
     void clickAt(QWidget* on, QPoint pos) {
         QTest::mouseClick(view->windowHandle(), Qt::LeftButton, {}, on->mapTo(view.get(), pos));
     }
+    // A double click: QTest gives the second press the timestamp of a
+    // double click, as the X server's timestamps do for a quick hand.
+    void doubleClickAt(QWidget* on, QPoint pos) {
+        QTest::mouseDClick(view->windowHandle(), Qt::LeftButton, {}, on->mapTo(view.get(), pos));
+    }
     // Clicks the middle of a lightweight control.
     void clickMiddleOf(const char* name) {
         const Control& c = controls[name];
         clickAt(view->widgetFor(c.design().container), view->pixelRect(c).center());
+    }
+    void doubleClickMiddleOf(const char* name) {
+        const Control& c = controls[name];
+        doubleClickAt(view->widgetFor(c.design().container), view->pixelRect(c).center());
     }
     int count(const std::string& name) { return raised[name]; }
     int total() const {
@@ -159,6 +169,36 @@ TEST(FormViewClicks, BareWindowRaisesFormClickButFramesDoNot) {
     w.clickAt(w.widget("frmSet"), QPoint(3, 60));
     EXPECT_EQ(w.formClicks, 1);
     EXPECT_EQ(w.total(), 0);
+}
+
+TEST(FormViewClicks, DoubleClickIsOneClickEverywhereButInTheLists) {
+    Window w;
+    w.doubleClickMiddleOf("lblClickMe");    // a painted label on the panel
+    w.doubleClickMiddleOf("img123");        // an image
+    w.doubleClickMiddleOf("shpFlash");      // a shape: the card's click label lies over it
+    w.doubleClickAt(w.widget("picX"), QPoint(17, 17));
+    w.doubleClickAt(w.view.get(), QPoint(900, 700));           // the bare window
+    w.doubleClickAt(w.widget("frmSet"), QPoint(3, 60));        // a bare frame
+    EXPECT_EQ(w.count("lblClickMe"), 2);
+    EXPECT_EQ(w.count("img123"), 1);
+    EXPECT_EQ(w.count("picX"), 1);
+    EXPECT_EQ(w.formClicks, 1);
+    EXPECT_EQ(w.total(), 4);
+
+    // Two single clicks (QTest spaces them beyond the double-click
+    // interval) are two clicks.
+    w.clickMiddleOf("lblClickMe");
+    w.clickMiddleOf("lblClickMe");
+    EXPECT_EQ(w.count("lblClickMe"), 4);
+    w.clickAt(w.widget("picX"), QPoint(17, 17));
+    w.clickAt(w.widget("picX"), QPoint(17, 17));
+    EXPECT_EQ(w.count("picX"), 3);
+
+    // The seconds list keeps its rule: each click of a double click picks.
+    w.controls["lstTimer"].setEnabled(true);
+    auto* list = qobject_cast<QListWidget*>(w.widget("lstTimer"));
+    w.doubleClickAt(list->viewport(), list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(w.count("lstTimer"), 2);
 }
 
 // A small window of its own: a shape in front of a label, a label without a
@@ -324,6 +364,71 @@ TEST(FormViewLabels, FixedSizeLabelKeepsItsSize) {
     EXPECT_EQ(answer.width(), 3120);
 }
 
+// Where a rectangle of an image holds dark ink: which columns, left to
+// right, and the middle row of the inked rows.
+struct Ink {
+    std::vector<bool> columns;
+    int middleRow = 0;
+    int glyphs() const {  // runs of inked columns
+        int runs = 0;
+        for (std::size_t x = 0; x < columns.size(); ++x) runs += columns[x] && (x == 0 || !columns[x - 1]);
+        return runs;
+    }
+};
+
+Ink inkIn(const QImage& image, const QRect& r) {
+    Ink ink{std::vector<bool>(r.width(), false)};
+    int top = -1, bottom = -1;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = 0; x < r.width(); ++x)
+            if (qGray(image.pixel(r.left() + x, y)) < 128) {
+                ink.columns[x] = true;
+                bottom = y;
+                if (top < 0) top = y;
+            }
+    ink.middleRow = (top + bottom) / 2;
+    return ink;
+}
+
+TEST(FormViewLabels, NumbersTooWideForAFixedLabelAreDrawnWholeInASmallerFont) {
+    Window w;
+    w.controls["frameChoices"].setVisible(true);
+    const struct {
+        const char* label;
+        const char* container;
+        int designed;
+    } places[] = {{"lbln3", "Frame1", 96}, {"lbl1", "frameChoices", 64}};
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.label);
+        Control& label = w.controls[place.label];
+        label.setVisible(true);
+        const QRect r = w.view->pixelRect(label);
+        int designedMiddle = 0;
+        // Every number up to four digits keeps the designed font.
+        for (const char* fits : {"24", "8100", "9999"}) {
+            label.setCaption(fits);
+            EXPECT_EQ(w.view->fontFor(label).pixelSize(), place.designed) << fits;
+            designedMiddle = inkIn(w.widget(place.container)->grab().toImage(), r).middleRow;
+        }
+        label.setCaption("10000");
+        const QFont fitted = w.view->fontFor(label);
+        EXPECT_LT(fitted.pixelSize(), place.designed);
+        EXPECT_GT(fitted.pixelSize(), place.designed * 3 / 4);  // just small enough
+        EXPECT_TRUE(fitted.bold());
+        const Ink ink = inkIn(w.widget(place.container)->grab().toImage(), r);
+        EXPECT_EQ(ink.glyphs(), 5);
+        // Wholly inside: no ink in the label's outermost columns, where the
+        // clip would cut a glyph.
+        EXPECT_FALSE(ink.columns.front());
+        EXPECT_FALSE(ink.columns.back());
+        EXPECT_NEAR(ink.middleRow, designedMiddle, 3);
+        // Back to a number that fits: the designed font again.
+        label.setCaption("24");
+        EXPECT_EQ(w.view->fontFor(label).pixelSize(), place.designed);
+    }
+    EXPECT_EQ(w.view->fontFor(w.controls["lbln1"]).pixelSize(), 96);  // auto-size: never scaled
+}
+
 TEST(FormViewLabels, FontsComeFromTheTableInPixelsOfTwips) {
     Window w;
     const QFont numbers = w.view->fontFor(w.controls["lbln1"]);
@@ -359,6 +464,29 @@ TEST(FormViewPainting, PaintsBackToFrontWithTransparentLabels) {
     const QImage choices = w.widget("frameChoices")->grab().toImage();
     const QRect tile = w.view->pixelRect(w.controls["lbl1"]);
     EXPECT_EQ(choices.pixelColor(tile.center()), QColor(0, 255, 0));
+}
+
+TEST(FormViewPainting, CloseButtonIsFlatDarkRedUnderEveryStyle) {
+    const QString original = QApplication::style()->name();
+    for (const char* style : {"fusion", "windows"}) {
+        SCOPED_TRACE(style);
+        QApplication::setStyle(style);
+        Window w;
+        const QImage face = w.widget("Command1")->grab().toImage();
+        int dark = 0, red = 0;
+        for (int y = 2; y < face.height() - 2; ++y)
+            for (int x = 2; x < face.width() - 2; ++x) {
+                const QColor c = face.pixelColor(x, y);
+                red += c == QColor(192, 0, 0);
+                dark += qGray(c.rgb()) < 40 && c.red() < 100;
+            }
+        // The face is all the designed red but for its caption.
+        EXPECT_EQ(face.pixelColor(4, face.height() / 2), QColor(192, 0, 0));
+        EXPECT_EQ(face.pixelColor(face.width() - 5, 4), QColor(192, 0, 0));
+        EXPECT_GT(red, (face.width() - 4) * (face.height() - 4) * 3 / 4);
+        EXPECT_GT(dark, 100);  // "Close Program" in black
+    }
+    QApplication::setStyle(original);
 }
 
 TEST(FormViewArtwork, PicturesAreEmbeddedAndImagesTakeTheirSize) {

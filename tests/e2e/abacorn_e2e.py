@@ -43,6 +43,11 @@ def centre(r):
     return x + w // 2, y + h // 2
 
 
+def near(px, colour, tolerance=2):
+    """A pixel within `tolerance` of a colour in every channel."""
+    return all(abs(a - b) <= tolerance for a, b in zip(px, colour))
+
+
 def is_ink(px, limit=96):
     """Dark pixels: black text and rules, also the dark grey dots."""
     return max(px) < limit
@@ -115,13 +120,24 @@ class Session:
         # `xdotool mousemove --sync` to the place the pointer already is
         # waits about 15 s for a motion that never comes: click in place.
         if self.x.mouse_location() == (x, y):
-            self.x.run(["xdotool", "click", "1"])
+            self.x.click_in_place()
         else:
             self.x.click(x, y)
 
     def click(self, name):
         """Clicks the middle of a control."""
         self.click_at(*centre(rect(name)))
+
+    def clicks(self, name, count=2, delay_ms=60):
+        """Clicks the middle of a control `count` times, `delay_ms` apart
+        (60 ms: a double click; beyond the desktop's double-click interval,
+        400 ms here: separate clicks)."""
+        x, y = centre(rect(name))
+        if self.x.mouse_location() != (x, y):
+            self.x.mouse_move(x, y)
+        self.x.pace(x, y)
+        self.x.run(["xdotool", "click", "--repeat", str(count), "--delay", str(delay_ms), "1"])
+        self.x.clicked(x, y)
 
     def popup_window(self):
         """The drop-down list the program has open, as (x, y, w, h)."""

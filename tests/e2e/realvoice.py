@@ -413,7 +413,7 @@ def click_control(xvfb, name):
     # `xdotool mousemove --sync` to where the pointer already is waits about
     # 15 s for a motion that never comes: click in place then.
     if xvfb.mouse_location() == (x, y):
-        xvfb.run(["xdotool", "click", "1"])
+        xvfb.click_in_place()
     else:
         xvfb.click(x, y)
 

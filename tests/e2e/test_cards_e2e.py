@@ -50,6 +50,9 @@ class CardCycleTest(unittest.TestCase):
                 heard = len(s.said())
                 s.click("lblClickMe")
                 s.wait_for_shot(lambda shot: not answer_shown(shot), "the next question")
+                # Blank during the pause between cards, where a click would
+                # reveal the card just gone: wait for the new question.
+                s.wait_until_idle()
                 s.click("lblClickMe")
                 answer = s.wait_for_says(1, after=heard)[0]
                 self.assertTrue(number(answer), answer)
@@ -70,6 +73,40 @@ class CardCycleTest(unittest.TestCase):
             said = s.wait_for_text(TO_CONTINUE)
             self.assertEqual(len(said), 4, said)
             self.assertTrue(number(said[2]), said)
+
+
+class DoubleClickTest(unittest.TestCase):
+    def test_a_double_click_is_one_click_and_slow_clicks_are_two(self):
+        with ab.Session() as s:
+            # From the example card: one deal, its hint, and no answer of
+            # the card that has just gone.
+            s.clicks("lblClickMe", 2, delay_ms=60)
+            s.wait_for_text(FOR_ANSWER)
+            s.wait_until_idle()
+            self.assertEqual(s.said(), [ab.WELCOME, FOR_ANSWER])
+            self.assertFalse(answer_shown(s.shot()))
+
+            heard = len(s.said())
+            s.clicks("picX", 2, delay_ms=60)
+            s.wait_for_text("multiplication", after=heard)
+            s.wait_until_idle()
+            self.assertEqual(s.said()[heard:], ["multiplication"])
+
+            # A second apart: two clicks. On the card the answer, then the
+            # next card (nothing more to say).
+            heard = len(s.said())
+            s.clicks("lblClickMe", 2, delay_ms=1000)
+            s.wait_until_idle()
+            said = s.said()[heard:]
+            self.assertEqual(len(said), 2, said)
+            self.assertTrue(number(said[0]), said)
+            self.assertEqual(said[1], TO_CONTINUE)
+            s.wait_for_shot(lambda shot: not answer_shown(shot), "the next card")
+
+            heard = len(s.said())
+            s.clicks("picX", 2, delay_ms=1000)
+            s.wait_until_idle()
+            self.assertEqual(s.said()[heard:], ["multiplication"] * 2)
 
 
 class RangeTest(unittest.TestCase):

@@ -14,7 +14,10 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <cmath>
+#include <utility>
 
 #include "ui/control_table.h"
 #include "ui/qt/accessibility.h"
@@ -52,6 +55,26 @@ QFont makeFont(const Font& f) {
     return font;
 }
 
+// Where the ink of a one-line caption lies across a label of the given
+// width, placed as QPainter::drawText places it for that alignment
+// (checked against rendered text: within a pixel).
+std::pair<int, int> inkSpan(const QFont& font, const QString& text, Align align, int width) {
+    const QFontMetrics fm(font);
+    const int advance = fm.horizontalAdvance(text);
+    int x = 0;
+    if (align == Align::Right)
+        x = width - advance;
+    else if (align == Align::Center)
+        x = (width - advance) / 2;
+    const QRect ink = fm.tightBoundingRect(text);
+    return {x + ink.left(), x + ink.right()};
+}
+
+bool inkFits(const QFont& font, const QString& text, Align align, int width, int overhang) {
+    const auto [left, right] = inkSpan(font, text, align, width);
+    return left >= -overhang && right <= width - 1 + overhang;
+}
+
 void installFontSubstitutes() {
     // There is no "MS Sans Serif" on Linux; without a substitute fontconfig
     // hands out whatever its default is.
@@ -80,6 +103,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override {
         e->accept();
         if (e->button() == Qt::LeftButton) view_->containerReleased(name_, e->position().toPoint());
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        e->accept();
+        if (e->button() == Qt::LeftButton) view_->containerDoubleClicked(name_);
     }
 
 private:
@@ -110,12 +137,60 @@ protected:
         pressed_ = false;
         if (click && clicked_) clicked_();
     }
+    // The second press of a double click is no click (FormView::mouseDoubleClickEvent).
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        e->accept();
+        pressed_ = false;
+    }
 
 private:
     QPixmap pixmap_;
     QColor back_;
     std::function<void()> clicked_;
     bool pressed_ = false;
+};
+
+// A graphical push button: a flat face in its back colour with the caption,
+// whatever the style. Styles shade the palette's button colour instead of
+// painting it (Fusion turns (192, 0, 0) into a gradient around
+// (250, 77, 77)), and a style sheet would bring its own style object into
+// the window for one button.
+class FlatButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+    void setFace(QColor face) {
+        face_ = face;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect r = rect();
+        p.fillRect(r, face_);
+        // A one-pixel raised edge that sinks while the button is held down.
+        const bool down = isDown();
+        const QColor light = face_.lighter(140), dark = face_.darker(200);
+        p.setPen(down ? dark : light);
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(down ? light : dark);
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+        p.setFont(font());
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(down ? r.translated(1, 1) : r, Qt::AlignCenter, text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = r.adjusted(4, 4, -4, -4);
+            focus.backgroundColor = face_;
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
+
+private:
+    QColor face_;
 };
 
 // The list box. QListWidget has no single signal for "the user picked an
@@ -253,7 +328,8 @@ void FormView::createWidgets() {
             break;
         }
         case Kind::Button: {
-            auto* b = new QPushButton(qstr(c.caption()), parent);
+            auto* b = c.design().graphical ? new FlatButton(qstr(c.caption()), parent)
+                                           : new QPushButton(qstr(c.caption()), parent);
             b->setFont(e.font);
             if (!c.design().tooltip.empty()) b->setToolTip(qstr(c.design().tooltip));
             QObject::connect(b, &QPushButton::clicked, this, [this, &c] { if (c.handler) userEvent_(c); });
@@ -335,7 +411,8 @@ QPixmap FormView::picture(std::string_view name) const {
 
 QFont FormView::fontFor(const Control& c) const {
     const Entry* e = entry(c.name());
-    return e ? e->font : font();
+    if (!e) return font();
+    return e->shrunk ? e->fitted : e->font;
 }
 
 QRect FormView::pixelRect(const Control& c) const {
@@ -355,7 +432,11 @@ void FormView::applyGeometry(Entry& e) {
 
 void FormView::fitLabel(Entry& e) {
     Control& c = *e.control;
-    if (c.kind() != Kind::Label || !c.design().autoSize) return;
+    if (c.kind() != Kind::Label) return;
+    if (!c.design().autoSize) {
+        fitCaption(e);
+        return;
+    }
     // An auto-size label keeps its left and top and takes the size of its
     // caption; the model is told so that the logic sees the real width.
     const QFontMetrics fm(e.font);
@@ -364,14 +445,36 @@ void FormView::fitLabel(Entry& e) {
     c.fitSize(pixelsToTwips(size.width()), pixelsToTwips(size.height()));
 }
 
-void FormView::applyBackColor(Entry& e) {
-    Control& c = *e.control;
-    if (c.kind() == Kind::Button && c.design().graphical && e.widget) {
-        QPalette pal = e.widget->palette();
-        pal.setColor(QPalette::Button, toQColor(c.backColor(), this));
-        e.widget->setPalette(pal);
-        e.widget->setAutoFillBackground(true);
+// A fixed-size label keeps its size, so a caption wider than the label (the
+// answer 10000 in the card's answer or in a tile) is drawn in a font scaled
+// down just enough for its ink to lie inside, on the designed line's
+// vertical centre; clipped, "10000" would read "0000". Captions that fit
+// keep the designed font. A pixel of antialiased edge past the side is
+// left as it is, so that every four-digit number in a tile keeps its size.
+// Worked out when the caption changes, not when it is painted.
+void FormView::fitCaption(Entry& e) {
+    const Control& c = *e.control;
+    e.shrunk = false;
+    const QString text = qstr(c.caption());
+    const int width = twipsToPixels(c.width());
+    const Align align = c.design().align;
+    if (text.isEmpty() || width <= 0 || inkFits(e.font, text, align, width, 1)) return;
+    const QRect ink = QFontMetrics(e.font).tightBoundingRect(text);
+    const int designed = e.font.pixelSize();
+    int size = std::min(designed - 1, designed * width / std::max(1, ink.width()) + 1);
+    QFont font = e.font;
+    for (; size > 1; --size) {
+        font.setPixelSize(size);
+        if (inkFits(font, text, align, width, -1)) break;  // a pixel clear of each side
     }
+    font.setPixelSize(std::max(1, size));
+    e.shrunk = true;
+    e.fitted = font;
+    e.fittedDrop = (QFontMetrics(e.font).height() - QFontMetrics(font).height()) / 2;
+}
+
+void FormView::applyBackColor(Entry& e) {
+    if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->setFace(toQColor(e.control->backColor(), this));
 }
 
 void FormView::applySelection(Entry& e) {
@@ -447,10 +550,12 @@ void FormView::observe(Entry& entry, Change change) {
             repaintLightweight(*e);
         break;
     case Change::Geometry:
-        if (e->widget)
+        if (e->widget) {
             applyGeometry(*e);
-        else
+        } else {
+            if (c.kind() == Kind::Label && !c.design().autoSize) fitCaption(*e);
             repaintLightweight(*e);
+        }
         break;
     case Change::BackColor:
         applyBackColor(*e);
@@ -547,11 +652,11 @@ void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
     case Align::Center: flags |= Qt::AlignHCenter; break;
     case Align::Right: flags |= Qt::AlignRight; break;
     }
-    if (!c.design().autoSize) flags |= Qt::TextWordWrap;
-    p.setFont(e.font);
+    if (!c.design().autoSize && !e.shrunk) flags |= Qt::TextWordWrap;
+    p.setFont(e.shrunk ? e.fitted : e.font);
     p.setPen(ink);
     p.setClipRect(r);
-    p.drawText(r, flags, qstr(c.caption()));
+    p.drawText(e.shrunk ? r.translated(0, e.fittedDrop) : r, flags, qstr(c.caption()));
 }
 
 void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
@@ -654,6 +759,23 @@ void FormView::mousePressEvent(QMouseEvent* e) {
 void FormView::mouseReleaseEvent(QMouseEvent* e) {
     e->accept();
     if (e->button() == Qt::LeftButton) containerReleased(formName_, e->position().toPoint());
+}
+
+// A double click is one click: the child means one. Qt 6.4 delivers the
+// second press of a double click only as a double-click event (checked with
+// xdotool under Xvfb: press, release, double-click, release), and QWidget's
+// default handler passes that on as a press, which made it a second click.
+// Here the press is dropped, so its release clicks nothing. Presses further
+// apart than the desktop's double-click interval are no double click and
+// each one clicks, also when it comes during a pause.
+void FormView::mouseDoubleClickEvent(QMouseEvent* e) {
+    e->accept();
+    if (e->button() == Qt::LeftButton) containerDoubleClicked(formName_);
+}
+
+void FormView::containerDoubleClicked(const std::string& container) {
+    pressed_[container] = nullptr;
+    pressedBare_[container] = false;
 }
 
 }  // namespace ui::qt

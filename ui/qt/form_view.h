@@ -60,7 +60,8 @@ public:
     // could not be loaded).
     QPixmap picture(std::string_view name) const;
 
-    // The font a control is drawn with.
+    // The font a control is drawn with: for a fixed-size label whose
+    // caption is too wide for it, the smaller font that fits.
     QFont fontFor(const Control& c) const;
 
     // Covers the primary screen: frameless with the screen's geometry, since
@@ -76,11 +77,13 @@ public:
     void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const;
     void containerPressed(const std::string& container, QPoint pos);
     void containerReleased(const std::string& container, QPoint pos);
+    void containerDoubleClicked(const std::string& container);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -90,6 +93,11 @@ private:
         QFont font;
         QPixmap pixmap;
         QRect painted;  // lightweight controls: the area last drawn
+        // Fixed-size labels: the font a too-wide caption is drawn in, and
+        // how far down its line moves to keep the designed line's centre.
+        bool shrunk = false;
+        QFont fitted;
+        int fittedDrop = 0;
     };
 
     void createWidgets();
@@ -97,6 +105,7 @@ private:
     void observe(Entry& entry, Change change);
     void applyGeometry(Entry& e);
     void fitLabel(Entry& e);
+    void fitCaption(Entry& e);
     void applySelection(Entry& e);
     void applyBackColor(Entry& e);
     void repaintLightweight(Entry& e);
