@@ -69,6 +69,36 @@ def _stop_process(proc, grace=5.0):
         return proc.wait(grace)
 
 
+def descendants(pid):
+    """PIDs of the processes below `pid` (children first), from /proc: for
+    helpers that start processes of their own, such as at-spi-bus-launcher."""
+    children = collections.defaultdict(list)
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children[ppid].append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def stop_pids(pids):
+    """Stops processes we started indirectly, by their PIDs (SIGTERM)."""
+    for pid in pids:
+        try:
+            os.kill(pid, 15)
+        except ProcessLookupError:
+            pass
+
+
 # --- the X server -----------------------------------------------------------
 
 class Xvfb:
@@ -181,6 +211,12 @@ class Xvfb:
                 geo[keys[key]] = value if key == "Map State" else int(value)
         return geo
 
+    def window_state(self, window):
+        """The window's _NET_WM_STATE atoms, e.g. ['_NET_WM_STATE_FULLSCREEN']."""
+        out = self.run(["xprop", "-id", str(window), "_NET_WM_STATE"])
+        _, _, atoms = out.partition("=")
+        return [a.strip() for a in atoms.split(",") if a.strip()]
+
     def mouse_move(self, x, y):
         self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
 
@@ -212,6 +248,59 @@ class Xvfb:
         if save_png:
             image.save_png(save_png)
         return image
+
+
+class Weston:
+    """A headless Wayland compositor (weston's desktop shell, 1920x1080) with
+    a runtime directory of its own; env() points Wayland clients at it."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, timeout=20.0):
+        self.width, self.height, self.timeout = width, height, timeout
+        self.proc = None
+        self.runtime_dir = None
+        self.socket = "abacorn-e2e"
+
+    def start(self):
+        self.runtime_dir = tempfile.mkdtemp(prefix="abacorn-wl-")  # mode 0700, as Wayland wants
+        self.log_path = os.path.join(self.runtime_dir, "weston.log")
+        try:
+            with open(self.log_path, "wb") as log:
+                self.proc = subprocess.Popen(
+                    ["weston", "--backend=headless-backend.so", "--socket=" + self.socket,
+                     "--width=%d" % self.width, "--height=%d" % self.height, "--idle-time=0"],
+                    env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime_dir), stdout=log, stderr=log,
+                    stdin=subprocess.DEVNULL, start_new_session=True)
+            socket = os.path.join(self.runtime_dir, self.socket)
+            wait_until(lambda: os.path.exists(socket) or self.proc.poll() is not None, self.timeout,
+                       what="weston's socket")
+            if self.proc.poll() is not None:
+                raise E2EError("weston did not start: " + open(self.log_path, errors="replace").read()[-2000:])
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        if self.proc is not None:
+            # weston's shell and keyboard helpers are its children.
+            helpers = descendants(self.proc.pid)
+            _stop_process(self.proc)
+            stop_pids(helpers)
+        self.proc = None
+        if self.runtime_dir and not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.runtime_dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def env(self, base=None):
+        env = dict(os.environ if base is None else base)
+        env.pop("DISPLAY", None)
+        env.update(XDG_RUNTIME_DIR=self.runtime_dir, WAYLAND_DISPLAY=self.socket)
+        return env
 
 
 class Image:
@@ -309,7 +398,7 @@ def monotonic_ms():
 # --- programs -------------------------------------------------------------------
 
 class Program:
-    """Any program started on an Xvfb display; stopped by its PID."""
+    """Any program started on an Xvfb display (or a Weston); stopped by its PID."""
 
     def __init__(self, xvfb, args, env=None, workdir=None):
         self.xvfb = xvfb
