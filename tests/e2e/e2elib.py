@@ -369,6 +369,93 @@ class Image:
         subprocess.run([_CONVERT, "ppm:-", "png:" + path], input=self.to_ppm(), check=True, timeout=60)
 
 
+# --- desktop services ----------------------------------------------------------
+
+class AccessibilityBus:
+    """A session bus of our own with at-spi2-core's accessibility bus on it,
+    for an X display; env() points programs and AT-SPI clients at it."""
+
+    def __init__(self, xvfb):
+        self.xvfb = xvfb
+        self.bus = self.launcher = None
+        self.address = None
+
+    def __enter__(self):
+        try:
+            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdin=subprocess.DEVNULL, start_new_session=True)
+            self.address = self.bus.stdout.readline().decode().strip()
+            self.bus.stdout.close()
+            if not self.address:
+                raise E2EError("dbus-daemon gave no address")
+            # The launcher starts the accessibility bus; the registry is
+            # started on it by D-Bus activation. Both are its descendants.
+            self.launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                             env=self.env(), stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                                             start_new_session=True)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def env(self, base=None):
+        env = self.xvfb.env(base)
+        env["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        return env
+
+    def __exit__(self, *exc):
+        if self.launcher is not None:
+            below = descendants(self.launcher.pid)
+            stop_pids(reversed(below))
+            _stop_process(self.launcher)
+        if self.bus is not None:
+            # Whatever the bus activated (the registry) goes with it.
+            below = descendants(self.bus.pid)
+            _stop_process(self.bus)
+            stop_pids(below)
+
+
+class Openbox:
+    """The openbox window manager on an Xvfb display, with an optional tint2
+    panel, each from a configuration text written into a directory of its
+    own; start() returns once openbox manages the screen."""
+
+    def __init__(self, xvfb, rc_xml, tint2rc=None, timeout=20.0):
+        self.xvfb, self.rc_xml, self.tint2rc, self.timeout = xvfb, rc_xml, tint2rc, timeout
+        self.dir = tempfile.mkdtemp(prefix="abacorn-openbox-")
+        self.programs = []
+
+    def _write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
+
+    def start(self):
+        try:
+            rc = self._write("rc.xml", self.rc_xml)
+            self.programs.append(Program(self.xvfb, ["openbox", "--sm-disable", "--config-file", rc],
+                                         workdir=self.dir).start())
+            wait_until(lambda: "window id" in self.xvfb.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                       self.timeout, what="openbox")
+            if self.tint2rc is not None:
+                self.programs.append(Program(self.xvfb, ["tint2", "-c", self._write("tint2rc", self.tint2rc)],
+                                             workdir=self.dir).start())
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        for p in reversed(self.programs):
+            p.stop()
+        self.programs = []
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+
 # --- the speech log -----------------------------------------------------------
 
 SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")

@@ -9,7 +9,6 @@ pyatspi is a Debian package: run this with /usr/bin/python3."""
 import importlib.util
 import os
 import re
-import subprocess
 import sys
 import unittest
 import warnings
@@ -25,52 +24,6 @@ INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
 NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
          "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
          "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
-
-
-class AccessibilityBus:
-    """A session bus of our own with at-spi2-core's accessibility bus on it.
-    env() points clients at it."""
-
-    def __init__(self, xvfb):
-        self.xvfb = xvfb
-        self.bus = self.launcher = None
-        self.address = None
-
-    def __enter__(self):
-        try:
-            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        stdin=subprocess.DEVNULL, start_new_session=True)
-            self.address = self.bus.stdout.readline().decode().strip()
-            self.bus.stdout.close()
-            if not self.address:
-                raise e2elib.E2EError("dbus-daemon gave no address")
-            # The launcher starts the accessibility bus; the registry is
-            # started on it by D-Bus activation. Both are its descendants.
-            self.launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                                             env=self.env(), stdout=subprocess.DEVNULL,
-                                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                                             start_new_session=True)
-        except BaseException:
-            self.__exit__()
-            raise
-        return self
-
-    def env(self, base=None):
-        env = self.xvfb.env(base)
-        env["DBUS_SESSION_BUS_ADDRESS"] = self.address
-        return env
-
-    def __exit__(self, *exc):
-        if self.launcher is not None:
-            below = e2elib.descendants(self.launcher.pid)
-            e2elib.stop_pids(reversed(below))
-            e2elib._stop_process(self.launcher)
-        if self.bus is not None:
-            # Whatever the bus activated (the registry) goes with it.
-            below = e2elib.descendants(self.bus.pid)
-            e2elib._stop_process(self.bus)
-            e2elib.stop_pids(below)
 
 
 def walk(acc, out, depth=0):
@@ -90,7 +43,7 @@ class AccessibilityE2ETest(unittest.TestCase):
         if importlib.util.find_spec("pyatspi") is None:
             self.fail("no pyatspi for %s: run this test with /usr/bin/python3" % sys.executable)
         warnings.simplefilter("ignore", DeprecationWarning)  # pyatspi's own calls
-        with e2elib.Xvfb() as x, AccessibilityBus(x) as bus:
+        with e2elib.Xvfb() as x, e2elib.AccessibilityBus(x) as bus:
             # The client connects to the buses named in its environment.
             os.environ.update(bus.env())
             import pyatspi

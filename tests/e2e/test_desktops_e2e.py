@@ -5,9 +5,7 @@ in one line and keeps working; under weston (Wayland, headless) it is
 configured full screen on the output and speaks its welcome."""
 import os
 import re
-import shutil
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -46,28 +44,18 @@ FULL_SCREEN_LINE = "abacorn: the window manager did not make the window full scr
 
 
 class Desktop:
-    """Xvfb with openbox (and optionally a tint2 panel) started from
-    configurations in a directory of the test's own."""
+    """Xvfb with openbox (and optionally a tint2 panel) configured in a
+    directory of the test's own."""
 
     def __init__(self, openbox_rules="", panel=False):
-        self.dir = tempfile.mkdtemp(prefix="abacorn-desktop-")
         self.rules, self.panel = openbox_rules, panel
-        self.x, self.helpers = None, []
+        self.x = self.wm = None
 
     def __enter__(self):
         self.x = e2elib.Xvfb().start()
         try:
-            rc = os.path.join(self.dir, "rc.xml")
-            with open(rc, "w") as f:
-                f.write(OPENBOX % self.rules)
-            self.helpers.append(e2elib.Program(self.x, ["openbox", "--sm-disable", "--config-file", rc],
-                                               workdir=self.dir).start())
-            e2elib.wait_until(lambda: self._wm_running(), ab.TIMEOUT, what="openbox")
+            self.wm = e2elib.Openbox(self.x, OPENBOX % self.rules, TINT2RC if self.panel else None).start()
             if self.panel:
-                tint2rc = os.path.join(self.dir, "tint2rc")
-                with open(tint2rc, "w") as f:
-                    f.write(TINT2RC)
-                self.helpers.append(e2elib.Program(self.x, ["tint2", "-c", tint2rc], workdir=self.dir).start())
                 e2elib.wait_until(lambda: self.x.screenshot().count(PANEL) >= 1920 * PANEL_HEIGHT, ab.TIMEOUT,
                                   interval=0.2, what="the tint2 panel")
         except BaseException:
@@ -75,16 +63,10 @@ class Desktop:
             raise
         return self
 
-    def _wm_running(self):
-        out = self.x.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])
-        return "window id" in out
-
     def __exit__(self, *exc):
-        for h in reversed(self.helpers):
-            h.stop()
+        if self.wm is not None:
+            self.wm.stop()
         self.x.stop()
-        if not os.environ.get("ABACORN_E2E_KEEP"):
-            shutil.rmtree(self.dir, ignore_errors=True)
 
 
 class DesktopsTest(unittest.TestCase):
