@@ -50,6 +50,9 @@ class CardCycleTest(unittest.TestCase):
                 heard = len(s.said())
                 s.click("lblClickMe")
                 s.wait_for_shot(lambda shot: not answer_shown(shot), "the next question")
+                # The answer goes before the pause between two cards; a click
+                # inside that pause would be taken in the middle of the deal.
+                s.wait_until_idle()
                 s.click("lblClickMe")
                 answer = s.wait_for_says(1, after=heard)[0]
                 self.assertTrue(number(answer), answer)
