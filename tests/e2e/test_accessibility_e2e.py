@@ -47,6 +47,20 @@ class AccessibilityE2ETest(unittest.TestCase):
             # The client connects to the buses named in its environment.
             os.environ.update(bus.env())
             import pyatspi
+            from gi.repository import GLib, Atspi
+            # What a screen reader that keeps a copy of the tree is told.
+            added = []
+            listener = Atspi.EventListener.new(
+                lambda ev: added.append(getattr(ev.any_data, "name", None)) if ev.type.endswith(":add") else None)
+            listener.register("object:children-changed")
+            listener.register("object:state-changed:showing")
+
+            def events_until(check):
+                def look():
+                    while GLib.MainContext.default().iteration(False):
+                        pass
+                    return check()
+                return e2elib.wait_until(look, ab.TIMEOUT, what="accessibility events")
             with e2elib.Abacorn(x, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                                         "DBUS_SESSION_BUS_ADDRESS": bus.address}) as app:
                 # Asked from the start: the first answers come while the
@@ -97,6 +111,7 @@ class AccessibilityE2ETest(unittest.TestCase):
                 self.assertEqual(len(answers), 6, [a.name for a in answers])
                 print("answers: " + ", ".join(a.name for a in answers), file=sys.stderr)
                 self.assertIn("Possible answers", [n.name for n in tree()])
+                events_until(lambda: "Possible answers" in added)
                 said = len(app.said())
                 press(answers[0])
                 e2elib.wait_until(lambda: len(app.said()) > said, ab.TIMEOUT, what="the pick judged")
