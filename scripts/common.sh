@@ -9,14 +9,17 @@ BUILD=${ABACORN_BUILD_DIR:-$ROOT/build}
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev
-  qt6-speech-flite-plugin qt6-speech-speechd-plugin
+  qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-wayland
   speech-dispatcher speech-dispatcher-espeak-ng
   fonts-comic-neue fonts-liberation2
   libgtest-dev libbenchmark-dev
 )
-# What the test suite needs on top: an X server, real clicks, screenshots.
+# What the test suite needs on top: an X server, real clicks, screenshots;
+# window managers, a panel and a Wayland compositor; the accessibility bus
+# and a client of it.
 TEST_PACKAGES=(xvfb xdotool imagemagick x11-utils python3
-  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev)
+  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev
+  openbox tint2 weston at-spi2-core python3-pyatspi dbus)
 
 install_missing() {
   local missing=()

@@ -70,6 +70,9 @@ const Found* lightweight(const std::map<std::string, Found>& t, const std::strin
 }
 
 TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
+    // Hidden widgets are left out of the tree: show the ones that take turns.
+    rig["frameChoices"].setVisible(true);
+    rig["Picture2"].setVisible(true);
     const auto t = tree();
     int checked = 0;
     for (auto& c : rig.frm.controls().all()) {
@@ -98,6 +101,7 @@ TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
 }
 
 TEST_F(AccessibilityTest, PressOnALightweightControlOrPictureActsAsAClick) {
+    rig["frameChoices"].setVisible(true);
     auto t = tree();
     const Found* card = lightweight(t, "Flash card");
     ASSERT_NE(card, nullptr);
@@ -119,10 +123,48 @@ TEST_F(AccessibilityTest, PressOnALightweightControlOrPictureActsAsAClick) {
 }
 
 TEST_F(AccessibilityTest, AnswerNamesReadTheNumberShown) {
+    rig["frameChoices"].setVisible(true);
     rig["lbl3"].setCaption("12");
     const Found* answer = lightweight(tree(), "Answer 3");
     ASSERT_NE(answer, nullptr);
     EXPECT_EQ(answer->name, QStringLiteral("Answer 3: 12"));
+}
+
+TEST_F(AccessibilityTest, NoInternalNameAndNothingHiddenReachesTheTree) {
+    rig["cmdDummy"].setVisible(false);
+    auto t = tree();
+    std::set<std::string> internal = {"cdmDummy"};
+    for (auto& c : rig.frm.controls().all()) internal.insert(c->name());
+    for (const auto& [key, f] : t) {
+        EXPECT_FALSE(internal.count(f.name.toStdString())) << key << " is named " << f.name.toStdString();
+        if (f.iface->object()) {  // Qt's own entries of a closed drop-down list report themselves invisible
+            EXPECT_FALSE(f.iface->state().invisible) << key << " is hidden but in the tree";
+        }
+    }
+    for (const char* hidden : {"cmdDummy", "frameChoices", "Picture2"}) EXPECT_FALSE(t.count(hidden)) << hidden;
+    EXPECT_EQ(lightweight(t, "Answer 1"), nullptr);  // inside the hidden frame
+    EXPECT_EQ(t.at("frmSet").name, QStringLiteral("Number range"));
+    EXPECT_EQ(t.at("frameTimer").name, QStringLiteral("Timer"));
+
+    // Shown again (interactive mode), the frame and its answers come back.
+    rig["frameChoices"].setVisible(true);
+    t = tree();
+    ASSERT_TRUE(t.count("frameChoices"));
+    EXPECT_EQ(t.at("frameChoices").name, QStringLiteral("Possible answers"));
+    EXPECT_NE(lightweight(t, "Answer 1"), nullptr);
+}
+
+TEST_F(AccessibilityTest, ANumberListSaysWhatItIsAndShowsItsEntryAsValue) {
+    rig["cmbMaxNum"].select(9);
+    const auto t = tree();
+    const Found& max = t.at("cmbMaxNum");
+    EXPECT_EQ(max.role, QAccessible::ComboBox);
+    EXPECT_EQ(max.name, QStringLiteral("Largest number"));
+    EXPECT_EQ(max.iface->text(QAccessible::Value), QStringLiteral("12"));
+    ASSERT_NE(max.iface->textInterface(), nullptr);
+    EXPECT_EQ(max.iface->textInterface()->text(0, max.iface->textInterface()->characterCount()), QStringLiteral("12"));
+    EXPECT_EQ(t.at("cmbMinNum").name, QStringLiteral("Smallest number"));
+    EXPECT_EQ(t.at("lstTimer").name, QStringLiteral("Seconds per card"));
 }
 
 TEST_F(AccessibilityTest, ChildAtFindsTheLightweightControlUnderAPoint) {

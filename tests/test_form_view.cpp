@@ -550,6 +550,21 @@ TEST(QtPorts, WindowCoversTheScreenAndCloseEndsTheLoopWithZero) {
     EXPECT_FALSE(w.view->isVisible());
 }
 
+TEST(QtPorts, AWindowLeftSmallerThanTheScreenIsMadeFramelessWithTheScreensGeometry) {
+    // What a window manager that refuses full screen does: a framed window
+    // elsewhere. After the grace period the window covers the screen itself.
+    Window w;
+    ui::qt::QtWindow window;
+    window.attach(w.view.get());
+    window.show();
+    w.view->setWindowState(Qt::WindowNoState);
+    w.view->setGeometry(100, 100, 800, 600);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QTRY_COMPARE_WITH_TIMEOUT(w.view->geometry(), screen, 5000);
+    EXPECT_TRUE(w.view->windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(w.view->isVisible());
+}
+
 TEST(QtPorts, TimerTicksWhileEventsRunAndStops) {
     ui::qt::QtTimer timer;
     int ticks = 0;

@@ -69,6 +69,36 @@ def _stop_process(proc, grace=5.0):
         return proc.wait(grace)
 
 
+def descendants(pid):
+    """PIDs of the processes below `pid` (children first), from /proc: for
+    helpers that start processes of their own, such as at-spi-bus-launcher."""
+    children = collections.defaultdict(list)
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children[ppid].append(int(entry))
+    found, todo = [], [pid]
+    while todo:
+        for child in children.get(todo.pop(), []):
+            found.append(child)
+            todo.append(child)
+    return found
+
+
+def stop_pids(pids):
+    """Stops processes we started indirectly, by their PIDs (SIGTERM)."""
+    for pid in pids:
+        try:
+            os.kill(pid, 15)
+        except ProcessLookupError:
+            pass
+
+
 # --- the X server -----------------------------------------------------------
 
 class Xvfb:
@@ -182,6 +212,12 @@ class Xvfb:
                 geo[keys[key]] = value if key == "Map State" else int(value)
         return geo
 
+    def window_state(self, window):
+        """The window's _NET_WM_STATE atoms, e.g. ['_NET_WM_STATE_FULLSCREEN']."""
+        out = self.run(["xprop", "-id", str(window), "_NET_WM_STATE"])
+        _, _, atoms = out.partition("=")
+        return [a.strip() for a in atoms.split(",") if a.strip()]
+
     def mouse_move(self, x, y):
         self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
 
@@ -240,6 +276,59 @@ class Xvfb:
         if save_png:
             image.save_png(save_png)
         return image
+
+
+class Weston:
+    """A headless Wayland compositor (weston's desktop shell, 1920x1080) with
+    a runtime directory of its own; env() points Wayland clients at it."""
+
+    def __init__(self, width=SCREEN_WIDTH, height=SCREEN_HEIGHT, timeout=20.0):
+        self.width, self.height, self.timeout = width, height, timeout
+        self.proc = None
+        self.runtime_dir = None
+        self.socket = "abacorn-e2e"
+
+    def start(self):
+        self.runtime_dir = tempfile.mkdtemp(prefix="abacorn-wl-")  # mode 0700, as Wayland wants
+        self.log_path = os.path.join(self.runtime_dir, "weston.log")
+        try:
+            with open(self.log_path, "wb") as log:
+                self.proc = subprocess.Popen(
+                    ["weston", "--backend=headless-backend.so", "--socket=" + self.socket,
+                     "--width=%d" % self.width, "--height=%d" % self.height, "--idle-time=0"],
+                    env=dict(os.environ, XDG_RUNTIME_DIR=self.runtime_dir), stdout=log, stderr=log,
+                    stdin=subprocess.DEVNULL, start_new_session=True)
+            socket = os.path.join(self.runtime_dir, self.socket)
+            wait_until(lambda: os.path.exists(socket) or self.proc.poll() is not None, self.timeout,
+                       what="weston's socket")
+            if self.proc.poll() is not None:
+                raise E2EError("weston did not start: " + open(self.log_path, errors="replace").read()[-2000:])
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        if self.proc is not None:
+            # weston's shell and keyboard helpers are its children.
+            helpers = descendants(self.proc.pid)
+            _stop_process(self.proc)
+            stop_pids(helpers)
+        self.proc = None
+        if self.runtime_dir and not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.runtime_dir, ignore_errors=True)
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def env(self, base=None):
+        env = dict(os.environ if base is None else base)
+        env.pop("DISPLAY", None)
+        env.update(XDG_RUNTIME_DIR=self.runtime_dir, WAYLAND_DISPLAY=self.socket)
+        return env
 
 
 class Image:
@@ -310,6 +399,93 @@ class Image:
                        timeout=60)
 
 
+# --- desktop services ----------------------------------------------------------
+
+class AccessibilityBus:
+    """A session bus of our own with at-spi2-core's accessibility bus on it,
+    for an X display; env() points programs and AT-SPI clients at it."""
+
+    def __init__(self, xvfb):
+        self.xvfb = xvfb
+        self.bus = self.launcher = None
+        self.address = None
+
+    def __enter__(self):
+        try:
+            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdin=subprocess.DEVNULL, start_new_session=True)
+            self.address = self.bus.stdout.readline().decode().strip()
+            self.bus.stdout.close()
+            if not self.address:
+                raise E2EError("dbus-daemon gave no address")
+            # The launcher starts the accessibility bus; the registry is
+            # started on it by D-Bus activation. Both are its descendants.
+            self.launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                                             env=self.env(), stdout=subprocess.DEVNULL,
+                                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                                             start_new_session=True)
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def env(self, base=None):
+        env = self.xvfb.env(base)
+        env["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        return env
+
+    def __exit__(self, *exc):
+        if self.launcher is not None:
+            below = descendants(self.launcher.pid)
+            stop_pids(reversed(below))
+            _stop_process(self.launcher)
+        if self.bus is not None:
+            # Whatever the bus activated (the registry) goes with it.
+            below = descendants(self.bus.pid)
+            _stop_process(self.bus)
+            stop_pids(below)
+
+
+class Openbox:
+    """The openbox window manager on an Xvfb display, with an optional tint2
+    panel, each from a configuration text written into a directory of its
+    own; start() returns once openbox manages the screen."""
+
+    def __init__(self, xvfb, rc_xml, tint2rc=None, timeout=20.0):
+        self.xvfb, self.rc_xml, self.tint2rc, self.timeout = xvfb, rc_xml, tint2rc, timeout
+        self.dir = tempfile.mkdtemp(prefix="abacorn-openbox-")
+        self.programs = []
+
+    def _write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
+
+    def start(self):
+        try:
+            rc = self._write("rc.xml", self.rc_xml)
+            self.programs.append(Program(self.xvfb, ["openbox", "--sm-disable", "--config-file", rc],
+                                         workdir=self.dir).start())
+            wait_until(lambda: "window id" in self.xvfb.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                       self.timeout, what="openbox")
+            if self.tint2rc is not None:
+                self.programs.append(Program(self.xvfb, ["tint2", "-c", self._write("tint2rc", self.tint2rc)],
+                                             workdir=self.dir).start())
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        for p in reversed(self.programs):
+            p.stop()
+        self.programs = []
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+
 # --- the speech log -----------------------------------------------------------
 
 SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")
@@ -339,7 +515,7 @@ def monotonic_ms():
 # --- programs -------------------------------------------------------------------
 
 class Program:
-    """Any program started on an Xvfb display; stopped by its PID."""
+    """Any program started on an Xvfb display (or a Weston); stopped by its PID."""
 
     def __init__(self, xvfb, args, env=None, workdir=None):
         self.xvfb = xvfb

@@ -2,6 +2,9 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
@@ -42,6 +45,9 @@ const std::unordered_map<std::string_view, AccessibleText>& table() {
         {"cmbMinNum", {"Smallest number", "The smallest number on the cards"}},
         {"cmbMaxNum", {"Largest number", "The largest number on the cards"}},
         {"lstTimer", {"Seconds per card", "How long each card stays in timer mode"}},
+        {"frameChoices", {"Possible answers", "Six answers to pick from"}},
+        {"frmSet", {"Number range", "The smallest and the largest number on the cards"}},
+        {"frameTimer", {"Timer", "Seconds per card in timer mode"}},
     };
     return t;
 }
@@ -114,8 +120,10 @@ private:
     Control* control_;  // owned by the model, which outlives the view
 };
 
-// The window or a frame: its widget children as Qt sees them, then its
-// lightweight controls that take a click.
+// The window or a frame: its shown widget children, then its lightweight
+// controls that take a click. Hidden widgets (the focus button, a frame out
+// of use, the loudspeaker not shown) are left out, and with them whatever
+// they hold: Qt's own list holds every child widget, shown or not.
 class ContainerAccessible final : public QAccessibleWidget {
 public:
     ContainerAccessible(QWidget* w, FormView* view, std::string container, QAccessible::Role role)
@@ -129,45 +137,116 @@ public:
             if (id) QAccessible::deleteAccessibleInterface(id);
     }
 
-    int childCount() const override { return QAccessibleWidget::childCount() + static_cast<int>(lights_.size()); }
+    int childCount() const override { return static_cast<int>(shownWidgets().size() + lights_.size()); }
     QAccessibleInterface* child(int index) const override {
-        const int widgets = QAccessibleWidget::childCount();
-        if (index < widgets) return QAccessibleWidget::child(index);
-        const std::size_t i = static_cast<std::size_t>(index - widgets);
+        const std::vector<QAccessibleInterface*> widgets = shownWidgets();
+        if (index < 0) return nullptr;
+        if (static_cast<std::size_t>(index) < widgets.size()) return widgets[static_cast<std::size_t>(index)];
+        const std::size_t i = static_cast<std::size_t>(index) - widgets.size();
         if (i >= lights_.size()) return nullptr;
         if (!ids_[i])
             ids_[i] = QAccessible::registerAccessibleInterface(new LightweightAccessible(view_, widget(), lights_[i]));
         return QAccessible::accessibleInterface(ids_[i]);
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
+        const std::vector<QAccessibleInterface*> widgets = shownWidgets();
+        for (std::size_t i = 0; i < widgets.size(); ++i)
+            if (widgets[i] == child) return static_cast<int>(i);
         for (std::size_t i = 0; i < ids_.size(); ++i)
             if (ids_[i] && QAccessible::accessibleInterface(ids_[i]) == child)
-                return QAccessibleWidget::childCount() + static_cast<int>(i);
-        return QAccessibleWidget::indexOfChild(child);
+                return static_cast<int>(widgets.size() + i);
+        return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
         // Real widgets lie in front of the lightweight controls.
-        if (QAccessibleInterface* w = QAccessibleWidget::childAt(x, y)) return w;
+        for (QAccessibleInterface* w : shownWidgets())
+            if (w->rect().contains(x, y)) return w;
         const Control* hit = view_->lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
         for (std::size_t i = 0; i < lights_.size(); ++i)
-            if (lights_[i] == hit) return child(QAccessibleWidget::childCount() + static_cast<int>(i));
+            if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
     }
     QString text(QAccessible::Text t) const override {
         const Control* c = view_->control(container_);
         if (c && t == QAccessible::Name) {
-            const AccessibleText* words = accessibleText(c->name());
-            return words ? qstr(words->name) : qstr(c->caption());
+            if (const AccessibleText* words = accessibleText(c->name())) return qstr(words->name);
+            // A frame's caption is a name only where the frame draws it.
+            if (c->kind() == Kind::Frame && !c->design().bordered) return {};
+            return qstr(c->caption()).trimmed();
         }
         if (c && t == QAccessible::Description) return descriptionOf(*c);
         return QAccessibleWidget::text(t);
     }
 
 private:
+    std::vector<QAccessibleInterface*> shownWidgets() const {
+        std::vector<QAccessibleInterface*> shown;
+        const int n = QAccessibleWidget::childCount();
+        for (int i = 0; i < n; ++i) {
+            QAccessibleInterface* iface = QAccessibleWidget::child(i);
+            auto* w = iface ? qobject_cast<QWidget*>(iface->object()) : nullptr;
+            if (iface && (!w || !w->isHidden())) shown.push_back(iface);
+        }
+        return shown;
+    }
+
     FormView* view_;
     std::string container_;
     std::vector<Control*> lights_;
     mutable std::vector<QAccessible::Id> ids_;
+};
+
+// A number list: named for what it sets, with the entry shown as its value
+// and its text. Qt's own combo box on Linux names it by the entry shown
+// ("0", "12"), which tells a listener nothing.
+class ComboAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
+public:
+    explicit ComboAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {
+        addControllingSignal(QStringLiteral("currentIndexChanged(int)"));
+    }
+    QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return box()->currentText();
+        return QAccessibleWidget::text(t);  // the accessible name and description set on the box
+    }
+    // The drop-down list, as Qt's own combo box has it.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override {
+        return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return child && child == QAccessible::queryAccessibleInterface(box()->view()) ? 0 : -1;
+    }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction() || action == pressAction()) box()->showPopup();
+    }
+
+    // Read-only text: the entry shown.
+    QString text(int start, int end) const override { return box()->currentText().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(box()->currentText().size()); }
+    void selection(int, int* start, int* end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint&) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int, int* start, int* end) const override {
+        *start = 0;
+        *end = characterCount();
+        return {};
+    }
 };
 
 // A picture box: a button as far as the child is concerned.
@@ -194,6 +273,23 @@ FormView* viewOf(QWidget* w) {
     return nullptr;
 }
 
+// Tells clients that keep a copy of the tree when a widget joins or leaves
+// it: the containers leave hidden widgets out, and Qt itself reports a show
+// or hide only as a change of the "showing" state.
+class TreeNotifier final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type t = event->type();
+        if ((t == QEvent::ShowToParent || t == QEvent::HideToParent) && QAccessible::isActive()) {
+            QAccessibleEvent changed(watched, t == QEvent::ShowToParent ? QAccessible::ObjectCreated
+                                                                        : QAccessible::ObjectDestroyed);
+            QAccessible::updateAccessibility(&changed);
+        }
+        return false;
+    }
+};
+
 QAccessibleInterface* factory(const QString&, QObject* object) {
     auto* w = qobject_cast<QWidget*>(object);
     if (!w) return nullptr;
@@ -207,7 +303,11 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
     if (!c) return nullptr;
     if (c->kind() == Kind::Frame) return new ContainerAccessible(w, view, name, QAccessible::Grouping);
     if (c->kind() == Kind::PictureBox) return new PictureAccessible(w, view, c);
-    return nullptr;  // buttons, combo boxes and the list have Qt's own
+    if (auto* box = qobject_cast<QComboBox*>(w)) return new ComboAccessible(box);
+    // A button without words of its own (the focus button) must not read
+    // out its design caption: a plain widget has no name.
+    if (c->kind() == Kind::Button && !accessibleText(name)) return new QAccessibleWidget(w, QAccessible::Client);
+    return nullptr;  // the other buttons and the list have Qt's own
 }
 
 }  // namespace
@@ -223,6 +323,16 @@ void installAccessibility(FormView& view) {
         return true;
     }();
     (void)installed;
+    // Filling a combo box raises accessibility events, which make Qt create
+    // and keep its own interface for the box before the factory above was
+    // asked: drop those, so that the next query asks the factory.
+    for (QComboBox* box : view.findChildren<QComboBox*>())
+        if (QAccessibleInterface* own = QAccessible::queryAccessibleInterface(box);
+            own && !dynamic_cast<ComboAccessible*>(own))
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(own));
+    auto* notifier = new TreeNotifier(&view);
+    for (QWidget* w : view.findChildren<QWidget*>())
+        if (view.widgetFor(w->objectName().toStdString()) == w) w->installEventFilter(notifier);
     for (const auto& [name, words] : table()) {
         QWidget* w = view.widgetFor(name);
         if (!w || w == &view) continue;

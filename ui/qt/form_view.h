@@ -64,9 +64,11 @@ public:
     // caption is too wide for it, the smaller font that fits.
     QFont fontFor(const Control& c) const;
 
-    // Covers the primary screen: frameless with the screen's geometry, since
-    // without a window manager (Xvfb) showFullScreen()/showMaximized() leave
-    // the window at its default 640x480.
+    // Covers the primary screen in the full-screen state the desktop knows
+    // (EWMH on X11, xdg-shell on Wayland), and without a window manager by
+    // the screen's geometry. Where the window manager refuses full screen,
+    // the window becomes frameless with the screen's geometry and one line on
+    // stderr says so.
     void showCoveringScreen();
 
     // Called when the window is closed other than by the program (a window
@@ -118,6 +120,9 @@ private:
     void paintLine(QPainter& p, const Entry& e, QWidget* on) const;
     void paintImage(QPainter& p, const Entry& e) const;
     void pickFromWidget(Control& c, int index);
+    bool coversScreen() const;
+    void coverScreenIfRefused();
+    static constexpr int kFullScreenAnswerMs = 1500;
 
     Controls& controls_;
     std::function<void(Control&)> userEvent_;

@@ -1,0 +1,128 @@
+"""End to end through AT-SPI, the road Orca takes: a private session bus, the
+accessibility bus and registry of at-spi2-core, the trainer with Qt's bridge
+switched on, and pyatspi as the client. The names in the tree are words, no
+internal control name and nothing hidden reaches it, a number list reads as
+what it sets with its entry as value, and a press through the client acts
+as a click.
+
+pyatspi is a Debian package: run this with /usr/bin/python3."""
+import importlib.util
+import os
+import re
+import sys
+import unittest
+import warnings
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import abacorn_e2e as ab  # noqa: E402
+import e2elib  # noqa: E402
+
+# How the toolkit the window was designed for names its controls; none may
+# reach a listener.
+INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
+                      r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
+NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
+         "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
+         "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
+
+
+def walk(acc, out, depth=0):
+    """[(accessible, role name, name, showing)] of the subtree, depth first."""
+    if depth > 30:
+        raise AssertionError("the tree does not end")
+    out.append(acc)
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            walk(child, out, depth + 1)
+    return out
+
+
+class AccessibilityE2ETest(unittest.TestCase):
+    def test_names_hidden_controls_lists_and_presses_through_at_spi(self):
+        if importlib.util.find_spec("pyatspi") is None:
+            self.fail("no pyatspi for %s: run this test with /usr/bin/python3" % sys.executable)
+        warnings.simplefilter("ignore", DeprecationWarning)  # pyatspi's own calls
+        with e2elib.Xvfb() as x, e2elib.AccessibilityBus(x) as bus:
+            # The client connects to the buses named in its environment.
+            os.environ.update(bus.env())
+            import pyatspi
+            from gi.repository import GLib, Atspi
+            # What a screen reader that keeps a copy of the tree is told.
+            added = []
+            listener = Atspi.EventListener.new(
+                lambda ev: added.append(getattr(ev.any_data, "name", None)) if ev.type.endswith(":add") else None)
+            listener.register("object:children-changed")
+            listener.register("object:state-changed:showing")
+
+            def events_until(check):
+                def look():
+                    while GLib.MainContext.default().iteration(False):
+                        pass
+                    return check()
+                return e2elib.wait_until(look, ab.TIMEOUT, what="accessibility events")
+            with e2elib.Abacorn(x, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                                        "DBUS_SESSION_BUS_ADDRESS": bus.address}) as app:
+                # Asked from the start: the first answers come while the
+                # start-up pause runs, and the window goes on all the same.
+                def tree():
+                    for a in pyatspi.Registry.getDesktop(0):
+                        if a is not None and a.name == "abacorn" and a.childCount:
+                            nodes = walk(a, [])
+                            if any(n.name == "Flash card" for n in nodes):
+                                return nodes
+                    return None
+                e2elib.wait_until(tree, ab.TIMEOUT, interval=0.1, what="the trainer in the tree")
+                answered_ms = e2elib.monotonic_ms()
+                events = app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+                welcome_ms = [e.t_ms for e in events if e.text == ab.WELCOME][0]
+                print("\ntree answered %.0f ms %s the welcome" % (abs(welcome_ms - answered_ms),
+                      "before" if answered_ms < welcome_ms else "after"), file=sys.stderr)
+
+                nodes = tree()
+                names = [n.name for n in nodes]
+                for name in NAMES:
+                    self.assertIn(name, names)
+                self.assertEqual([n for n in names if INTERNAL.match(n)], [])
+                print("names: " + ", ".join(sorted(set(n for n in names if n))), file=sys.stderr)
+                # Hidden: the focus button, the answers' frame, the other loudspeaker.
+                self.assertNotIn("Possible answers", names)
+                self.assertNotIn("Speech off", names)
+                self.assertFalse([n for n in names if n.startswith("Answer")])
+                self.assertEqual([n for n in nodes if n.getRoleName() == "push button" and not n.name], [])
+                by_name = {n.name: n for n in nodes}
+                for name, value in [("Smallest number", "0"), ("Largest number", "12")]:
+                    box = by_name[name]
+                    self.assertEqual(box.getRoleName(), "combo box")
+                    self.assertEqual(box.queryText().getText(0, -1), value)
+
+                # A press on the card through the client deals a card.
+                press(by_name["Flash card"])
+                app.wait_for_say("click flash card for answer", timeout=ab.TIMEOUT)
+
+                # Interactive mode: the answers join the tree with their numbers,
+                # and a press on one is judged.
+                said = len(app.said())
+                press(by_name["Interactive mode"])
+                e2elib.wait_until(lambda: len(app.said()) > said, ab.TIMEOUT, what="interactive mode said")
+                answers = e2elib.wait_until(
+                    lambda: [n for n in tree() if re.match(r"^Answer [1-6]: \d+$", n.name)], ab.TIMEOUT,
+                    interval=0.1, what="the six answers")
+                self.assertEqual(len(answers), 6, [a.name for a in answers])
+                print("answers: " + ", ".join(a.name for a in answers), file=sys.stderr)
+                self.assertIn("Possible answers", [n.name for n in tree()])
+                events_until(lambda: "Possible answers" in added)
+                said = len(app.said())
+                press(answers[0])
+                e2elib.wait_until(lambda: len(app.said()) > said, ab.TIMEOUT, what="the pick judged")
+                self.assertTrue(app.running())
+
+
+def press(acc):
+    action = acc.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    action.doAction(names.index("Press"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

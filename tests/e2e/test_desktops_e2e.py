@@ -1,0 +1,117 @@
+"""End to end: the window on real desktops. Under openbox with a tint2 panel
+in the top layer it is full screen as the window manager understands it and
+covers the panel; under a window manager that refuses full screen it says so
+in one line and keeps working; under weston (Wayland, headless) it is
+configured full screen on the output and speaks its welcome."""
+import os
+import re
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import abacorn_e2e as ab  # noqa: E402
+import e2elib  # noqa: E402
+
+PANEL = (255, 0, 255)  # a colour the trainer never paints
+PANEL_HEIGHT = 60
+
+TINT2RC = """\
+rounded = 0
+border_width = 0
+background_color = #ff00ff 100
+border_color = #ff00ff 100
+panel_items = T
+panel_size = 100%% %d
+panel_position = top center horizontal
+panel_layer = top
+panel_background_id = 1
+strut_policy = follow_size
+taskbar_background_id = 1
+task_background_id = 1
+task_active_background_id = 1
+task_text = 0
+task_icon = 0
+""" % PANEL_HEIGHT
+
+OPENBOX = """<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">%s</openbox_config>
+"""
+# Every window keeps its frame and is put at (100, 100), full screen or not.
+REFUSING = """<applications><application class="*"><fullscreen>no</fullscreen><decor>yes</decor>
+<position force="yes"><x>100</x><y>100</y></position></application></applications>"""
+
+FULL_SCREEN_LINE = "abacorn: the window manager did not make the window full screen"
+
+
+class Desktop:
+    """Xvfb with openbox (and optionally a tint2 panel) configured in a
+    directory of the test's own."""
+
+    def __init__(self, openbox_rules="", panel=False):
+        self.rules, self.panel = openbox_rules, panel
+        self.x = self.wm = None
+
+    def __enter__(self):
+        self.x = e2elib.Xvfb().start()
+        try:
+            self.wm = e2elib.Openbox(self.x, OPENBOX % self.rules, TINT2RC if self.panel else None).start()
+            if self.panel:
+                e2elib.wait_until(lambda: self.x.screenshot().count(PANEL) >= 1920 * PANEL_HEIGHT, ab.TIMEOUT,
+                                  interval=0.2, what="the tint2 panel")
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        if self.wm is not None:
+            self.wm.stop()
+        self.x.stop()
+
+
+class DesktopsTest(unittest.TestCase):
+    def test_full_screen_over_a_panel_in_the_top_layer(self):
+        with Desktop(panel=True) as d, e2elib.Abacorn(d.x) as app:
+            window = app.wait_for_window(timeout=ab.TIMEOUT)
+            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+            self.assertIn("_NET_WM_STATE_FULLSCREEN", d.x.window_state(window))
+            geo = d.x.window_geometry(window)
+            self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (0, 0, 1920, 1080))
+            shot = d.x.screenshot()
+            self.assertEqual(shot.count(PANEL), 0)
+            # The panel of the trainer lies where it lies without a desktop.
+            px, py, pw, ph = ab.rect("Frame1")
+            self.assertEqual(shot.pixel(px + 2, py + 2), ab.LAVENDER)
+            self.assertEqual(shot.pixel(px - 1, py + 2), ab.BLACK)
+            self.assertEqual(app.output()[1], "")
+
+    def test_a_window_manager_that_refuses_full_screen(self):
+        with Desktop(openbox_rules=REFUSING) as d, e2elib.Abacorn(d.x) as app:
+            app.wait_for_window(timeout=ab.TIMEOUT)
+            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+            e2elib.wait_until(lambda: FULL_SCREEN_LINE in app.output()[1], ab.TIMEOUT,
+                              what="the line on stderr")
+            lines = app.output()[1].splitlines()
+            self.assertEqual(len(lines), 1, lines)
+            # It keeps working: the card, wherever the window manager put it.
+            window = app.wait_for_window(timeout=ab.TIMEOUT)
+            geo = d.x.window_geometry(window)
+            x, y = ab.centre(ab.rect("lblClickMe"))
+            d.x.click(geo["x"] + x, geo["y"] + y)
+            app.wait_for_say("click flash card for answer", timeout=ab.TIMEOUT)
+
+    def test_wayland_full_screen_on_the_output(self):
+        with e2elib.Weston() as w, e2elib.Abacorn(w, env={"QT_QPA_PLATFORM": "wayland",
+                                                           "WAYLAND_DEBUG": "1"}) as app:
+            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+            log = app.output()[1]
+            asked = re.search(r"-> xdg_toplevel@(\d+)\.set_fullscreen", log)
+            self.assertIsNotNone(asked, "no set_fullscreen request")
+            # weston answers with the output's size (and the full-screen state).
+            self.assertRegex(log[asked.end():], r"xdg_toplevel@%s\.configure\(1920, 1080, " % asked.group(1))
+            self.assertTrue(app.running())
+            self.assertNotIn("abacorn:", log)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
