@@ -19,7 +19,7 @@ RUN_PACKAGES=(
 # and a client of it.
 TEST_PACKAGES=(xvfb xdotool imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev
-  openbox tint2 weston at-spi2-core python3-pyatspi dbus)
+  openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11)
 
 install_missing() {
   local missing=()
