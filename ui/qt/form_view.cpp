@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
@@ -33,6 +34,25 @@ QColor toQColor(Color c, const QWidget* w) {
 
 bool isLightweight(Kind k) { return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image; }
 
+// A family the desktop lacks sends Qt through fontconfig's list of every
+// font sorted by likeness (about 1 ms per family before the first frame);
+// when the stand-in that fontconfig's aliases would pick is installed (the
+// program's packages bring both), it is named directly instead. A lookup in
+// Qt's own font list costs next to nothing.
+QString installedOrStandIn(const QString& family) {
+    static const std::pair<const char*, const char*> standIns[] = {
+        {"Comic Sans MS", "Comic Neue"},
+        {"Times New Roman", "Liberation Serif"},
+    };
+    for (const auto& [wanted, standIn] : standIns) {
+        if (family != QLatin1String(wanted)) continue;
+        if (QFontDatabase::styles(family).isEmpty() && !QFontDatabase::styles(QLatin1String(standIn)).isEmpty())
+            return QLatin1String(standIn);
+        break;
+    }
+    return family;
+}
+
 // Font sizes are given in points at 20 twips to the point, so at 15 twips
 // to the pixel every size in the table is a whole number of pixels (9.75pt
 // is 13px, 72pt is 96px). Setting the pixel size keeps the text in scale
@@ -45,7 +65,7 @@ QFont makeFont(const Font& f) {
     if (family == "MS Sans Serif")
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     else
-        font.setFamily(qstr(family));
+        font.setFamily(installedOrStandIn(qstr(family)));
     const double points = f.points > 0 ? f.points : 8.25;
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
     font.setBold(f.bold);
