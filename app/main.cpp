@@ -11,6 +11,11 @@
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/startup_phases.h"
+
+#ifdef ABACORN_STARTUP_PHASES
+#include <QFontDatabase>
+#endif
 
 namespace {
 
@@ -46,6 +51,7 @@ bool displayNamed() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ABACORN_PHASE("main");
     (void)argc;
     if (!displayNamed()) {
         std::fputs(kNoDisplay, stderr);
@@ -61,6 +67,13 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(nullptr);
     QApplication::setApplicationName("abacorn");
     QApplication::setDesktopFileName("abacorn");
+    ABACORN_PHASE("qt");
+#ifdef ABACORN_STARTUP_PHASES
+    // Timed apart here; the program opens the font database while it
+    // builds the window.
+    QFontDatabase::families();
+    ABACORN_PHASE("font database");
+#endif
 
     ui::qt::QtEventPump pump;
     ui::qt::QtScreen screen;
@@ -74,6 +87,8 @@ int main(int argc, char** argv) {
     ui::qt::FormView view(
         frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
         [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
+    ABACORN_PHASE("window");
+    ABACORN_FIRST_PAINT_STAMP(&view);
     window.attach(&view);
     view.onClose = [&frm] { frm.Command1_Click(); };
     timer.onTick = [&frm] { frm.dispatch(&app::frmSplash::Timer1_Timer); };

@@ -9,6 +9,9 @@ measured from outside the program:
                the default text-to-speech engine of the machine.
   memory       peak RSS (VmHWM) once start-up is over, and the CPU time
                used over 5 s of idling after it.
+  phases       exec -> first frame phase by phase, from the time stamps
+               of the phases builds (bench/abacorn_phases and
+               bench/bench_bare_window_phases).
   timer        timer mode with 2 and 4 seconds: how long each question and
                each answer stays on the card, taken from the screen (ink in
                the top number's and the answer's place) and from the speech
@@ -19,7 +22,7 @@ thin strip at a time, about once a millisecond. Every process started here is
 stopped by its PID. A speech-dispatcher that abacorn spawns is given a
 private runtime directory per run, and stopped by PID afterwards.
 
-    run_e2e_bench.py [--build DIR] [--runs N] [--only first-frame,memory,timer]
+    run_e2e_bench.py [--build DIR] [--runs N] [--only first-frame,phases,memory,timer]
 """
 import argparse
 import ctypes
@@ -250,6 +253,86 @@ def bench_first_frame(build, runs):
     return times
 
 
+# --- start-up phases -------------------------------------------------------------------
+
+PHASES = [
+    ("main", "libraries loaded, main() entered"),
+    ("qt", "Qt started (QApplication)"),
+    ("font database", "font database opened"),
+    ("window", "window built: pictures, controls, fonts, fitting"),
+    ("paint", "first paint begins (after Form_Load, show)"),
+    ("painted", "first paint handed to the display"),
+]
+
+
+def read_phases(prog, t0, timeout=5.0):
+    """The stamps a phases build wrote on stderr, in ms from t0."""
+    end = time.monotonic() + timeout
+    while True:
+        stamps = {}
+        for line in prog.output()[1].splitlines():
+            parts = line.split()
+            if len(parts) >= 3 and parts[0] == "phase":
+                stamps[" ".join(parts[1:-1])] = float(parts[-1]) - t0 * 1000
+        if "painted" in stamps or time.monotonic() > end:
+            return stamps
+        time.sleep(0.01)
+
+
+def bench_phases(build, runs):
+    """exec -> first frame phase by phase: the phases builds of abacorn and
+    of the bare window write a time stamp at the end of each phase."""
+    kinds = [("abacorn", os.path.join(build, "bench", "abacorn_phases")),
+             ("bare", os.path.join(build, "bench", "bench_bare_window_phases"))]
+    stamps = {name: {} for name, _ in kinds}
+    seen = {name: [] for name, _ in kinds}
+    with e2elib.Xvfb() as x:
+        screen = Screen(x.display)
+        try:
+            for run in range(runs):
+                for name, binary in (kinds if run % 2 == 0 else kinds[::-1]):
+                    daemons = SpeechDaemons()
+                    env = dict(daemons.env(), QT_QPA_PLATFORM="xcb")
+                    try:
+                        t0 = time.monotonic()
+                        ms, prog = first_frame(x, screen, [binary], env)
+                        try:
+                            for phase, t in read_phases(prog, t0).items():
+                                stamps[name].setdefault(phase, []).append(t)
+                            seen[name].append(ms)
+                        finally:
+                            prog.cleanup()
+                    finally:
+                        daemons.stop()
+                    e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10,
+                                      what="the window to go")
+        finally:
+            screen.close()
+
+    def column(name, phase, before):
+        values = stamps[name].get(phase)
+        if not values:
+            return "-", before
+        at = statistics.median(values)
+        return "%6.1f (%5.1f)" % (at, at - before), at
+
+    print("\nexec -> first frame phase by phase under Xvfb 1920x1080, %d runs each "
+          "(ms from exec, median; the phase's own length in brackets)" % runs)
+    print("  %-52s %-16s %-16s" % ("phase ends", "abacorn", "bare window"))
+    before = {name: 0.0 for name, _ in kinds}
+    for phase, what in PHASES:
+        cells = []
+        for name, _ in kinds:
+            cell, before[name] = column(name, phase, before[name])
+            cells.append(cell)
+        print("  %-52s %-16s %-16s" % (what, cells[0], cells[1]))
+    cells = ["%6.1f (%5.1f)" % (statistics.median(seen[n]), statistics.median(seen[n]) - before[n])
+             for n, _ in kinds]
+    print("  %-52s %-16s %-16s" % ("first frame seen on the screen", cells[0], cells[1]))
+    print("  (the phases builds time the font database apart; abacorn opens it while building the window,\n"
+          "   and runs here with the default speech engine)")
+
+
 # --- memory and idle CPU -------------------------------------------------------------
 
 def bench_memory(build, runs):
@@ -360,13 +443,15 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--build", default=e2elib.build_dir())
     ap.add_argument("--runs", type=int, default=7)
-    ap.add_argument("--only", default="first-frame,memory,timer")
+    ap.add_argument("--only", default="first-frame,phases,memory,timer")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     os.environ["ABACORN_BUILD_DIR"] = build
     parts = args.only.split(",")
     if "first-frame" in parts:
         bench_first_frame(build, args.runs)
+    if "phases" in parts:
+        bench_phases(build, args.runs)
     if "memory" in parts:
         bench_memory(build, max(3, args.runs // 2))
     if "timer" in parts:
