@@ -1,8 +1,10 @@
 #include "ui/qt/qt_platform.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
@@ -41,5 +43,32 @@ QtTimer::QtTimer() {
 void QtTimer::start(int intervalMs) { timer_.start(intervalMs); }
 
 void QtTimer::stop() { timer_.stop(); }
+
+namespace {
+
+class FirstPaintWatch : public QObject {
+public:
+    FirstPaintWatch(QWidget& widget, std::function<void()> then) : QObject(&widget), then_(std::move(then)) {
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            // Queued: the paint and the flush to the display finish first.
+            QTimer::singleShot(0, [then = std::move(then_)] { then(); });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+}  // namespace
+
+void afterFirstPaint(QWidget& widget, std::function<void()> then) { new FirstPaintWatch(widget, std::move(then)); }
 
 }  // namespace ui::qt

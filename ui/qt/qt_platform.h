@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <functional>
 
+class QWidget;
+
 #include "app/ports.h"
 #include "ui/control.h"
 
@@ -61,5 +63,9 @@ public:
 private:
     QTimer timer_;
 };
+
+// Calls then() once, right after the widget's first paint has been handed
+// to the display (from the event loop's next pass).
+void afterFirstPaint(QWidget& widget, std::function<void()> then);
 
 }  // namespace ui::qt
