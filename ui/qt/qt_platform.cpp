@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <fontconfig/fontconfig.h>
 
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
@@ -43,6 +44,11 @@ QtTimer::QtTimer() {
 void QtTimer::start(int intervalMs) { timer_.start(intervalMs); }
 
 void QtTimer::stop() { timer_.stop(); }
+
+// FcInit() is thread-safe, and once it has run, Qt's own call returns at
+// once. A failure here is not ours to report: Qt meets it again and copes
+// as it always does.
+FontconfigWarmUp::FontconfigWarmUp() : thread_([] { FcInit(); }) {}
 
 namespace {
 
