@@ -80,7 +80,7 @@ def main():
                          run([os.path.join(build, "bench", "bench_pause"), str(args.runs)], env=env)))
         sections.append(("Speak on the window thread, real voice (Xvfb)",
                          run([os.path.join(build, "bench", "bench_speak")], env=env)))
-    sections.append(("The real program under Xvfb: first frame, memory, idle CPU, timer cadence",
+    sections.append(("The real program under Xvfb: first frame, start-up phases, memory, idle CPU, timer cadence",
                      run([sys.executable, os.path.join(HERE, "run_e2e_bench.py"), "--build", build,
                           "--runs", str(max(5, args.runs))])))
     onset = os.path.join(HERE, "run_audio_bench.py")
