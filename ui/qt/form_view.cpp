@@ -72,6 +72,10 @@ QFont makeFont(const Font& f) {
     const double points = f.points > 0 ? f.points : 8.25;
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
     font.setBold(f.bold);
+    // Every text the program shows is plain ASCII, which each of these
+    // fonts has: without merging Qt skips building the list of fallback
+    // fonts for missing characters (an FcFontSort, before the first frame).
+    font.setStyleStrategy(QFont::NoFontMerging);
     return font;
 }
 
