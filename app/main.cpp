@@ -7,10 +7,16 @@
 
 #include "app/frm_splash.h"
 #include "problems/random.h"
+#include "speech/late_engine.h"
 #include "speech/qt_speech_engine.h"
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
 #include "ui/qt/qt_platform.h"
+#include "ui/qt/startup_phases.h"
+
+#ifdef ABACORN_STARTUP_PHASES
+#include <QFontDatabase>
+#endif
 
 namespace {
 
@@ -46,12 +52,14 @@ bool displayNamed() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ABACORN_PHASE("main");
     (void)argc;
     if (!displayNamed()) {
         std::fputs(kNoDisplay, stderr);
         return 1;
     }
     qInstallMessageHandler(startupMessages);
+    ui::qt::FontconfigWarmUp fonts;
     // The trainer takes no command line: the toolkit is not shown the
     // arguments either, so none of its options can change the program.
     int qtArgc = 1;
@@ -61,6 +69,14 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(nullptr);
     QApplication::setApplicationName("abacorn");
     QApplication::setDesktopFileName("abacorn");
+    ABACORN_PHASE("qt");
+    fonts.wait();
+#ifdef ABACORN_STARTUP_PHASES
+    // Timed apart here; the program opens the font database while it
+    // builds the window.
+    QFontDatabase::families();
+    ABACORN_PHASE("font database");
+#endif
 
     ui::qt::QtEventPump pump;
     ui::qt::QtScreen screen;
@@ -69,11 +85,23 @@ int main(int argc, char** argv) {
     problems::SteadyClock clock;
     problems::MixingRandom random(clock, clock.now());
 
-    app::frmSplash frm(ui::controlTable(),
-                       app::Platform{pump, screen, window, timer, random, speech::createQtSpeechEngine});
+    // The voice is built once the first frame is on the screen (see
+    // speech/late_engine.h), or when the first text comes before that.
+    std::weak_ptr<speech::LateEngine> lateVoice;
+    auto createVoice = [&lateVoice] {
+        auto voice = std::make_shared<speech::LateEngine>(speech::createQtSpeechEngine);
+        lateVoice = voice;
+        return voice;
+    };
+    app::frmSplash frm(ui::controlTable(), app::Platform{pump, screen, window, timer, random, createVoice});
     ui::qt::FormView view(
         frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
         [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
+    ABACORN_PHASE("window");
+    ABACORN_FIRST_PAINT_STAMP(&view);
+    ui::qt::afterFirstPaint(view, [&lateVoice] {
+        if (auto voice = lateVoice.lock()) voice->start();
+    });
     window.attach(&view);
     view.onClose = [&frm] { frm.Command1_Click(); };
     timer.onTick = [&frm] { frm.dispatch(&app::frmSplash::Timer1_Timer); };

@@ -8,9 +8,14 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "ui/qt/startup_phases.h"
+
 int main(int argc, char** argv) {
+    ABACORN_PHASE("main");
     QApplication app(argc, argv);
+    ABACORN_PHASE("qt");
     QWidget w;
+    ABACORN_FIRST_PAINT_STAMP(&w);
     QPalette pal = w.palette();
     pal.setColor(QPalette::Window, QColor(192, 192, 255));
     w.setPalette(pal);

@@ -8,7 +8,7 @@ BUILD=${ABACORN_BUILD_DIR:-$ROOT/build}
 # What the trainer needs to build and to run.
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev
+  qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev libfontconfig-dev
   qt6-speech-flite-plugin qt6-speech-speechd-plugin qt6-wayland
   speech-dispatcher speech-dispatcher-espeak-ng
   fonts-comic-neue fonts-liberation2

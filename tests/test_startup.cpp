@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "speech/late_engine.h"
 #include "support/fakes.h"
 
 using fakes::Rig;
@@ -133,6 +134,41 @@ TEST(Speech, AnEngineThatThrowsIsIgnored) {
                                                          [] { return std::make_shared<Throwing>(); }});
     EXPECT_NO_THROW(frm.Form_Load());
     EXPECT_NO_THROW(frm.dispatchControl(frm.controls()["lblClickMe"]));
+}
+
+TEST(Speech, ALateEngineIsBuiltOnceByStartOrByTheFirstText) {
+    int built = 0;
+    auto voice = std::make_shared<fakes::Voice>();
+    auto factory = [&] {
+        ++built;
+        return voice;
+    };
+    speech::LateEngine early(factory);
+    EXPECT_EQ(built, 0);
+    early.speak("hello");  // a text before start(): built at once, and spoken
+    early.start();
+    EXPECT_EQ(built, 1);
+    EXPECT_EQ(*voice->said, std::vector<std::string>{"hello"});
+
+    speech::LateEngine late(factory);
+    late.start();
+    late.start();
+    late.speak("again");
+    EXPECT_EQ(built, 2);
+    EXPECT_EQ(voice->said->back(), "again");
+
+    // No engine, or one whose factory throws: silent, and not tried again.
+    int tries = 0;
+    speech::LateEngine none([&]() -> std::shared_ptr<speech::SpeechEngine> { ++tries; return nullptr; });
+    speech::LateEngine throwing([&]() -> std::shared_ptr<speech::SpeechEngine> {
+        ++tries;
+        throw std::runtime_error("no voice");
+    });
+    for (auto* e : {&none, &throwing}) {
+        EXPECT_NO_THROW(e->speak("quiet"));
+        EXPECT_NO_THROW(e->speak("quiet"));
+    }
+    EXPECT_EQ(tries, 2);
 }
 
 TEST(Shutdown, CloseProgramEndsAtOnceEvenInsideAPause) {

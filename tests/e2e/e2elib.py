@@ -540,22 +540,32 @@ class Program:
     START_GRACE = 0.6  # seconds: Qt gives up on the display well within this
 
     def start(self):
-        env = self.xvfb.env()
-        env.update(self.extra_env)
         for attempt in range(self.START_TRIES):
-            with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-                self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
-                                             stdin=subprocess.DEVNULL)
+            self.launch()
             if attempt == self.START_TRIES - 1 or not self._refused_by_display():
                 break
         return self
+
+    def launch(self):
+        """Starts the program once and returns at once, without the grace
+        period of start() (for timing the start itself); see refused()."""
+        env = self.xvfb.env()
+        env.update(self.extra_env)
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
+                                         stdin=subprocess.DEVNULL)
+        return self
+
+    def refused(self):
+        """Whether a program that has ended was refused by the display."""
+        err = self.output()[1]
+        return "could not connect to display" in err or "no display available" in err
 
     def _refused_by_display(self):
         deadline = time.monotonic() + self.START_GRACE
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
-                err = self.output()[1]
-                return "could not connect to display" in err or "no display available" in err
+                return self.refused()
             time.sleep(0.02)
         return False
 

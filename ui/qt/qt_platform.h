@@ -4,6 +4,9 @@
 
 #include <QTimer>
 #include <functional>
+#include <thread>
+
+class QWidget;
 
 #include "app/ports.h"
 #include "ui/control.h"
@@ -61,5 +64,27 @@ public:
 private:
     QTimer timer_;
 };
+
+// Loads fontconfig's configuration and font list on a thread of its own,
+// started before the QApplication: it is the largest single piece of work
+// before the first frame (about a quarter of it, parsing the configuration
+// files), and it needs neither Qt nor the display, so it can run while Qt
+// connects to the display. Call wait() before the first font is looked up:
+// Qt would otherwise load the same configuration a second time alongside.
+class FontconfigWarmUp {
+public:
+    FontconfigWarmUp();
+    ~FontconfigWarmUp() { wait(); }
+    void wait() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+// Calls then() once, right after the widget's first paint has been handed
+// to the display (from the event loop's next pass).
+void afterFirstPaint(QWidget& widget, std::function<void()> then);
 
 }  // namespace ui::qt
