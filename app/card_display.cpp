@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "problems/numbers.h"
 
 namespace app {
@@ -15,7 +15,7 @@ void frmSplash::HideCard() {
 
 void frmSplash::ShowCard() {
     if (s_.mode == "timer") lblTimerStatus.setCaption("");
-    if (const Operation* op = findOperation(s_.operation)) {
+    if (const problems::Operation* op = currentOperation()) {
         const double bottom = problems::readNumber(lbln2.caption());
         const double top = problems::readNumber(lbln1.caption());
         // A calculation that cannot be carried out (a zero divisor) leaves
@@ -36,14 +36,9 @@ void frmSplash::ShowRangeCard() {
     lbln1.setVisible(false);
     lbln2.setVisible(false);
     lbln3.setVisible(false);
-    const double m = num(s_.maxNumber);
-    lbln1.setCaption(problems::writeNumber(m));
-    lbln2.setCaption(problems::writeNumber(m));
-    if (const Operation* op = findOperation(s_.operation)) {
-        s_.operationWord = op->spoken;
-        // Division always reads "1", subtraction 0, whatever the maximum.
-        lbln3.setCaption(op->division ? std::string("1") : problems::writeNumber(op->combine(m, m)));
-    }
+    const problems::Operation* op = currentOperation();
+    if (op) s_.operationWord = op->spoken;
+    writeLargestCard(op);
     lbln1.setVisible(true);
     lbln2.setVisible(true);
     lbln3.setVisible(true);

@@ -1,5 +1,6 @@
 // Judging a pick among the six possible answers.
 #include "app/frm_splash.h"
+#include "choices/judge.h"
 #include "problems/numbers.h"
 
 namespace app {
@@ -11,11 +12,8 @@ void frmSplash::lbl4_Click() { pickChoice(*tiles_[3]); }
 void frmSplash::lbl5_Click() { pickChoice(*tiles_[4]); }
 void frmSplash::lbl6_Click() { pickChoice(*tiles_[5]); }
 
-// Judged by value in single precision, exactly; the tile need not be the one
-// where the answer was first placed.
 void frmSplash::pickChoice(ui::Control& tile) {
-    const float value = static_cast<float>(problems::readNumber(tile.caption()));
-    if (s_.answer == value) {
+    if (choices::isRightAnswer(s_.answer, tile.caption())) {
         CheckChoice();
         tile.setBackColor(ui::kGreen);
         lblPress.setCaption("click flashcard");

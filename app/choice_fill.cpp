@@ -3,11 +3,13 @@
 #include <cmath>
 
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "choices/separate.h"
 #include "problems/numbers.h"
 
 namespace app {
+
+using problems::kOperations;
 
 void frmSplash::FillChoicesAddition() { fillChoices(kOperations[0]); }
 void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[1]); }
@@ -19,7 +21,7 @@ void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[1].
 void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[2].wrongAnswer); }
 void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[3].wrongAnswer); }
 
-void frmSplash::fillChoices(const Operation& op) {
+void frmSplash::fillChoices(const problems::Operation& op) {
     s_.operationWord = op.spoken;
     ClearChoices();
     frameChoices.setVisible(true);

@@ -2,13 +2,14 @@
 #include <cmath>
 
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "problems/numbers.h"
+#include "settings/range.h"
 
 namespace app {
 
 void frmSplash::NewProblem() {
-    const Operation* op = findOperation(s_.operation);
+    const problems::Operation* op = currentOperation();
     if (!op) return;
     GenerateProblem();
     if (s_.mode == "interactive") fillChoices(*op);
@@ -32,7 +33,7 @@ void frmSplash::GenerateProblem() {
         label.setCaption(writeNumber(std::floor((num(s_.maxNumber) + 1) * r)));
     };
 
-    const Operation* op = findOperation(s_.operation);
+    const problems::Operation* op = currentOperation();
     if (op && op->division) {
         p_.random.reseed();
         if (s_.minNumber == 0.0) s_.minNumber = 1;
@@ -59,19 +60,11 @@ void frmSplash::GenerateProblem() {
 }
 
 void frmSplash::ApplyRange() {
-    using problems::readNumber;
-    using problems::writeNumber;
     lbln3.setCaption("");
     if (s_.maxRangeOk != "y") return;
-    auto selected = [](const ui::Control& box) { return readNumber(box.itemText(box.selectedIndex())); };
-    s_.minNumber = selected(cmbMinNum);
-    s_.maxNumber = selected(cmbMaxNum);
-    lbln1.setCaption(writeNumber(selected(cmbMaxNum)));
-    lbln2.setCaption(writeNumber(selected(cmbMaxNum)));
-    if (const Operation* op = findOperation(s_.operation)) {
-        const double result = op->combine(readNumber(lbln1.caption()), readNumber(lbln2.caption()));
-        if (std::isfinite(result)) lbln3.setCaption(writeNumber(result));
-    }
+    s_.minNumber = settings::selectedValue(cmbMinNum);
+    s_.maxNumber = settings::selectedValue(cmbMaxNum);
+    writeLargestCard(currentOperation());
 }
 
 }  // namespace app

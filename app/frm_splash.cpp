@@ -1,6 +1,6 @@
 #include "app/frm_splash.h"
 
-#include "app/operation.h"
+#include "problems/operations.h"
 
 namespace app {
 

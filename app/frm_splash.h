@@ -11,6 +11,10 @@
 #include "speech/speech_engine.h"
 #include "ui/control.h"
 
+namespace problems {
+struct Operation;
+}
+
 namespace app {
 
 struct Platform {
@@ -121,16 +125,15 @@ public:
     static constexpr long kStartupPasses = 1'000'000;
     static constexpr long kCardPasses = 150'000;
 
-    struct Operation;
-
 private:
-    static const Operation* findOperation(const std::optional<std::string>& word);
-    void selectOperation(const Operation& op);
-    void fillChoices(const Operation& op);
+    void selectOperation(const problems::Operation& op);
+    void writeLargestCard(const problems::Operation* op);
+    void fillChoices(const problems::Operation& op);
     void drawWrongChoices(double (*wrongAnswer)(double r, double m));
     void pickChoice(ui::Control& tile);
     void rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement);
-    void divisionCheck();
+    const problems::Operation* currentOperation() const;
+    void divisionCheck(const problems::Operation* op);
     void beginMode(ui::Control& marker, bool enableMaximum);
     void doEvents();
     void pause(long passes);

@@ -1,5 +1,6 @@
 // The three mode buttons.
 #include "app/frm_splash.h"
+#include "problems/operations.h"
 
 namespace app {
 
@@ -11,8 +12,8 @@ void frmSplash::HideModeMarkers() {
 
 // Division keeps the smallest operand at 1 and locks its list; the selection
 // shown in the list stays as it is.
-void frmSplash::divisionCheck() {
-    if (s_.operation == "division") {
+void frmSplash::divisionCheck(const problems::Operation* op) {
+    if (op && op->division) {
         s_.minNumber = 1;
         cmbMinNum.setEnabled(false);
     } else {
@@ -40,7 +41,7 @@ void frmSplash::lblStandard_Click() {
     lblPress.setCaption("click flashcard");
     s_.mode = "standard";
     Speak("standard mode");
-    divisionCheck();
+    divisionCheck(currentOperation());
     Speak("click flashcard");
 }
 
@@ -55,7 +56,7 @@ void frmSplash::lblInteractive_Click() {
     ShowRangeCard();
     ResetChoiceColors();
     NewProblem();
-    divisionCheck();
+    divisionCheck(currentOperation());
     Speak("click possible answers to the right");
 }
 
@@ -69,7 +70,7 @@ void frmSplash::lblTimer_Click() {
     Speak("first choose a timer value in seconds");
     ClearTimerSelection();
     lstTimer.setEnabled(true);
-    divisionCheck();
+    divisionCheck(currentOperation());
     cmbMaxNum.setEnabled(true);
 }
 

@@ -1,34 +1,18 @@
 // Choosing the operation with the four pictures.
-#include <cmath>
-
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "problems/numbers.h"
 
 namespace app {
 
-const frmSplash::Operation kOperations[kOperationCount] = {
-    {"addition", "plus", "+", 0, [](double a, double b) { return a + b; },
-     [](double r, double m) { return r * 2 * m; }, false},
-    {"subtraction", "minus", "-", 1, [](double a, double b) { return a - b; },
-     [](double r, double m) { return r * m; }, false},
-    {"multiplication", "times", "x", 2, [](double a, double b) { return a * b; },
-     [](double r, double m) { return r * (m * m); }, false},
-    {"division", "divided by", "/", 3, [](double a, double b) { return a / b; },
-     [](double r, double m) { return r * m / 2; }, true},
-};
-
-const frmSplash::Operation* frmSplash::findOperation(const std::optional<std::string>& word) {
-    if (!word) return nullptr;
-    for (const auto& op : kOperations)
-        if (*word == op.word) return &op;
-    return nullptr;
-}
+using problems::kOperations;
 
 void frmSplash::picPlus_Click() { selectOperation(kOperations[0]); }
 void frmSplash::picMinus_Click() { selectOperation(kOperations[1]); }
 void frmSplash::picX_Click() { selectOperation(kOperations[2]); }
 void frmSplash::picDivide_Click() { selectOperation(kOperations[3]); }
+
+const problems::Operation* frmSplash::currentOperation() const { return problems::findOperation(s_.operation); }
 
 void frmSplash::HideOperationMarkers() {
     shpAddition.setVisible(false);
@@ -37,15 +21,10 @@ void frmSplash::HideOperationMarkers() {
     shpDivision.setVisible(false);
 }
 
-void frmSplash::selectOperation(const Operation& op) {
-    ui::Control* const marks[kOperationCount] = {&shpAddition, &shpSubtraction, &shpMultiplication, &shpDivision};
-    if (op.division) {
-        s_.minNumber = 1;
-        cmbMinNum.setEnabled(false);
-    } else {
-        cmbMinNum.setEnabled(true);
-        cmbMaxNum.setEnabled(true);
-    }
+void frmSplash::selectOperation(const problems::Operation& op) {
+    ui::Control* const marks[problems::kOperationCount] = {&shpAddition, &shpSubtraction, &shpMultiplication, &shpDivision};
+    divisionCheck(&op);
+    if (!op.division) cmbMaxNum.setEnabled(true);
     lblAddition.setCaption(op.word);
     s_.operation = op.word;
     HideOperationMarkers();
@@ -57,14 +36,20 @@ void frmSplash::selectOperation(const Operation& op) {
         ClearChoices();
     }
     // The largest card of the range, which the new card replaces at once.
-    const double m = num(s_.maxNumber);
-    lbln1.setCaption(problems::writeNumber(m));
-    lbln2.setCaption(problems::writeNumber(m));
-    const double largest = op.combine(m, m);
-    if (std::isfinite(largest)) lbln3.setCaption(problems::writeNumber(largest));
+    writeLargestCard(&op);
     lbln3.setVisible(true);
     ResetChoiceColors();
     NewProblem();
+}
+
+// The largest card of the range: both numbers the maximum, and the answer
+// when it can be worked out (otherwise the answer caption stays as it was).
+void frmSplash::writeLargestCard(const problems::Operation* op) {
+    const double m = num(s_.maxNumber);
+    lbln1.setCaption(problems::writeNumber(m));
+    lbln2.setCaption(problems::writeNumber(m));
+    if (!op) return;
+    if (const auto answer = problems::largestAnswer(*op, m)) lbln3.setCaption(problems::writeNumber(*answer));
 }
 
 }  // namespace app

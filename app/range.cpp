@@ -1,19 +1,12 @@
 // The number range: the two drop-down lists and their check.
 #include "app/frm_splash.h"
-#include "app/operation.h"
-#include "problems/numbers.h"
+#include "problems/operations.h"
+#include "settings/range.h"
 
 namespace app {
 
-namespace {
-double selectedValue(const ui::Control& box) { return problems::readNumber(box.itemText(box.selectedIndex())); }
-}  // namespace
-
 void frmSplash::CheckRange() {
-    // Compared as numbers: "9" is below "10".
-    const double max = selectedValue(cmbMaxNum);
-    const double min = selectedValue(cmbMinNum);
-    if (max < min) {
+    if (!settings::validRange(settings::selectedValue(cmbMinNum), settings::selectedValue(cmbMaxNum))) {
         s_.minRangeOk = "n";
         s_.maxRangeOk = "n";
         Speak("ut,oh, the minimum number must be less than or equal to the maximum number  ");
@@ -43,7 +36,7 @@ void frmSplash::rangePicked(ui::Control& box, std::optional<std::string>& ok, co
     ApplyRange();
     // A refused range refills the choices of the card on show.
     if (s_.mode == "interactive")
-        if (const Operation* op = findOperation(s_.operation)) fillChoices(*op);
+        if (const problems::Operation* op = currentOperation()) fillChoices(*op);
     if (ok == "y") {
         Speak(announcement + box.itemText(box.selectedIndex()));
         ShowCard();

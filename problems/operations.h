@@ -5,11 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/frm_splash.h"
+namespace problems {
 
-namespace app {
-
-struct frmSplash::Operation {
+struct Operation {
     const char* word;    // value of `operation`, caption under the pictures, spoken
     const char* spoken;  // the word in a spoken problem
     const char* sign;    // the sign on the card
@@ -21,6 +19,13 @@ struct frmSplash::Operation {
 };
 
 inline constexpr int kOperationCount = 4;
-extern const frmSplash::Operation kOperations[kOperationCount];
+extern const Operation kOperations[kOperationCount];
 
-}  // namespace app
+// The operation a stored word names; none for an empty or unknown word.
+const Operation* findOperation(const std::optional<std::string>& word);
+
+// The answer of the largest card of a range, the maximum combined with
+// itself; none when it cannot be carried out.
+std::optional<double> largestAnswer(const Operation& op, double maximum);
+
+}  // namespace problems
