@@ -9,8 +9,6 @@ frmSplash::frmSplash(const std::vector<ui::ControlSpec>& table, Platform platfor
       p_(std::move(platform)),
       cmdDummy(controls_["cmdDummy"]),
       Timer1(controls_["Timer1"]),
-      Frame1(controls_["Frame1"]),
-      lblKidSafe(controls_["lblKidSafe"]),
       Command1(controls_["Command1"]),
       picDivide(controls_["picDivide"]),
       picPlus(controls_["picPlus"]),

@@ -146,7 +146,7 @@ private:
     int passDepth_ = 0;
 
     // Direct references to the controls the logic uses.
-    ui::Control &cmdDummy, &Timer1, &Frame1, &lblKidSafe, &Command1;
+    ui::Control &cmdDummy, &Timer1, &Command1;
     ui::Control &picDivide, &picPlus, &picMinus, &picX;
     ui::Control &frameChoices, &frameTimer, &Picture1, &Picture2, &lblClickMe;
     ui::Control &lblTimer, &lblStandard, &lblInteractive;

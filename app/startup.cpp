@@ -1,7 +1,6 @@
 // Start-up and shutdown.
-#include <cmath>
-
 #include "app/frm_splash.h"
+#include "ui/control_table.h"
 
 namespace app {
 
@@ -12,12 +11,7 @@ void frmSplash::Form_Load() {
         s_.voice.reset();  // no engine: the trainer runs silently
     }
     // Centre the panel on the screen and put the banner right above it.
-    const double screenWidth = p_.screen.widthTwips();
-    const double screenHeight = p_.screen.heightTwips();
-    Frame1.setLeft(static_cast<int>(std::lround(screenWidth / 2 - Frame1.width() / 2.0)));
-    Frame1.setTop(static_cast<int>(std::lround(screenHeight / 2 - Frame1.height() / 2.0)));
-    lblKidSafe.setLeft(Frame1.left());
-    lblKidSafe.setTop(Frame1.top() - lblKidSafe.height());
+    ui::placeAtStartup(controls_, p_.screen.widthTwips(), p_.screen.heightTwips());
 
     // The two selections below must not act like a pick by the child.
     s_.startupGuard = "44";
