@@ -4,6 +4,7 @@
 #include "app/frm_splash.h"
 #include "problems/operations.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -14,7 +15,7 @@ void frmSplash::HideCard() {
 }
 
 void frmSplash::ShowCard() {
-    if (s_.mode == "timer") lblTimerStatus.setCaption("");
+    if (state_.mode == words::kTimer) lblTimerStatus.setCaption("");
     if (const problems::Operation* op = currentOperation()) {
         const double bottom = problems::readNumber(lbln2.caption());
         const double top = problems::readNumber(lbln1.caption());
@@ -37,7 +38,7 @@ void frmSplash::ShowRangeCard() {
     lbln2.setVisible(false);
     lbln3.setVisible(false);
     const problems::Operation* op = currentOperation();
-    if (op) s_.operationWord = op->spoken;
+    if (op) state_.operationWord = op->spoken;
     writeLargestCard(op);
     lbln1.setVisible(true);
     lbln2.setVisible(true);

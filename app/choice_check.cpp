@@ -2,6 +2,7 @@
 #include "app/frm_splash.h"
 #include "choices/judge.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -13,7 +14,7 @@ void frmSplash::lbl5_Click() { pickChoice(*tiles_[4]); }
 void frmSplash::lbl6_Click() { pickChoice(*tiles_[5]); }
 
 void frmSplash::pickChoice(ui::Control& tile) {
-    if (choices::isRightAnswer(s_.answer, tile.caption())) {
+    if (choices::isRightAnswer(state_.answer, tile.caption())) {
         CheckChoice();
         tile.setBackColor(ui::kGreen);
         lblPress.setCaption("click flashcard");
@@ -24,9 +25,9 @@ void frmSplash::pickChoice(ui::Control& tile) {
 }
 
 void frmSplash::CheckChoice() {
-    const std::string text = s_.answer ? problems::writeSingle(*s_.answer) : std::string();
+    const std::string text = state_.answer ? problems::writeSingle(*state_.answer) : std::string();
     Speak(text);
-    s_.awaitingChoice = 0;
+    state_.awaitingChoice = words::kNoNumber;
     lbln3.setCaption(text);
     lbln3.setVisible(true);
 }

@@ -6,23 +6,28 @@
 #include "problems/operations.h"
 #include "choices/separate.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
+using problems::kAdditionIndex;
+using problems::kDivisionIndex;
+using problems::kMultiplicationIndex;
 using problems::kOperations;
+using problems::kSubtractionIndex;
 
-void frmSplash::FillChoicesAddition() { fillChoices(kOperations[0]); }
-void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[1]); }
-void frmSplash::FillChoicesMultiplication() { fillChoices(kOperations[2]); }
-void frmSplash::FillChoicesDivision() { fillChoices(kOperations[3]); }
+void frmSplash::FillChoicesAddition() { fillChoices(kOperations[kAdditionIndex]); }
+void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[kSubtractionIndex]); }
+void frmSplash::FillChoicesMultiplication() { fillChoices(kOperations[kMultiplicationIndex]); }
+void frmSplash::FillChoicesDivision() { fillChoices(kOperations[kDivisionIndex]); }
 
-void frmSplash::DrawWrongChoicesAddition() { drawWrongChoices(kOperations[0].wrongAnswer); }
-void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[1].wrongAnswer); }
-void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[2].wrongAnswer); }
-void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[3].wrongAnswer); }
+void frmSplash::DrawWrongChoicesAddition() { drawWrongChoices(kOperations[kAdditionIndex].wrongAnswer); }
+void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[kSubtractionIndex].wrongAnswer); }
+void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[kMultiplicationIndex].wrongAnswer); }
+void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[kDivisionIndex].wrongAnswer); }
 
 void frmSplash::fillChoices(const problems::Operation& op) {
-    s_.operationWord = op.spoken;
+    state_.operationWord = op.spoken;
     ClearChoices();
     frameChoices.setVisible(true);
     const double b = problems::readNumber(lbln2.caption());
@@ -31,29 +36,29 @@ void frmSplash::fillChoices(const problems::Operation& op) {
     // An answer that single precision cannot hold ends the filling here, with
     // the six choices left empty.
     if (!std::isfinite(right) || std::fabs(right) > FLT_MAX) return;
-    s_.answer = static_cast<float>(right);
+    state_.answer = static_cast<float>(right);
     PickAnswerSlot();
     PlaceAnswer();
     drawWrongChoices(op.wrongAnswer);
     do {
         SeparateDuplicateChoices();
         CheckDuplicateChoices();
-    } while (s_.duplicateChoices == "y");
+    } while (state_.duplicateChoices == words::kYes);
 }
 
-void frmSplash::PickAnswerSlot() { s_.loopIndex = std::floor(p_.random.next() * 6.0 + 1); }
+void frmSplash::PickAnswerSlot() { state_.loopIndex = std::floor(platform_.random.next() * 6.0 + 1); }
 
 void frmSplash::PlaceAnswer() {
-    const double slot = num(s_.loopIndex);
-    if (slot >= 1 && slot <= 6 && s_.answer)
-        tiles_[static_cast<int>(slot) - 1]->setCaption(problems::writeSingle(*s_.answer));
+    const double slot = num(state_.loopIndex);
+    if (slot >= 1 && slot <= 6 && state_.answer)
+        tiles_[static_cast<int>(slot) - 1]->setCaption(problems::writeSingle(*state_.answer));
 }
 
 void frmSplash::drawWrongChoices(double (*wrongAnswer)(double r, double m)) {
     for (int k = 1; k <= 6; ++k) {
-        if (s_.loopIndex == static_cast<double>(k)) continue;
-        const double m = num(s_.maxNumber);
-        const double r = p_.random.next();
+        if (state_.loopIndex == static_cast<double>(k)) continue;
+        const double m = num(state_.maxNumber);
+        const double r = platform_.random.next();
         tiles_[k - 1]->setCaption(problems::writeNumber(std::floor(wrongAnswer(r, m) + 0.5)));
     }
 }
@@ -68,7 +73,7 @@ void frmSplash::SeparateDuplicateChoices() {
 void frmSplash::CheckDuplicateChoices() {
     choices::Board board;
     for (int k = 0; k < 6; ++k) board[k] = tiles_[k]->caption();
-    s_.duplicateChoices = choices::hasDuplicates(board) ? "y" : "n";
+    state_.duplicateChoices = choices::hasDuplicates(board) ? words::kYes : words::kNo;
 }
 
 void frmSplash::ClearChoices() {

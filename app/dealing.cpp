@@ -5,6 +5,7 @@
 #include "problems/operations.h"
 #include "problems/numbers.h"
 #include "settings/range.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -12,7 +13,7 @@ void frmSplash::NewProblem() {
     const problems::Operation* op = currentOperation();
     if (!op) return;
     GenerateProblem();
-    if (s_.mode == "interactive") fillChoices(*op);
+    if (state_.mode == words::kInteractive) fillChoices(*op);
 }
 
 void frmSplash::GenerateProblem() {
@@ -26,29 +27,29 @@ void frmSplash::GenerateProblem() {
 
     auto top = [&] { return readNumber(lbln1.caption()); };
     auto bottom = [&] { return readNumber(lbln2.caption()); };
-    auto inRange = [&](double v) { return num(s_.minNumber) <= v && v <= num(s_.maxNumber); };
+    auto inRange = [&](double v) { return num(state_.minNumber) <= v && v <= num(state_.maxNumber); };
     auto draw = [&](ui::Control& label) {
-        p_.random.reseed();
-        const float r = p_.random.next();
-        label.setCaption(writeNumber(std::floor((num(s_.maxNumber) + 1) * r)));
+        platform_.random.reseed();
+        const float r = platform_.random.next();
+        label.setCaption(writeNumber(std::floor((num(state_.maxNumber) + 1) * r)));
     };
 
     const problems::Operation* op = currentOperation();
     if (op && op->division) {
-        p_.random.reseed();
-        if (s_.minNumber == 0.0) s_.minNumber = 1;
+        platform_.random.reseed();
+        if (state_.minNumber == 0.0) state_.minNumber = 1;
         while (!inRange(top())) draw(lbln1);
         // The divisor is drawn among 1 .. max + 1 without re-seeding until it
         // divides the top number; max + 1 never does.
         double q;
         do {
-            const float r = p_.random.next();
-            lbln2.setCaption(writeNumber(std::floor((num(s_.maxNumber) + 1) * r + 1)));
+            const float r = platform_.random.next();
+            lbln2.setCaption(writeNumber(std::floor((num(state_.maxNumber) + 1) * r + 1)));
             q = top() / bottom();
         } while (std::floor(q) != q);
     } else if (op) {
         while (!inRange(top())) draw(lbln1);
-        if (op->index == 1)
+        if (op->index == problems::kSubtractionIndex)
             while (!(inRange(bottom()) && top() - bottom() >= 0)) draw(lbln2);
         else
             while (!inRange(bottom())) draw(lbln2);
@@ -61,9 +62,9 @@ void frmSplash::GenerateProblem() {
 
 void frmSplash::ApplyRange() {
     lbln3.setCaption("");
-    if (s_.maxRangeOk != "y") return;
-    s_.minNumber = settings::selectedValue(cmbMinNum);
-    s_.maxNumber = settings::selectedValue(cmbMaxNum);
+    if (state_.maxRangeOk != words::kYes) return;
+    state_.minNumber = settings::selectedValue(cmbMinNum);
+    state_.maxNumber = settings::selectedValue(cmbMaxNum);
     writeLargestCard(currentOperation());
 }
 

@@ -6,7 +6,7 @@ namespace app {
 
 frmSplash::frmSplash(const std::vector<ui::ControlSpec>& table, Platform platform)
     : controls_(table),
-      p_(std::move(platform)),
+      platform_(std::move(platform)),
       cmdDummy(controls_["cmdDummy"]),
       Timer1(controls_["Timer1"]),
       Command1(controls_["Command1"]),
@@ -45,7 +45,7 @@ frmSplash::frmSplash(const std::vector<ui::ControlSpec>& table, Platform platfor
       tiles_{&controls_["lbl1"], &controls_["lbl2"], &controls_["lbl3"],
              &controls_["lbl4"], &controls_["lbl5"], &controls_["lbl6"]} {
     bindHandlers();
-    Timer1.attachTimer(&p_.timer);
+    Timer1.attachTimer(&platform_.timer);
 }
 
 void frmSplash::bindHandlers() {
@@ -88,7 +88,7 @@ void frmSplash::dispatchControl(ui::Control& c) {
 
 void frmSplash::doEvents() {
     ++passDepth_;
-    p_.pump.processEvents();
+    platform_.pump.processEvents();
     --passDepth_;
 }
 
@@ -96,7 +96,8 @@ void frmSplash::doEvents() {
 // inside another leaves the counter past its own end, which ends the outer
 // pause of the same length too.
 void frmSplash::pause(long passes) {
-    for (s_.loopIndex = 1; *s_.loopIndex <= passes && !unloaded_; s_.loopIndex = *s_.loopIndex + 1) doEvents();
+    auto& index = state_.loopIndex;
+    for (index = 1; *index <= passes && !unloaded_; index = *index + 1) doEvents();
 }
 
 }  // namespace app

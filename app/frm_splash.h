@@ -37,8 +37,8 @@ public:
     frmSplash& operator=(const frmSplash&) = delete;
 
     ui::Controls& controls() { return controls_; }
-    State& state() { return s_; }
-    const State& state() const { return s_; }
+    State& state() { return state_; }
+    const State& state() const { return state_; }
     bool unloaded() const { return unloaded_; }
     int nestedPasses() const { return passDepth_; }
 
@@ -140,8 +140,8 @@ private:
     void bindHandlers();
 
     ui::Controls controls_;
-    Platform p_;
-    State s_;
+    Platform platform_;
+    State state_;
     bool unloaded_ = false;
     int passDepth_ = 0;
 

@@ -1,6 +1,7 @@
 // The three mode buttons.
 #include "app/frm_splash.h"
 #include "problems/operations.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -14,7 +15,7 @@ void frmSplash::HideModeMarkers() {
 // shown in the list stays as it is.
 void frmSplash::divisionCheck(const problems::Operation* op) {
     if (op && op->division) {
-        s_.minNumber = 1;
+        state_.minNumber = 1;
         cmbMinNum.setEnabled(false);
     } else {
         cmbMinNum.setEnabled(true);
@@ -39,7 +40,7 @@ void frmSplash::lblStandard_Click() {
     img123.setVisible(true);
     frameChoices.setVisible(false);
     lblPress.setCaption("click flashcard");
-    s_.mode = "standard";
+    state_.mode = words::kStandard;
     Speak("standard mode");
     divisionCheck(currentOperation());
     Speak("click flashcard");
@@ -49,9 +50,9 @@ void frmSplash::lblInteractive_Click() {
     beginMode(shapeInteractive, true);
     img123.setVisible(false);
     lblPress.setCaption("click flashcard");
-    s_.awaitingChoice = 0;
+    state_.awaitingChoice = words::kNoNumber;
     Speak("interactive mode");
-    s_.mode = "interactive";
+    state_.mode = words::kInteractive;
     frameChoices.setVisible(true);
     ShowRangeCard();
     ResetChoiceColors();
@@ -64,7 +65,7 @@ void frmSplash::lblTimer_Click() {
     beginMode(ShapeTimer, false);
     img123.setVisible(true);
     frameChoices.setVisible(false);
-    s_.mode = "timer";
+    state_.mode = words::kTimer;
     frameTimer.setVisible(true);
     lblPress.setCaption("");
     Speak("first choose a timer value in seconds");

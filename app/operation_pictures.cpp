@@ -2,17 +2,22 @@
 #include "app/frm_splash.h"
 #include "problems/operations.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
+using problems::kAdditionIndex;
+using problems::kDivisionIndex;
+using problems::kMultiplicationIndex;
 using problems::kOperations;
+using problems::kSubtractionIndex;
 
-void frmSplash::picPlus_Click() { selectOperation(kOperations[0]); }
-void frmSplash::picMinus_Click() { selectOperation(kOperations[1]); }
-void frmSplash::picX_Click() { selectOperation(kOperations[2]); }
-void frmSplash::picDivide_Click() { selectOperation(kOperations[3]); }
+void frmSplash::picPlus_Click() { selectOperation(kOperations[kAdditionIndex]); }
+void frmSplash::picMinus_Click() { selectOperation(kOperations[kSubtractionIndex]); }
+void frmSplash::picX_Click() { selectOperation(kOperations[kMultiplicationIndex]); }
+void frmSplash::picDivide_Click() { selectOperation(kOperations[kDivisionIndex]); }
 
-const problems::Operation* frmSplash::currentOperation() const { return problems::findOperation(s_.operation); }
+const problems::Operation* frmSplash::currentOperation() const { return problems::findOperation(state_.operation); }
 
 void frmSplash::HideOperationMarkers() {
     shpAddition.setVisible(false);
@@ -22,17 +27,18 @@ void frmSplash::HideOperationMarkers() {
 }
 
 void frmSplash::selectOperation(const problems::Operation& op) {
-    ui::Control* const marks[problems::kOperationCount] = {&shpAddition, &shpSubtraction, &shpMultiplication, &shpDivision};
+    ui::Control* const marks[problems::kOperationCount] = {&shpAddition, &shpSubtraction, &shpMultiplication,
+                                                            &shpDivision};
     divisionCheck(&op);
     if (!op.division) cmbMaxNum.setEnabled(true);
     lblAddition.setCaption(op.word);
-    s_.operation = op.word;
+    state_.operation = op.word;
     HideOperationMarkers();
     marks[op.index]->setVisible(true);
     Speak(op.word);
     lblOperation.setCaption(op.sign);
-    if (s_.mode == "interactive") {
-        s_.awaitingChoice = 0;
+    if (state_.mode == words::kInteractive) {
+        state_.awaitingChoice = words::kNoNumber;
         ClearChoices();
     }
     // The largest card of the range, which the new card replaces at once.
@@ -45,7 +51,7 @@ void frmSplash::selectOperation(const problems::Operation& op) {
 // The largest card of the range: both numbers the maximum, and the answer
 // when it can be worked out (otherwise the answer caption stays as it was).
 void frmSplash::writeLargestCard(const problems::Operation* op) {
-    const double m = num(s_.maxNumber);
+    const double m = num(state_.maxNumber);
     lbln1.setCaption(problems::writeNumber(m));
     lbln2.setCaption(problems::writeNumber(m));
     if (!op) return;

@@ -2,42 +2,39 @@
 #include "app/frm_splash.h"
 #include "problems/operations.h"
 #include "settings/range.h"
+#include "words/words.h"
 
 namespace app {
 
 void frmSplash::CheckRange() {
-    if (!settings::validRange(settings::selectedValue(cmbMinNum), settings::selectedValue(cmbMaxNum))) {
-        s_.minRangeOk = "n";
-        s_.maxRangeOk = "n";
-        Speak("ut,oh, the minimum number must be less than or equal to the maximum number  ");
-    } else {
-        s_.minRangeOk = "y";
-        s_.maxRangeOk = "y";
-    }
+    const bool valid = settings::validRange(settings::selectedValue(cmbMinNum), settings::selectedValue(cmbMaxNum));
+    state_.minRangeOk = valid ? words::kYes : words::kNo;
+    state_.maxRangeOk = state_.minRangeOk;
+    if (!valid) Speak("ut,oh, the minimum number must be less than or equal to the maximum number  ");
 }
 
 void frmSplash::cmbMaxNum_Click() {
     // The selections made at start-up are ignored; the second of them, this
     // list's, lifts the guard.
-    if (s_.startupGuard == "44") {
-        s_.startupGuard = "";
+    if (state_.startupGuard == words::kStartupGuard) {
+        state_.startupGuard = words::kGuardLifted;
         return;
     }
-    rangePicked(cmbMaxNum, s_.maxRangeOk, "the maximum number is now set to ");
+    rangePicked(cmbMaxNum, state_.maxRangeOk, "the maximum number is now set to ");
 }
 
 void frmSplash::cmbMinNum_Click() {
-    if (s_.startupGuard == "44") return;
-    rangePicked(cmbMinNum, s_.minRangeOk, "the minimum number is now set to ");
+    if (state_.startupGuard == words::kStartupGuard) return;
+    rangePicked(cmbMinNum, state_.minRangeOk, "the minimum number is now set to ");
 }
 
 void frmSplash::rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement) {
     CheckRange();
     ApplyRange();
     // A refused range refills the choices of the card on show.
-    if (s_.mode == "interactive")
+    if (state_.mode == words::kInteractive)
         if (const problems::Operation* op = currentOperation()) fillChoices(*op);
-    if (ok == "y") {
+    if (ok == words::kYes) {
         Speak(announcement + box.itemText(box.selectedIndex()));
         ShowCard();
         ResetChoiceColors();

@@ -2,16 +2,18 @@
 
 #include <cmath>
 
+#include "words/words.h"
+
 namespace problems {
 
 const Operation kOperations[kOperationCount] = {
-    {"addition", "plus", "+", 0, [](double a, double b) { return a + b; },
+    {words::kAddition, "plus", "+", kAdditionIndex, [](double a, double b) { return a + b; },
      [](double r, double m) { return r * 2 * m; }, false},
-    {"subtraction", "minus", "-", 1, [](double a, double b) { return a - b; },
+    {words::kSubtraction, "minus", "-", kSubtractionIndex, [](double a, double b) { return a - b; },
      [](double r, double m) { return r * m; }, false},
-    {"multiplication", "times", "x", 2, [](double a, double b) { return a * b; },
+    {words::kMultiplication, "times", "x", kMultiplicationIndex, [](double a, double b) { return a * b; },
      [](double r, double m) { return r * (m * m); }, false},
-    {"division", "divided by", "/", 3, [](double a, double b) { return a / b; },
+    {words::kDivision, "divided by", "/", kDivisionIndex, [](double a, double b) { return a / b; },
      [](double r, double m) { return r * m / 2; }, true},
 };
 

@@ -11,13 +11,17 @@ struct Operation {
     const char* word;    // value of `operation`, caption under the pictures, spoken
     const char* spoken;  // the word in a spoken problem
     const char* sign;    // the sign on the card
-    int index;           // 0 addition, 1 subtraction, 2 multiplication, 3 division
+    int index;           // its place in kOperations, below
     double (*combine)(double top, double bottom);
     // A wrong answer before rounding, from a draw r and the largest operand m.
     double (*wrongAnswer)(double r, double m);
     bool division;
 };
 
+inline constexpr int kAdditionIndex = 0;
+inline constexpr int kSubtractionIndex = 1;
+inline constexpr int kMultiplicationIndex = 2;
+inline constexpr int kDivisionIndex = 3;
 inline constexpr int kOperationCount = 4;
 extern const Operation kOperations[kOperationCount];
 
