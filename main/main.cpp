@@ -5,12 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/frm_splash.h"
-#include "problems/random.h"
+#include "main/qt_trainer.h"
 #include "speech/qt_speech_engine.h"
-#include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/qt_platform.h"
 
 namespace {
 
@@ -62,22 +58,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("abacorn");
     QApplication::setDesktopFileName("abacorn");
 
-    ui::qt::QtEventPump pump;
-    ui::qt::QtScreen screen;
-    ui::qt::QtWindow window;
-    ui::qt::QtTimer timer;
-    problems::SteadyClock clock;
-    problems::MixingRandom random(clock, clock.now());
-
-    app::frmSplash frm(ui::controlTable(),
-                       app::Platform{pump, screen, window, timer, random, speech::createQtSpeechEngine});
-    ui::qt::FormView view(
-        frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
-        [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
-    window.attach(&view);
-    view.onClose = [&frm] { frm.Command1_Click(); };
-    timer.onTick = [&frm] { frm.dispatch(&app::frmSplash::Timer1_Timer); };
-
-    frm.Form_Load();
-    return window.closed() ? 0 : app.exec();
+    program::QtTrainer trainer(speech::createQtSpeechEngine);
+    trainer.frm.Form_Load();
+    return trainer.window.closed() ? 0 : app.exec();
 }
