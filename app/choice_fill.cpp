@@ -10,21 +10,17 @@
 
 namespace app {
 
-using problems::kAdditionIndex;
-using problems::kDivisionIndex;
-using problems::kMultiplicationIndex;
 using problems::kOperations;
-using problems::kSubtractionIndex;
 
-void frmSplash::FillChoicesAddition() { fillChoices(kOperations[kAdditionIndex]); }
-void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[kSubtractionIndex]); }
-void frmSplash::FillChoicesMultiplication() { fillChoices(kOperations[kMultiplicationIndex]); }
-void frmSplash::FillChoicesDivision() { fillChoices(kOperations[kDivisionIndex]); }
+void frmSplash::FillChoicesAddition() { fillChoices(kOperations[problems::kAdditionIndex]); }
+void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[problems::kSubtractionIndex]); }
+void frmSplash::FillChoicesMultiplication() { fillChoices(kOperations[problems::kMultiplicationIndex]); }
+void frmSplash::FillChoicesDivision() { fillChoices(kOperations[problems::kDivisionIndex]); }
 
-void frmSplash::DrawWrongChoicesAddition() { drawWrongChoices(kOperations[kAdditionIndex].wrongAnswer); }
-void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[kSubtractionIndex].wrongAnswer); }
-void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[kMultiplicationIndex].wrongAnswer); }
-void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[kDivisionIndex].wrongAnswer); }
+void frmSplash::DrawWrongChoicesAddition() { drawWrongChoices(kOperations[problems::kAdditionIndex]); }
+void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[problems::kSubtractionIndex]); }
+void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[problems::kMultiplicationIndex]); }
+void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[problems::kDivisionIndex]); }
 
 void frmSplash::fillChoices(const problems::Operation& op) {
     state_.operationWord = op.spoken;
@@ -39,7 +35,7 @@ void frmSplash::fillChoices(const problems::Operation& op) {
     state_.answer = static_cast<float>(right);
     PickAnswerSlot();
     PlaceAnswer();
-    drawWrongChoices(op.wrongAnswer);
+    drawWrongChoices(op);
     do {
         SeparateDuplicateChoices();
         CheckDuplicateChoices();
@@ -54,12 +50,12 @@ void frmSplash::PlaceAnswer() {
         tiles_[static_cast<int>(slot) - 1]->setCaption(problems::writeSingle(*state_.answer));
 }
 
-void frmSplash::drawWrongChoices(double (*wrongAnswer)(double r, double m)) {
+void frmSplash::drawWrongChoices(const problems::Operation& op) {
     for (int k = 1; k <= 6; ++k) {
         if (state_.loopIndex == static_cast<double>(k)) continue;
         const double m = num(state_.maxNumber);
         const double r = platform_.random.next();
-        tiles_[k - 1]->setCaption(problems::writeNumber(std::floor(wrongAnswer(r, m) + 0.5)));
+        tiles_[k - 1]->setCaption(problems::writeNumber(std::floor(op.wrongAnswer(r, m) + 0.5)));
     }
 }
 

@@ -129,7 +129,7 @@ private:
     void selectOperation(const problems::Operation& op);
     void writeLargestCard(const problems::Operation* op);
     void fillChoices(const problems::Operation& op);
-    void drawWrongChoices(double (*wrongAnswer)(double r, double m));
+    void drawWrongChoices(const problems::Operation& op);
     void pickChoice(ui::Control& tile);
     void rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement);
     const problems::Operation* currentOperation() const;

@@ -6,16 +6,12 @@
 
 namespace app {
 
-using problems::kAdditionIndex;
-using problems::kDivisionIndex;
-using problems::kMultiplicationIndex;
 using problems::kOperations;
-using problems::kSubtractionIndex;
 
-void frmSplash::picPlus_Click() { selectOperation(kOperations[kAdditionIndex]); }
-void frmSplash::picMinus_Click() { selectOperation(kOperations[kSubtractionIndex]); }
-void frmSplash::picX_Click() { selectOperation(kOperations[kMultiplicationIndex]); }
-void frmSplash::picDivide_Click() { selectOperation(kOperations[kDivisionIndex]); }
+void frmSplash::picPlus_Click() { selectOperation(kOperations[problems::kAdditionIndex]); }
+void frmSplash::picMinus_Click() { selectOperation(kOperations[problems::kSubtractionIndex]); }
+void frmSplash::picX_Click() { selectOperation(kOperations[problems::kMultiplicationIndex]); }
+void frmSplash::picDivide_Click() { selectOperation(kOperations[problems::kDivisionIndex]); }
 
 const problems::Operation* frmSplash::currentOperation() const { return problems::findOperation(state_.operation); }
 
