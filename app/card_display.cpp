@@ -1,6 +1,4 @@
 // Showing and hiding the card.
-#include <cmath>
-
 #include "app/frm_splash.h"
 #include "problems/operations.h"
 #include "problems/numbers.h"
@@ -21,8 +19,8 @@ void frmSplash::ShowCard() {
         const double top = problems::readNumber(lbln1.caption());
         // A calculation that cannot be carried out (a zero divisor) leaves
         // the answer as it was; the card is shown all the same.
-        const double result = op->combine(top, bottom);
-        if (std::isfinite(result)) lbln3.setCaption(problems::writeNumber(result));
+        if (const auto answer = problems::workedAnswer(*op, top, bottom))
+            lbln3.setCaption(problems::writeNumber(*answer));
     }
     lbln1.setVisible(true);
     lbln2.setVisible(true);

@@ -28,11 +28,11 @@ void frmSplash::fillChoices(const problems::Operation& op) {
     frameChoices.setVisible(true);
     const double b = problems::readNumber(lbln2.caption());
     const double a = problems::readNumber(lbln1.caption());
-    const double right = op.combine(a, b);
+    const auto right = problems::workedAnswer(op, a, b);
     // An answer that single precision cannot hold ends the filling here, with
     // the six choices left empty.
-    if (!std::isfinite(right) || std::fabs(right) > FLT_MAX) return;
-    state_.answer = static_cast<float>(right);
+    if (!right || std::fabs(*right) > FLT_MAX) return;
+    state_.answer = static_cast<float>(*right);
     PickAnswerSlot();
     PlaceAnswer();
     drawWrongChoices(op);

@@ -76,14 +76,14 @@ void frmSplash::bindHandlers() {
     bind(lblQuillaWrites, &frmSplash::lblQuillaWrites_Click);
 }
 
+bool frmSplash::takesEvents() const { return !unloaded_ && passDepth_ < kMaxNestedPasses; }
+
 void frmSplash::dispatch(void (frmSplash::*handler)()) {
-    if (unloaded_ || passDepth_ >= kMaxNestedPasses) return;
-    (this->*handler)();
+    if (takesEvents()) (this->*handler)();
 }
 
 void frmSplash::dispatchControl(ui::Control& c) {
-    if (unloaded_ || passDepth_ >= kMaxNestedPasses) return;
-    c.raise();
+    if (takesEvents()) c.raise();
 }
 
 void frmSplash::doEvents() {

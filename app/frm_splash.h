@@ -135,6 +135,7 @@ private:
     const problems::Operation* currentOperation() const;
     void divisionCheck(const problems::Operation* op);
     void beginMode(ui::Control& marker, bool enableMaximum);
+    bool takesEvents() const;
     void doEvents();
     void pause(long passes);
     void bindHandlers();

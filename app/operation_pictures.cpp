@@ -51,7 +51,7 @@ void frmSplash::writeLargestCard(const problems::Operation* op) {
     lbln1.setCaption(problems::writeNumber(m));
     lbln2.setCaption(problems::writeNumber(m));
     if (!op) return;
-    if (const auto answer = problems::largestAnswer(*op, m)) lbln3.setCaption(problems::writeNumber(*answer));
+    if (const auto answer = problems::workedAnswer(*op, m, m)) lbln3.setCaption(problems::writeNumber(*answer));
 }
 
 }  // namespace app

@@ -24,8 +24,8 @@ const Operation* findOperation(const std::optional<std::string>& word) {
     return nullptr;
 }
 
-std::optional<double> largestAnswer(const Operation& op, double maximum) {
-    const double result = op.combine(maximum, maximum);
+std::optional<double> workedAnswer(const Operation& op, double top, double bottom) {
+    const double result = op.combine(top, bottom);
     if (!std::isfinite(result)) return std::nullopt;
     return result;
 }

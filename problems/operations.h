@@ -28,8 +28,8 @@ extern const Operation kOperations[kOperationCount];
 // The operation a stored word names; none for an empty or unknown word.
 const Operation* findOperation(const std::optional<std::string>& word);
 
-// The answer of the largest card of a range, the maximum combined with
-// itself; none when it cannot be carried out.
-std::optional<double> largestAnswer(const Operation& op, double maximum);
+// The answer of a card; none when the calculation cannot be carried out (a
+// zero divisor).
+std::optional<double> workedAnswer(const Operation& op, double top, double bottom);
 
 }  // namespace problems
