@@ -1,54 +1,55 @@
 // The click cycle of the flash card.
 #include "app/frm_splash.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
 void frmSplash::lblClickMe_Click() {
-    if (s_.mode == "interactive")
+    if (state_.mode == words::kInteractive)
         CardClickInteractive();
     else
         CardClickStandard();
 }
 
 void frmSplash::CardClickStandard() {
-    if (s_.mode == "timer") return;
+    if (state_.mode == words::kTimer) return;
     CheckRange();
     if (lbln3.visible()) {
         HideCard();
         pause(kCardPasses);
         NextCard();
-        if (s_.saidClickForAnswer != "y") {
+        if (state_.saidClickForAnswer != words::kYes) {
             Speak("click flash card for answer");
-            s_.saidClickForAnswer = "y";
+            state_.saidClickForAnswer = words::kYes;
         }
     } else {
         ShowAnswer();
-        if (s_.saidClickToContinue != "y") {
+        if (state_.saidClickToContinue != words::kYes) {
             Speak("click flash card to continue");
-            s_.saidClickToContinue = "y";
+            state_.saidClickToContinue = words::kYes;
         }
     }
 }
 
 void frmSplash::CardClickInteractive() {
-    if (s_.awaitingChoice != 0) return;
+    if (state_.awaitingChoice != words::kNoNumber) return;
     HideCard();
     pause(kCardPasses);
     NextCard();
-    s_.awaitingChoice = 1;
+    state_.awaitingChoice = words::kYesNumber;
     lblPress.setCaption("click answer to the right =====>");
-    Speak(lbln1.caption() + " " + s_.operationWord.value_or("") + " " + lbln2.caption());
-    if (s_.saidClickCorrectAnswer != 1) {
+    Speak(lbln1.caption() + " " + state_.operationWord.value_or("") + " " + lbln2.caption());
+    if (state_.saidClickCorrectAnswer != words::kYesNumber) {
         Speak("click on correct answer to the right");
-        s_.saidClickCorrectAnswer = 1;
+        state_.saidClickCorrectAnswer = words::kYesNumber;
     }
 }
 
 void frmSplash::NextCard() {
-    if (s_.mode == "timer")
-        lblTimerStatus.setCaption("waiting " + problems::writeNumber(num(s_.timerInterval) / 1000) + " seconds ");
-    if (s_.mode == "interactive") {
+    if (state_.mode == words::kTimer)
+        lblTimerStatus.setCaption("waiting " + problems::writeNumber(num(state_.timerInterval) / 1000) + " seconds ");
+    if (state_.mode == words::kInteractive) {
         ResetChoiceColors();
         frameChoices.setVisible(true);
         lblPress.setCaption("");

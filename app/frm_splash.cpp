@@ -1,16 +1,14 @@
 #include "app/frm_splash.h"
 
-#include "app/operation.h"
+#include "problems/operations.h"
 
 namespace app {
 
 frmSplash::frmSplash(const std::vector<ui::ControlSpec>& table, Platform platform)
     : controls_(table),
-      p_(std::move(platform)),
+      platform_(std::move(platform)),
       cmdDummy(controls_["cmdDummy"]),
       Timer1(controls_["Timer1"]),
-      Frame1(controls_["Frame1"]),
-      lblKidSafe(controls_["lblKidSafe"]),
       Command1(controls_["Command1"]),
       picDivide(controls_["picDivide"]),
       picPlus(controls_["picPlus"]),
@@ -47,7 +45,7 @@ frmSplash::frmSplash(const std::vector<ui::ControlSpec>& table, Platform platfor
       tiles_{&controls_["lbl1"], &controls_["lbl2"], &controls_["lbl3"],
              &controls_["lbl4"], &controls_["lbl5"], &controls_["lbl6"]} {
     bindHandlers();
-    Timer1.attachTimer(&p_.timer);
+    Timer1.attachTimer(&platform_.timer);
 }
 
 void frmSplash::bindHandlers() {
@@ -78,19 +76,19 @@ void frmSplash::bindHandlers() {
     bind(lblQuillaWrites, &frmSplash::lblQuillaWrites_Click);
 }
 
+bool frmSplash::takesEvents() const { return !unloaded_ && passDepth_ < kMaxNestedPasses; }
+
 void frmSplash::dispatch(void (frmSplash::*handler)()) {
-    if (unloaded_ || passDepth_ >= kMaxNestedPasses) return;
-    (this->*handler)();
+    if (takesEvents()) (this->*handler)();
 }
 
 void frmSplash::dispatchControl(ui::Control& c) {
-    if (unloaded_ || passDepth_ >= kMaxNestedPasses) return;
-    c.raise();
+    if (takesEvents()) c.raise();
 }
 
 void frmSplash::doEvents() {
     ++passDepth_;
-    p_.pump.processEvents();
+    platform_.pump.processEvents();
     --passDepth_;
 }
 
@@ -98,7 +96,8 @@ void frmSplash::doEvents() {
 // inside another leaves the counter past its own end, which ends the outer
 // pause of the same length too.
 void frmSplash::pause(long passes) {
-    for (s_.loopIndex = 1; *s_.loopIndex <= passes && !unloaded_; s_.loopIndex = *s_.loopIndex + 1) doEvents();
+    auto& index = state_.loopIndex;
+    for (index = 1; *index <= passes && !unloaded_; index = *index + 1) doEvents();
 }
 
 }  // namespace app

@@ -11,6 +11,10 @@
 #include "speech/speech_engine.h"
 #include "ui/control.h"
 
+namespace problems {
+struct Operation;
+}
+
 namespace app {
 
 struct Platform {
@@ -33,8 +37,8 @@ public:
     frmSplash& operator=(const frmSplash&) = delete;
 
     ui::Controls& controls() { return controls_; }
-    State& state() { return s_; }
-    const State& state() const { return s_; }
+    State& state() { return state_; }
+    const State& state() const { return state_; }
     bool unloaded() const { return unloaded_; }
     int nestedPasses() const { return passDepth_; }
 
@@ -121,29 +125,29 @@ public:
     static constexpr long kStartupPasses = 1'000'000;
     static constexpr long kCardPasses = 150'000;
 
-    struct Operation;
-
 private:
-    static const Operation* findOperation(const std::optional<std::string>& word);
-    void selectOperation(const Operation& op);
-    void fillChoices(const Operation& op);
-    void drawWrongChoices(double (*wrongAnswer)(double r, double m));
+    void selectOperation(const problems::Operation& op);
+    void writeLargestCard(const problems::Operation* op);
+    void fillChoices(const problems::Operation& op);
+    void drawWrongChoices(const problems::Operation& op);
     void pickChoice(ui::Control& tile);
     void rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement);
-    void divisionCheck();
+    const problems::Operation* currentOperation() const;
+    void divisionCheck(const problems::Operation* op);
     void beginMode(ui::Control& marker, bool enableMaximum);
+    bool takesEvents() const;
     void doEvents();
     void pause(long passes);
     void bindHandlers();
 
     ui::Controls controls_;
-    Platform p_;
-    State s_;
+    Platform platform_;
+    State state_;
     bool unloaded_ = false;
     int passDepth_ = 0;
 
     // Direct references to the controls the logic uses.
-    ui::Control &cmdDummy, &Timer1, &Frame1, &lblKidSafe, &Command1;
+    ui::Control &cmdDummy, &Timer1, &Command1;
     ui::Control &picDivide, &picPlus, &picMinus, &picX;
     ui::Control &frameChoices, &frameTimer, &Picture1, &Picture2, &lblClickMe;
     ui::Control &lblTimer, &lblStandard, &lblInteractive;

@@ -1,5 +1,7 @@
 // The three mode buttons.
 #include "app/frm_splash.h"
+#include "problems/operations.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -11,9 +13,9 @@ void frmSplash::HideModeMarkers() {
 
 // Division keeps the smallest operand at 1 and locks its list; the selection
 // shown in the list stays as it is.
-void frmSplash::divisionCheck() {
-    if (s_.operation == "division") {
-        s_.minNumber = 1;
+void frmSplash::divisionCheck(const problems::Operation* op) {
+    if (op && op->division) {
+        state_.minNumber = 1;
         cmbMinNum.setEnabled(false);
     } else {
         cmbMinNum.setEnabled(true);
@@ -38,9 +40,9 @@ void frmSplash::lblStandard_Click() {
     img123.setVisible(true);
     frameChoices.setVisible(false);
     lblPress.setCaption("click flashcard");
-    s_.mode = "standard";
+    state_.mode = words::kStandard;
     Speak("standard mode");
-    divisionCheck();
+    divisionCheck(currentOperation());
     Speak("click flashcard");
 }
 
@@ -48,14 +50,14 @@ void frmSplash::lblInteractive_Click() {
     beginMode(shapeInteractive, true);
     img123.setVisible(false);
     lblPress.setCaption("click flashcard");
-    s_.awaitingChoice = 0;
+    state_.awaitingChoice = words::kNoNumber;
     Speak("interactive mode");
-    s_.mode = "interactive";
+    state_.mode = words::kInteractive;
     frameChoices.setVisible(true);
     ShowRangeCard();
     ResetChoiceColors();
     NewProblem();
-    divisionCheck();
+    divisionCheck(currentOperation());
     Speak("click possible answers to the right");
 }
 
@@ -63,13 +65,13 @@ void frmSplash::lblTimer_Click() {
     beginMode(ShapeTimer, false);
     img123.setVisible(true);
     frameChoices.setVisible(false);
-    s_.mode = "timer";
+    state_.mode = words::kTimer;
     frameTimer.setVisible(true);
     lblPress.setCaption("");
     Speak("first choose a timer value in seconds");
     ClearTimerSelection();
     lstTimer.setEnabled(true);
-    divisionCheck();
+    divisionCheck(currentOperation());
     cmbMaxNum.setEnabled(true);
 }
 

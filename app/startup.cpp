@@ -1,52 +1,47 @@
 // Start-up and shutdown.
-#include <cmath>
-
 #include "app/frm_splash.h"
+#include "ui/control_table.h"
+#include "words/words.h"
 
 namespace app {
 
 void frmSplash::Form_Load() {
     try {
-        s_.voice = p_.createVoice ? p_.createVoice() : nullptr;
+        state_.voice = platform_.createVoice ? platform_.createVoice() : nullptr;
     } catch (...) {
-        s_.voice.reset();  // no engine: the trainer runs silently
+        state_.voice.reset();  // no engine: the trainer runs silently
     }
     // Centre the panel on the screen and put the banner right above it.
-    const double screenWidth = p_.screen.widthTwips();
-    const double screenHeight = p_.screen.heightTwips();
-    Frame1.setLeft(static_cast<int>(std::lround(screenWidth / 2 - Frame1.width() / 2.0)));
-    Frame1.setTop(static_cast<int>(std::lround(screenHeight / 2 - Frame1.height() / 2.0)));
-    lblKidSafe.setLeft(Frame1.left());
-    lblKidSafe.setTop(Frame1.top() - lblKidSafe.height());
+    ui::placeAtStartup(controls_, platform_.screen.widthTwips(), platform_.screen.heightTwips());
 
     // The two selections below must not act like a pick by the child.
-    s_.startupGuard = "44";
+    state_.startupGuard = words::kStartupGuard;
     cmdDummy.setVisible(false);
     lblTimerStatus.setCaption("");
-    s_.awaitingChoice = 0;
-    s_.mode = "standard";
+    state_.awaitingChoice = words::kNoNumber;
+    state_.mode = words::kStandard;
     lstTimer.setEnabled(false);
     Timer1.setEnabled(false);
-    s_.operation = "addition";
-    s_.minNumber = 0;
-    s_.maxNumber = 12;
+    state_.operation = words::kAddition;
+    state_.minNumber = 0;
+    state_.maxNumber = 12;
     cmbMinNum.select(0);
     cmbMaxNum.select(9);
-    s_.minRangeOk = "y";
-    s_.maxRangeOk = "y";
+    state_.minRangeOk = words::kYes;
+    state_.maxRangeOk = words::kYes;
     frameChoices.setVisible(false);
 
     // The worked example, with its answer.
     lbln1.setCaption("12");
     lbln2.setCaption("12");
     lbln3.setCaption("24");
-    s_.answer = 24.0f;
+    state_.answer = 24.0f;
     lbln1.setVisible(true);
     lbln2.setVisible(true);
     lbln3.setVisible(true);
 
     doEvents();
-    p_.window.show();
+    platform_.window.show();
     pause(kStartupPasses);
     Speak("welcome to abacorn, standard mode. click on flashcard to begin.");
 }
@@ -59,8 +54,8 @@ void frmSplash::Command1_Click() {
     if (unloaded_) return;
     unloaded_ = true;
     Timer1.setEnabled(false);
-    s_.voice.reset();
-    p_.window.close();
+    state_.voice.reset();
+    platform_.window.close();
 }
 
 }  // namespace app

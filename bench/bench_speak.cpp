@@ -21,12 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_splash.h"
-#include "problems/random.h"
+#include "main/qt_trainer.h"
 #include "speech/qt_speech_engine.h"
-#include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/qt_platform.h"
 
 namespace {
 
@@ -55,18 +51,8 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
 
-    ui::qt::QtEventPump pump;
-    ui::qt::QtScreen screen;
-    ui::qt::QtWindow window;
-    ui::qt::QtTimer timer;
-    problems::SteadyClock clock;
-    problems::MixingRandom random(clock, clock.now());
-    app::frmSplash frm(ui::controlTable(),
-                       app::Platform{pump, screen, window, timer, random, speech::createQtSpeechEngine});
-    ui::qt::FormView view(
-        frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
-        [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
-    window.attach(&view);
+    program::QtTrainer trainer(speech::createQtSpeechEngine);
+    app::frmSplash& frm = trainer.frm;
 
     const auto loadStart = Clock::now();
     frm.Form_Load();

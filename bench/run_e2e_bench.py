@@ -108,7 +108,7 @@ def spread(values, fmt="%.0f"):
 
 
 def rect(build, name):
-    out = subprocess.run([os.path.join(build, "ui", "qt", "control_rect"), name, "1920", "1080"],
+    out = subprocess.run([os.path.join(build, "tools", "control_rect"), name, "1920", "1080"],
                          stdout=subprocess.PIPE, check=True).stdout.decode()
     return tuple(int(v) for v in out.split())
 

@@ -18,18 +18,18 @@ std::uint32_t rotl(std::uint32_t x, int k) { return (x << k) | (x >> (32 - k)); 
 
 MixingRandom::MixingRandom(Clock& clock, std::uint64_t seed) : clock_(clock) {
     std::uint64_t x = seed;
-    for (auto& w : s_) w = static_cast<std::uint32_t>(splitmix(x) >> 32);
+    for (auto& w : state_) w = static_cast<std::uint32_t>(splitmix(x) >> 32);
 }
 
 std::uint32_t MixingRandom::nextWord() {
-    const std::uint32_t result = rotl(s_[1] * 5, 7) * 9;
-    const std::uint32_t t = s_[1] << 9;
-    s_[2] ^= s_[0];
-    s_[3] ^= s_[1];
-    s_[1] ^= s_[2];
-    s_[0] ^= s_[3];
-    s_[2] ^= t;
-    s_[3] = rotl(s_[3], 11);
+    const std::uint32_t result = rotl(state_[1] * 5, 7) * 9;
+    const std::uint32_t t = state_[1] << 9;
+    state_[2] ^= state_[0];
+    state_[3] ^= state_[1];
+    state_[1] ^= state_[2];
+    state_[0] ^= state_[3];
+    state_[2] ^= t;
+    state_[3] = rotl(state_[3], 11);
     return result;
 }
 
@@ -41,10 +41,10 @@ float MixingRandom::next() {
 void MixingRandom::reseed() {
     // Fold the clock and the current state together, then rebuild the state
     // from the mix: the same clock reading twice still gives two new states.
-    std::uint64_t x = clock_.now() ^ (static_cast<std::uint64_t>(s_[0]) << 32 | s_[1]) ^
-                      (static_cast<std::uint64_t>(s_[2]) << 17) ^ s_[3];
-    for (auto& w : s_) w = static_cast<std::uint32_t>(splitmix(x) >> 32);
-    if ((s_[0] | s_[1] | s_[2] | s_[3]) == 0) s_[0] = 1;
+    std::uint64_t x = clock_.now() ^ (static_cast<std::uint64_t>(state_[0]) << 32 | state_[1]) ^
+                      (static_cast<std::uint64_t>(state_[2]) << 17) ^ state_[3];
+    for (auto& w : state_) w = static_cast<std::uint32_t>(splitmix(x) >> 32);
+    if ((state_[0] | state_[1] | state_[2] | state_[3]) == 0) state_[0] = 1;
 }
 
 std::uint64_t SteadyClock::now() {

@@ -33,7 +33,7 @@ public:
 private:
     std::uint32_t nextWord();
     Clock& clock_;
-    std::uint32_t s_[4];
+    std::uint32_t state_[4];
 };
 
 // The steady clock of the standard library, in nanoseconds.

@@ -1,57 +1,11 @@
-// The number range: the two drop-down lists and their check.
-#include "app/frm_splash.h"
-#include "app/operation.h"
+#include "settings/range.h"
+
 #include "problems/numbers.h"
 
-namespace app {
+namespace settings {
 
-namespace {
-double selectedValue(const ui::Control& box) { return problems::readNumber(box.itemText(box.selectedIndex())); }
-}  // namespace
+double selectedValue(const ui::Control& list) { return problems::readNumber(list.itemText(list.selectedIndex())); }
 
-void frmSplash::CheckRange() {
-    // Compared as numbers: "9" is below "10".
-    const double max = selectedValue(cmbMaxNum);
-    const double min = selectedValue(cmbMinNum);
-    if (max < min) {
-        s_.minRangeOk = "n";
-        s_.maxRangeOk = "n";
-        Speak("ut,oh, the minimum number must be less than or equal to the maximum number  ");
-    } else {
-        s_.minRangeOk = "y";
-        s_.maxRangeOk = "y";
-    }
-}
+bool validRange(double minimum, double maximum) { return !(maximum < minimum); }
 
-void frmSplash::cmbMaxNum_Click() {
-    // The selections made at start-up are ignored; the second of them, this
-    // list's, lifts the guard.
-    if (s_.startupGuard == "44") {
-        s_.startupGuard = "";
-        return;
-    }
-    rangePicked(cmbMaxNum, s_.maxRangeOk, "the maximum number is now set to ");
-}
-
-void frmSplash::cmbMinNum_Click() {
-    if (s_.startupGuard == "44") return;
-    rangePicked(cmbMinNum, s_.minRangeOk, "the minimum number is now set to ");
-}
-
-void frmSplash::rangePicked(ui::Control& box, std::optional<std::string>& ok, const char* announcement) {
-    CheckRange();
-    ApplyRange();
-    // A refused range refills the choices of the card on show.
-    if (s_.mode == "interactive")
-        if (const Operation* op = findOperation(s_.operation)) fillChoices(*op);
-    if (ok == "y") {
-        Speak(announcement + box.itemText(box.selectedIndex()));
-        ShowCard();
-        ResetChoiceColors();
-        NewProblem();
-    }
-    // The focus button is hidden, so this is refused; that is fine.
-    cmdDummy.setFocus();
-}
-
-}  // namespace app
+}  // namespace settings

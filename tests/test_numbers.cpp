@@ -2,8 +2,12 @@
 
 #include <clocale>
 
+#include "choices/judge.h"
 #include "choices/separate.h"
 #include "problems/numbers.h"
+#include "problems/operations.h"
+#include "settings/range.h"
+#include "ui/control.h"
 
 using problems::readNumber;
 using problems::writeNumber;
@@ -80,4 +84,47 @@ TEST(ChoiceSeparation, AllEqualEndsAsARunAfterFivePasses) {
     } while (choices::hasDuplicates(b));
     EXPECT_EQ(passes, 5);
     EXPECT_EQ(b, (choices::Board{"1", "2", "3", "4", "5", "6"}));
+}
+
+// The pure rules the window's logic is built on, at their own level.
+TEST(Operations, TableWordsAnswersAndLookUp) {
+    using problems::findOperation;
+    using problems::workedAnswer;
+    for (int i = 0; i < problems::kOperationCount; ++i) {
+        const auto& op = problems::kOperations[i];
+        EXPECT_EQ(op.index, i);
+        EXPECT_EQ(findOperation(std::string(op.word)), &op);
+        EXPECT_EQ(op.division, i == problems::kDivisionIndex) << op.word;
+    }
+    EXPECT_EQ(findOperation(std::nullopt), nullptr);
+    EXPECT_EQ(findOperation(std::string("Addition")), nullptr);  // compared exactly
+    const auto& ops = problems::kOperations;
+    EXPECT_EQ(workedAnswer(ops[problems::kAdditionIndex], 12, 12), 24);
+    EXPECT_EQ(workedAnswer(ops[problems::kSubtractionIndex], 12, 12), 0);
+    EXPECT_EQ(workedAnswer(ops[problems::kMultiplicationIndex], 12, 12), 144);
+    EXPECT_EQ(workedAnswer(ops[problems::kDivisionIndex], 12, 12), 1);
+    EXPECT_EQ(workedAnswer(ops[problems::kDivisionIndex], 7, 0), std::nullopt);  // no zero divisor
+    EXPECT_EQ(workedAnswer(ops[problems::kDivisionIndex], 0, 0), std::nullopt);
+}
+
+TEST(ChoiceJudging, ByValueInSinglePrecision) {
+    EXPECT_TRUE(choices::isRightAnswer(12.0f, "12"));
+    EXPECT_TRUE(choices::isRightAnswer(12.0f, "12.0"));
+    EXPECT_TRUE(choices::isRightAnswer(0.1f, "0.1"));
+    EXPECT_TRUE(choices::isRightAnswer(0.0f, ""));  // an empty caption reads 0
+    EXPECT_FALSE(choices::isRightAnswer(12.0f, "13"));
+    EXPECT_FALSE(choices::isRightAnswer(std::nullopt, "0"));  // no answer yet matches nothing
+}
+
+TEST(RangeRule, MinimumNotAboveMaximumReadFromTheSelection) {
+    EXPECT_TRUE(settings::validRange(3, 3));
+    EXPECT_TRUE(settings::validRange(9, 10));
+    EXPECT_FALSE(settings::validRange(10, 9));
+    ui::ControlSpec spec;
+    spec.kind = ui::Kind::ComboBox;
+    spec.items = {"9", "10", "100"};
+    ui::Control list(spec);
+    EXPECT_EQ(settings::selectedValue(list), 0);  // nothing selected
+    list.setSelectedIndex(1);
+    EXPECT_EQ(settings::selectedValue(list), 10);
 }

@@ -1,5 +1,7 @@
 #include "ui/control_table.h"
 
+#include <cmath>
+
 namespace ui {
 namespace {
 
@@ -245,6 +247,15 @@ std::vector<ControlSpec> build() {
 const std::vector<ControlSpec>& controlTable() {
     static const std::vector<ControlSpec> table = build();
     return table;
+}
+
+void placeAtStartup(Controls& controls, int screenWidthTwips, int screenHeightTwips) {
+    Control& panel = controls["Frame1"];
+    Control& banner = controls["lblKidSafe"];
+    panel.setLeft(static_cast<int>(std::lround(screenWidthTwips / 2.0 - panel.width() / 2.0)));
+    panel.setTop(static_cast<int>(std::lround(screenHeightTwips / 2.0 - panel.height() / 2.0)));
+    banner.setLeft(panel.left());
+    banner.setTop(panel.top() - banner.height());
 }
 
 }  // namespace ui

@@ -15,4 +15,8 @@ inline constexpr int kTwipsPerPixel = 15;
 
 const std::vector<ControlSpec>& controlTable();
 
+// Start-up's placement of the design on the screen: the main panel centred,
+// the banner right above it.
+void placeAtStartup(Controls& controls, int screenWidthTwips, int screenHeightTwips);
+
 }  // namespace ui

@@ -31,7 +31,7 @@ TIMEOUT = 30.0
 @functools.lru_cache(maxsize=None)
 def rect(name):
     """(x, y, w, h) of a control on the 1920x1080 screen, from control_rect."""
-    tool = os.path.join(e2elib.build_dir(), "ui", "qt", "control_rect")
+    tool = os.path.join(e2elib.build_dir(), "tools", "control_rect")
     out = subprocess.run([tool, name, str(e2elib.SCREEN_WIDTH), str(e2elib.SCREEN_HEIGHT)],
                          stdout=subprocess.PIPE, check=True, timeout=20).stdout.decode()
     x, y, w, h = (int(v) for v in out.split())

@@ -401,7 +401,7 @@ class SpeechDispatcher:
 # --- clicking controls ---------------------------------------------------------------
 
 def control_centre(name, width=e2elib.SCREEN_WIDTH, height=e2elib.SCREEN_HEIGHT):
-    out = subprocess.run([os.path.join(e2elib.build_dir(), "ui", "qt", "control_rect"), name,
+    out = subprocess.run([os.path.join(e2elib.build_dir(), "tools", "control_rect"), name,
                           str(width), str(height)], stdout=subprocess.PIPE, check=True,
                          timeout=20).stdout.split()
     x, y, w, h = (int(v) for v in out[:4])

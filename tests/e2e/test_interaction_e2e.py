@@ -27,7 +27,7 @@ _rects = {}
 def rect(name):
     """A control's screen rectangle (x, y, w, h) on the 1920x1080 screen."""
     if name not in _rects:
-        tool = os.path.join(e2elib.build_dir(), "ui", "qt", "control_rect")
+        tool = os.path.join(e2elib.build_dir(), "tools", "control_rect")
         out = subprocess.run([tool, name, "1920", "1080"], stdout=subprocess.PIPE, check=True,
                              timeout=20).stdout.decode()
         _rects[name] = tuple(int(v) for v in out.split())

@@ -17,8 +17,6 @@
 namespace ui::qt {
 namespace {
 
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
-
 const std::unordered_map<std::string_view, AccessibleText>& table() {
     static const std::unordered_map<std::string_view, AccessibleText> t = {
         {"frmSplash", {"Abacorn", "Arithmetic flash cards"}},

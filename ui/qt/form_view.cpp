@@ -32,8 +32,6 @@
 namespace ui::qt {
 namespace {
 
-QString qstr(const std::string& s) { return QString::fromStdString(s); }
-
 // windowText stands for the palette's text colour.
 QColor toQColor(Color c, const QWidget* w) {
     if (c.windowText) return w->palette().color(QPalette::WindowText);

@@ -25,6 +25,9 @@ class QPainter;
 
 namespace ui::qt {
 
+// The model's texts are UTF-8.
+inline QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
 class FormView : public QWidget {
 public:
     // userEvent: the child clicked a control that has a handler or picked

@@ -22,14 +22,7 @@ inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
 // The main panel is centred on the screen and the banner sits right above
 // it; this is what start-up does before the window is first shown.
-inline void placeAtStartup(Controls& controls, int screenWidthTwips, int screenHeightTwips) {
-    Control& panel = controls["Frame1"];
-    Control& banner = controls["lblKidSafe"];
-    panel.setLeft(static_cast<int>(std::lround(screenWidthTwips / 2.0 - panel.width() / 2.0)));
-    panel.setTop(static_cast<int>(std::lround(screenHeightTwips / 2.0 - panel.height() / 2.0)));
-    banner.setLeft(panel.left());
-    banner.setTop(panel.top() - banner.height());
-}
+using ::ui::placeAtStartup;
 
 // Where a control's container lies in the window, in pixels: the frames it
 // sits in, each placed in pixels in its own container, as the widgets are.

@@ -2,16 +2,18 @@
 #include <cmath>
 
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "problems/numbers.h"
+#include "settings/range.h"
+#include "words/words.h"
 
 namespace app {
 
 void frmSplash::NewProblem() {
-    const Operation* op = findOperation(s_.operation);
+    const problems::Operation* op = currentOperation();
     if (!op) return;
     GenerateProblem();
-    if (s_.mode == "interactive") fillChoices(*op);
+    if (state_.mode == words::kInteractive) fillChoices(*op);
 }
 
 void frmSplash::GenerateProblem() {
@@ -25,29 +27,29 @@ void frmSplash::GenerateProblem() {
 
     auto top = [&] { return readNumber(lbln1.caption()); };
     auto bottom = [&] { return readNumber(lbln2.caption()); };
-    auto inRange = [&](double v) { return num(s_.minNumber) <= v && v <= num(s_.maxNumber); };
+    auto inRange = [&](double v) { return num(state_.minNumber) <= v && v <= num(state_.maxNumber); };
     auto draw = [&](ui::Control& label) {
-        p_.random.reseed();
-        const float r = p_.random.next();
-        label.setCaption(writeNumber(std::floor((num(s_.maxNumber) + 1) * r)));
+        platform_.random.reseed();
+        const float r = platform_.random.next();
+        label.setCaption(writeNumber(std::floor((num(state_.maxNumber) + 1) * r)));
     };
 
-    const Operation* op = findOperation(s_.operation);
+    const problems::Operation* op = currentOperation();
     if (op && op->division) {
-        p_.random.reseed();
-        if (s_.minNumber == 0.0) s_.minNumber = 1;
+        platform_.random.reseed();
+        if (state_.minNumber == 0.0) state_.minNumber = 1;
         while (!inRange(top())) draw(lbln1);
         // The divisor is drawn among 1 .. max + 1 without re-seeding until it
         // divides the top number; max + 1 never does.
         double q;
         do {
-            const float r = p_.random.next();
-            lbln2.setCaption(writeNumber(std::floor((num(s_.maxNumber) + 1) * r + 1)));
+            const float r = platform_.random.next();
+            lbln2.setCaption(writeNumber(std::floor((num(state_.maxNumber) + 1) * r + 1)));
             q = top() / bottom();
         } while (std::floor(q) != q);
     } else if (op) {
         while (!inRange(top())) draw(lbln1);
-        if (op->index == 1)
+        if (op->index == problems::kSubtractionIndex)
             while (!(inRange(bottom()) && top() - bottom() >= 0)) draw(lbln2);
         else
             while (!inRange(bottom())) draw(lbln2);
@@ -59,19 +61,11 @@ void frmSplash::GenerateProblem() {
 }
 
 void frmSplash::ApplyRange() {
-    using problems::readNumber;
-    using problems::writeNumber;
     lbln3.setCaption("");
-    if (s_.maxRangeOk != "y") return;
-    auto selected = [](const ui::Control& box) { return readNumber(box.itemText(box.selectedIndex())); };
-    s_.minNumber = selected(cmbMinNum);
-    s_.maxNumber = selected(cmbMaxNum);
-    lbln1.setCaption(writeNumber(selected(cmbMaxNum)));
-    lbln2.setCaption(writeNumber(selected(cmbMaxNum)));
-    if (const Operation* op = findOperation(s_.operation)) {
-        const double result = op->combine(readNumber(lbln1.caption()), readNumber(lbln2.caption()));
-        if (std::isfinite(result)) lbln3.setCaption(writeNumber(result));
-    }
+    if (state_.maxRangeOk != words::kYes) return;
+    state_.minNumber = settings::selectedValue(cmbMinNum);
+    state_.maxNumber = settings::selectedValue(cmbMaxNum);
+    writeLargestCard(currentOperation());
 }
 
 }  // namespace app

@@ -1,6 +1,8 @@
 // Judging a pick among the six possible answers.
 #include "app/frm_splash.h"
+#include "choices/judge.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -11,11 +13,8 @@ void frmSplash::lbl4_Click() { pickChoice(*tiles_[3]); }
 void frmSplash::lbl5_Click() { pickChoice(*tiles_[4]); }
 void frmSplash::lbl6_Click() { pickChoice(*tiles_[5]); }
 
-// Judged by value in single precision, exactly; the tile need not be the one
-// where the answer was first placed.
 void frmSplash::pickChoice(ui::Control& tile) {
-    const float value = static_cast<float>(problems::readNumber(tile.caption()));
-    if (s_.answer == value) {
+    if (choices::isRightAnswer(state_.answer, tile.caption())) {
         CheckChoice();
         tile.setBackColor(ui::kGreen);
         lblPress.setCaption("click flashcard");
@@ -26,9 +25,9 @@ void frmSplash::pickChoice(ui::Control& tile) {
 }
 
 void frmSplash::CheckChoice() {
-    const std::string text = s_.answer ? problems::writeSingle(*s_.answer) : std::string();
+    const std::string text = state_.answer ? problems::writeSingle(*state_.answer) : std::string();
     Speak(text);
-    s_.awaitingChoice = 0;
+    state_.awaitingChoice = words::kNoNumber;
     lbln3.setCaption(text);
     lbln3.setVisible(true);
 }

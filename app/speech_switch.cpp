@@ -1,15 +1,16 @@
 // The one road by which every text is spoken, and the switch that mutes it.
 #include "app/frm_splash.h"
+#include "words/words.h"
 
 namespace app {
 
 void frmSplash::Speak(const std::string& text) {
     const std::string copy = text;
-    if (s_.speechOff == "x") return;
+    if (state_.speechOff == words::kSpeechOff) return;
     // Without an engine the call has nowhere to go: silence, no message.
-    if (!s_.voice) return;
+    if (!state_.voice) return;
     try {
-        s_.voice->speak(copy);
+        state_.voice->speak(copy);
     } catch (...) {
         // A failing engine never stops the trainer.
     }
@@ -18,13 +19,13 @@ void frmSplash::Speak(const std::string& text) {
 void frmSplash::Picture1_Click() {
     Picture1.setVisible(false);
     Picture2.setVisible(true);
-    s_.speechOff = "x";
+    state_.speechOff = words::kSpeechOff;
 }
 
 void frmSplash::Picture2_Click() {
     Picture1.setVisible(true);
     Picture2.setVisible(false);
-    s_.speechOff = " ";
+    state_.speechOff = words::kSpeechOn;
 }
 
 }  // namespace app

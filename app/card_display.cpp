@@ -1,9 +1,8 @@
 // Showing and hiding the card.
-#include <cmath>
-
 #include "app/frm_splash.h"
-#include "app/operation.h"
+#include "problems/operations.h"
 #include "problems/numbers.h"
+#include "words/words.h"
 
 namespace app {
 
@@ -14,14 +13,14 @@ void frmSplash::HideCard() {
 }
 
 void frmSplash::ShowCard() {
-    if (s_.mode == "timer") lblTimerStatus.setCaption("");
-    if (const Operation* op = findOperation(s_.operation)) {
+    if (state_.mode == words::kTimer) lblTimerStatus.setCaption("");
+    if (const problems::Operation* op = currentOperation()) {
         const double bottom = problems::readNumber(lbln2.caption());
         const double top = problems::readNumber(lbln1.caption());
         // A calculation that cannot be carried out (a zero divisor) leaves
         // the answer as it was; the card is shown all the same.
-        const double result = op->combine(top, bottom);
-        if (std::isfinite(result)) lbln3.setCaption(problems::writeNumber(result));
+        if (const auto answer = problems::workedAnswer(*op, top, bottom))
+            lbln3.setCaption(problems::writeNumber(*answer));
     }
     lbln1.setVisible(true);
     lbln2.setVisible(true);
@@ -36,14 +35,9 @@ void frmSplash::ShowRangeCard() {
     lbln1.setVisible(false);
     lbln2.setVisible(false);
     lbln3.setVisible(false);
-    const double m = num(s_.maxNumber);
-    lbln1.setCaption(problems::writeNumber(m));
-    lbln2.setCaption(problems::writeNumber(m));
-    if (const Operation* op = findOperation(s_.operation)) {
-        s_.operationWord = op->spoken;
-        // Division always reads "1", subtraction 0, whatever the maximum.
-        lbln3.setCaption(op->division ? std::string("1") : problems::writeNumber(op->combine(m, m)));
-    }
+    const problems::Operation* op = currentOperation();
+    if (op) state_.operationWord = op->spoken;
+    writeLargestCard(op);
     lbln1.setVisible(true);
     lbln2.setVisible(true);
     lbln3.setVisible(true);

@@ -5,13 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/frm_splash.h"
-#include "problems/random.h"
+#include "main/qt_trainer.h"
 #include "speech/late_engine.h"
 #include "speech/qt_speech_engine.h"
-#include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/qt_platform.h"
 #include "ui/qt/startup_phases.h"
 
 #ifdef ABACORN_STARTUP_PHASES
@@ -78,34 +74,20 @@ int main(int argc, char** argv) {
     ABACORN_PHASE("font database");
 #endif
 
-    ui::qt::QtEventPump pump;
-    ui::qt::QtScreen screen;
-    ui::qt::QtWindow window;
-    ui::qt::QtTimer timer;
-    problems::SteadyClock clock;
-    problems::MixingRandom random(clock, clock.now());
-
     // The voice is built once the first frame is on the screen (see
     // speech/late_engine.h), or when the first text comes before that.
     std::weak_ptr<speech::LateEngine> lateVoice;
-    auto createVoice = [&lateVoice] {
+    program::QtTrainer trainer([&lateVoice] {
         auto voice = std::make_shared<speech::LateEngine>(speech::createQtSpeechEngine);
         lateVoice = voice;
         return voice;
-    };
-    app::frmSplash frm(ui::controlTable(), app::Platform{pump, screen, window, timer, random, createVoice});
-    ui::qt::FormView view(
-        frm.controls(), [&frm](ui::Control& c) { frm.dispatchControl(c); },
-        [&frm] { frm.dispatch(&app::frmSplash::Form_Click); });
+    });
     ABACORN_PHASE("window");
-    ABACORN_FIRST_PAINT_STAMP(&view);
-    ui::qt::afterFirstPaint(view, [&lateVoice] {
+    ABACORN_FIRST_PAINT_STAMP(&trainer.view);
+    ui::qt::afterFirstPaint(trainer.view, [&lateVoice] {
         if (auto voice = lateVoice.lock()) voice->start();
     });
-    window.attach(&view);
-    view.onClose = [&frm] { frm.Command1_Click(); };
-    timer.onTick = [&frm] { frm.dispatch(&app::frmSplash::Timer1_Timer); };
 
-    frm.Form_Load();
-    return window.closed() ? 0 : app.exec();
+    trainer.frm.Form_Load();
+    return trainer.window.closed() ? 0 : app.exec();
 }
