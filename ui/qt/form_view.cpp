@@ -874,10 +874,6 @@ void FormView::containerDoubleClicked(const std::string& container) {
     pressedBare_[container] = false;
 }
 
-}  // namespace ui::qt
-
-namespace ui::qt {
-
 void FormView::closeEvent(QCloseEvent* event) {
     event->accept();
     if (onClose) onClose();
