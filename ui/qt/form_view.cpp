@@ -8,7 +8,6 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,8 +15,6 @@
 #include <QPushButton>
 #include <QResource>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <QTimer>
 #include <cmath>
 #include <cstdint>
@@ -28,6 +25,7 @@
 #include "ui/control_table.h"
 #include "ui/qt/accessibility.h"
 #include "ui/qt/placement.h"
+#include "ui/qt/widgets.h"
 
 namespace ui::qt {
 namespace {
@@ -146,164 +144,6 @@ void installFontSubstitutes() {
     done = true;
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
 }
-
-// A frame: paints its background, border, caption and lightweight children
-// through the view, and passes clicks to the view's hit test.
-class FrameWidget : public QWidget {
-public:
-    FrameWidget(FormView* view, std::string name, QWidget* parent)
-        : QWidget(parent), view_(view), name_(std::move(name)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        view_->paintContainer(name_, p, this);
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        e->accept();  // a frame swallows its clicks: the window never sees them
-        if (e->button() == Qt::LeftButton) view_->containerPressed(name_, e->position().toPoint());
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        e->accept();
-        if (e->button() == Qt::LeftButton) view_->containerReleased(name_, e->position().toPoint());
-    }
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        e->accept();
-        if (e->button() == Qt::LeftButton) view_->containerDoubleClicked(name_);
-    }
-
-private:
-    FormView* view_;
-    std::string name_;
-};
-
-// A picture box: the picture centred on the container's colour.
-class PictureWidget : public QWidget {
-public:
-    PictureWidget(QPixmap pixmap, QColor back, std::function<void()> clicked, QWidget* parent)
-        : QWidget(parent), pixmap_(std::move(pixmap)), back_(back), clicked_(std::move(clicked)) {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), back_);
-        if (!pixmap_.isNull())
-            p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        e->accept();
-        pressed_ = e->button() == Qt::LeftButton;
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        e->accept();
-        const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
-        pressed_ = false;
-        if (click && clicked_) clicked_();
-    }
-    // The second press of a double click is no click (FormView::mouseDoubleClickEvent).
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        e->accept();
-        pressed_ = false;
-    }
-
-private:
-    QPixmap pixmap_;
-    QColor back_;
-    std::function<void()> clicked_;
-    bool pressed_ = false;
-};
-
-// A graphical push button: a flat face in its back colour with the caption,
-// whatever the style. Styles shade the palette's button colour instead of
-// painting it (Fusion turns (192, 0, 0) into a gradient around
-// (250, 77, 77)), and a style sheet would bring its own style object into
-// the window for one button.
-class FlatButton : public QPushButton {
-public:
-    using QPushButton::QPushButton;
-    void setFace(QColor face) {
-        face_ = face;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QRect r = rect();
-        p.fillRect(r, face_);
-        // A one-pixel raised edge that sinks while the button is held down.
-        const bool down = isDown();
-        const QColor light = face_.lighter(140), dark = face_.darker(200);
-        p.setPen(down ? dark : light);
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(down ? light : dark);
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
-        p.setFont(font());
-        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        p.drawText(down ? r.translated(1, 1) : r, Qt::AlignCenter, text());
-        if (hasFocus()) {
-            QStyleOptionFocusRect focus;
-            focus.initFrom(this);
-            focus.rect = r.adjusted(4, 4, -4, -4);
-            focus.backgroundColor = face_;
-            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
-        }
-    }
-
-private:
-    QColor face_;
-};
-
-// The list box. QListWidget has no single signal for "the user picked an
-// entry": itemClicked misses keyboard moves and is not emitted after a drag,
-// currentRowChanged misses a click on the entry already selected and also
-// fires for selections made by the program. So the picks are taken from
-// the input events themselves: a key that moved the selection, or a mouse
-// release that ends on a selected entry or after a press that moved it.
-class ListBox : public QListWidget {
-public:
-    ListBox(std::function<void(int)> picked, QWidget* parent) : QListWidget(parent), picked_(std::move(picked)) {
-        setSelectionMode(QAbstractItemView::SingleSelection);
-    }
-
-    int selectedRow() const {
-        const auto items = selectedItems();
-        return items.isEmpty() ? -1 : row(items.first());
-    }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override {
-        const int before = selectedRow();
-        QListWidget::keyPressEvent(e);
-        const int after = selectedRow();
-        if (after >= 0 && after != before) picked_(after);
-    }
-    void mousePressEvent(QMouseEvent* e) override {
-        rowAtPress_ = selectedRow();
-        pressed_ = e->button() == Qt::LeftButton;
-        QListWidget::mousePressEvent(e);
-    }
-    // Each click of a double click counts as a pick, as in the combo boxes.
-    void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        QListWidget::mouseReleaseEvent(e);
-        if (!pressed_ || e->button() != Qt::LeftButton) return;
-        pressed_ = false;
-        const QModelIndex under = indexAt(e->position().toPoint());
-        const int now = selectedRow();
-        if (under.isValid() && under.row() == now)
-            picked_(now);
-        else if (now >= 0 && now != rowAtPress_)
-            picked_(now);
-    }
-
-private:
-    std::function<void(int)> picked_;
-    int rowAtPress_ = -1;
-    bool pressed_ = false;
-};
 
 }  // namespace
 
