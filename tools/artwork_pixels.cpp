@@ -1,5 +1,5 @@
 // Build tool: decodes a picture once, at build time, into the layout that
-// ui/qt/form_view.cpp reads back without any decoder:
+// ui/qt/artwork.cpp reads back without any decoder:
 //
 //   "ABPX", then width, height, QImage::Format, bytes per line and the number
 //   of colours as 32-bit little-endian integers, the colour table (one QRgb

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
@@ -13,17 +12,16 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QResource>
 #include <QScreen>
 #include <QTimer>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "ui/control_table.h"
 #include "ui/qt/accessibility.h"
+#include "ui/qt/artwork.h"
+#include "ui/qt/fonts.h"
 #include "ui/qt/placement.h"
 #include "ui/qt/widgets.h"
 
@@ -37,48 +35,6 @@ QColor toQColor(Color c, const QWidget* w) {
 }
 
 bool isLightweight(Kind k) { return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image; }
-
-// A family the desktop lacks sends Qt through fontconfig's list of every
-// font sorted by likeness (about 1 ms per family before the first frame);
-// when the stand-in that fontconfig's aliases would pick is installed (the
-// program's packages bring both), it is named directly instead. A lookup in
-// Qt's own font list costs next to nothing.
-QString installedOrStandIn(const QString& family) {
-    static const std::pair<const char*, const char*> standIns[] = {
-        {"Comic Sans MS", "Comic Neue"},
-        {"Times New Roman", "Liberation Serif"},
-    };
-    for (const auto& [wanted, standIn] : standIns) {
-        if (family != QLatin1String(wanted)) continue;
-        if (QFontDatabase::styles(family).isEmpty() && !QFontDatabase::styles(QLatin1String(standIn)).isEmpty())
-            return QLatin1String(standIn);
-        break;
-    }
-    return family;
-}
-
-// Font sizes are given in points at 20 twips to the point, so at 15 twips
-// to the pixel every size in the table is a whole number of pixels (9.75pt
-// is 13px, 72pt is 96px). Setting the pixel size keeps the text in scale
-// with the twip geometry whatever DPI the display reports (Xvfb says 100).
-QFont makeFont(const Font& f) {
-    const std::string family = f.family.empty() ? std::string("MS Sans Serif") : f.family;
-    QFont font;
-    // Naming the stand-ins directly spares fontconfig a failing search for
-    // the missing family, which costs up to 10 ms before the first frame.
-    if (family == "MS Sans Serif")
-        font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-    else
-        font.setFamily(installedOrStandIn(qstr(family)));
-    const double points = f.points > 0 ? f.points : 8.25;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
-    font.setBold(f.bold);
-    // Every text the program shows is plain ASCII, which each of these
-    // fonts has: without merging Qt skips building the list of fallback
-    // fonts for missing characters (an FcFontSort, before the first frame).
-    font.setStyleStrategy(QFont::NoFontMerging);
-    return font;
-}
 
 // Where the ink of a one-line caption lies across a label of the given
 // width, placed as QPainter::drawText places it for that alignment
@@ -98,51 +54,6 @@ std::pair<int, int> inkSpan(const QFont& font, const QString& text, Align align,
 bool inkFits(const QFont& font, const QString& text, Align align, int width, int overhang) {
     const auto [left, right] = inkSpan(font, text, align, width);
     return left >= -overhang && right <= width - 1 + overhang;
-}
-
-// The artwork ":/assets/<file>" is also embedded decoded, as
-// ":/pixels/<file>" (tools/artwork_pixels.cpp gives the layout): a pixmap
-// made from those bytes is the one the file would give, without loading the
-// JPEG, GIF and ICO plugins and decoding before the first frame (about a
-// fifth of the start-up work that is the program's own). Anything else, or
-// a build without them, is read from the file.
-QPixmap loadPicture(const std::string& path) {
-    constexpr std::string_view kAssets = ":/assets/";
-    if (path.compare(0, kAssets.size(), kAssets) == 0) {
-        const QResource pixels(QStringLiteral(":/pixels/") + qstr(path.substr(kAssets.size())));
-        const auto* p = pixels.data();
-        const qint64 size = pixels.size();
-        auto word = [p](int i) {
-            std::uint32_t v = 0;
-            for (int b = 3; b >= 0; --b) v = (v << 8) | p[4 * i + b];
-            return v;
-        };
-        if (p && pixels.compressionAlgorithm() == QResource::NoCompression && size >= 24 &&
-            std::memcmp(p, "ABPX", 4) == 0) {
-            const int width = static_cast<int>(word(1)), height = static_cast<int>(word(2));
-            const auto format = static_cast<QImage::Format>(word(3));
-            const qint64 bytesPerLine = word(4), colours = word(5);
-            const qint64 start = 24 + 4 * colours;
-            if (start + bytesPerLine * height == size) {
-                QList<QRgb> table;
-                for (qint64 i = 0; i < colours; ++i) table.append(word(6 + static_cast<int>(i)));
-                // Rows are read in place: the bytes live as long as the program.
-                QImage image(p + start, width, height, static_cast<qsizetype>(bytesPerLine), format);
-                image.setColorTable(table);
-                return QPixmap::fromImage(image);
-            }
-        }
-    }
-    return QPixmap(qstr(path));  // null if missing
-}
-
-void installFontSubstitutes() {
-    // There is no "MS Sans Serif" on Linux; without a substitute fontconfig
-    // hands out whatever its default is.
-    static bool done = false;
-    if (done) return;
-    done = true;
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
 }
 
 }  // namespace

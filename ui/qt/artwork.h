@@ -1,0 +1,13 @@
+// The artwork the window's design names.
+#pragma once
+
+#include <QPixmap>
+#include <string>
+
+namespace ui::qt {
+
+// The picture at a path (":/assets/<file>" for the program's own artwork);
+// a null pixmap when it cannot be read.
+QPixmap loadPicture(const std::string& path);
+
+}  // namespace ui::qt
