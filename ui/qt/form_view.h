@@ -28,6 +28,9 @@ namespace ui::qt {
 // The model's texts are UTF-8.
 inline QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
+// FormView's methods are defined by concern: form_view.cpp (construction,
+// changes from the model, clicks, showing) and painting.cpp (painting, and
+// fitting captions to their labels); the widgets it makes are in widgets.h.
 class FormView : public QWidget {
 public:
     // userEvent: the child clicked a control that has a handler or picked

@@ -1,19 +1,25 @@
 // The real widgets of the window that Qt has no fitting class for: frames
-// and picture boxes, the flat graphical button and the list box.
+// and picture boxes, the flat graphical button and the list box. Only the
+// view makes them (form_view.cpp).
 #pragma once
 
 #include <QColor>
+#include <QKeyEvent>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QWidget>
 #include <functional>
 #include <string>
 #include <utility>
 
-namespace ui::qt {
+#include "ui/qt/form_view.h"
 
-class FormView;
+namespace ui::qt {
 
 // A frame: paints its background, border, caption and lightweight children
 // through the view, and passes clicks to the view's hit test.
@@ -23,10 +29,22 @@ public:
         : QWidget(parent), view_(view), name_(std::move(name)) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        view_->paintContainer(name_, p, this);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        e->accept();  // a frame swallows its clicks: the window never sees them
+        if (e->button() == Qt::LeftButton) view_->containerPressed(name_, e->position().toPoint());
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        e->accept();
+        if (e->button() == Qt::LeftButton) view_->containerReleased(name_, e->position().toPoint());
+    }
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        e->accept();
+        if (e->button() == Qt::LeftButton) view_->containerDoubleClicked(name_);
+    }
 
 private:
     FormView* view_;
@@ -40,11 +58,27 @@ public:
         : QWidget(parent), pixmap_(std::move(pixmap)), back_(back), clicked_(std::move(clicked)) {}
 
 protected:
-    void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), back_);
+        if (!pixmap_.isNull())
+            p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        e->accept();
+        pressed_ = e->button() == Qt::LeftButton;
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        e->accept();
+        const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+        pressed_ = false;
+        if (click && clicked_) clicked_();
+    }
     // The second press of a double click is no click (FormView::mouseDoubleClickEvent).
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override {
+        e->accept();
+        pressed_ = false;
+    }
 
 private:
     QPixmap pixmap_;
@@ -67,7 +101,30 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect r = rect();
+        p.fillRect(r, face_);
+        // A one-pixel raised edge that sinks while the button is held down.
+        const bool down = isDown();
+        const QColor light = face_.lighter(140), dark = face_.darker(200);
+        p.setPen(down ? dark : light);
+        p.drawLine(r.topLeft(), r.topRight());
+        p.drawLine(r.topLeft(), r.bottomLeft());
+        p.setPen(down ? light : dark);
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        p.drawLine(r.topRight(), r.bottomRight());
+        p.setFont(font());
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.drawText(down ? r.translated(1, 1) : r, Qt::AlignCenter, text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = r.adjusted(4, 4, -4, -4);
+            focus.backgroundColor = face_;
+            style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+        }
+    }
 
 private:
     QColor face_;
@@ -91,11 +148,30 @@ public:
     }
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override {
+        const int before = selectedRow();
+        QListWidget::keyPressEvent(e);
+        const int after = selectedRow();
+        if (after >= 0 && after != before) picked_(after);
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        rowAtPress_ = selectedRow();
+        pressed_ = e->button() == Qt::LeftButton;
+        QListWidget::mousePressEvent(e);
+    }
     // Each click of a double click counts as a pick, as in the combo boxes.
     void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
-    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        QListWidget::mouseReleaseEvent(e);
+        if (!pressed_ || e->button() != Qt::LeftButton) return;
+        pressed_ = false;
+        const QModelIndex under = indexAt(e->position().toPoint());
+        const int now = selectedRow();
+        if (under.isValid() && under.row() == now)
+            picked_(now);
+        else if (now >= 0 && now != rowAtPress_)
+            picked_(now);
+    }
 
 private:
     std::function<void(int)> picked_;
