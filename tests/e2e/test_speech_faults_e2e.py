@@ -1,10 +1,12 @@
 """The trainer with its speech gone wrong under it: the speech daemon killed
-while it runs, or no audio device at all. The window works as ever (the
-start screen, the cards turning on clicks) and Close Program ends it at
-once with status 0."""
+while it runs or never answering, no audio device at all, the embedded
+voice's library missing. The window works as ever (the start screen, the
+cards turning on clicks) and Close Program ends it at once with status 0."""
 import os
 import shutil
+import socket
 import sys
+import threading
 import time
 import unittest
 
@@ -99,18 +101,23 @@ class SpeechFaultsTest(unittest.TestCase):
                 app.wait_for_window(timeout=TIMEOUT)
 
                 if pulse:
-                    # Kill it in the middle of the welcome.
+                    # Kill it in the middle of the welcome; the next text is
+                    # heard all the same, from the trainer's own voice.
                     with pulse.record(os.path.join(self.home, "rec.raw")) as rec:
                         rec.wait_started()
                         rec.wait_for_sound(0, TIMEOUT)
                         self.kill_daemon()
+                        after = rec.wait_for_silence(rec.now_index(), timeout=TIMEOUT)
+                        self.check_window_works(app)
+                        self.assertIsNotNone(rec.audio().first_audible(after),
+                                             "the cards were not heard after the daemon died")
                 else:
                     # It has taken up the welcome once its socket is there.
                     e2elib.wait_until(lambda: os.path.exists(os.path.join(
                         self.home, "speech-dispatcher", "speechd.sock")), TIMEOUT, what="the daemon's socket")
                     time.sleep(1.0)
                     self.kill_daemon()
-                self.check_window_works(app)
+                    self.check_window_works(app)
         finally:
             if pulse:
                 pulse.stop()
@@ -143,6 +150,65 @@ class SpeechFaultsTest(unittest.TestCase):
         with realvoice.trainer(self.x, program, self.home, env) as app:
             app.wait_for_window(timeout=TIMEOUT)
             self.check_window_works(app)
+
+    def test_hanging_speech_daemon_hands_over_to_the_embedded_voice(self):
+        """A speech daemon that takes connections and never answers: the
+        desktop engine never finishes starting, the trainer's own voice
+        speaks the welcome instead, and closing does not wait for it."""
+        if not os.path.exists(realvoice.SPEECHD_PLUGIN) or not shutil.which("pulseaudio"):
+            self.skipTest("Qt's speechd plugin or pulseaudio is not installed")
+        path = os.path.join(self.home, "speechd.sock")
+        listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        listener.bind(path)
+        listener.listen(8)
+        held, stop = [], threading.Event()
+
+        def accept():
+            listener.settimeout(0.2)
+            while not stop.is_set():
+                try:
+                    held.append(listener.accept()[0])  # kept open, never answered
+                except socket.timeout:
+                    pass
+        acceptor = threading.Thread(target=accept, daemon=True)
+        acceptor.start()
+        try:
+            with realvoice.PulseServer() as pulse:
+                env = dict(pulse.client_env(), SPEECHD_ADDRESS="unix_socket:" + path)
+                with realvoice.trainer(self.x, os.path.join(e2elib.build_dir(), "abacorn"), self.home,
+                                       env) as app, \
+                        pulse.record(os.path.join(self.home, "rec.raw")) as rec:
+                    rec.wait_started()
+                    app.wait_for_window(timeout=TIMEOUT)
+                    rec.wait_for_sound(0, TIMEOUT)
+                    self.assertTrue(held, "the speech engine never reached the daemon")
+                    self.check_window_works(app)
+                    # The desktop engine was given up on, not found broken.
+                    self.assertIn("did not start within", app.output()[1])
+        finally:
+            stop.set()
+            acceptor.join()
+            for c in held:
+                c.close()
+            listener.close()
+
+    def test_embedded_voice_missing(self):
+        """No desktop engine and the embedded voice's library unreadable:
+        silent, one line about it on stderr, the window works."""
+        if not os.path.exists(realvoice.FLITE_PLUGIN):
+            self.skipTest("Qt's flite plugin is not installed")
+        program = realvoice.flite_only_program(self.home)
+        libs = os.path.join(self.home, "libs")
+        os.makedirs(libs)
+        open(os.path.join(libs, "libflite_cmu_us_slt.so.1"), "w").close()  # found first, not a library
+        env = {"PULSE_SERVER": "unix:" + os.path.join(self.home, "no-audio-server"), "LD_LIBRARY_PATH": libs}
+        with realvoice.trainer(self.x, program, self.home, env) as app:
+            app.wait_for_window(timeout=TIMEOUT)
+            self.check_window_works(app)
+            err = app.output()[1]
+        ours = [line for line in err.splitlines() if line.startswith("abacorn:")]
+        self.assertEqual(len(ours), 1, err)
+        self.assertIn("libflite_cmu_us_slt", ours[0])
 
 
 if __name__ == "__main__":
