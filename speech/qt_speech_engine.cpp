@@ -12,10 +12,12 @@
 //   block for good inside libspeechd. So every call into the engine is made
 //   on the speech thread, and nothing on the caller's side ever waits for it
 //   longer than kCloseWait.
-// - flite constructs in ~20 ms. Without an audio device it stays Ready with
-//   errorReason() == Playback, and each say() turns the state to Error;
-//   nothing crashes, it is just silent. With one, it is Ready with
-//   errorReason() == Initialization and no errorString(), and speaks.
+// - flite constructs in ~20 ms. With an audio device it is Ready with
+//   errorReason() == Initialization and no errorString(), and speaks, but
+//   after a quarter of a second of its waveform's quiet lead-in, and under
+//   load it drops texts ("Audio streaming error"). It is never used: when
+//   the default engine cannot start, the trainer's own voice speaks
+//   (speech/embedded_voice.h).
 // - speechd's say() cancels the current text only when its own state is not
 //   Ready, and that state follows the daemon's notifications, which arrive
 //   later on libspeechd's thread. A second text handed over right after the
@@ -24,6 +26,7 @@
 #include "speech/qt_speech_engine.h"
 
 #include <QDeadlineTimer>
+#include <QLatin1String>
 #include <QMetaObject>
 #include <QObject>
 #include <QTextToSpeech>
@@ -31,17 +34,25 @@
 #include <QtDebug>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "speech/embedded_voice.h"
+#include "speech/engine_chain.h"
+#include "speech/worker.h"
+
 namespace speech {
 namespace {
 
-// How long closing waits for the speech thread before leaving it behind.
-constexpr int kCloseWaitMs = 500;
+// How long the default engine may take to start before the trainer's own
+// voice takes over: speechd needs 1.4-1.9 s, more on a busy machine; a
+// daemon that hangs would need forever.
+constexpr std::chrono::milliseconds kStartWait{4000};
 
 // What the caller's thread and the speech thread share. Both sides hold it,
 // so a speech thread left behind never reaches freed memory through it.
@@ -53,6 +64,8 @@ struct Mailbox {
     // newest is kept: the ones before it would be cut off anyway.
     std::deque<std::string> texts;
     bool ready = false;
+    bool started = false;  // ready with an engine
+    std::condition_variable opened;
     bool wakePosted = false;  // a deliver() is already on its way
     std::atomic<bool> closing{false};
 };
@@ -70,14 +83,18 @@ public:
     // behind this one.
     void open() {
         tts_ = tryEngine(QString());
-        if (!tts_ && failedEngine_ != QLatin1String("flite") &&
-            QTextToSpeech::availableEngines().contains(QLatin1String("flite")))
-            tts_ = tryEngine(QStringLiteral("flite"));
-        if (!tts_) qWarning("abacorn: no text-to-speech engine could start; the trainer stays silent");
+        if (tts_ && tts_->engine() == QLatin1String("flite")) {
+            // Only when no other plugin outranks it: the trainer's own
+            // voice does better.
+            delete tts_;
+            tts_ = nullptr;
+        }
         {
             std::lock_guard lock(mailbox_->mutex);
             mailbox_->ready = true;
+            mailbox_->started = tts_ != nullptr;
         }
+        mailbox_->opened.notify_all();
         if (mailbox_->closing) {
             // Closing started while the engine was being built; it may have
             // given up waiting already and the program be on its way out.
@@ -121,7 +138,6 @@ private:
                             (tts->errorReason() == QTextToSpeech::ErrorReason::Initialization &&
                              !tts->errorString().isEmpty());
         if (!failed) return tts;
-        failedEngine_ = tts->engine();
         qWarning("abacorn: text-to-speech engine \"%s\" did not start: %s", qPrintable(tts->engine()),
                  qPrintable(tts->errorString()));
         delete tts;
@@ -130,7 +146,6 @@ private:
 
     std::shared_ptr<Mailbox> mailbox_;
     QTextToSpeech* tts_ = nullptr;  // child of this
-    QString failedEngine_;
 };
 
 class QtSpeechEngine final : public SpeechEngine {
@@ -146,7 +161,7 @@ public:
     ~QtSpeechEngine() override {
         mailbox_->closing = true;
         QMetaObject::invokeMethod(voice_, [v = voice_] { v->close(); }, Qt::QueuedConnection);
-        if (thread_->wait(QDeadlineTimer(kCloseWaitMs))) {
+        if (thread_->wait(QDeadlineTimer(closeWait_.count()))) {
             delete voice_;
             delete thread_;
             return;
@@ -157,7 +172,22 @@ public:
         // together with its objects: destroying a running QThread would
         // abort the program. It ends with the process, or quits by itself
         // once the engine returns (see Voice::open).
-        qWarning("abacorn: the speech engine did not close in time; leaving it behind");
+        if (closeWait_.count() > 0) qWarning("abacorn: the speech engine did not close in time; leaving it behind");
+    }
+
+    // Waits until the engine is made or `wait` has passed; true when it
+    // started. On false the engine is of no use: destroying it then does not
+    // wait for a speech thread that may still be inside the engine.
+    bool waitStarted(std::chrono::milliseconds wait) {
+        std::unique_lock lock(mailbox_->mutex);
+        mailbox_->opened.wait_for(lock, wait, [&] { return mailbox_->ready; });
+        if (!mailbox_->ready) closeWait_ = std::chrono::milliseconds(0);
+        return mailbox_->started;
+    }
+
+    bool ready() {
+        std::lock_guard lock(mailbox_->mutex);
+        return mailbox_->ready;
     }
 
     void speak(const std::string& text) override {
@@ -179,13 +209,25 @@ private:
     std::shared_ptr<Mailbox> mailbox_;
     QThread* thread_;
     Voice* voice_;
+    std::chrono::milliseconds closeWait_ = kCloseWait;
 };
+
+// Qt's default engine, or nullptr when it fails, is flite or is too slow.
+std::shared_ptr<SpeechEngine> openQtDefaultEngine() {
+    const auto engines = QTextToSpeech::availableEngines();
+    if (engines.isEmpty() || engines == QStringList{QStringLiteral("flite")}) return nullptr;
+    auto engine = std::make_shared<QtSpeechEngine>();
+    if (engine->waitStarted(kStartWait)) return engine;
+    if (!engine->ready())
+        qWarning("abacorn: the default text-to-speech engine did not start within %d s; leaving it behind",
+                 static_cast<int>(kStartWait.count() / 1000));
+    return nullptr;
+}
 
 }  // namespace
 
 std::shared_ptr<SpeechEngine> createQtSpeechEngine() {
-    if (QTextToSpeech::availableEngines().isEmpty()) return nullptr;
-    return std::make_shared<QtSpeechEngine>();
+    return firstThatStarts({openQtDefaultEngine, [] { return createEmbeddedVoice(); }});
 }
 
 }  // namespace speech

@@ -7,13 +7,14 @@
 
 namespace speech {
 
-// Creates the voice on its own thread: Qt's default text-to-speech engine,
-// flite when the default one cannot start, silence when neither can. The
-// call returns at once; the engine is built in the background and a text
-// handed over before it is ready is spoken as soon as it is (only the newest
-// one is kept). Afterwards every text reaches the engine in turn, each one
-// stopping the one before. Returns nullptr only when Qt finds no text-to-speech plugin
-// at all. Needs a QCoreApplication (or QApplication) to exist.
+// Creates the trainer's voice: Qt's default text-to-speech engine (the
+// desktop's, speechd), the trainer's own embedded voice when the default one
+// cannot start within a few seconds (or is only Qt's flite), silence when
+// neither can. The call returns at once; the engines are started in the
+// background and a text handed over before one is ready is spoken as soon as
+// it is (only the newest one is kept). Afterwards every text reaches the
+// engine in turn, each one stopping the one before. Needs a QCoreApplication
+// (or QApplication) to exist.
 std::shared_ptr<SpeechEngine> createQtSpeechEngine();
 
 }  // namespace speech

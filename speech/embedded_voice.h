@@ -1,0 +1,64 @@
+// The trainer's own voice: flite synthesising inside the program, played
+// straight to the desktop's sound server. No daemon, no toolkit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "speech/speech_engine.h"
+
+namespace speech {
+
+// Where the voice's sound goes: 16-bit mono samples.
+class AudioOut {
+public:
+    virtual ~AudioOut() = default;
+    // Hands samples over; blocks while the output's buffer is full. False
+    // when the output broke (the sound server went away).
+    virtual bool write(const std::int16_t* samples, std::size_t count) = 0;
+    // Drops whatever was handed over but not heard yet. False when broken.
+    virtual bool flush() = 0;
+};
+
+// Opens an output at the given sample rate; nullptr when there is no sound
+// device to play to.
+using AudioOpener = std::function<std::unique_ptr<AudioOut>(int rate)>;
+
+// The desktop's sound server through PulseAudio's simple API (PipeWire
+// desktops serve it too). libpulse-simple is loaded on the first call.
+AudioOpener pulseAudio();
+
+// Cuts the quiet lead-in and the trailing silence off a waveform that
+// arrives piece by piece, and shortens long pauses inside it. Samples whose
+// magnitude stays at or below kThreshold count as quiet.
+class QuietTrim {
+public:
+    // flite's voices hiss at up to about 80 in their lead-in; speech onsets
+    // cross 128 within a few milliseconds of becoming audible.
+    static constexpr int kThreshold = 128;
+
+    // rate: samples per second, to size the longest pause kept.
+    explicit QuietTrim(int rate) : maxPause_(static_cast<std::size_t>(rate) / 4) {}
+
+    // Appends to `out` what is to be heard of the next piece. A quiet run is
+    // held back until sound follows it, so whatever is quiet at the end is
+    // never handed on.
+    void add(const std::int16_t* samples, std::size_t count, std::vector<std::int16_t>& out);
+
+private:
+    std::size_t maxPause_;
+    bool started_ = false;
+    std::vector<std::int16_t> quiet_;  // the quiet run since the last sound
+};
+
+// Creates the voice; nullptr, with one line on stderr, when libflite or its
+// voice cannot be loaded. Loads them on the calling thread (about 15 ms);
+// afterwards synthesis and sound run on a thread of the voice's own. Each
+// text stops the one before at once; a long text starts sounding after its
+// first sentence is made.
+std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open = pulseAudio());
+
+}  // namespace speech
