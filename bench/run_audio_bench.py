@@ -105,35 +105,54 @@ def spread(values, fmt="%.1f"):
         min(values), statistics.median(values), max(values))
 
 
-def report(engine, quiet, loaded, strays, resyncs, errors):
+def summary(results, texts):
+    """The table: one row per voice."""
+    rows = ["%-46s %6s %7s %6s %4s  %s" % ("click -> first audible sample (ms)", "min", "median", "max", "n",
+                                           "lost of %d under two busy loops" % texts)]
+    for engine, (quiet, loaded, strays, _resyncs, _errors) in results:
+        onsets = [t.onset_ms for t in quiet if not t.lost]
+        if loaded:
+            usual = statistics.median(t.length for t in quiet + loaded if not t.lost)
+            lost = sum(1 for t in loaded if t.lost)
+            bad = sum(1 for t in loaded if not t.lost and not 0.7 * usual <= t.length <= 1.3 * usual)
+            fate = "%d (and %d not in full, %d stray)" % (lost, bad, strays)
+        else:
+            fate = "not measured"
+        if onsets:
+            rows.append("%-46s %6.1f %7.1f %6.1f %4d  %s" % (ENGINES[engine], min(onsets), statistics.median(onsets),
+                                                           max(onsets), len(onsets), fate))
+        else:
+            rows.append("%-46s %6s %7s %6s %4d  %s" % (ENGINES[engine], "-", "-", "-", 0, fate))
+    rows.append("goals: median <= %d ms each; embedded voice worst of 20 <= %d ms; 0 lost"
+                % (GOAL_MEDIAN_MS, GOAL_WORST_MS))
+    return rows
+
+
+def details(engine, quiet, loaded, strays, resyncs, errors):
     heard = [t for t in quiet if not t.lost]
-    onsets = [t.onset_ms for t in heard]
-    print("%s:" % ENGINES[engine])
-    goal = "goal median <= %d ms" % GOAL_MEDIAN_MS
-    if engine == "embedded":
-        goal += ", worst <= %d ms" % GOAL_WORST_MS
-    print("  click -> first audible sample, %d cards: %s ms (%s)" % (len(onsets), spread(onsets), goal))
-    print("  each: " + ", ".join("%.0f" % o for o in onsets))
+    rows = ["%s:" % ENGINES[engine]]
+    rows.append("  each (ms): " + ", ".join("%.0f" % t.onset_ms for t in heard))
     if heard:
-        print("  click -> first non-zero sample (the stream reaching the sink): median %.1f ms"
-              % statistics.median(t.stream_ms for t in heard))
+        rows.append("  click -> first non-zero sample (the stream reaching the sink): median %.1f ms"
+                    % statistics.median(t.stream_ms for t in heard))
     if len(heard) < len(quiet):
-        print("  %d of %d answers never heard on the quiet machine" % (len(quiet) - len(heard), len(quiet)))
+        rows.append("  %d of %d answers never heard on the quiet machine" % (len(quiet) - len(heard), len(quiet)))
     if loaded:
         lengths = [t.length for t in quiet + loaded if not t.lost]
         usual = statistics.median(lengths)
-        lost = sum(1 for t in loaded if t.lost)
         short = sum(1 for t in loaded if not t.lost and t.length < 0.7 * usual)
         broken = sum(1 for t in loaded if not t.lost and t.length > 1.3 * usual)
         under = [t.onset_ms for t in loaded if not t.lost]
-        print("  two busy loops, %d texts: lost %d, cut short %d, broken %d, stray sounds %d"
-              " (the answer sounds %.2f s)" % (len(loaded), lost, short, broken, strays, usual))
-        print("  click -> first audible sample under the loops: %s ms" % spread(under))
+        rows.append("  two busy loops, %d texts: lost %d, cut short %d, broken %d, stray sounds %d"
+                    " (the answer sounds %.2f s)" % (len(loaded), sum(1 for t in loaded if t.lost), short, broken,
+                                                     strays, usual))
+        rows.append("  click -> first audible sample under the loops: %s ms" % spread(under))
     if resyncs:
-        print("  %d clicks fell into a deal's pause and were repeated" % resyncs)
+        rows.append("  %d clicks fell into a deal's pause and were repeated" % resyncs)
     warnings = [line for line in errors.splitlines() if line.strip()]
     if warnings:
-        print("  the trainer said on stderr: " + " | ".join(warnings[:3]))
+        rows.append("  the trainer said on stderr: " + " | ".join(warnings[:3]))
+    return rows
 
 
 def main():
@@ -163,9 +182,8 @@ def main():
         engines.remove("embedded")
     realvoice.clean_environment()
 
-    print("Own PulseAudio server, null sink, |sample| > %d counts as audible; every answer is \"20\"."
-          % args.threshold)
     failed = 0
+    results = []
     for engine in engines:
         x = pulse = rec = xt = None
         home = realvoice.private_dir("abacorn-audio-rec-")
@@ -175,7 +193,7 @@ def main():
             rec = pulse.record(os.path.join(home, "rec.raw")).wait_started()
             xt = realvoice.XTest(x.display)
             xt.move(2, 2)
-            report(engine, *measure(engine, x, pulse, rec, xt, args))
+            results.append((engine, measure(engine, x, pulse, rec, xt, args)))
         except e2elib.E2EError as e:
             print("%s: failed: %s" % (ENGINES[engine], e))
             failed += 1
@@ -189,7 +207,11 @@ def main():
             if x:
                 x.stop()
             shutil.rmtree(home, ignore_errors=True)
-        sys.stdout.flush()
+    print("Own PulseAudio server, null sink, |sample| > %d counts as audible; every answer is \"20\"."
+          % args.threshold)
+    print("\n".join(summary(results, args.texts)))
+    for engine, result in results:
+        print("\n".join(details(engine, *result)))
     return 1 if failed else 0
 
 

@@ -590,14 +590,6 @@ TIMEOUT = 30.0
 QUIET = 0.3  # seconds of silence that end a text (the answer is one word)
 
 
-class XImage(ctypes.Structure):
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)),
-                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
-                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
-
-
 class XTest:
     """Pointer motion and clicks straight to the X server, and a quick look
     at a few pixels (a full screenshot takes a good part of a second)."""
@@ -608,22 +600,17 @@ class XTest:
         self.x11.XOpenDisplay.restype = ctypes.c_void_p
         self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
         for f in (self.x11.XSync, self.x11.XCloseDisplay, self.xtst.XTestFakeButtonEvent,
-                  self.xtst.XTestFakeMotionEvent, self.x11.XFree):
+                  self.xtst.XTestFakeMotionEvent):
             f.restype = ctypes.c_int
         self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.x11.XFree.argtypes = [ctypes.c_void_p]
-        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
-        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self.x11.XGetImage.restype = ctypes.POINTER(XImage)
-        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                       ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
         self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
         self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
                                                    ctypes.c_ulong]
         self.dpy = self.x11.XOpenDisplay(display.encode())
         if not self.dpy:
             raise e2elib.E2EError("cannot open display %s" % display)
+        self.screen = e2elib.Screen(display)
 
     def move(self, x, y):
         self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
@@ -639,26 +626,10 @@ class XTest:
 
     def ink(self, rect, limit=96):
         """How many dark pixels the screen's rectangle holds (as ab.ink_in)."""
-        x, y, w, h = rect
-        img = self.x11.XGetImage(self.dpy, self.x11.XDefaultRootWindow(self.dpy), x, y, w, h,
-                                 0xFFFFFFFF, 2)  # AllPlanes, ZPixmap
-        if not img:
-            raise e2elib.E2EError("XGetImage failed")
-        im = img.contents
-        if im.bits_per_pixel != 32:
-            raise e2elib.E2EError("screen has %d bits a pixel, not 32" % im.bits_per_pixel)
-        raw = ctypes.string_at(im.data, im.bytes_per_line * h)
-        self.x11.XFree(im.data)
-        self.x11.XFree(img)
-        dark = 0
-        for row in range(h):
-            line = raw[row * im.bytes_per_line:row * im.bytes_per_line + 4 * w]
-            for i in range(0, 4 * w, 4):
-                if max(line[i], line[i + 1], line[i + 2]) < limit:
-                    dark += 1
-        return dark
+        return sum(1 for px in self.screen.strip(*rect) if max(px) < limit)
 
     def close(self):
+        self.screen.close()
         self.x11.XCloseDisplay(self.dpy)
 
 
