@@ -15,7 +15,7 @@ RUN_PACKAGES=(
   libgtest-dev libbenchmark-dev
 )
 # What the test suite needs on top: an X server, real clicks, screenshots.
-TEST_PACKAGES=(xvfb xdotool imagemagick x11-utils python3
+TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev)
 
 install_missing() {
