@@ -8,7 +8,9 @@ measured from outside the program:
                bare window) reads lavender on the screen. abacorn runs with
                the default text-to-speech engine of the machine.
   memory       peak RSS (VmHWM) once start-up is over, and the CPU time
-               used over 5 s of idling after it.
+               used over 5 s of idling after it; with the default engine,
+               then with the trainer's own voice speaking into an audio
+               server of ours.
   timer        timer mode with 2 and 4 seconds: how long each question and
                each answer stays on the card, taken from the screen (ink in
                the top number's and the answer's place) and from the speech
@@ -33,6 +35,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import e2elib  # noqa: E402
+import realvoice  # noqa: E402
 
 LAVENDER = (192, 192, 255)
 PANEL_PROBE = (1340, 820)  # inside the panel, clear of every control
@@ -194,17 +197,25 @@ def bench_first_frame(build, runs):
 
 # --- memory and idle CPU -------------------------------------------------------------
 
-def bench_memory(build, runs):
+def bench_memory(build, runs, voice="default"):
+    """voice "default": the installed engines (speech-dispatcher); "embedded":
+    the trainer's own voice (Qt sees only its flite plugin, which the
+    trainer passes over), playing into an audio server of ours."""
     hz = os.sysconf("SC_CLK_TCK")
     hwm, rss, idle, startup_cpu = [], [], [], []
+    pulse = realvoice.PulseServer().start() if voice == "embedded" else None
+    work = tempfile.mkdtemp(prefix="abacorn-bench-mem-")
+    program = realvoice.flite_only_program(work, os.path.join(build, "abacorn")) if pulse else \
+        os.path.join(build, "abacorn")
+    env = pulse.client_env() if pulse else {}
     with e2elib.Xvfb() as x:
         screen = e2elib.Screen(x.display)
         try:
             for _ in range(runs):
                 daemons = SpeechDaemons()
                 try:
-                    _, prog = first_frame(x, screen, [os.path.join(build, "abacorn")],
-                                          dict(daemons.env(), QT_QPA_PLATFORM="xcb"))
+                    _, prog = first_frame(x, screen, [program],
+                                          dict(daemons.env(), QT_QPA_PLATFORM="xcb", **env))
                     try:
                         startup_cpu.append(wait_startup_over(prog.pid) * 1000)
                         hwm.append(status_kb(prog.pid, "VmHWM") / 1024)
@@ -219,7 +230,11 @@ def bench_memory(build, runs):
                 e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
         finally:
             screen.close()
-    print("\nabacorn after start-up (default speech engine), %d runs (min / median / max)" % runs)
+            if pulse:
+                pulse.stop()
+            shutil.rmtree(work, ignore_errors=True)
+    what = "default speech engine" if voice == "default" else "embedded voice, welcome spoken"
+    print("\nabacorn after start-up (%s), %d runs (min / median / max)" % (what, runs))
     print("  %-34s %s MB   (goal <= 45)" % ("peak RSS (VmHWM)", spread(hwm, "%.1f")))
     print("  %-34s %s MB" % ("RSS (VmRSS)", spread(rss, "%.1f")))
     print("  %-34s %s ms" % ("CPU used by start-up", spread(startup_cpu)))
@@ -311,6 +326,7 @@ def main():
         bench_first_frame(build, args.runs)
     if "memory" in parts:
         bench_memory(build, max(3, args.runs // 2))
+        bench_memory(build, max(3, args.runs // 2), voice="embedded")
     if "timer" in parts:
         bench_timer(build)
 

@@ -9,14 +9,18 @@ BUILD=${ABACORN_BUILD_DIR:-$ROOT/build}
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev
-  qt6-speech-flite-plugin qt6-speech-speechd-plugin
+  qt6-speech-speechd-plugin
+  flite1-dev libpulse-dev
   speech-dispatcher speech-dispatcher-espeak-ng
   fonts-comic-neue fonts-liberation2
   libgtest-dev libbenchmark-dev
 )
 # What the test suite needs on top: an X server, real clicks, screenshots.
+# Qt's own flite plugin stays for the tests that check that the trainer's
+# own voice speaks in its place.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
-  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev)
+  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev
+  qt6-speech-flite-plugin)
 
 install_missing() {
   local missing=()

@@ -563,6 +563,7 @@ class DeafSocket:
     def __init__(self, directory):
         self.path = os.path.join(directory, "hung-speechd.sock")
         self.sock = None
+        self.held = []
 
     def client_env(self):
         return {"SPEECHD_ADDRESS": "unix_socket:" + self.path}
@@ -574,7 +575,19 @@ class DeafSocket:
         self.sock.listen(16)  # the kernel completes connections; none is read
         return self
 
+    def reached(self):
+        """Whether a client has connected (its connection is taken and kept
+        open, unanswered)."""
+        self.sock.setblocking(False)
+        try:
+            self.held.append(self.sock.accept()[0])
+        except BlockingIOError:
+            pass
+        return bool(self.held)
+
     def __exit__(self, *exc):
+        for conn in self.held:
+            conn.close()
         self.sock.close()
 
 # --- the card cycle, heard --------------------------------------------------------------

@@ -1,15 +1,21 @@
 // Fakes for the platform services, and a rig that builds the window on them.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/frm_splash.h"
+#include "speech/embedded_voice.h"
 #include "ui/control_table.h"
 
 namespace fakes {
@@ -105,6 +111,118 @@ public:
     void speak(const std::string& text) override { said->push_back(text); }
     std::shared_ptr<std::vector<std::string>> said = std::make_shared<std::vector<std::string>>();
 };
+
+// A recording engine for texts that arrive from the engine order's thread.
+class LockedVoice final : public speech::SpeechEngine {
+public:
+    void speak(const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        said_.push_back(text);
+    }
+    std::vector<std::string> said() const {
+        std::lock_guard lock(mutex_);
+        return said_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> said_;
+};
+
+// A sound device for the embedded voice: keeps what is played, in order,
+// with a flush as an empty entry. paced: a write takes as long as its
+// samples last, as on a device whose buffer is full. failAfter: the device
+// breaks (the sound server goes away) once that many samples were played
+// since it was opened; each open gives a fresh device.
+class SoundDevice {
+public:
+    struct Entry {
+        std::chrono::steady_clock::time_point at;
+        std::vector<std::int16_t> samples;  // empty: a flush
+    };
+    bool paced = false;
+    std::atomic<std::size_t> failAfter{SIZE_MAX};
+    bool absent = false;  // no device at all: opening fails
+
+    speech::AudioOpener opener() {
+        return [this](int rate) -> std::unique_ptr<speech::AudioOut> {
+            std::lock_guard lock(mutex_);
+            if (absent) return nullptr;
+            ++opens_;
+            return std::make_unique<Out>(*this, rate);
+        };
+    }
+    std::vector<Entry> played() const {
+        std::lock_guard lock(mutex_);
+        return played_;
+    }
+    int opens() const {
+        std::lock_guard lock(mutex_);
+        return opens_;
+    }
+    // Everything played since the last flush, or since the start.
+    std::vector<std::int16_t> sinceLastFlush() const {
+        std::vector<std::int16_t> out;
+        for (const auto& e : played()) {
+            if (e.samples.empty()) out.clear();
+            out.insert(out.end(), e.samples.begin(), e.samples.end());
+        }
+        return out;
+    }
+    std::size_t samplesPlayed() const {
+        std::size_t n = 0;
+        for (const auto& e : played()) n += e.samples.size();
+        return n;
+    }
+    // True once nothing was played for `quiet`.
+    bool silentFor(std::chrono::milliseconds quiet) const {
+        std::lock_guard lock(mutex_);
+        return std::chrono::steady_clock::now() - last_ > quiet;
+    }
+
+private:
+    class Out final : public speech::AudioOut {
+    public:
+        Out(SoundDevice& device, int rate) : device_(device), rate_(rate) {}
+        bool write(const std::int16_t* samples, std::size_t count) override {
+            if (played_ + count > device_.failAfter) return false;
+            played_ += count;
+            if (device_.paced) std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000 / rate_));
+            device_.add({std::chrono::steady_clock::now(), std::vector<std::int16_t>(samples, samples + count)});
+            return true;
+        }
+        bool flush() override {
+            device_.add({std::chrono::steady_clock::now(), {}});
+            return played_ < device_.failAfter;
+        }
+
+    private:
+        SoundDevice& device_;
+        int rate_;
+        std::size_t played_ = 0;
+    };
+    void add(Entry e) {
+        std::lock_guard lock(mutex_);
+        last_ = e.at;
+        played_.push_back(std::move(e));
+    }
+    mutable std::mutex mutex_;
+    std::vector<Entry> played_;
+    int opens_ = 0;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// Polls `done` until it holds or a generous deadline passes (for work on
+// other threads; never a measure of speed). Returns whether it held.
+inline bool eventually(const std::function<bool()>& done,
+                       std::chrono::milliseconds deadline = std::chrono::seconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 // The window built on fakes. withVoice=false: no speech engine at all.
 struct Rig {

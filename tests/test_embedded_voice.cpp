@@ -1,0 +1,143 @@
+// The trainer's own voice: real flite synthesis into a sound device of the
+// test's own (tests/support/fakes.h), or into no device at all. Waits have
+// generous deadlines; nothing here measures speed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <random>
+
+#include "speech/embedded_voice.h"
+#include "speech/worker.h"
+#include "support/fakes.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Samples = std::vector<std::int16_t>;
+constexpr int kThreshold = speech::QuietTrim::kThreshold;
+constexpr const char* kWelcome = "welcome to abacorn, standard mode. click on flashcard to begin.";
+
+bool loud(std::int16_t s) { return s > kThreshold || s < -kThreshold; }
+
+// Waits until the voice has played something and then stopped.
+void waitUntilSaid(const fakes::SoundDevice& device) {
+    ASSERT_TRUE(fakes::eventually([&] { return !device.sinceLastFlush().empty() && device.silentFor(400ms); }));
+}
+
+// Quiet lead-in with the voice's hiss, a word, a second of quiet, a word,
+// quiet tail; handed over in pieces of every size.
+TEST(QuietTrim, CutsTheEndsAndShortensPausesWhateverThePieces) {
+    constexpr int kRate = 16000;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> hiss(-80, 80);
+    Samples wave;
+    auto quiet = [&](int ms) {
+        for (int i = 0; i < kRate / 1000 * ms; ++i) wave.push_back(static_cast<std::int16_t>(hiss(random)));
+    };
+    auto word = [&](int ms) {
+        for (int i = 0; i < kRate / 1000 * ms; ++i) wave.push_back(static_cast<std::int16_t>(i % 2 ? 3000 : -3000));
+    };
+    quiet(230);
+    word(300);
+    quiet(1000);
+    word(200);
+    quiet(170);
+
+    for (std::size_t piece : {std::size_t{1}, std::size_t{256}, std::size_t{1000}, wave.size()}) {
+        speech::QuietTrim trim(kRate);
+        Samples out;
+        for (std::size_t at = 0; at < wave.size(); at += piece)
+            trim.add(wave.data() + at, std::min(piece, wave.size() - at), out);
+        ASSERT_FALSE(out.empty());
+        EXPECT_TRUE(loud(out.front())) << "piece " << piece;
+        EXPECT_TRUE(loud(out.back())) << "piece " << piece;
+        // Both words whole, and a quarter of a second of the pause.
+        EXPECT_EQ(out.size(), static_cast<std::size_t>(kRate / 1000 * (300 + 250 + 200))) << "piece " << piece;
+    }
+}
+
+TEST(EmbeddedVoice, TheTrimmedWaveformStartsAndEndsWithSound) {
+    fakes::SoundDevice device;
+    auto voice = speech::createEmbeddedVoice(device.opener());
+    ASSERT_TRUE(voice) << "libflite or its voice is missing";
+    voice->speak("24");
+    waitUntilSaid(device);
+    const Samples said = device.sinceLastFlush();
+    EXPECT_TRUE(loud(said.front()));
+    EXPECT_TRUE(loud(said.back()));
+    // flite makes 1.1 s of it, about 0.4 s of which is quiet at the ends.
+    EXPECT_GT(said.size(), 16000u * 4 / 10);
+    EXPECT_LT(said.size(), 16000u * 9 / 10);
+}
+
+TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
+    fakes::SoundDevice device;
+    device.paced = true;  // the welcome sounds for seconds
+    auto voice = speech::createEmbeddedVoice(device.opener());
+    ASSERT_TRUE(voice);
+    voice->speak(kWelcome);
+    ASSERT_TRUE(fakes::eventually([&] { return device.sinceLastFlush().size() > 16000 / 2; }));
+    const auto cutAt = std::chrono::steady_clock::now();
+    voice->speak("24");
+    waitUntilSaid(device);
+
+    const auto played = device.played();
+    std::size_t welcomeAfterCut = 0, welcome = 0;
+    bool flushed = false;
+    for (const auto& e : played) {
+        if (e.samples.empty() && e.at >= cutAt) flushed = true;
+        if (flushed) break;
+        welcome += e.samples.size();
+        if (e.at > cutAt) welcomeAfterCut += e.samples.size();
+    }
+    EXPECT_TRUE(flushed) << "what was buffered of the welcome was not dropped";
+    EXPECT_LT(welcome, 16000u * 3) << "the welcome was not cut";
+    // At most the piece under way when the text came (20 ms) and the next.
+    EXPECT_LE(welcomeAfterCut, 640u);
+    const Samples answer = device.sinceLastFlush();
+    ASSERT_FALSE(answer.empty());
+    EXPECT_TRUE(loud(answer.front()));
+    EXPECT_TRUE(loud(answer.back()));
+    EXPECT_GT(answer.size(), 16000u * 4 / 10) << "the answer was not spoken whole";
+}
+
+TEST(EmbeddedVoice, WithoutASoundDeviceItStaysSilentAndNeverWaits) {
+    // No device at all, and a sound server that is not there.
+    fakes::SoundDevice device;
+    device.absent = true;
+    setenv("PULSE_SERVER", "unix:/nonexistent/abacorn-test", 1);
+    for (auto open : {device.opener(), speech::pulseAudio()}) {
+        auto voice = speech::createEmbeddedVoice(open);
+        ASSERT_TRUE(voice);
+        auto slowest = std::chrono::steady_clock::duration::zero();
+        for (const char* text : {kWelcome, "24", "seven", ""}) {
+            const auto start = std::chrono::steady_clock::now();
+            voice->speak(text);
+            slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
+            std::this_thread::sleep_for(50ms);
+        }
+        EXPECT_LT(slowest, 50ms);
+        const auto start = std::chrono::steady_clock::now();
+        voice.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, speech::kCloseWait);
+    }
+}
+
+TEST(EmbeddedVoice, AfterTheSoundServerWentAwayMidWordTheNextTextIsHeard) {
+    fakes::SoundDevice device;
+    device.failAfter = 16000 / 10;  // gone 0.1 s into the first word
+    auto voice = speech::createEmbeddedVoice(device.opener());
+    ASSERT_TRUE(voice);
+    voice->speak("twenty four");
+    ASSERT_TRUE(fakes::eventually([&] { return device.opens() == 1 && device.silentFor(300ms); }));
+    device.failAfter = SIZE_MAX;  // back again
+    const std::size_t before = device.samplesPlayed();
+    voice->speak("seven");
+    ASSERT_TRUE(fakes::eventually([&] { return device.opens() == 2; }));
+    waitUntilSaid(device);
+    EXPECT_GT(device.samplesPlayed() - before, 16000u * 3 / 10) << "seven was not heard whole";
+    EXPECT_TRUE(loud(device.played().back().samples.back()));
+}
+
+}  // namespace
