@@ -1,6 +1,9 @@
-"""Helpers for end-to-end tests that run the trainer with Qt's real speech
-engines instead of the recording plugin: an audio server and a
-speech-dispatcher of the test's own, a flite-only plugin set, strace.
+"""Helpers for end-to-end tests and benchmarks that run the trainer with its
+real voices instead of the recording plugin: an audio server and a
+speech-dispatcher of the test's own (or a daemon that never answers), a
+chosen set of Qt speech plugins (none: the trainer's own voice), busy loops
+on the processors, clicks through XTest, and the card cycle heard answer by
+answer.
 
 Python standard library only. Every process started here is stopped by its
 own PID, also when a test fails; nothing shared is touched: the audio server
@@ -724,8 +727,8 @@ class HeardCards:
             except e2elib.E2EError:
                 first = None
             if first is None and not self.answer_shown():
-                # The click landed while the window was still busy with the
-                # deal; not a text handed to the voice.
+                # The click did not reveal the answer (the window was still
+                # busy): no text was handed to the voice.
                 self.resyncs += 1
                 if self.question_shown():
                     continue
