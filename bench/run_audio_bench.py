@@ -27,7 +27,9 @@ beside the trainer. A text is lost when no sound follows its click within
 realvoice.LOST_AFTER seconds although the answer is on the card; cut short when its
 sound is under 70 % of the median length (a newer text never interrupts it
 here); broken when it is over 130 % (a gap inside it). Sound after a silent
-deal is counted as stray (a late or repeated text).
+deal is counted as stray (a late or repeated text). Under the loops the
+click's time is taken when this process runs again after XSync, which can be
+a few milliseconds late: an onset may then even read as slightly negative.
 
     run_audio_bench.py [--build DIR] [--runs N] [--texts N] [--engine default|embedded|both]
 
