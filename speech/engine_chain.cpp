@@ -1,6 +1,7 @@
 #include "speech/engine_chain.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,32 +16,71 @@ namespace {
 // the engine (left behind inside a factory that hangs).
 struct Start {
     std::mutex mutex;
+    std::condition_variable wake;
     std::shared_ptr<SpeechEngine> engine;  // the one that started
-    bool settled = false;                   // every factory has been tried
-    std::optional<std::string> waiting;     // the newest text handed over meanwhile
+    bool settled = false;                   // engine (or silence) is final until it breaks
+    bool broken = false;                    // engine broke; the next one is to start
+    std::optional<std::string> waiting;     // the newest text handed over while unsettled
+    std::optional<std::string> handed;      // the newest text handed to engine
     std::atomic<bool> closing{false};
 };
 
-void run(const std::shared_ptr<Start>& start, const std::vector<EngineFactory>& order) {
+std::shared_ptr<SpeechEngine> startNext(const std::shared_ptr<Start>& start,
+                                        const std::vector<EngineFactory>& order, std::size_t& next) {
     std::shared_ptr<SpeechEngine> engine;
-    for (const auto& factory : order) {
-        if (start->closing) break;
+    while (!engine && next < order.size() && !start->closing) {
         try {
-            engine = factory ? factory() : nullptr;
+            engine = order[next] ? order[next]() : nullptr;
         } catch (...) {
             engine = nullptr;  // a factory that throws counts as one that failed
         }
-        if (engine) break;
+        ++next;
     }
-    std::shared_ptr<SpeechEngine> unused;  // released after the lock, on this thread
-    std::lock_guard lock(start->mutex);
-    if (start->closing) unused.swap(engine);  // nobody is listening any more
-    // Handed over before the chain counts as settled, so that no newer text
-    // can reach the engine ahead of it (speak() never blocks, by contract).
-    if (engine && start->waiting) engine->speak(*start->waiting);
-    start->waiting.reset();
-    start->engine = engine;
-    start->settled = true;
+    return engine;
+}
+
+// Starts engines in order; when the one speaking breaks, the next ones.
+void run(const std::shared_ptr<Start>& start, const std::vector<EngineFactory>& order) {
+    std::size_t next = 0;
+    for (;;) {
+        std::shared_ptr<SpeechEngine> engine = startNext(start, order, next);
+        if (engine) {
+            engine->whenBroken([weak = std::weak_ptr<Start>(start), broke = engine.get()] {
+                auto s = weak.lock();
+                if (!s) return;
+                {
+                    std::lock_guard lock(s->mutex);
+                    if (s->engine.get() != broke || s->broken) return;
+                    s->broken = true;
+                    s->settled = false;
+                    // The text it lost goes to the next engine, unless a
+                    // newer one comes first.
+                    s->waiting = s->handed;
+                }
+                s->wake.notify_all();
+            });
+        }
+        std::shared_ptr<SpeechEngine> unused;  // released after the lock, on this thread
+        std::unique_lock lock(start->mutex);
+        if (start->closing) unused.swap(engine);  // nobody is listening any more
+        // Handed over before the chain counts as settled, so that no newer
+        // text can reach the engine ahead of it (speak() never blocks, by
+        // contract).
+        if (engine && start->waiting) {
+            engine->speak(*start->waiting);
+            start->handed = start->waiting;
+        }
+        start->waiting.reset();
+        start->engine = engine;
+        start->broken = false;
+        start->settled = true;
+        if (!engine) return;  // silence from here on
+        start->wake.wait(lock, [&] { return start->closing || start->broken; });
+        if (start->closing) return;  // the engine is released by the closing side
+        unused.swap(start->engine);
+        engine.reset();
+        start->settled = false;
+    }
 }
 
 class EngineChain final : public SpeechEngine {
@@ -50,7 +90,11 @@ public:
           worker_([start = start_, order = std::move(order)] { run(start, order); }) {}
 
     ~EngineChain() override {
-        start_->closing = true;
+        {
+            std::lock_guard lock(start_->mutex);
+            start_->closing = true;
+        }
+        start_->wake.notify_all();
         worker_.finishWithin(kCloseWait);
         std::shared_ptr<SpeechEngine> engine;
         {
@@ -69,6 +113,7 @@ public:
                 return;
             }
             engine = start_->engine;
+            if (engine) start_->handed = text;
         }
         if (engine) engine->speak(text);
     }

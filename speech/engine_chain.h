@@ -11,9 +11,11 @@ namespace speech {
 // its own and speaks through the first that starts (a factory may take its
 // time, and gives nullptr when its engine cannot start). The call returns at
 // once. Texts handed over before an engine is found wait; only the newest is
-// kept, since each one would cut the one before short anyway. When none
-// starts, the trainer is silent. Closing waits at most kCloseWait for a
-// factory still at work, then leaves it behind.
+// kept, since each one would cut the one before short anyway. When the
+// engine speaking breaks later (SpeechEngine::whenBroken), the ones after it
+// are started the same way and the text it was handed last goes to the one
+// that starts. When none starts, the trainer is silent. Closing waits at
+// most kCloseWait for a factory still at work, then leaves it behind.
 std::shared_ptr<SpeechEngine> firstThatStarts(std::vector<EngineFactory> order);
 
 }  // namespace speech

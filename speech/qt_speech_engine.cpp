@@ -18,6 +18,10 @@
 //   load it drops texts ("Audio streaming error"). It is never used: when
 //   the default engine cannot start, the trainer's own voice speaks
 //   (speech/embedded_voice.h).
+// - When the daemon dies, the next say() turns the speechd engine's state to
+//   Error ("Text synthesizing failure") at once, and so does every say()
+//   after it: the engine is then reported broken and the trainer's own voice
+//   takes over.
 // - speechd's say() cancels the current text only when its own state is not
 //   Ready, and that state follows the daemon's notifications, which arrive
 //   later on libspeechd's thread. A second text handed over right after the
@@ -37,6 +41,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -66,6 +71,8 @@ struct Mailbox {
     bool ready = false;
     bool started = false;  // ready with an engine
     std::condition_variable opened;
+    bool broken = false;                // say() left the engine in Error (speech thread only)
+    std::function<void()> whenBroken;  // told once when it breaks
     bool wakePosted = false;  // a deliver() is already on its way
     std::atomic<bool> closing{false};
 };
@@ -115,9 +122,22 @@ public:
             mailbox_->wakePosted = false;
         }
         for (const auto& text : texts) {
-            if (!tts_ || mailbox_->closing) return;
+            if (!tts_ || mailbox_->closing || mailbox_->broken) return;
             tts_->stop(QTextToSpeech::BoundaryHint::Immediate);
             tts_->say(QString::fromStdString(text));
+            if (tts_->state() == QTextToSpeech::Error) {
+                qWarning("abacorn: text-to-speech engine \"%s\" broke: %s", qPrintable(tts_->engine()),
+                         qPrintable(tts_->errorString()));
+                std::function<void()> tell;
+                {
+                    std::lock_guard lock(mailbox_->mutex);
+                    mailbox_->broken = true;
+                    tell = std::move(mailbox_->whenBroken);
+                }
+                // Kept until closing: a broken engine is left alone.
+                if (tell) tell();
+                return;
+            }
         }
     }
 
@@ -188,6 +208,11 @@ public:
     bool ready() {
         std::lock_guard lock(mailbox_->mutex);
         return mailbox_->ready;
+    }
+
+    void whenBroken(std::function<void()> broke) override {
+        std::lock_guard lock(mailbox_->mutex);
+        mailbox_->whenBroken = std::move(broke);
     }
 
     void speak(const std::string& text) override {

@@ -13,6 +13,10 @@ class SpeechEngine {
 public:
     virtual ~SpeechEngine() = default;
     virtual void speak(const std::string& text) = 0;
+    // Asks to be told, once and from any thread, when the engine breaks for
+    // good after it started (its daemon died): the text it was handed last
+    // is then lost to it. Engines that cannot break ignore it.
+    virtual void whenBroken(std::function<void()> broke) { (void)broke; }
 };
 
 // Creates the run's one engine; an empty result means the program is silent.

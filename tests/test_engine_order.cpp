@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 
@@ -131,6 +132,36 @@ TEST(EngineOrder, ClosingDoesNotWaitForAStartThatHangs) {
     gate->release();
     EXPECT_TRUE(fakes::eventually([&] { return late.use_count() == 1; })) << "the late engine was kept";
     EXPECT_TRUE(late->said().empty());
+}
+
+// A desktop engine whose daemon dies while the trainer runs.
+class BreakingVoice final : public speech::SpeechEngine {
+public:
+    void speak(const std::string& text) override { said.speak(text); }
+    void whenBroken(std::function<void()> broke) override { broke_ = std::move(broke); }
+    void breakNow() { broke_(); }
+    fakes::LockedVoice said;
+
+private:
+    std::function<void()> broke_;
+};
+
+TEST(EngineOrder, WhenTheDesktopEngineBreaksTheEmbeddedVoiceSpeaksWhatItLost) {
+    Engines e;
+    auto desktop = std::make_shared<BreakingVoice>();
+    auto voice = speech::firstThatStarts({[&] { return std::shared_ptr<speech::SpeechEngine>(desktop); },
+                                          e.embeddedFactory()});
+    voice->speak("welcome");
+    ASSERT_TRUE(fakes::eventually([&] { return !desktop->said.said().empty(); }));
+    voice->speak("24");
+    desktop->breakNow();  // "24" was not spoken
+    ASSERT_TRUE(fakes::eventually([&] { return !e.embedded->said().empty(); }));
+    voice->speak("seven");
+    desktop->breakNow();  // told twice: changes nothing
+    voice.reset();
+    EXPECT_EQ(desktop->said.said(), (Texts{"welcome", "24"}));
+    EXPECT_EQ(e.embedded->said(), (Texts{"24", "seven"}));
+    EXPECT_EQ(e.embeddedStarts, 1);
 }
 
 }  // namespace
