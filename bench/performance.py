@@ -65,6 +65,8 @@ def main():
     ap.add_argument("--build", default=e2elib.build_dir())
     ap.add_argument("--torture", type=int, default=1_000_000)
     ap.add_argument("--runs", type=int, default=5)
+    ap.add_argument("--audio-texts", type=int, default=1000,
+                    help="answers heard per voice under two busy loops (texts lost)")
     ap.add_argument("--no-readme", action="store_true")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
@@ -85,7 +87,9 @@ def main():
                           "--runs", str(max(5, args.runs))])))
     onset = os.path.join(HERE, "run_audio_bench.py")
     if os.path.exists(onset):
-        sections.append(("Click to first audible sample, real audio", run([sys.executable, onset, "--build", build])))
+        sections.append(("Both voices: click to first audible sample, texts lost, real audio",
+                         run([sys.executable, onset, "--build", build, "--runs", "20",
+                              "--texts", str(args.audio_texts)], timeout=3 * 3600)))
 
     stamp = datetime.date.today().isoformat()
     # Other people's work on the machine slows every figure alike; the

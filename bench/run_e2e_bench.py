@@ -27,7 +27,6 @@ private runtime directory per run, and stopped by PID afterwards.
     run_e2e_bench.py [--build DIR] [--runs N] [--only first-frame,phases,memory,timer]
 """
 import argparse
-import ctypes
 import os
 import shutil
 import statistics
@@ -46,57 +45,6 @@ PANEL_PROBE = (1340, 820)  # inside the panel, clear of every control
 
 
 # --- reading the screen -----------------------------------------------------------
-
-class _XImage(ctypes.Structure):
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
-                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
-                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
-                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
-
-
-class Screen:
-    """Reads pixels of the root window of an X display."""
-    ZPixmap, AllPlanes = 2, ctypes.c_ulong(0xFFFFFFFF)
-
-    def __init__(self, display):
-        self.x = ctypes.CDLL("libX11.so.6")
-        self.x.XOpenDisplay.restype = ctypes.c_void_p
-        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
-        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self.x.XGetImage.restype = ctypes.POINTER(_XImage)
-        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        self.x.XDestroyImage.argtypes = [ctypes.POINTER(_XImage)]
-        self.x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.dpy = self.x.XOpenDisplay(display.encode())
-        if not self.dpy:
-            raise e2elib.E2EError("cannot open display " + display)
-        self.root = self.x.XDefaultRootWindow(self.dpy)
-
-    def close(self):
-        self.x.XCloseDisplay(self.dpy)
-
-    def strip(self, x, y, w, h=1):
-        """The pixels of a rectangle as [(r, g, b)], row by row."""
-        img = self.x.XGetImage(self.dpy, self.root, x, y, w, h, self.AllPlanes, self.ZPixmap)
-        try:
-            im = img.contents
-            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
-            out = []
-            for row in range(h):
-                base = row * im.bytes_per_line
-                for i in range(w):  # 32 bits a pixel, little-endian BGRX
-                    p = base + 4 * i
-                    out.append((raw[p + 2], raw[p + 1], raw[p]))
-            return out
-        finally:
-            self.x.XDestroyImage(img)
-
-    def pixel(self, x, y):
-        return self.strip(x, y, 1)[0]
-
 
 def dark(pixels):
     return sum(1 for r, g, b in pixels if r < 90 and g < 90 and b < 90)
@@ -240,7 +188,7 @@ def bench_first_frame(build, runs):
     times = {name: [] for name, _, _ in kinds}
     try:
         with e2elib.Xvfb() as x:
-            screen = Screen(x.display)
+            screen = e2elib.Screen(x.display)
             try:
                 for run in range(runs):
                     order = kinds[run % 3:] + kinds[:run % 3]
@@ -351,7 +299,7 @@ def bench_memory(build, runs, voice="default"):
         os.path.join(build, "abacorn")
     env = pulse.client_env() if pulse else {}
     with e2elib.Xvfb() as x:
-        screen = Screen(x.display)
+        screen = e2elib.Screen(x.display)
         try:
             for _ in range(runs):
                 daemons = SpeechDaemons()
@@ -395,7 +343,7 @@ def bench_timer(build, seconds_list=(2, 4), answers=4):
                                               "answer to answer (log)"))
     for seconds in seconds_list:
         with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=os.path.join(build, "abacorn")) as app:
-            screen = Screen(x.display)
+            screen = e2elib.Screen(x.display)
             try:
                 app.wait_for_window()
                 app.wait_for_say("welcome to abacorn, standard mode. click on flashcard to begin.")

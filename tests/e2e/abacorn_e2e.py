@@ -80,6 +80,44 @@ def ink_box(shot, r, limit=96):
                   for i in range(right - left + 1)))
 
 
+def popup_window(xvfb, pid, window):
+    """The drop-down list the program `pid` has open beside its main
+    window, as (x, y, w, h)."""
+    def look():
+        for w in xvfb.find_windows(pid=pid):
+            if w == window:
+                continue
+            g = xvfb.window_geometry(w)
+            if g.get("map_state") == "IsViewable":
+                return g["x"], g["y"], g["width"], g["height"]
+        return None
+    return e2elib.wait_until(look, TIMEOUT, what="the drop-down list to open")
+
+
+def click_at(xvfb, x, y):
+    # `xdotool mousemove --sync` to the place the pointer already is
+    # waits about 15 s for a motion that never comes: click in place.
+    if xvfb.mouse_location() == (x, y):
+        xvfb.click_in_place()
+    else:
+        xvfb.click(x, y)
+
+
+def pick_with_mouse(xvfb, pid, window, combo, items, entry):
+    """Opens a drop-down list with a click and clicks one of its entries.
+    The list shows all its entries, one row each, inside a 1-pixel frame."""
+    click_at(xvfb, *centre(rect(combo)))
+    px, py, pw, ph = popup_window(xvfb, pid, window)
+    row = (ph - 2) / len(items)
+    i = items.index(entry)
+    x, y = px + pw // 2, int(py + 1 + row * i + row / 2)
+    # The list opens with the entry shown under the pointer, and a click
+    # that does not move from where the list was opened counts as part
+    # of opening it: the hand moves over the list first, as a child's does.
+    xvfb.mouse_move(x - 15, y)
+    click_at(xvfb, x, y)
+
+
 class Session:
     """Xvfb, the trainer on it, and the window found mapped.
 
@@ -117,12 +155,7 @@ class Session:
     # --- input ---
 
     def click_at(self, x, y):
-        # `xdotool mousemove --sync` to the place the pointer already is
-        # waits about 15 s for a motion that never comes: click in place.
-        if self.x.mouse_location() == (x, y):
-            self.x.click_in_place()
-        else:
-            self.x.click(x, y)
+        click_at(self.x, x, y)
 
     def click(self, name):
         """Clicks the middle of a control."""
@@ -141,29 +174,10 @@ class Session:
 
     def popup_window(self):
         """The drop-down list the program has open, as (x, y, w, h)."""
-        def look():
-            for w in self.x.find_windows(pid=self.app.pid):
-                if w == self.window:
-                    continue
-                g = self.x.window_geometry(w)
-                if g.get("map_state") == "IsViewable":
-                    return g["x"], g["y"], g["width"], g["height"]
-            return None
-        return e2elib.wait_until(look, TIMEOUT, what="the drop-down list to open")
+        return popup_window(self.x, self.app.pid, self.window)
 
     def pick_with_mouse(self, combo, items, entry):
-        """Opens a drop-down list with a click and clicks one of its entries.
-        The list shows all its entries, one row each, inside a 1-pixel frame."""
-        self.click(combo)
-        px, py, pw, ph = self.popup_window()
-        row = (ph - 2) / len(items)
-        i = items.index(entry)
-        x, y = px + pw // 2, int(py + 1 + row * i + row / 2)
-        # The list opens with the entry shown under the pointer, and a click
-        # that does not move from where the list was opened counts as part
-        # of opening it: the hand moves over the list first, as a child's does.
-        self.x.mouse_move(x - 15, y)
-        self.click_at(x, y)
+        pick_with_mouse(self.x, self.app.pid, self.window, combo, items, entry)
 
     def focus_combo(self, combo):
         """Gives a drop-down list the keyboard focus: a click opens it,

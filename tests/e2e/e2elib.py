@@ -20,6 +20,7 @@ Environment:
 """
 
 import collections
+import ctypes
 import os
 import select
 import shutil
@@ -334,6 +335,57 @@ class Weston:
         env.pop("DISPLAY", None)
         env.update(XDG_RUNTIME_DIR=self.runtime_dir, WAYLAND_DISPLAY=self.socket)
         return env
+
+
+class _XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class Screen:
+    """Reads pixels of the root window of an X display."""
+    ZPixmap, AllPlanes = 2, ctypes.c_ulong(0xFFFFFFFF)
+
+    def __init__(self, display):
+        self.x = ctypes.CDLL("libX11.so.6")
+        self.x.XOpenDisplay.restype = ctypes.c_void_p
+        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x.XGetImage.restype = ctypes.POINTER(_XImage)
+        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x.XDestroyImage.argtypes = [ctypes.POINTER(_XImage)]
+        self.x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.dpy = self.x.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise E2EError("cannot open display " + display)
+        self.root = self.x.XDefaultRootWindow(self.dpy)
+
+    def close(self):
+        self.x.XCloseDisplay(self.dpy)
+
+    def strip(self, x, y, w, h=1):
+        """The pixels of a rectangle as [(r, g, b)], row by row."""
+        img = self.x.XGetImage(self.dpy, self.root, x, y, w, h, self.AllPlanes, self.ZPixmap)
+        try:
+            im = img.contents
+            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
+            out = []
+            for row in range(h):
+                base = row * im.bytes_per_line
+                for i in range(w):  # 32 bits a pixel, little-endian BGRX
+                    p = base + 4 * i
+                    out.append((raw[p + 2], raw[p + 1], raw[p]))
+            return out
+        finally:
+            self.x.XDestroyImage(img)
+
+    def pixel(self, x, y):
+        return self.strip(x, y, 1)[0]
 
 
 class Image:

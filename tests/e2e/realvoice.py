@@ -1,6 +1,9 @@
-"""Helpers for end-to-end tests that run the trainer with Qt's real speech
-engines instead of the recording plugin: an audio server and a
-speech-dispatcher of the test's own, a flite-only plugin set, strace.
+"""Helpers for end-to-end tests and benchmarks that run the trainer with its
+real voices instead of the recording plugin: an audio server and a
+speech-dispatcher of the test's own (or a daemon that never answers), a
+chosen set of Qt speech plugins (none: the trainer's own voice), busy loops
+on the processors, clicks through XTest, and the card cycle heard answer by
+answer.
 
 Python standard library only. Every process started here is stopped by its
 own PID, also when a test fails; nothing shared is touched: the audio server
@@ -8,17 +11,21 @@ and the speech daemon live in the test's own runtime directory and are
 reached only through the addresses given to the program.
 """
 
+import ctypes
 import os
 import shutil
 import subprocess
 import tempfile
 import time
 
+import abacorn_e2e as ab
 import e2elib
 
 QT_PLUGINS = "/usr/lib/x86_64-linux-gnu/qt6/plugins"
 FLITE_PLUGIN = os.path.join(QT_PLUGINS, "texttospeech", "libqtexttospeech_flite.so")
 SPEECHD_PLUGIN = os.path.join(QT_PLUGINS, "texttospeech", "libqtexttospeech_speechd.so")
+# The voice the trainer's own engine loads at run time (it pulls in libflite).
+FLITE_VOICE = "/usr/lib/x86_64-linux-gnu/libflite_cmu_us_slt.so.1"
 
 
 def _stop(proc):
@@ -34,23 +41,26 @@ def private_dir(prefix):
 
 # --- the engine set -----------------------------------------------------------
 
-def flite_only_program(workdir, binary=None):
-    """A copy of the trainer that sees flite as its only speech engine.
+def program_with_engines(workdir, engines, binary=None):
+    """A copy of the trainer that sees only the given Qt speech plugins
+    (paths, e.g. [SPEECHD_PLUGIN]; [] for none: Speech Dispatcher absent,
+    the trainer's own voice speaks).
 
     QT_PLUGIN_PATH only adds directories in front of the installed plugin
-    directory, so the installed speechd plugin (priority 80) would still win
-    over flite (50). The plugin directory itself is taken from qt.conf next
-    to the executable (Qt resolves the executable through /proc/self/exe, so
-    the program is copied, not linked): it points at a directory holding
-    links to every installed plugin directory except texttospeech, which
-    holds flite alone. Returns the copied program's path."""
+    directory, so the installed speechd plugin (priority 80) would still be
+    found. The plugin directory itself is taken from qt.conf next to the
+    executable (Qt resolves the executable through /proc/self/exe, so the
+    program is copied, not linked): it points at a directory holding links
+    to every installed plugin directory except texttospeech, which holds the
+    chosen plugins alone. Returns the copied program's path."""
     binary = binary or os.path.join(e2elib.build_dir(), "abacorn")
     plugins = os.path.join(workdir, "plugins")
     os.makedirs(os.path.join(plugins, "texttospeech"))
     for name in os.listdir(QT_PLUGINS):
         if name != "texttospeech":
             os.symlink(os.path.join(QT_PLUGINS, name), os.path.join(plugins, name))
-    os.symlink(FLITE_PLUGIN, os.path.join(plugins, "texttospeech", os.path.basename(FLITE_PLUGIN)))
+    for plugin in engines:
+        os.symlink(plugin, os.path.join(plugins, "texttospeech", os.path.basename(plugin)))
     program = os.path.join(workdir, "abacorn")
     shutil.copy2(binary, program)
     with open(os.path.join(workdir, "qt.conf"), "w") as f:
@@ -62,6 +72,17 @@ def flite_only_program(workdir, binary=None):
                 "Binaries=lib/qt6/bin\nQml2Imports=lib/x86_64-linux-gnu/qt6/qml\n"
                 "Translations=share/qt6/translations\nPlugins=%s\n" % plugins)
     return program
+
+
+def flite_only_program(workdir, binary=None):
+    """A copy of the trainer whose only Qt speech plugin is flite."""
+    return program_with_engines(workdir, [FLITE_PLUGIN], binary)
+
+
+def embedded_voice_program(workdir, binary=None):
+    """A copy of the trainer on a machine without Speech Dispatcher: no Qt
+    speech plugin at all, so the trainer's own voice speaks."""
+    return program_with_engines(workdir, [], binary)
 
 
 def trainer(xvfb, program, home, env=None):
@@ -106,7 +127,8 @@ class PulseServer:
         return {"PULSE_SERVER": "unix:" + self.socket, "PULSE_SINK": self.SINK}
 
     def start(self):
-        self.dir = private_dir("abacorn-pulse-")
+        """Starts the server; again on the same socket after crash()."""
+        self.dir = self.dir or private_dir("abacorn-pulse-")
         env = dict(os.environ)
         env.update({"XDG_RUNTIME_DIR": self.dir, "PULSE_RUNTIME_PATH": self.dir,
                     "PULSE_STATE_PATH": self.dir, "HOME": self.dir})
@@ -153,11 +175,19 @@ class PulseServer:
         16-bit, mono, 22050 Hz); returns a Recording to stop."""
         return Recording(self, path)
 
+    def crash(self):
+        """Ends the server abruptly (SIGKILL), as a crash would; start()
+        brings it back on the same socket."""
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait(10)
+
     def stop(self):
         _stop(self.proc)
         self.proc = None
         if self.dir and not os.environ.get("ABACORN_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir = None
 
     def __enter__(self):
         return self.start()
@@ -214,13 +244,15 @@ class Recording:
         with self.lock:
             return len(self.data) // 2
 
-    def audio(self):
-        """What was recorded so far."""
+    def audio(self, start=0):
+        """What was recorded so far, from sample `start` on (indices stay
+        those of the whole recording)."""
         import array
         a = array.array("h")
         with self.lock:
-            a.frombytes(bytes(self.data[:len(self.data) // 2 * 2]))
-        return Audio(a)
+            start = min(max(0, start), len(self.data) // 2)
+            a.frombytes(bytes(self.data[start * 2:len(self.data) // 2 * 2]))
+        return Audio(a, start)
 
     def index_at(self, t):
         """The sample played at time.monotonic() t."""
@@ -240,7 +272,7 @@ class Recording:
         seen = [start]
 
         def look():
-            a = self.audio()
+            a = self.audio(seen[0])
             i = a.first_audible(seen[0], threshold)
             seen[0] = max(seen[0], len(a))
             return i
@@ -253,7 +285,7 @@ class Recording:
         need = int(quiet * RATE)
 
         def look():
-            a = self.audio()
+            a = self.audio(start)
             last = a.last_audible(start, threshold)
             end = start if last is None else last + 1
             # In a list: index 0 is a finding too.
@@ -261,25 +293,28 @@ class Recording:
         return e2elib.wait_until(look, timeout, interval=0.05, what="silence")[0]
 
     def stop(self):
-        _stop(self.proc)
-        self.reader.join(10)
-        self.proc.stdout.close()
-        self.out.close()
+        """Ends parec (also when it ended with its server); returns the audio."""
+        if not self.out.closed:
+            _stop(self.proc)
+            self.reader.join(10)
+            self.proc.stdout.close()
+            self.out.close()
         return self.audio()
 
     def __enter__(self):
         return self
 
     def __exit__(self, *exc):
-        if self.proc.poll() is None:
-            self.stop()
+        self.stop()
 
 
 class Audio:
-    """Signed 16-bit mono samples at RATE."""
+    """Signed 16-bit mono samples at RATE; samples[0] is sample `offset` of
+    the recording, and every index taken or given is the recording's."""
 
-    def __init__(self, samples):
+    def __init__(self, samples, offset=0):
         self.samples = samples
+        self.offset = offset
 
     @classmethod
     def load(cls, path):
@@ -291,7 +326,8 @@ class Audio:
         return cls(a)
 
     def __len__(self):
-        return len(self.samples)
+        """The recording's index just after the last sample."""
+        return self.offset + len(self.samples)
 
     def window_rms(self, start, count):
         part = self.samples[start:start + count]
@@ -308,17 +344,38 @@ class Audio:
     def first_audible(self, start=0, threshold=300):
         """Index of the first sample at or after `start` whose magnitude is
         above the threshold; None when there is none."""
-        for i in range(start, len(self.samples)):
-            if abs(self.samples[i]) > threshold:
-                return i
+        s, o = self.samples, self.offset
+        for i in range(max(start, o) - o, len(s)):
+            if abs(s[i]) > threshold:
+                return i + o
         return None
 
     def last_audible(self, start=0, threshold=300):
         """Index of the last sample at or after `start` above the threshold."""
-        for i in range(len(self.samples) - 1, start - 1, -1):
-            if abs(self.samples[i]) > threshold:
-                return i
+        s, o = self.samples, self.offset
+        for i in range(len(s) - 1, max(start, o) - o - 1, -1):
+            if abs(s[i]) > threshold:
+                return i + o
         return None
+
+    def sounds(self, start=0, end=None, threshold=300, gap=0.3):
+        """The sounds between indices start and end, as (first, last) pairs
+        of loud samples: a sound ends where `gap` seconds pass without a
+        sample above the threshold."""
+        s, o = self.samples, self.offset
+        need = int(gap * RATE)
+        found, first, last = [], None, None
+        for i in range(max(start, o) - o, min(len(s), (len(self) if end is None else end) - o)):
+            if abs(s[i]) > threshold:
+                if first is not None and i - last > need:
+                    found.append((first + o, last + o))
+                    first = None
+                if first is None:
+                    first = i
+                last = i
+        if first is not None:
+            found.append((first + o, last + o))
+        return found
 
     def peak(self):
         return max((abs(s) for s in self.samples), default=0)
@@ -473,3 +530,215 @@ def stop_pids(pids, grace=3.0):
                 os.kill(pid, 9)
             except OSError:
                 pass
+
+
+class BusyLoops:
+    """Processes that spin on the processor (one per core by default: two
+    on the machines this runs on), to hear the trainer on a loaded machine."""
+
+    def __init__(self, count=2):
+        self.count = count
+        self.procs = []
+
+    def start(self):
+        import sys
+        for _ in range(self.count):
+            self.procs.append(subprocess.Popen([sys.executable, "-c", "while True: pass"],
+                                               stdin=subprocess.DEVNULL, start_new_session=True))
+        return self
+
+    def stop(self):
+        for proc in self.procs:
+            _stop(proc)
+        self.procs = []
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class DeafSocket:
+    """A unix socket that takes connections and never answers: a speech
+    daemon that hangs. SPEECHD_ADDRESS from client_env() points at it."""
+
+    def __init__(self, directory):
+        self.path = os.path.join(directory, "hung-speechd.sock")
+        self.sock = None
+        self.held = []
+
+    def client_env(self):
+        return {"SPEECHD_ADDRESS": "unix_socket:" + self.path}
+
+    def __enter__(self):
+        import socket
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.bind(self.path)
+        self.sock.listen(16)  # the kernel completes connections; none is read
+        return self
+
+    def reached(self):
+        """Whether a client has connected (its connection is taken and kept
+        open, unanswered)."""
+        self.sock.setblocking(False)
+        try:
+            self.held.append(self.sock.accept()[0])
+        except BlockingIOError:
+            pass
+        return bool(self.held)
+
+    def __exit__(self, *exc):
+        for conn in self.held:
+            conn.close()
+        self.sock.close()
+
+# --- the card cycle, heard --------------------------------------------------------------
+# Every card 10 + 10 (both range lists at 10): every answer is the same text,
+# "20", and a text heard in full is one as long as the others.
+
+# What the trainer says when it gives up on the default engine for taking
+# too long to start (it speaks with its own voice then): on a busy machine
+# Qt's speechd plugin can, listing every voice the daemon offers.
+GAVE_UP_DEFAULT = "default text-to-speech engine did not start"
+LOST_AFTER = 3.0  # seconds from a reveal click without sound, the answer shown
+TIMEOUT = 30.0
+QUIET = 0.3  # seconds of silence that end a text (the answer is one word)
+
+
+class XTest:
+    """Pointer motion and clicks straight to the X server, and a quick look
+    at a few pixels (a full screenshot takes a good part of a second)."""
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.xtst = ctypes.CDLL("libXtst.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        for f in (self.x11.XSync, self.x11.XCloseDisplay, self.xtst.XTestFakeButtonEvent,
+                  self.xtst.XTestFakeMotionEvent):
+            f.restype = ctypes.c_int
+        self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
+                                                   ctypes.c_ulong]
+        self.dpy = self.x11.XOpenDisplay(display.encode())
+        if not self.dpy:
+            raise e2elib.E2EError("cannot open display %s" % display)
+        self.screen = e2elib.Screen(display)
+
+    def move(self, x, y):
+        self.xtst.XTestFakeMotionEvent(self.dpy, -1, x, y, 0)
+        self.x11.XSync(self.dpy, 0)
+
+    def click(self):
+        """Press and release in place; returns time.monotonic() once the
+        server has both."""
+        self.xtst.XTestFakeButtonEvent(self.dpy, 1, 1, 0)
+        self.xtst.XTestFakeButtonEvent(self.dpy, 1, 0, 0)
+        self.x11.XSync(self.dpy, 0)
+        return time.monotonic()
+
+    def ink(self, rect, limit=96):
+        """How many dark pixels the screen's rectangle holds (as ab.ink_in)."""
+        return sum(1 for px in self.screen.strip(*rect) if max(px) < limit)
+
+    def close(self):
+        self.screen.close()
+        self.x11.XCloseDisplay(self.dpy)
+
+
+class Text:
+    """One answer's fate: lost (no sound), or heard with its onset after the
+    click (ms), where its stream began (ms) and how long it sounded (s)."""
+
+    def __init__(self, onset_ms=None, stream_ms=None, length=None):
+        self.onset_ms, self.stream_ms, self.length = onset_ms, stream_ms, length
+
+    @property
+    def lost(self):
+        return self.onset_ms is None
+
+
+class HeardCards:
+    """The trainer on a real voice, heard through a Recording and clicked
+    with XTest: each text() is one answer handed to the voice after a silent
+    deal; the answer label, read back from the screen, keeps the clicks in
+    step with the cards."""
+
+    def __init__(self, x, rec, xt, app, threshold):
+        self.x, self.rec, self.xt, self.app, self.threshold = x, rec, xt, app, threshold
+        self.card = control_centre("lblClickMe")
+        self.answer = ab.rect("lbln3")
+        self.top = ab.rect("lbln1")
+        self.strays = 0
+        self.resyncs = 0
+
+    def sound(self, start, timeout):
+        return self.rec.wait_for_sound(start, timeout, self.threshold)
+
+    def silence(self, start, quiet=QUIET):
+        return self.rec.wait_for_silence(start, quiet=quiet, timeout=TIMEOUT, threshold=self.threshold)
+
+    def answer_shown(self):
+        return self.xt.ink(self.answer) > 0
+
+    def question_shown(self):
+        return not self.answer_shown() and self.xt.ink(self.top) > 0
+
+    def start(self):
+        """Window, the welcome in full, the range 10 to 10, the hints."""
+        started = self.rec.now_index()
+        window = self.app.wait_for_window(timeout=TIMEOUT)
+        self.silence(self.sound(started, TIMEOUT), quiet=0.8)
+        for combo, items in (("cmbMaxNum", ab.MAX_ITEMS), ("cmbMinNum", ab.MIN_ITEMS)):
+            picked = self.rec.now_index()
+            ab.pick_with_mouse(self.x, self.app.pid, window, combo, items, "10")
+            self.silence(self.sound(picked, TIMEOUT), quiet=0.8)
+        self.xt.move(*self.card)
+        # The first answer and the next deal carry one-time hints.
+        for _ in range(4):
+            clicked = self.rec.index_at(self.xt.click())
+            time.sleep(0.3)
+            self.silence(clicked, quiet=0.8)
+
+    def deal(self):
+        """Clicks until the card shows a question; counts sound as stray."""
+        for _ in range(3):
+            if self.question_shown():
+                return
+            clicked = self.rec.index_at(self.xt.click())
+            e2elib.wait_until(lambda: not self.answer_shown(), TIMEOUT, interval=0.02, what="the answer hidden")
+            e2elib.wait_until(self.question_shown, TIMEOUT, interval=0.02, what="the next question")
+            end = self.silence(clicked)
+            if end > clicked:
+                self.strays += 1
+        raise e2elib.E2EError("the card shows no question")
+
+    def text(self):
+        """Deals, reveals, and hears what the reveal says."""
+        self.deal()
+        while True:
+            clicked = self.xt.click()
+            at = self.rec.index_at(clicked)
+            try:
+                first = self.sound(at - RATE // 10, LOST_AFTER)
+            except e2elib.E2EError:
+                first = None
+            if first is None and not self.answer_shown():
+                # The click did not reveal the answer (the window was still
+                # busy): no text was handed to the voice.
+                self.resyncs += 1
+                if self.question_shown():
+                    continue
+                self.deal()
+                continue
+            break
+        if first is None:
+            self.silence(at)
+            return Text()
+        begin = self.rec.audio(at - RATE // 10).first_audible(at - RATE // 10, 0)
+        end = self.silence(first)
+        return Text((self.rec.time_of(first) - clicked) * 1000.0, (self.rec.time_of(begin) - clicked) * 1000.0,
+                    (end - first) / RATE)
