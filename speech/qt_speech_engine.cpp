@@ -55,9 +55,10 @@ namespace speech {
 namespace {
 
 // How long the default engine may take to start before the trainer's own
-// voice takes over: speechd needs 1.4-1.9 s, more on a busy machine; a
-// daemon that hangs would need forever.
-constexpr std::chrono::milliseconds kStartWait{4000};
+// voice takes over: speechd needs 1.4-1.9 s on a quiet machine and 4-5 s on
+// a busy two-core one (its plugin lists all 13,000 voice entries first); a
+// daemon that hangs would need forever. The welcome waits that long at most.
+constexpr std::chrono::milliseconds kStartWait{8000};
 
 // What the caller's thread and the speech thread share. Both sides hold it,
 // so a speech thread left behind never reaches freed memory through it.
