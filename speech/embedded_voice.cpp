@@ -138,7 +138,7 @@ AudioOpener pulseAudio() {
     return [](int rate) -> std::unique_ptr<AudioOut> {
         const PulseSimple* pa = pulseSimple();
         if (!pa) return nullptr;
-        const pa_sample_spec spec{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate), 1};
+        const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate), 1};
         // Playback starts as soon as 20 ms are buffered (the server's default
         // waits for the whole target length); 100 ms in the server ride out
         // a busy machine. A new text flushes the buffer, so its length does
@@ -154,7 +154,7 @@ AudioOpener pulseAudio() {
         // server for an ordinary user when none runs, as any PulseAudio
         // client does; it never does so for an explicit PULSE_SERVER.
         pa_simple* stream =
-            pa->open(nullptr, "Abacorn", PA_STREAM_PLAYBACK, nullptr, "voice", &spec, nullptr, &attr, &error);
+            pa->open(nullptr, "Abacorn", PA_STREAM_PLAYBACK, nullptr, "voice", &format, nullptr, &attr, &error);
         if (!stream) return nullptr;
         return std::make_unique<PulseOut>(*pa, stream);
     };

@@ -120,10 +120,10 @@ TEST(RangeRule, MinimumNotAboveMaximumReadFromTheSelection) {
     EXPECT_TRUE(settings::validRange(3, 3));
     EXPECT_TRUE(settings::validRange(9, 10));
     EXPECT_FALSE(settings::validRange(10, 9));
-    ui::ControlSpec spec;
-    spec.kind = ui::Kind::ComboBox;
-    spec.items = {"9", "10", "100"};
-    ui::Control list(spec);
+    ui::ControlSpec design;
+    design.kind = ui::Kind::ComboBox;
+    design.items = {"9", "10", "100"};
+    ui::Control list(design);
     EXPECT_EQ(settings::selectedValue(list), 0);  // nothing selected
     list.setSelectedIndex(1);
     EXPECT_EQ(settings::selectedValue(list), 10);
