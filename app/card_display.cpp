@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Showing and hiding the card.
 #include "app/frm_splash.h"
 #include "problems/operations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The click cycle of the flash card.
 #include "app/frm_splash.h"
 #include "problems/numbers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Judging a pick among the six possible answers.
 #include "app/frm_splash.h"
 #include "choices/judge.h"

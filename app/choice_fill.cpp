@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The six possible answers of interactive mode.
 #include <cfloat>
 #include <cmath>

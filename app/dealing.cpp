@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dealing cards: random operands within the range, one rule per operation.
 #include <cmath>
 

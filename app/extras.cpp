@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing beside the card answers a click with a sentence.
 #include "app/frm_splash.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's one window: its controls, its state and every operation on
 // them. Plain C++; the toolkit binding and the platform services come in
 // through the ports, so tests drive it without a display.

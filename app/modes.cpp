@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three mode buttons.
 #include "app/frm_splash.h"
 #include "problems/operations.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Platform services the window's logic needs, as small interfaces: a Qt
 // implementation lives beside the binding, fakes live with the tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number range: the two drop-down lists and their check.
 #include "app/frm_splash.h"
 #include "problems/operations.h"

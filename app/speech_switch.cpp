@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one road by which every text is spoken, and the switch that mutes it.
 #include "app/frm_splash.h"
 #include "words/words.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown.
 #include "app/frm_splash.h"
 #include "ui/control_table.h"

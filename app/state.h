@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the window remembers between two user actions. A field that has
 // never been written is empty (std::nullopt) and equals none of the texts and
 // numbers it is compared with.

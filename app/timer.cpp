@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timer mode: the seconds list and the timer's tick.
 #include "app/frm_splash.h"
 #include "problems/numbers.h"

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates all of Abacorn's artwork in this directory.
 #
 # Needs ImageMagick 6 (`convert`, Debian package "imagemagick") and, for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The smallest Qt Widgets program that fills the screen: a frameless window
 // with the screen's geometry, painted lavender (192, 192, 255), the colour of
 // the trainer's panel. run_e2e_bench.py times its first frame against the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Worst cases of dealing and filling, with the real clock behind every
 // re-seed, and the memory of a long timer run.
 #include <benchmark/benchmark.h>

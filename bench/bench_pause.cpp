@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One pass of the window's pause against one bare QCoreApplication::
 // processEvents(), with the real window shown.
 //

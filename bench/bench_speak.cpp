@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speak on the window's thread with the real Qt voice: how long the child's
 // window waits for one call. The voice is the one the program uses (Qt's
 // default text-to-speech engine, flite when it cannot start), built on its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A million random events against the window on fakes, with every invariant
 // checked after each; prints the count and the time.
 #include <cstdio>

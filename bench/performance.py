@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Runs every benchmark program and rewrites the Performance section of
 README.md with their figures (min / median / max over repeated runs where the
 program repeats).

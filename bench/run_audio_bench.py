@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Click on the card -> first audible sample, and texts lost on a loaded
 machine, for both of the trainer's voices in one run: the default engine
 (Speech Dispatcher with espeak-ng, a daemon of our own) and the embedded

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Benchmarks of the real program under Xvfb 1920x1080 (no window manager),
 measured from outside the program:
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the six answer captions differ from each other.
 #pragma once
 

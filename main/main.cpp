@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Abacorn: a talking arithmetic flash-card trainer for young children.
 #include <QApplication>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/qt_trainer.h"
 
 #include "ui/control_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer put together on Qt: the platform services, the window object
 // and the view that shows it, wired to each other. The program and the
 // benchmarks build it the same way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers as the card and the lists show them: read from the start of a text,
 // written in plain decimal form.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four operations and everything that differs between them: one table
 // instead of four near-copies of each handler.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run's one random source, shared by dealing and the answer choices.
 #pragma once
 

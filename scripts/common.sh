@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the set-up scripts: installs what is missing and builds.
 # shellcheck shell=bash
 set -euo pipefail

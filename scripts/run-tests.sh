@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds and runs the whole test suite.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"

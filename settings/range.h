@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number range the child picks in the two lists.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's own voice: flite in the program's process, played through
 // PulseAudio's simple API on a thread of the voice's own.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's own voice: flite synthesising inside the program, played
 // straight to the desktop's sound server. No daemon, no toolkit.
 #pragma once

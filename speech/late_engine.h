@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An engine that is built when start() is called or when the first text
 // arrives, whichever comes first. The program starts its voice this way
 // once the window's first frame is on the screen: building an engine (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's voice on Qt TextToSpeech, kept off the window's thread.
 //
 // What Qt 6.4 on Debian 12 does here, found by trying it:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's voice on Qt TextToSpeech.
 #pragma once
 

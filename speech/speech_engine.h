@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text-to-speech engine as the trainer uses it: hand over a text, which
 // is spoken in the background; whatever is still being spoken or waiting is
 // dropped first. The call never waits for the speech.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A background thread that closing never waits for longer than a moment.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a screen reader finds in the window: every control the child can
 // click or pick, the painted labels and images included, with a name, and
 // a press on a lightweight one acts like a click.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's own voice: real flite synthesis into a sound device of the
 // test's own (tests/support/fakes.h), or into no device at all. Waits have
 // generous deadlines; nothing here measures speed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order in which the trainer looks for a voice (the desktop's engine,
 // then its own, then silence), with engines that fail to start in every way
 // an engine can: no engine, an exception, a start that takes long or never

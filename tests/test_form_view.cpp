@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt binding of the window, on the offscreen platform: where controls
 // land, which control a click reaches, how picks and program selections
 // raise handlers, auto-size labels, artwork and the platform ports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt voice with the recording text-to-speech plugin in place of a real
 // engine (QT_PLUGIN_PATH points at it; it claims the highest priority, so it
 // is Qt's default engine). Every test waits on the plugin's log with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: decodes a picture once, at build time, into the layout that
 // ui/qt/artwork.cpp reads back without any decoder:
 //

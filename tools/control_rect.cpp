@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints where a control of the window lands on a screen of the given size:
 //     control_rect <name> <screenWidthPx> <screenHeightPx>
 // prints "x y w h" in screen pixels, for checking a running window from the

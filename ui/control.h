@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control model: the window's controls as plain objects, with only the
 // properties and operations the trainer's logic uses. A toolkit binding renders
 // them and forwards the user's clicks and picks; tests drive them directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's design: every control with its kind, container, place, look and
 // state at creation. Within one container the rows run from front to back.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's stored words and flags, named once. The window's state keeps
 // them as the texts and numbers below and compares them exactly; the
 // operation words are also shown and spoken as they stand.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Shared pieces of the end-to-end tests of the trainer: a session (Xvfb and
 the program, waiting for the welcome), where controls are on the screen,
 clicks on controls and entries of the drop-down lists, dark "ink" in a

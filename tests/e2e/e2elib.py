@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Helpers for end-to-end tests of the real abacorn program.
 
 Python standard library only; the X side uses Xvfb, xdotool, xwininfo and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Helpers for end-to-end tests and benchmarks that run the trainer with its
 real voices instead of the recording plugin: an audio server and a
 speech-dispatcher of the test's own (or a daemon that never answers), a

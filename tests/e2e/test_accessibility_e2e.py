@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End to end through AT-SPI, the road Orca takes: a private session bus, the
 accessibility bus and registry of at-spi2-core, the trainer with Qt's bridge
 switched on, and pyatspi as the client. The names in the tree are words, no

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the trainer really sounds like, playing into a PulseAudio server of
 the test's own with a null sink whose monitor is recorded. On its own voice,
 Speech Dispatcher absent: the welcome is heard; with the loudspeaker switched

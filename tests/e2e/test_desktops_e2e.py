@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End to end: the window on real desktops. Under openbox with a tint2 panel
 in the top layer it is full screen as the window manager understands it and
 covers the panel; under a window manager that refuses full screen it says so

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Self-test of the end-to-end helpers on Xvfb with a trivial X client."""
 import os
 import subprocess

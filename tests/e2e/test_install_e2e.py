@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer as a family installs it: `cmake --install` lays out the
 program, desktop entry, icons and AppStream metadata, which the desktop's
 own validators accept; `cpack -G DEB` makes a package whose dependencies

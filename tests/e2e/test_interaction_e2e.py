@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End-to-end tests of the trainer's interaction: an interactive round, the
 timer's cadence, the drawing's sentence and the speech switch.
 

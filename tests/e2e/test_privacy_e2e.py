@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer keeps to itself: it opens no network socket, writes no file
 outside the toolkit's caches and runtime directories, and acts on no command
 line option. A whole session (start, the welcome, a few card clicks, Close

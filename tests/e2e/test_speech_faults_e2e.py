@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer with its speech gone wrong under it: the speech daemon killed
 while it runs, dead or hanging from the start; no audio device, or the sound
 server gone mid-word and back; its own voice missing. The window works as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fakes for the platform services, and a rig that builds the window on them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random events against the window on fakes: clicks on every control with a
 // handler, picks in the three lists, timer ticks, and events injected inside
 // the event passes of pauses and deals, so that handlers nest. After every

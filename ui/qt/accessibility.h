@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What screen readers hear: plain-English names and descriptions for the
 // controls the child can use, and accessible interfaces for the lightweight
 // labels and images, which are painted by their container and so are not

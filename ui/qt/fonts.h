@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fonts the window's design names, as Qt fonts on this desktop.
 #pragma once
 

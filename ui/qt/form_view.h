@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's window on Qt Widgets: renders the control model and forwards
 // the child's clicks and picks.
 //

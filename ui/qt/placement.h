@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where controls land on screen, without any toolkit: twips to pixels, the
 // offsets of nested containers and the window's start-up placement of the
 // main panel. The Qt binding and the control_rect tool share it, so both

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform services of app/ports.h on Qt. Construct them after the
 // QApplication.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time stamps of the start-up phases, for the benchmark builds only
 // (bench/abacorn_phases, bench/bench_bare_window_phases; run_e2e_bench.py
 // --only phases reads them). Built without ABACORN_STARTUP_PHASES, as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real widgets of the window that Qt has no fitting class for: frames
 // and picture boxes, the flat graphical button and the list box. Only the
 // view makes them (form_view.cpp).

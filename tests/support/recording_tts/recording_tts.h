@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text-to-speech engine for tests: speaks nothing, writes down what it was
 // asked to do. Loaded through QT_PLUGIN_PATH=<build>/test-plugins.
 //
