@@ -47,6 +47,7 @@ extern "C" {
 #include <string>
 #include <utility>
 
+#include "speech/loaded_libraries.h"
 #include "speech/worker.h"
 
 namespace speech {
@@ -102,8 +103,10 @@ const PulseSimple* pulseSimple() {
         void* lib = dlopen("libpulse-simple.so.0", RTLD_NOW | RTLD_LOCAL);
         static PulseSimple pa;
         if (lib && lookUp(lib, "pa_simple_new", pa.open) && lookUp(lib, "pa_simple_write", pa.write) &&
-            lookUp(lib, "pa_simple_flush", pa.flush) && lookUp(lib, "pa_simple_free", pa.free))
+            lookUp(lib, "pa_simple_flush", pa.flush) && lookUp(lib, "pa_simple_free", pa.free)) {
+            dropRelocationTables();
             return &pa;
+        }
         std::fprintf(stderr, "abacorn: no sound output (%s); the trainer stays silent\n",
                      lib ? "libpulse-simple.so.0 is incomplete" : dlerror());
         return nullptr;
@@ -205,6 +208,7 @@ Flite* loadFlite() {
                          kVoiceLibrary);
             return nullptr;
         }
+        dropRelocationTables();
         return &flite;
     }();
     return loaded;

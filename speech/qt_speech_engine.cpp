@@ -50,6 +50,7 @@
 
 #include "speech/embedded_voice.h"
 #include "speech/engine_chain.h"
+#include "speech/loaded_libraries.h"
 #include "speech/worker.h"
 
 namespace speech {
@@ -244,7 +245,11 @@ std::shared_ptr<SpeechEngine> openQtDefaultEngine() {
     const auto engines = QTextToSpeech::availableEngines();
     if (engines.isEmpty() || engines == QStringList{QStringLiteral("flite")}) return nullptr;
     auto engine = std::make_shared<QtSpeechEngine>();
-    if (engine->waitStarted(kStartWait)) return engine;
+    if (engine->waitStarted(kStartWait)) {
+        // The window's libraries and the engine's are all loaded by now.
+        dropRelocationTables();
+        return engine;
+    }
     if (!engine->ready())
         qWarning("abacorn: the default text-to-speech engine did not start within %d s; leaving it behind",
                  static_cast<int>(kStartWait.count() / 1000));
