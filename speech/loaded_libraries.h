@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory the program's shared libraries keep resident after loading.
 #pragma once
 
