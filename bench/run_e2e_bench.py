@@ -248,7 +248,7 @@ def bench_phases(build, runs):
     stamps = {name: {} for name, _ in kinds}
     seen = {name: [] for name, _ in kinds}
     with e2elib.Xvfb() as x:
-        screen = Screen(x.display)
+        screen = e2elib.Screen(x.display)
         try:
             for run in range(runs):
                 for name, binary in (kinds if run % 2 == 0 else kinds[::-1]):
