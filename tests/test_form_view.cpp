@@ -101,7 +101,7 @@ TEST(FormViewGeometry, StartUpPlacementMovesThePanelAndItsContents) {
     Window w;
     // What start-up does on a 1920x1080 screen; the same numbers are what
     // control_rect prints for that screen.
-    ui::qt::placeAtStartup(w.controls, 1920 * 15, 1080 * 15);
+    ui::placeAtStartup(w.controls, 1920 * 15, 1080 * 15);
     EXPECT_EQ(w.widget("Frame1")->geometry(), QRect(568, 248, 785, 585));
     EXPECT_EQ(w.widget("cmbMinNum")->mapTo(w.view.get(), QPoint(0, 0)), QPoint(1205, 297));
     EXPECT_EQ(w.widget("Command1")->mapTo(w.view.get(), QPoint(0, 0)), QPoint(1048, 752));

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no control named %s\n", name.c_str());
         return 1;
     }
-    qt::placeAtStartup(controls, qt::pixelsToTwips(screenWidth), qt::pixelsToTwips(screenHeight));
+    ui::placeAtStartup(controls, qt::pixelsToTwips(screenWidth), qt::pixelsToTwips(screenHeight));
     int ox = 0, oy = 0;
     qt::containerOffsetPixels(controls, *c, ox, oy);
     if (c->kind() == Kind::Form) {

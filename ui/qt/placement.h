@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where controls land on screen, without any toolkit: twips to pixels, the
-// offsets of nested containers and the window's start-up placement of the
-// main panel. The Qt binding and the control_rect tool share it, so both
-// agree to the pixel.
+// Where controls land on screen, without any toolkit: twips to pixels and
+// the offsets of nested containers. The Qt binding and the control_rect tool
+// share it, so both agree to the pixel.
 #pragma once
 
 #include <cmath>
@@ -20,10 +19,6 @@ inline int twipsToPixels(int twips) {
     return twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
 }
 inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
-
-// The main panel is centred on the screen and the banner sits right above
-// it; this is what start-up does before the window is first shown.
-using ::ui::placeAtStartup;
 
 // Where a control's container lies in the window, in pixels: the frames it
 // sits in, each placed in pixels in its own container, as the widgets are.
