@@ -18,11 +18,6 @@ void frmSplash::FillChoicesSubtraction() { fillChoices(kOperations[problems::kSu
 void frmSplash::FillChoicesMultiplication() { fillChoices(kOperations[problems::kMultiplicationIndex]); }
 void frmSplash::FillChoicesDivision() { fillChoices(kOperations[problems::kDivisionIndex]); }
 
-void frmSplash::DrawWrongChoicesAddition() { drawWrongChoices(kOperations[problems::kAdditionIndex]); }
-void frmSplash::DrawWrongChoicesSubtraction() { drawWrongChoices(kOperations[problems::kSubtractionIndex]); }
-void frmSplash::DrawWrongChoicesMultiplication() { drawWrongChoices(kOperations[problems::kMultiplicationIndex]); }
-void frmSplash::DrawWrongChoicesDivision() { drawWrongChoices(kOperations[problems::kDivisionIndex]); }
-
 void frmSplash::fillChoices(const problems::Operation& op) {
     state_.operationWord = op.spoken;
     ClearChoices();

@@ -94,10 +94,6 @@ public:
     void FillChoicesDivision();
     void PickAnswerSlot();
     void PlaceAnswer();
-    void DrawWrongChoicesAddition();
-    void DrawWrongChoicesSubtraction();
-    void DrawWrongChoicesMultiplication();
-    void DrawWrongChoicesDivision();
     void SeparateDuplicateChoices();
     void CheckDuplicateChoices();
     void ClearChoices();
