@@ -19,7 +19,6 @@
 #include "ui/control.h"
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
-#include "ui/qt/placement.h"
 #include "ui/qt/qt_platform.h"
 
 namespace {

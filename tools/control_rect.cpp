@@ -13,7 +13,7 @@
 
 #include "ui/control.h"
 #include "ui/control_table.h"
-#include "ui/qt/placement.h"
+#include "ui/placement.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
@@ -34,20 +34,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no control named %s\n", name.c_str());
         return 1;
     }
-    ui::placeAtStartup(controls, qt::pixelsToTwips(screenWidth), qt::pixelsToTwips(screenHeight));
+    ui::placeAtStartup(controls, ui::pixelsToTwips(screenWidth), ui::pixelsToTwips(screenHeight));
     int ox = 0, oy = 0;
-    qt::containerOffsetPixels(controls, *c, ox, oy);
+    ui::containerOffsetPixels(controls, *c, ox, oy);
     if (c->kind() == Kind::Form) {
         std::printf("0 0 %d %d\n", screenWidth, screenHeight);  // the window covers the screen
         return 0;
     }
     if (c->kind() == Kind::Line) {  // left/top/width/height hold x1, y1, x2, y2
-        const int x1 = ox + qt::twipsToPixels(c->left()), y1 = oy + qt::twipsToPixels(c->top());
-        const int x2 = ox + qt::twipsToPixels(c->width()), y2 = oy + qt::twipsToPixels(c->height());
+        const int x1 = ox + ui::twipsToPixels(c->left()), y1 = oy + ui::twipsToPixels(c->top());
+        const int x2 = ox + ui::twipsToPixels(c->width()), y2 = oy + ui::twipsToPixels(c->height());
         std::printf("%d %d %d %d\n", std::min(x1, x2), std::min(y1, y2), std::abs(x2 - x1), std::abs(y2 - y1));
         return 0;
     }
-    std::printf("%d %d %d %d\n", ox + qt::twipsToPixels(c->left()), oy + qt::twipsToPixels(c->top()),
-                qt::twipsToPixels(c->width()), qt::twipsToPixels(c->height()));
+    std::printf("%d %d %d %d\n", ox + ui::twipsToPixels(c->left()), oy + ui::twipsToPixels(c->top()),
+                ui::twipsToPixels(c->width()), ui::twipsToPixels(c->height()));
     return 0;
 }

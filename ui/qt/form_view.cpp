@@ -17,7 +17,7 @@
 #include "ui/qt/artwork.h"
 #include "ui/qt/fonts.h"
 #include "ui/qt/painting.h"
-#include "ui/qt/placement.h"
+#include "ui/placement.h"
 #include "ui/qt/widgets.h"
 
 namespace ui::qt {

@@ -6,8 +6,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/placement.h"
 #include "ui/qt/form_view.h"
-#include "ui/qt/placement.h"
+#include "ui/qt/text.h"
 
 namespace ui::qt {
 

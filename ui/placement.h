@@ -10,7 +10,7 @@
 #include "ui/control.h"
 #include "ui/control_table.h"
 
-namespace ui::qt {
+namespace ui {
 
 // Device-independent pixels; twips that fall between two pixels round to
 // the nearer one.
@@ -36,4 +36,4 @@ inline void containerOffsetPixels(const Controls& controls, const Control& c, in
     }
 }
 
-}  // namespace ui::qt
+}  // namespace ui
