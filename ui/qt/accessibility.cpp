@@ -14,6 +14,7 @@
 
 #include "ui/control.h"
 #include "ui/qt/form_view.h"
+#include "ui/qt/text.h"
 
 namespace ui::qt {
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "ui/qt/form_view.h"
+#include "ui/qt/text.h"
 
 namespace ui::qt {
 

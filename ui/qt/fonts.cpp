@@ -2,13 +2,14 @@
 #include "ui/qt/fonts.h"
 
 #include <QFontDatabase>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
 
 #include "ui/control_table.h"
-#include "ui/qt/form_view.h"
+#include "ui/qt/text.h"
 
 namespace ui::qt {
 namespace {

@@ -21,13 +21,11 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/qt/text.h"
 
 class QPainter;
 
 namespace ui::qt {
-
-// The model's texts are UTF-8.
-inline QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
 // FormView's methods are defined by concern: form_view.cpp (construction,
 // changes from the model, clicks, showing) and painting.cpp (painting, and

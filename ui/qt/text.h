@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The control model's texts (UTF-8) as Qt strings.
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace ui::qt {
+
+inline QString qstr(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace ui::qt
