@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "support/torture.h"
+#include "testing/torture.h"
 
 int main(int argc, char** argv) {
     const long count = argc > 1 ? std::atol(argv[1]) : 1'000'000;

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "support/fakes.h"
+#include "testing/fakes.h"
 #include "ui/qt/accessibility.h"
 #include "ui/qt/form_view.h"
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's own voice: real flite synthesis into a sound device of the
-// test's own (tests/support/fakes.h), or into no device at all. Waits have
+// test's own (testing/fakes.h), or into no device at all. Waits have
 // generous deadlines; nothing here measures speed.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 
 #include "speech/embedded_voice.h"
 #include "speech/worker.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 namespace {
 

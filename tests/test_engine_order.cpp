@@ -14,7 +14,7 @@
 
 #include "speech/engine_chain.h"
 #include "speech/worker.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "problems/numbers.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 using fakes::Rig;
 using problems::readNumber;

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "speech/late_engine.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 using fakes::Rig;
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 using fakes::Rig;
 

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "support/torture.h"
+#include "testing/torture.h"
 
 // A short run for every test pass; the benchmark target runs a million
 // events (ABACORN_TORTURE_EVENTS sets the count here too).

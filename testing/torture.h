@@ -14,7 +14,7 @@
 #include <string>
 
 #include "problems/numbers.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 namespace torture {
 
