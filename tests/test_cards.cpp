@@ -6,7 +6,7 @@
 #include <set>
 
 #include "problems/numbers.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 using fakes::Rig;
 using problems::readNumber;
@@ -435,6 +435,23 @@ TEST(Operations, DivisionFixesTheMinimumAndLocksItsList) {
         EXPECT_TRUE(rig["cmbMinNum"].enabled());
         EXPECT_EQ(rig.s().minNumber, 1.0);  // kept until the range changes
         EXPECT_EQ(rig["lbln3"].caption(), r.largest);
+    }
+}
+
+TEST(Operations, APictureUnlocksTheListsThatTheTimerLockedButDivisionKeepsBoth) {
+    for (const char* picture : {"picPlus", "picMinus", "picX", "picDivide"}) {
+        SCOPED_TRACE(picture);
+        Rig rig;
+        rig.started();
+        rig.click("lblTimer");
+        rig.pickText("lstTimer", "4");  // the timer runs: both range lists are locked
+        ASSERT_FALSE(rig["cmbMinNum"].enabled());
+        ASSERT_FALSE(rig["cmbMaxNum"].enabled());
+        rig.click(picture);
+        const bool division = std::string(picture) == "picDivide";
+        EXPECT_EQ(rig["cmbMaxNum"].enabled(), !division);
+        EXPECT_EQ(rig["cmbMinNum"].enabled(), !division);
+        EXPECT_TRUE(rig["Timer1"].enabled());  // the cards go on running
     }
 }
 
