@@ -16,14 +16,17 @@ RUN_PACKAGES=(
   fonts-comic-neue fonts-liberation2
   libgtest-dev libbenchmark-dev
 )
+# What scripts/build-deb.sh needs on top of RUN_PACKAGES, and the package's
+# checker.
+DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # What the test suite needs on top: an X server, real clicks, screenshots;
 # window managers, a panel and a Wayland compositor; the accessibility bus
 # and a client of it. Qt's own flite plugin stays for the tests that check
 # that the trainer's own voice speaks in its place.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
-  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev
+  strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11
-  qt6-speech-flite-plugin)
+  qt6-speech-flite-plugin "${DEB_PACKAGES[@]}")
 
 install_missing() {
   local missing=()
