@@ -657,7 +657,9 @@ class Program:
 
 
 class Abacorn(Program):
-    """The trainer on the xcb platform, speaking into the recording plugin."""
+    """The trainer on the xcb platform, speaking into the recording plugin of
+    the build directory; binary may be a program from anywhere (a copy, an
+    unpacked package)."""
 
     def __init__(self, xvfb, binary=None, env=None):
         binary = binary or os.path.join(build_dir(), "abacorn")
@@ -665,7 +667,7 @@ class Abacorn(Program):
         self.speech_log_path = os.path.join(self.workdir, "speech.log")
         self.extra_env.update({
             "QT_QPA_PLATFORM": "xcb",
-            "QT_PLUGIN_PATH": os.path.join(os.path.dirname(os.path.abspath(binary)), "test-plugins"),
+            "QT_PLUGIN_PATH": os.path.join(build_dir(), "test-plugins"),
             "ABACORN_TTS_LOG": self.speech_log_path,
         })
         self.extra_env.update(env or {})

@@ -1,9 +1,12 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer as a family installs it: `cmake --install` lays out the
 program, desktop entry, icons and AppStream metadata, which the desktop's
-own validators accept; `cpack -G DEB` makes a package whose dependencies
-cover every library the program links; the program unpacked from that
-package starts under Xvfb with the system's libraries and closes cleanly."""
+own validators accept; scripts/build-deb.sh makes a package that lintian
+passes, whose dependencies cover every library the program links and that
+carries its manual page and copyright; unpacked with `dpkg-deb -x`, its
+launcher and icon resolve inside the unpacked tree, its metadata passes the
+validators, and its program starts under Xvfb, speaks the welcome and
+closes cleanly."""
 import os
 import re
 import shutil
@@ -18,6 +21,7 @@ import realvoice  # noqa: E402
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 ICON_SIZES = (32, 48, 64, 128, 256)
+BUILD_DEB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "build-deb.sh")
 
 
 def run(args, **kw):
@@ -43,6 +47,44 @@ def png_size(path):
     return int.from_bytes(head[16:20], "big"), int.from_bytes(head[20:24], "big")
 
 
+def check_launcher_resolves(test, usr):
+    """The desktop entry under usr starts the program installed beside it
+    (a bare name, looked up on PATH: usr/bin) and shows the icon installed
+    beside it, in every size."""
+    entry = desktop_entry(os.path.join(usr, "share", "applications", "abacorn.desktop"))
+    test.assertEqual(entry["Type"], "Application")
+    program = entry["Exec"].split()[0]
+    test.assertEqual(program, "abacorn")
+    test.assertTrue(os.access(os.path.join(usr, "bin", program), os.X_OK), program)
+    for size in ICON_SIZES:
+        icon = os.path.join(usr, "share", "icons", "hicolor", "%dx%d" % (size, size), "apps", entry["Icon"] + ".png")
+        test.assertEqual(png_size(icon), (size, size), icon)
+
+
+def check_metadata_validates(test, usr):
+    """desktop-file-validate and appstreamcli accept the launcher and the
+    AppStream metadata under usr."""
+    validate = shutil.which("desktop-file-validate")
+    appstream = shutil.which("appstreamcli")
+    if not validate or not appstream:
+        test.skipTest("desktop-file-utils and appstream are installed by scripts/common.sh")
+    code, out = run([validate, os.path.join(usr, "share", "applications", "abacorn.desktop")])
+    test.assertEqual((code, out), (0, ""))
+    metainfo_dir = os.path.join(usr, "share", "metainfo")
+    names = os.listdir(metainfo_dir)
+    test.assertEqual(len(names), 1, names)
+    for name in names:
+        code, out = run([appstream, "validate", "--no-net", os.path.join(metainfo_dir, name)])
+        test.assertEqual(code, 0, out)
+
+
+def project_version():
+    """The version CMakeLists.txt gives the project: the package's and the
+    metadata's release."""
+    with open(os.path.join(os.path.dirname(BUILD_DEB), "..", "CMakeLists.txt"), encoding="utf-8") as f:
+        return re.search(r"project\(abacorn VERSION ([0-9.]+)", f.read()).group(1)
+
+
 class InstallTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -59,17 +101,7 @@ class InstallTest(unittest.TestCase):
             shutil.rmtree(cls.tmp, ignore_errors=True)
 
     def test_installed_files_hang_together(self):
-        program = os.path.join(self.usr, "bin", "abacorn")
-        self.assertTrue(os.access(program, os.X_OK))
-        desktop = os.path.join(self.usr, "share", "applications", "abacorn.desktop")
-        entry = desktop_entry(desktop)
-        # The launcher starts the installed program and shows the installed icon.
-        self.assertEqual(entry["Exec"].split()[0], "abacorn")
-        self.assertEqual(entry["Type"], "Application")
-        for size in ICON_SIZES:
-            icon = os.path.join(self.usr, "share", "icons", "hicolor", "%dx%d" % (size, size), "apps",
-                                entry["Icon"] + ".png")
-            self.assertEqual(png_size(icon), (size, size), icon)
+        check_launcher_resolves(self, self.usr)
         metainfo_dir = os.path.join(self.usr, "share", "metainfo")
         (metainfo,) = os.listdir(metainfo_dir)
         with open(os.path.join(metainfo_dir, metainfo), encoding="utf-8") as f:
@@ -81,53 +113,95 @@ class InstallTest(unittest.TestCase):
         self.assertEqual(metainfo, re.search(r"<id>([^<]+)</id>", xml).group(1) + ".metainfo.xml")
 
     def test_desktop_validators_accept_the_metadata(self):
-        validate = shutil.which("desktop-file-validate")
-        appstream = shutil.which("appstreamcli")
-        if not validate or not appstream:
-            self.skipTest("desktop-file-utils and appstream are installed by scripts/common.sh")
-        code, out = run([validate, os.path.join(self.usr, "share", "applications", "abacorn.desktop")])
-        self.assertEqual((code, out), (0, ""))
-        metainfo_dir = os.path.join(self.usr, "share", "metainfo")
-        for name in os.listdir(metainfo_dir):
-            code, out = run([appstream, "validate", "--no-net", os.path.join(metainfo_dir, name)])
-            self.assertEqual(code, 0, out)
+        check_metadata_validates(self, self.usr)
 
-    def test_debian_package_installs_and_runs(self):
-        for tool in ("cpack", "dpkg-deb", "Xvfb", "xdotool"):
+
+class DebianPackageTest(unittest.TestCase):
+    """The package as scripts/build-deb.sh builds it, unpacked into a
+    temporary root."""
+
+    @classmethod
+    def setUpClass(cls):
+        for tool in ("dpkg-buildpackage", "dh", "dpkg-deb", "Xvfb", "xdotool"):
             if not shutil.which(tool):
-                self.skipTest("%s is not installed" % tool)
-        out_dir = os.path.join(self.tmp, "package")
-        code, out = run(["cpack", "-G", "DEB", "--config", os.path.join(self.build, "CPackConfig.cmake"),
-                         "-B", out_dir], cwd=self.tmp)
-        self.assertEqual(code, 0, out)
-        debs = [f for f in os.listdir(out_dir) if f.endswith(".deb")]
-        self.assertEqual(len(debs), 1, os.listdir(out_dir))
-        deb = os.path.join(out_dir, debs[0])
+                raise unittest.SkipTest("%s is not installed (scripts/common.sh lists it)" % tool)
+        cls.build = e2elib.build_dir()
+        cls.tmp = tempfile.mkdtemp(prefix="abacorn-deb-test-")
+        out_dir = os.path.join(cls.tmp, "package")
+        code, out = run([BUILD_DEB, out_dir], env=dict(os.environ, TMPDIR=cls.tmp), timeout=1500)
+        if code != 0:
+            raise AssertionError("build-deb.sh failed:\n" + out[-6000:])
+        built = sorted(os.listdir(out_dir))
+        cls.deb = os.path.join(out_dir, "abacorn_%s_amd64.deb" % project_version())
+        cls.dbgsym = os.path.join(out_dir, "abacorn-dbgsym_%s_amd64.deb" % project_version())
+        if built != sorted(map(os.path.basename, (cls.deb, cls.dbgsym))):
+            raise AssertionError("build-deb.sh left %s" % built)
+        cls.root = os.path.join(cls.tmp, "root")
+        code, out = run(["dpkg-deb", "-x", cls.deb, cls.root])
+        if code != 0:
+            raise AssertionError("dpkg-deb -x failed:\n" + out)
+        cls.usr = os.path.join(cls.root, "usr")
 
-        code, depends = run(["dpkg-deb", "-f", deb, "Depends"])
+    @classmethod
+    def tearDownClass(cls):
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def test_lintian_finds_no_error_or_warning(self):
+        if not shutil.which("lintian"):
+            self.skipTest("lintian is installed by scripts/common.sh")
+        code, out = run(["lintian", "--allow-root", self.deb, self.dbgsym])
+        self.assertEqual(code, 0, out)
+        self.assertEqual([line for line in out.splitlines() if line[:2] in ("E:", "W:")], [], out)
+
+    def test_package_carries_its_papers_and_a_stripped_program(self):
+        code, listing = run(["dpkg-deb", "-c", self.deb])
+        self.assertEqual(code, 0, listing)
+        files = {line.split()[-1].lstrip(".") for line in listing.splitlines()}
+        for path in ("/usr/bin/abacorn", "/usr/share/man/man6/abacorn.6.gz",
+                     "/usr/share/doc/abacorn/copyright", "/usr/share/doc/abacorn/changelog.gz"):
+            self.assertIn(path, files)
+        with open(os.path.join(self.root, "usr/share/doc/abacorn/copyright"), encoding="utf-8") as f:
+            copyright_text = f.read()
+        self.assertTrue(copyright_text.startswith("Format: https://www.debian.org/doc/packaging-manuals/"
+                                                  "copyright-format/1.0/"))
+        self.assertIn("Files: assets/*", copyright_text)
+        # The symbols are in the -dbgsym package, found by the build id.
+        code, out = run(["readelf", "-S", "-n", os.path.join(self.usr, "bin", "abacorn")])
+        self.assertNotIn(".debug_info", out)
+        build_id = re.search(r"Build ID: ([0-9a-f]+)", out).group(1)
+        code, dbg = run(["dpkg-deb", "-c", self.dbgsym])
+        self.assertIn("/usr/lib/debug/.build-id/%s/%s.debug" % (build_id[:2], build_id[2:]), dbg)
+        code, version = run(["dpkg-deb", "-f", self.deb, "Version"])
+        self.assertEqual(version.strip(), project_version())
+        with open(os.path.join(self.usr, "share", "metainfo", "io.github.abacorn.Abacorn.metainfo.xml"),
+                  encoding="utf-8") as f:
+            self.assertIn('<release version="%s"' % project_version(), f.read())
+
+    def test_launcher_and_icon_resolve_inside_the_root(self):
+        check_launcher_resolves(self, self.usr)
+
+    def test_validators_accept_the_unpacked_metadata(self):
+        check_metadata_validates(self, self.usr)
+
+    def test_unpacked_program_speaks_the_welcome_and_closes(self):
+        code, depends = run(["dpkg-deb", "-f", self.deb, "Depends"])
         self.assertEqual(code, 0, depends)
         depends = {d.strip().split()[0] for d in depends.split(",") if d.strip()}
         # Without a voice the trainer would be silent: its own one needs
         # libflite1 and libpulse0, opened at run time.
         self.assertTrue({"libflite1", "libpulse0"} <= depends, depends)
-
-        root = os.path.join(self.tmp, "deb-root")
-        code, out = run(["dpkg-deb", "-x", deb, root])
-        self.assertEqual(code, 0, out)
-        program = os.path.join(root, "usr", "bin", "abacorn")
-        for path in ("usr/bin/abacorn", "usr/share/applications/abacorn.desktop",
-                     "usr/share/icons/hicolor/256x256/apps/abacorn.png"):
-            self.assertTrue(os.path.exists(os.path.join(root, path)), path)
+        program = os.path.join(self.usr, "bin", "abacorn")
         self.check_libraries_are_depended_on(program, depends)
 
-        # The unpacked program, with the system's libraries; its voice goes
-        # to the recording plugin so the test can tell that it started up.
-        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program, env={
-                "QT_PLUGIN_PATH": os.path.join(self.build, "test-plugins")}) as app:
+        # The unpacked program with the system's libraries; e2elib records
+        # what it says.
+        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program) as app:
             win = app.wait_for_window(timeout=30)
             geo = x.window_geometry(win)
             self.assertEqual((geo["width"], geo["height"]), (1920, 1080))
             app.wait_for_say(WELCOME, timeout=30)
+            self.assertEqual(app.said()[-1], WELCOME)
             realvoice.click_control(x, "Command1")
             self.assertEqual(app.wait_exit(30), 0)
 
