@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Runs every benchmark program and rewrites the Performance section of
-README.md with their figures (min / median / max over repeated runs where the
-program repeats).
+"""Runs every benchmark program and rewrites the figures in
+docs/performance.md (min / median / max over repeated runs where the program
+repeats).
 
-    bench/performance.py [--build DIR] [--torture N] [--runs N] [--no-readme]
+    bench/performance.py [--build DIR] [--torture N] [--runs N] [--no-write]
 
 Needs a build with benchmarks (the default) and the test packages (Xvfb);
 it starts its own Xvfb for the programs that need a display and stops it by
@@ -68,7 +68,8 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--audio-texts", type=int, default=1000,
                     help="answers heard per voice under two busy loops (texts lost)")
-    ap.add_argument("--no-readme", action="store_true")
+    ap.add_argument("--no-write", "--no-readme", dest="no_write", action="store_true",
+                    help="print the figures only, leave docs/performance.md as it is")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     os.environ["ABACORN_BUILD_DIR"] = build
@@ -105,10 +106,10 @@ def main():
     text.append(END)
     block = "\n".join(text)
     print(block)
-    if args.no_readme:
+    if args.no_write:
         return
-    readme = os.path.join(ROOT, "README.md")
-    with open(readme) as f:
+    target = os.path.join(ROOT, "docs", "performance.md")
+    with open(target) as f:
         content = f.read()
     if BEGIN in content and END in content:
         head, rest = content.split(BEGIN, 1)
@@ -116,7 +117,7 @@ def main():
         content = head + block + tail
     else:
         content = content.rstrip() + "\n\n" + block + "\n"
-    with open(readme, "w") as f:
+    with open(target, "w") as f:
         f.write(content)
 
 
