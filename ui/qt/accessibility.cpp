@@ -14,6 +14,7 @@
 
 #include "ui/control.h"
 #include "ui/qt/form_view.h"
+#include "ui/qt/keyboard.h"
 
 namespace ui::qt {
 namespace {
@@ -99,6 +100,8 @@ public:
         QAccessible::State s;
         if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
         if (isValid() && !control_->enabled()) s.disabled = true;
+        if (isValid() && view_->keyboard().isStop(*control_)) s.focusable = true;
+        if (isValid() && view_->keyboard().lightweightFocusIn(container_) == control_) s.focused = true;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -163,6 +166,18 @@ public:
         const Control* hit = view_->lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
         for (std::size_t i = 0; i < lights_.size(); ++i)
             if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
+        return nullptr;
+    }
+    // The focus is its label's or image's while it holds one.
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (view_->keyboard().lightweightFocusIn(widget())) s.focused = false;
+        return s;
+    }
+    // The child that stands for a label or image; nullptr when none does.
+    QAccessibleInterface* childFor(const Control* c) const {
+        for (std::size_t i = 0; i < lights_.size(); ++i)
+            if (lights_[i] == c) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
     }
     QString text(QAccessible::Text t) const override {
@@ -289,6 +304,26 @@ public:
     }
 };
 
+// Qt tells screen readers that a container widget has the focus when its
+// focused label or image has it: name the label or image instead.
+void routeFocus(QAccessibleEvent* event) {
+    QAccessibleInterface* child = nullptr;
+    if (auto* w = event->type() == QAccessible::Focus ? qobject_cast<QWidget*>(event->object()) : nullptr)
+        if (FormView* view = viewOf(w))
+            if (const Control* c = view->keyboard().lightweightFocusIn(w))
+                if (auto* host = dynamic_cast<ContainerAccessible*>(QAccessible::queryAccessibleInterface(w)))
+                    child = host->childFor(c);
+    // Qt hands the event to the platform only while no handler is installed.
+    QAccessible::installUpdateHandler(nullptr);
+    if (child) {
+        QAccessibleEvent focus(child, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    } else {
+        QAccessible::updateAccessibility(event);
+    }
+    QAccessible::installUpdateHandler(routeFocus);
+}
+
 QAccessibleInterface* factory(const QString&, QObject* object) {
     auto* w = qobject_cast<QWidget*>(object);
     if (!w) return nullptr;
@@ -319,6 +354,7 @@ const AccessibleText* accessibleText(std::string_view control) {
 void installAccessibility(FormView& view) {
     static const bool installed = [] {
         QAccessible::installFactory(factory);
+        QAccessible::installUpdateHandler(routeFocus);
         return true;
     }();
     (void)installed;
