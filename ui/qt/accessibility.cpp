@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <unordered_map>
@@ -60,6 +61,13 @@ QString nameOf(const Control& c) {
     return name;
 }
 
+// A press by an assistive tool runs the control's handler once the reply
+// to the tool has gone: the handler may pause for many event passes, and
+// AT-SPI gives up on a call after about a second.
+void pressSoon(FormView* view, Control* c) {
+    QTimer::singleShot(0, view, [view, c] { view->activate(*c); });
+}
+
 QString descriptionOf(const Control& c) {
     const AccessibleText* t = accessibleText(c.name());
     return t ? qstr(t->description) : QString();
@@ -110,7 +118,7 @@ public:
 
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (isValid() && action == pressAction()) view_->activate(*control_);
+        if (isValid() && action == pressAction()) pressSoon(view_, control_);
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
@@ -272,7 +280,7 @@ public:
     }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (action == pressAction() && view_) view_->activate(*control_);
+        if (action == pressAction() && view_) pressSoon(view_, control_);
     }
 
 private:
