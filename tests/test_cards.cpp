@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -394,6 +395,62 @@ TEST(CardFlow, ATorrentOfNestedClicksEndsWithoutACrash) {
         EXPECT_EQ(rig.frm.nestedPasses(), 0);
         EXPECT_TRUE(rig["lbln1"].visible());
     }
+}
+
+TEST(Keyboard, AHeldKeyFasterThanThePausesStaysWithinTheNestingBound) {
+    // Auto-repeat on the focused card: a Space in every pass of every pause.
+    for (const char* mode : {"lblStandard", "lblInteractive"}) {
+        Rig rig;
+        rig.started();
+        rig.click(mode);
+        long pressed = 0;
+        int deepest = 0;
+        rig.pump.onPass = [&](long) {
+            deepest = std::max(deepest, rig.frm.nestedPasses());
+            if (pressed < 20'000) {
+                ++pressed;
+                rig.key("lblClickMe", pressed % 2 ? ui::Key::Space : ui::Key::Enter);
+                rig.key("lblClickMe", ui::Key::Other);  // a letter in between does nothing
+            }
+        };
+        rig.key("lblClickMe", ui::Key::Space);
+        EXPECT_EQ(pressed, 20'000);
+        EXPECT_EQ(deepest, app::frmSplash::kMaxNestedPasses) << mode;
+        EXPECT_EQ(rig.frm.nestedPasses(), 0);
+        // A whole problem on the card, and the window still takes keys.
+        EXPECT_TRUE(rig["lbln1"].visible() && rig["lbln2"].visible());
+        rig.pump.onPass = nullptr;
+        const auto said = rig.said().size();
+        rig.key("lblStandard", ui::Key::Enter);
+        EXPECT_EQ(rig.said().size(), said + 2) << mode;
+    }
+}
+
+TEST(Keyboard, TabWalksTheWindowInOrderOverWhatIsShown) {
+    Rig rig;
+    rig.started();
+    // Standard mode: the list of seconds is off and the drawing stands
+    // where the answers go.
+    EXPECT_EQ(rig.tabs("lblClickMe", 12),
+              (std::vector<std::string>{"picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum",
+                                        "img123", "lblInteractive", "lblStandard", "lblTimer", "Picture1",
+                                        "lblClickMe"}));
+    EXPECT_EQ(rig.tabs("lblInteractive", 2, false), (std::vector<std::string>{"img123", "cmbMaxNum"}));
+    // The loudspeaker off: the other picture is the same stop.
+    rig.click("Picture1");
+    EXPECT_EQ(rig.tabs("lblTimer", 2), (std::vector<std::string>{"Picture2", "lblClickMe"}));
+    // Interactive: the six answers in reading order; timer: the seconds.
+    rig.click("lblInteractive");
+    EXPECT_EQ(rig.tabs("cmbMaxNum", 7), (std::vector<std::string>{"lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6",
+                                                                  "lblInteractive"}));
+    rig.click("lblTimer");
+    EXPECT_EQ(rig.tabs("lblTimer", 1), std::vector<std::string>{"lstTimer"});
+    // Division locks the smallest number: Tab passes it by.
+    rig.click("picDivide");
+    EXPECT_EQ(rig.tabs("picDivide", 1), std::vector<std::string>{"cmbMaxNum"});
+    // Close Program and the hidden focus button are never reached.
+    const auto all = rig.tabs("lblClickMe", 40);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "Command1") + std::count(all.begin(), all.end(), "cmdDummy"), 0);
 }
 
 TEST(Operations, DivisionFixesTheMinimumAndLocksItsList) {
