@@ -35,7 +35,9 @@ inline constexpr Color kWindowText{0, 0, 0, true};
 
 // Labels, shapes, lines and images are lightweight: they have no window of
 // their own; their container draws them and finds the one a click lands on.
-inline bool isLightweight(Kind k) { return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image; }
+inline bool isLightweight(Kind k) {
+    return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image;
+}
 
 enum class Align { Left, Center, Right };
 enum class ShapeKind { None, Rectangle, RoundedRectangle, Dot };
