@@ -217,9 +217,11 @@ bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
         }
     } else if (t == QEvent::MouseButtonPress && keyUsed_) {
         keyUsed_ = false;
-        view_.setAttribute(Qt::WA_KeyboardFocusChange, false);
-        view_.update();
         placeRing();
+        if (view_.testAttribute(Qt::WA_KeyboardFocusChange)) {
+            view_.setAttribute(Qt::WA_KeyboardFocusChange, false);
+            if (QWidget* w = QApplication::focusWidget()) w->update();
+        }
     }
     return false;
 }
