@@ -33,6 +33,7 @@ click's time is taken when this process runs again after XSync, which can be
 a few milliseconds late: an onset may then even read as slightly negative.
 
     run_audio_bench.py [--build DIR] [--runs N] [--texts N] [--engine default|embedded|both]
+                       [--press click|key]
 
 Every process started here is stopped by its PID.
 """
@@ -80,7 +81,7 @@ def measure(engine, x, pulse, rec, xt, args):
         try:
             program, env, daemon = engine_program(engine, home, pulse)
             with realvoice.trainer(x, program, home, env) as app:
-                t = realvoice.HeardCards(x, rec, xt, app, args.threshold)
+                t = realvoice.HeardCards(x, rec, xt, app, args.threshold, reveal_by_key=args.press == "key")
                 t.start()
                 if engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
                     print("  (the default engine did not start in time; again)", file=sys.stderr)
@@ -165,6 +166,8 @@ def main():
     ap.add_argument("--texts", type=int, default=1000,
                     help="texts heard under two busy loops, per engine (default 1000; 0: none)")
     ap.add_argument("--engine", choices=("default", "embedded", "both"), default="both")
+    ap.add_argument("--press", choices=("click", "key"), default="click",
+                    help="reveal each answer with a click on the card or with Space (the card has the focus)")
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     args = ap.parse_args()

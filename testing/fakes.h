@@ -18,6 +18,7 @@
 #include "app/frm_splash.h"
 #include "speech/embedded_voice.h"
 #include "ui/control_table.h"
+#include "ui/keyboard.h"
 
 namespace fakes {
 
@@ -247,6 +248,23 @@ struct Rig {
     }
     // A click by the child on a control, as the binding delivers it.
     void click(const char* name) { frm.dispatchControl((*this)[name]); }
+    // A key on the focused control, as the binding delivers it: Space and
+    // Enter go the road of a click, other keys are the control's own.
+    void key(const char* focused, ui::Key key) {
+        if (ui::pressesFocused(key)) frm.dispatchControl((*this)[focused]);
+    }
+    // The controls Tab visits from `from`, `count` presses.
+    std::vector<std::string> tabs(const char* from, int count, bool forward = true) {
+        const ui::TabOrder order(frm.controls(), ui::tabOrder());
+        const auto can = [this](const ui::Control& c) { return ui::canTakeFocus(frm.controls(), c); };
+        std::vector<std::string> visited;
+        const ui::Control* at = &(*this)[from];
+        for (int i = 0; i < count && at; ++i) {
+            at = order.next(at, forward, can);
+            if (at) visited.push_back(at->name());
+        }
+        return visited;
+    }
     // A pick in a list by the child.
     void pick(const char* name, int index) {
         (*this)[name].setSelectedIndex(index);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -374,7 +375,10 @@ TEST(CardFlow, ANestedInteractiveClickDealsItsOwnCardAndEndsTheOuterPause) {
     EXPECT_EQ(rig.s().awaitingChoice, 1);
 }
 
-TEST(CardFlow, ATorrentOfNestedClicksEndsWithoutACrash) {
+TEST(CardFlow, ATorrentOfNestedClicksAndKeysStaysWithinTheNestingBound) {
+    // A click or a key in every pass of every pause: a held Space or Enter
+    // on the focused card repeats faster than the pauses end, and goes the
+    // road of a click; a letter does nothing.
     for (const char* mode : {"lblStandard", "lblInteractive"}) {
         Rig rig;
         rig.started();
@@ -385,15 +389,51 @@ TEST(CardFlow, ATorrentOfNestedClicksEndsWithoutACrash) {
             deepest = std::max(deepest, rig.frm.nestedPasses());
             if (injected < 100'000) {
                 ++injected;
-                rig.click("lblClickMe");
+                const ui::Key keys[] = {ui::Key::Space, ui::Key::Enter, ui::Key::Other};
+                if (injected % 4 == 0)
+                    rig.click("lblClickMe");
+                else
+                    rig.key("lblClickMe", keys[injected % 4 - 1]);
             }
         };
         rig.click("lblClickMe");
         EXPECT_EQ(injected, 100'000);
-        EXPECT_LE(deepest, app::frmSplash::kMaxNestedPasses);
+        EXPECT_EQ(deepest, app::frmSplash::kMaxNestedPasses) << mode;
         EXPECT_EQ(rig.frm.nestedPasses(), 0);
-        EXPECT_TRUE(rig["lbln1"].visible());
+        EXPECT_TRUE(rig["lbln1"].visible() && rig["lbln2"].visible());
+        // The window takes keys as before.
+        rig.pump.onPass = nullptr;
+        const auto said = rig.said().size();
+        rig.key("lblStandard", ui::Key::Enter);
+        EXPECT_EQ(rig.said().size(), said + 2) << mode;
     }
+}
+
+TEST(Keyboard, TabWalksTheWindowInOrderOverWhatIsShown) {
+    Rig rig;
+    rig.started();
+    // Standard mode: the list of seconds is off and the drawing stands
+    // where the answers go.
+    EXPECT_EQ(rig.tabs("lblClickMe", 12),
+              (std::vector<std::string>{"picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum",
+                                        "img123", "lblInteractive", "lblStandard", "lblTimer", "Picture1",
+                                        "lblClickMe"}));
+    EXPECT_EQ(rig.tabs("lblInteractive", 2, false), (std::vector<std::string>{"img123", "cmbMaxNum"}));
+    // The loudspeaker off: the other picture is the same stop.
+    rig.click("Picture1");
+    EXPECT_EQ(rig.tabs("lblTimer", 2), (std::vector<std::string>{"Picture2", "lblClickMe"}));
+    // Interactive: the six answers in reading order; timer: the seconds.
+    rig.click("lblInteractive");
+    EXPECT_EQ(rig.tabs("cmbMaxNum", 7), (std::vector<std::string>{"lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6",
+                                                                  "lblInteractive"}));
+    rig.click("lblTimer");
+    EXPECT_EQ(rig.tabs("lblTimer", 1), std::vector<std::string>{"lstTimer"});
+    // Division locks the smallest number: Tab passes it by.
+    rig.click("picDivide");
+    EXPECT_EQ(rig.tabs("picDivide", 1), std::vector<std::string>{"cmbMaxNum"});
+    // Close Program and the hidden focus button are never reached.
+    const auto all = rig.tabs("lblClickMe", 40);
+    EXPECT_EQ(std::count(all.begin(), all.end(), "Command1") + std::count(all.begin(), all.end(), "cmdDummy"), 0);
 }
 
 TEST(Operations, DivisionFixesTheMinimumAndLocksItsList) {

@@ -19,6 +19,8 @@
 #include "ui/control.h"
 #include "ui/control_table.h"
 #include "ui/qt/form_view.h"
+#include "ui/qt/keyboard.h"
+#include "ui/placement.h"
 #include "ui/qt/qt_platform.h"
 
 namespace {
@@ -539,6 +541,80 @@ TEST(FormViewState, VisibilityEnabledAndFocusFollowTheModel) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
     ASSERT_TRUE(w.controls["cmdDummy"].setFocus());
     EXPECT_TRUE(w.widget("cmdDummy")->hasFocus());
+}
+
+// ---- keyboard -----------------------------------------------------------------
+
+int ringPixels(QWidget* view) {
+    const QImage image = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb ring = qRgb(ui::qt::kFocusRing.r, ui::qt::kFocusRing.g, ui::qt::kFocusRing.b);
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == ring;
+    return n;
+}
+
+TEST(FormViewKeyboard, SpaceAndEnterPressTheFocusedControlCtrlQTheCloseButton) {
+    Window w;
+    w.view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
+    QWindow* win = w.view->windowHandle();
+    ui::qt::KeyboardFocus& keys = w.view->keyboard();
+    // The card, a label painted by the panel, has the focus at start.
+    EXPECT_EQ(keys.focused(), &w.controls["lblClickMe"]);
+    EXPECT_EQ(QApplication::focusWidget(), w.widget("Frame1"));
+    QTest::keyClick(win, Qt::Key_Space);
+    QTest::keyClick(win, Qt::Key_Return);
+    QTest::keyClick(win, Qt::Key_Enter, Qt::KeypadModifier);
+    for (Qt::Key other : {Qt::Key_A, Qt::Key_7, Qt::Key_Escape, Qt::Key_Backspace, Qt::Key_Left})
+        QTest::keyClick(win, other);
+    EXPECT_EQ(w.userEvents["lblClickMe"], 3);
+
+    // Tab to a picture box, a widget: Space presses it as a click does.
+    QTest::keyClick(win, Qt::Key_Tab);
+    EXPECT_EQ(keys.focused(), &w.controls["picPlus"]);
+    QTest::keyClick(win, Qt::Key_Space);
+    EXPECT_EQ(w.userEvents["picPlus"], 1);
+    QTest::keyClick(win, Qt::Key_Backtab);
+    EXPECT_EQ(keys.focused(), &w.controls["lblClickMe"]);
+
+    // Close Program takes no focus; Ctrl+Q is its click.
+    EXPECT_EQ(w.widget("Command1")->focusPolicy(), Qt::NoFocus);
+    QTest::keyClick(win, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(w.userEvents["Command1"], 1);
+    EXPECT_EQ(w.total(), 5);
+}
+
+TEST(FormViewKeyboard, TheRingComesWithAKeyAndGoesWithAClick) {
+    Window w;
+    w.view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
+    EXPECT_EQ(ringPixels(w.view.get()), 0);
+    QTest::keyClick(w.view->windowHandle(), Qt::Key_Tab);
+    // Three pixels wide, round a 34-pixel square, clear of it by one.
+    EXPECT_EQ(ringPixels(w.view.get()), 42 * 42 - 36 * 36);
+    QTest::mousePress(w.view->windowHandle(), Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(w.view->windowHandle(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(ringPixels(w.view.get()), 0);
+}
+
+TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
+    Window w;
+    w.view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
+    ui::qt::KeyboardFocus& keys = w.view->keyboard();
+    keys.focus(w.controls["Picture1"], Qt::TabFocusReason);
+    ASSERT_EQ(keys.focused(), &w.controls["Picture1"]);
+    // One loudspeaker gives way to the other, the first hidden first.
+    w.controls["Picture1"].setVisible(false);
+    w.controls["Picture2"].setVisible(true);
+    QTRY_COMPARE(keys.focused(), &w.controls["Picture2"]);
+    // A focused answer whose frame is hidden: the next control that can.
+    w.controls["frameChoices"].setVisible(true);
+    keys.focus(w.controls["lbl6"], Qt::TabFocusReason);
+    ASSERT_EQ(keys.focused(), &w.controls["lbl6"]);
+    w.controls["frameChoices"].setVisible(false);
+    QTRY_COMPARE(keys.focused(), &w.controls["img123"]);
 }
 
 // ---- platform ports -----------------------------------------------------------

@@ -33,6 +33,12 @@ inline constexpr Color kGreen{0, 255, 0};
 inline constexpr Color kRed{255, 0, 0};
 inline constexpr Color kWindowText{0, 0, 0, true};
 
+// Labels, shapes, lines and images are lightweight: they have no window of
+// their own; their container draws them and finds the one a click lands on.
+inline bool isLightweight(Kind k) {
+    return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image;
+}
+
 enum class Align { Left, Center, Right };
 enum class ShapeKind { None, Rectangle, RoundedRectangle, Dot };
 
@@ -70,6 +76,9 @@ struct ControlSpec {
     bool graphical = false;
     std::vector<std::string> items;  // combo box and list box entries
     std::string picture;             // resource path of the artwork
+    // A key combination that acts as a click on the control ("Ctrl+Q");
+    // empty: none.
+    std::string shortcut;
 };
 
 enum class Change { Caption, Visible, Enabled, Geometry, BackColor, Selection, Focus };

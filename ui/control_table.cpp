@@ -38,6 +38,7 @@ struct Row {
     Row& graphical() { s.graphical = true; return *this; }
     Row& items(std::vector<std::string> i) { s.items = std::move(i); return *this; }
     Row& picture(std::string p) { s.picture = std::move(p); return *this; }
+    Row& shortcut(std::string keys) { s.shortcut = std::move(keys); return *this; }
     operator ControlSpec() const { return s; }
 };
 
@@ -81,6 +82,7 @@ std::vector<ControlSpec> build() {
     t.push_back(Row("Command1", Kind::Button, "Frame1", 7200, 7560, 3975, 735)
                     .caption("Close Program")
                     .tooltip("Click to close program.")
+                    .shortcut("Ctrl+Q")
                     .font(kComic, 15.75, true)
                     .graphical()
                     .back(kDarkRed));
@@ -244,6 +246,20 @@ std::vector<ControlSpec> build() {
 }
 
 }  // namespace
+
+const std::vector<std::vector<std::string>>& tabOrder() {
+    static const std::vector<std::vector<std::string>> order = {
+        // The left column, top to bottom.
+        {"lblInteractive"}, {"lblStandard"}, {"lblTimer"}, {"lstTimer"}, {"Picture1", "Picture2"},
+        // The card.
+        {"lblClickMe"},
+        // The right side, top to bottom: the operations, the range, then the
+        // answers in reading order (interactive mode) or the drawing.
+        {"picPlus"}, {"picMinus"}, {"picX"}, {"picDivide"}, {"cmbMinNum"}, {"cmbMaxNum"},
+        {"lbl1"}, {"lbl2"}, {"lbl3"}, {"lbl4"}, {"lbl5"}, {"lbl6"}, {"img123"},
+    };
+    return order;
+}
 
 const std::vector<ControlSpec>& controlTable() {
     static const std::vector<ControlSpec> table = build();

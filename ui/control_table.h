@@ -3,6 +3,7 @@
 // state at creation. Within one container the rows run from front to back.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "ui/control.h"
@@ -15,6 +16,11 @@ inline constexpr int kDesignHeight = 10800;
 inline constexpr int kTwipsPerPixel = 15;
 
 const std::vector<ControlSpec>& controlTable();
+
+// The keyboard's way through the window (Tab), one stop a row. The controls
+// of a stop lie at one place and take turns (the two loudspeakers). "Close
+// Program" is no stop: no run of keys may end the lesson.
+const std::vector<std::vector<std::string>>& tabOrder();
 
 // Start-up's placement of the design on the screen: the main panel centred,
 // the banner right above it.

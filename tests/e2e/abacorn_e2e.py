@@ -9,6 +9,7 @@ Standard library only; built on e2elib.
 
 import functools
 import os
+import re
 import subprocess
 import sys
 
@@ -19,6 +20,10 @@ WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 LAVENDER = (192, 192, 255)
 BLACK = (0, 0, 0)
 DARK_GREY = (64, 64, 64)
+# The focus ring, shown once a key has been used: three pixels wide, a
+# pixel clear of the focused control.
+FOCUS_RING = (0, 0, 200)
+RING_REACH = 4
 
 MIN_ITEMS = ["0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "15", "20", "30", "40", "50", "60",
              "70", "80", "90"]
@@ -79,6 +84,28 @@ def ink_box(shot, r, limit=96):
     return (right - left + 1, bottom - top + 1,
             tuple(mask[(top + j) * w + left + i] for j in range(bottom - top + 1)
                   for i in range(right - left + 1)))
+
+
+def ring_box(shot):
+    """(x, y, w, h) around every pixel of the focus ring's colour; None
+    when there is none."""
+    d, w = shot.data, shot.width
+    pattern = re.compile(re.escape(bytes(FOCUS_RING)))
+    xs, ys = [], []
+    for m in pattern.finditer(d):
+        i = m.start()
+        if i % 3 == 0:
+            xs.append((i // 3) % w)
+            ys.append((i // 3) // w)
+    if not xs:
+        return None
+    return min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
+
+
+def ring_around(name):
+    """Where the focus ring lies when `name` has the focus."""
+    x, y, w, h = rect(name)
+    return x - RING_REACH, y - RING_REACH, w + 2 * RING_REACH, h + 2 * RING_REACH
 
 
 def popup_window(xvfb, pid, window):
@@ -179,6 +206,37 @@ class Session:
 
     def pick_with_mouse(self, combo, items, entry):
         pick_with_mouse(self.x, self.app.pid, self.window, combo, items, entry)
+
+    def key(self, *keys):
+        """Real key presses (xdotool key names: "space", "Tab", "ctrl+q")."""
+        self.x.key(*keys)
+
+    STOPS = ["lblInteractive", "lblStandard", "lblTimer", "lstTimer", "Picture1", "Picture2", "lblClickMe",
+             "picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "lbl1", "lbl2", "lbl3", "lbl4",
+             "lbl5", "lbl6", "img123"]
+
+    def focused(self, shot=None):
+        """The control the focus ring surrounds; None without a ring,
+        "?" for a ring around no control."""
+        box = ring_box(shot or self.shot())
+        return next((n for n in self.STOPS if ring_around(n) == box), "?") if box else None
+
+    def press(self, key):
+        """Presses a key that moves the focus; returns the control the ring
+        then surrounds."""
+        before = ring_box(self.shot())
+        self.key(key)
+        return e2elib.wait_until(lambda: (lambda b: b != before and self.focused() if b else None)(
+            ring_box(self.shot())), TIMEOUT, interval=0.05, what="the focus ring to move on " + key)
+
+    def tab_to(self, name, limit=30):
+        """Presses Tab until the focus ring surrounds `name`."""
+        if self.focused() == name:
+            return
+        for _ in range(limit):
+            if self.press("Tab") == name:
+                return
+        raise e2elib.E2EError("Tab never reached " + name)
 
     def focus_combo(self, combo):
         """Gives a drop-down list the keyboard focus: a click opens it,

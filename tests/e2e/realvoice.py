@@ -622,6 +622,10 @@ class XTest:
         self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
         self.xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.xtst.XTestFakeKeyEvent.restype = ctypes.c_int
+        self.xtst.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
+        self.x11.XKeysymToKeycode.restype = ctypes.c_ubyte
+        self.x11.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         self.xtst.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int, ctypes.c_int,
                                                    ctypes.c_ulong]
         self.dpy = self.x11.XOpenDisplay(display.encode())
@@ -638,6 +642,15 @@ class XTest:
         server has both."""
         self.xtst.XTestFakeButtonEvent(self.dpy, 1, 1, 0)
         self.xtst.XTestFakeButtonEvent(self.dpy, 1, 0, 0)
+        self.x11.XSync(self.dpy, 0)
+        return time.monotonic()
+
+    def key(self, keysym=0x20):
+        """Press and release of a key (Space by default); returns
+        time.monotonic() once the server has both."""
+        code = self.x11.XKeysymToKeycode(self.dpy, keysym)
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 1, 0)
+        self.xtst.XTestFakeKeyEvent(self.dpy, code, 0, 0)
         self.x11.XSync(self.dpy, 0)
         return time.monotonic()
 
@@ -668,8 +681,11 @@ class HeardCards:
     deal; the answer label, read back from the screen, keeps the clicks in
     step with the cards."""
 
-    def __init__(self, x, rec, xt, app, threshold):
+    def __init__(self, x, rec, xt, app, threshold, reveal_by_key=False):
         self.x, self.rec, self.xt, self.app, self.threshold = x, rec, xt, app, threshold
+        # The reveal by Space on the card (it has the focus after a click on
+        # it) instead of a click.
+        self.reveal = xt.key if reveal_by_key else xt.click
         self.card = control_centre("lblClickMe")
         self.answer = ab.rect("lbln3")
         self.top = ab.rect("lbln1")
@@ -721,7 +737,7 @@ class HeardCards:
         """Deals, reveals, and hears what the reveal says."""
         self.deal()
         while True:
-            clicked = self.xt.click()
+            clicked = self.reveal()
             at = self.rec.index_at(clicked)
             try:
                 first = self.sound(at - RATE // 10, LOST_AFTER)

@@ -3,8 +3,8 @@
 accessibility bus and registry of at-spi2-core, the trainer with Qt's bridge
 switched on, and pyatspi as the client. The names in the tree are words, no
 internal control name and nothing hidden reaches it, a number list reads as
-what it sets with its entry as value, and a press through the client acts
-as a click.
+what it sets with its entry as value, the focus is the card's at start and
+follows Tab, and a press through the client acts as a click.
 
 pyatspi is a Debian package: run this with /usr/bin/python3."""
 import importlib.util
@@ -96,6 +96,20 @@ class AccessibilityE2ETest(unittest.TestCase):
                     box = by_name[name]
                     self.assertEqual(box.getRoleName(), "combo box")
                     self.assertEqual(box.queryText().getText(0, -1), value)
+
+                # The focus: on the card at start, then where Tab takes it,
+                # each named in words.
+                def focused():
+                    found = [n.name for n in tree() if n.getState().contains(pyatspi.STATE_FOCUSED)]
+                    return found[0] if len(found) == 1 else None
+                self.assertEqual(e2elib.wait_until(focused, ab.TIMEOUT, interval=0.1, what="a focused object"),
+                                 "Flash card")
+                x.key("Tab")
+                e2elib.wait_until(lambda: focused() == "Addition", ab.TIMEOUT, interval=0.1,
+                                  what="the focus on the next control")
+                x.key("shift+Tab")
+                e2elib.wait_until(lambda: focused() == "Flash card", ab.TIMEOUT, interval=0.1,
+                                  what="the focus back on the card")
 
                 # A press on the card through the client deals a card.
                 press(by_name["Flash card"])

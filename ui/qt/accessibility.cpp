@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <unordered_map>
@@ -14,6 +15,7 @@
 
 #include "ui/control.h"
 #include "ui/qt/form_view.h"
+#include "ui/qt/keyboard.h"
 #include "ui/qt/text.h"
 
 namespace ui::qt {
@@ -60,6 +62,13 @@ QString nameOf(const Control& c) {
     return name;
 }
 
+// A press by an assistive tool runs the control's handler once the reply
+// to the tool has gone: the handler may pause for many event passes, and
+// AT-SPI gives up on a call after about a second.
+void pressSoon(FormView* view, Control* c) {
+    QTimer::singleShot(0, view, [view, c] { view->activate(*c); });
+}
+
 QString descriptionOf(const Control& c) {
     const AccessibleText* t = accessibleText(c.name());
     return t ? qstr(t->description) : QString();
@@ -100,6 +109,8 @@ public:
         QAccessible::State s;
         if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
         if (isValid() && !control_->enabled()) s.disabled = true;
+        if (isValid() && view_->keyboard().isStop(*control_)) s.focusable = true;
+        if (isValid() && view_->keyboard().lightweightFocusIn(container_) == control_) s.focused = true;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -108,7 +119,7 @@ public:
 
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (isValid() && action == pressAction()) view_->activate(*control_);
+        if (isValid() && action == pressAction()) pressSoon(view_, control_);
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
@@ -164,6 +175,18 @@ public:
         const Control* hit = view_->lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
         for (std::size_t i = 0; i < lights_.size(); ++i)
             if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
+        return nullptr;
+    }
+    // The focus is its label's or image's while it holds one.
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (view_->keyboard().lightweightFocusIn(widget())) s.focused = false;
+        return s;
+    }
+    // The child that stands for a label or image; nullptr when none does.
+    QAccessibleInterface* childFor(const Control* c) const {
+        for (std::size_t i = 0; i < lights_.size(); ++i)
+            if (lights_[i] == c) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
     }
     QString text(QAccessible::Text t) const override {
@@ -258,7 +281,7 @@ public:
     }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (action == pressAction() && view_) view_->activate(*control_);
+        if (action == pressAction() && view_) pressSoon(view_, control_);
     }
 
 private:
@@ -290,6 +313,26 @@ public:
     }
 };
 
+// Qt tells screen readers that a container widget has the focus when its
+// focused label or image has it: name the label or image instead.
+void routeFocus(QAccessibleEvent* event) {
+    QAccessibleInterface* child = nullptr;
+    if (auto* w = event->type() == QAccessible::Focus ? qobject_cast<QWidget*>(event->object()) : nullptr)
+        if (FormView* view = viewOf(w))
+            if (const Control* c = view->keyboard().lightweightFocusIn(w))
+                if (auto* host = dynamic_cast<ContainerAccessible*>(QAccessible::queryAccessibleInterface(w)))
+                    child = host->childFor(c);
+    // Qt hands the event to the platform only while no handler is installed.
+    QAccessible::installUpdateHandler(nullptr);
+    if (child) {
+        QAccessibleEvent focus(child, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    } else {
+        QAccessible::updateAccessibility(event);
+    }
+    QAccessible::installUpdateHandler(routeFocus);
+}
+
 QAccessibleInterface* factory(const QString&, QObject* object) {
     auto* w = qobject_cast<QWidget*>(object);
     if (!w) return nullptr;
@@ -320,6 +363,7 @@ const AccessibleText* accessibleText(std::string_view control) {
 void installAccessibility(FormView& view) {
     static const bool installed = [] {
         QAccessible::installFactory(factory);
+        QAccessible::installUpdateHandler(routeFocus);
         return true;
     }();
     (void)installed;

@@ -3,29 +3,22 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
-#include <QTimer>
-#include <cstdio>
 #include <utility>
 
 #include "ui/control_table.h"
 #include "ui/qt/accessibility.h"
 #include "ui/qt/artwork.h"
 #include "ui/qt/fonts.h"
+#include "ui/qt/keyboard.h"
 #include "ui/qt/painting.h"
 #include "ui/placement.h"
 #include "ui/qt/widgets.h"
 
 namespace ui::qt {
-namespace {
-
-bool isLightweight(Kind k) { return k == Kind::Label || k == Kind::Shape || k == Kind::Line || k == Kind::Image; }
-
-}  // namespace
 
 FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
                    QWidget* parent)
@@ -67,6 +60,7 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
         // many times per card, and a lookup by name on each would be waste.
         e.control->observer = [this, i](Control&, Change change) { observe(entries_[i], change); };
     }
+    keyboard_ = std::make_unique<KeyboardFocus>(*this);
     installAccessibility(*this);
 }
 
@@ -90,6 +84,7 @@ void FormView::activate(Control& c) {
 }
 
 FormView::~FormView() {
+    keyboard_.reset();
     for (Entry& e : entries_) e.control->observer = nullptr;
 }
 
@@ -107,7 +102,7 @@ void FormView::createWidgets() {
         case Kind::PictureBox: {
             const Control* host = controls_.find(c.design().container);
             const QColor back = host ? toQColor(host->backColor(), this) : QColor(kLavender.r, kLavender.g, kLavender.b);
-            e.widget = new PictureWidget(e.pixmap, back, [this, &c] { if (c.handler) userEvent_(c); }, parent);
+            e.widget = new PictureWidget(e.pixmap, back, [this, &c] { clicked(c); }, parent);
             break;
         }
         case Kind::Button: {
@@ -311,53 +306,7 @@ void FormView::observe(Entry& entry, Change change) {
         if (e->widget) e->widget->setFocus(Qt::OtherFocusReason);
         break;
     }
-}
-
-void FormView::showCoveringScreen() {
-    // Measured under Xvfb 1920x1080: without a window manager showFullScreen()
-    // alone leaves the window at its default 640x480, but given the screen's
-    // geometry first it covers the screen exactly (xwininfo: 1920x1080+0+0).
-    // Under openbox and xfwm4 the same call carries _NET_WM_STATE_FULLSCREEN,
-    // so panels and docks stay below the window; under Wayland (weston) it is
-    // xdg_toplevel.set_fullscreen, answered with a configure of the output's
-    // size.
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen) setGeometry(screen->geometry());
-    showFullScreen();
-    raise();
-    activateWindow();
-    // A window manager answers within milliseconds; one that refuses full
-    // screen leaves the window framed or smaller, which is put right then.
-    QTimer::singleShot(kFullScreenAnswerMs, this, [this] { coverScreenIfRefused(); });
-}
-
-bool FormView::coversScreen() const {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) return true;
-    // A Wayland client never learns where its window lies: the size tells.
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) return size() == screen->size();
-    return geometry() == screen->geometry();
-}
-
-void FormView::coverScreenIfRefused() {
-    if (!isVisible() || coversScreen()) return;
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-        std::fprintf(stderr, "abacorn: the compositor did not make the window full screen (%dx%d on a %dx%d screen)\n",
-                     width(), height(), screen->size().width(), screen->size().height());
-        return;
-    }
-    const QRect g = geometry();
-    std::fprintf(stderr, "abacorn: the window manager did not make the window full screen (%dx%d at %d,%d); "
-                         "asking for a frameless window of the screen's size instead\n",
-                 g.width(), g.height(), g.x(), g.y());
-    // Changing the flags of a shown window hides it; it is shown again at once.
-    setWindowState(Qt::WindowNoState);
-    setWindowFlag(Qt::FramelessWindowHint, true);
-    setGeometry(screen->geometry());
-    show();
-    raise();
-    activateWindow();
+    if (keyboard_) keyboard_->changed(c, change);
 }
 
 // ---- clicks -----------------------------------------------------------------
@@ -388,7 +337,7 @@ void FormView::containerReleased(const std::string& container, QPoint pos) {
     pressedBare_[container] = false;
     Control* hit = lightweightAt(container, pos);
     if (hit) {
-        if (hit == before && hit->handler) userEvent_(*hit);
+        if (hit == before) clicked(*hit);
         return;
     }
     if (bare && container == formName_ && rect().contains(pos) && formClick_) formClick_();
@@ -420,6 +369,20 @@ void FormView::containerDoubleClicked(const std::string& container) {
     pressed_[container] = nullptr;
     pressedBare_[container] = false;
 }
+
+void FormView::clicked(Control& c) {
+    if (!c.handler) return;
+    keyboard_->clicked(c);
+    userEvent_(c);
+}
+
+// Keys for the labels and images of the window itself; Tab and Shift+Tab
+// for every control of the window.
+void FormView::keyPressEvent(QKeyEvent* event) {
+    if (!keyboard_->containerKey(this, event)) event->ignore();
+}
+
+bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 
 void FormView::closeEvent(QCloseEvent* event) {
     event->accept();

@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -27,9 +28,12 @@ class QPainter;
 
 namespace ui::qt {
 
+class KeyboardFocus;
+
 // FormView's methods are defined by concern: form_view.cpp (construction,
-// changes from the model, clicks, showing) and painting.cpp (painting, and
-// fitting captions to their labels); the widgets it makes are in widgets.h.
+// changes from the model, clicks), painting.cpp (painting, and fitting
+// captions to their labels) and showing.cpp (covering the screen); the
+// widgets it makes are in widgets.h, the keyboard's part in keyboard.h.
 class FormView : public QWidget {
 public:
     // userEvent: the child clicked a control that has a handler or picked
@@ -53,6 +57,7 @@ public:
 
     // The control of that name; nullptr when there is none.
     Control* control(std::string_view name) const;
+    Controls& controls() const { return controls_; }
     // The window's own control name.
     const std::string& formName() const { return formName_; }
     // The labels, shapes, lines and images a container paints, front to back.
@@ -76,6 +81,9 @@ public:
     // stderr says so.
     void showCoveringScreen();
 
+    // The keyboard focus, Tab, Space and Enter, and the focus ring.
+    KeyboardFocus& keyboard() const { return *keyboard_; }
+
     // Called when the window is closed other than by the program (a window
     // manager's close button, Alt+F4): the program ends the same way.
     std::function<void()> onClose;
@@ -85,6 +93,9 @@ public:
     void containerPressed(const std::string& container, QPoint pos);
     void containerReleased(const std::string& container, QPoint pos);
     void containerDoubleClicked(const std::string& container);
+    // A click on a control that has a handler: the control takes the
+    // keyboard focus, then its handler runs.
+    void clicked(Control& c);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -92,6 +103,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Entry {
@@ -141,6 +154,7 @@ private:
     // when the release lands on the same one.
     std::unordered_map<std::string, const Control*> pressed_;
     std::unordered_map<std::string, bool> pressedBare_;
+    std::unique_ptr<KeyboardFocus> keyboard_;
 };
 
 }  // namespace ui::qt

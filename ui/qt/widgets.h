@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "ui/qt/form_view.h"
+#include "ui/qt/keyboard.h"
 
 namespace ui::qt {
 
@@ -45,6 +46,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         e->accept();
         if (e->button() == Qt::LeftButton) view_->containerDoubleClicked(name_);
+    }
+    // Space and Enter on the frame's focused label or image.
+    void keyPressEvent(QKeyEvent* e) override {
+        if (!view_->keyboard().containerKey(this, e)) e->ignore();
     }
 
 private:
@@ -79,6 +84,16 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         e->accept();
         pressed_ = false;
+    }
+    // Space and Enter press the picture as a click does; a key held down
+    // repeats, as fast clicking does.
+    void keyPressEvent(QKeyEvent* e) override {
+        const bool press = e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        if (!press || (e->modifiers() & ~Qt::KeypadModifier) || !isVisible() || !isEnabled()) {
+            e->ignore();
+            return;
+        }
+        if (clicked_) clicked_();
     }
 
 private:
@@ -150,6 +165,17 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override {
+        // Space and Enter pick the current entry, as a click on it does
+        // (also the entry already selected).
+        const bool press = e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+        if (press && !(e->modifiers() & ~Qt::KeypadModifier)) {
+            e->accept();
+            if (const int row = currentRow(); row >= 0) {
+                setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+                picked_(row);
+            }
+            return;
+        }
         const int before = selectedRow();
         QListWidget::keyPressEvent(e);
         const int after = selectedRow();

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/keyboard.h"
+
+namespace ui {
+
+bool canTakeFocus(const Controls& controls, const Control& c) {
+    if (!c.visible() || !c.enabled()) return false;
+    for (std::string host = c.design().container; !host.empty();) {
+        const Control& h = controls[host];
+        if (!h.visible()) return false;
+        host = h.design().container;
+    }
+    return true;
+}
+
+TabOrder::TabOrder(Controls& controls, const std::vector<std::vector<std::string>>& order) {
+    for (const auto& names : order) {
+        std::vector<Control*> stop;
+        for (const auto& name : names)
+            if (Control* c = controls.find(name)) stop.push_back(c);
+        if (!stop.empty()) stops_.push_back(std::move(stop));
+    }
+}
+
+int TabOrder::stopOf(const Control& c) const {
+    for (std::size_t i = 0; i < stops_.size(); ++i)
+        for (const Control* s : stops_[i])
+            if (s == &c) return static_cast<int>(i);
+    return -1;
+}
+
+Control* TabOrder::firstIn(std::size_t stop, const CanFocus& can) const {
+    for (Control* c : stops_[stop])
+        if (can(*c)) return c;
+    return nullptr;
+}
+
+Control* TabOrder::next(const Control* from, bool forward, const CanFocus& can) const {
+    const int n = static_cast<int>(stops_.size());
+    if (n == 0) return nullptr;
+    const int at = from ? stopOf(*from) : -1;
+    int i = at >= 0 ? at : (forward ? -1 : n);
+    for (int step = 0; step < n; ++step) {
+        i = forward ? (i + 1) % n : (i - 1 + n) % n;
+        if (i == at) break;
+        if (Control* c = firstIn(static_cast<std::size_t>(i), can)) return c;
+    }
+    return nullptr;
+}
+
+Control* TabOrder::atSameStop(const Control& from, const CanFocus& can) const {
+    const int at = stopOf(from);
+    return at < 0 ? nullptr : firstIn(static_cast<std::size_t>(at), can);
+}
+
+}  // namespace ui
