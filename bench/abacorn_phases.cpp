@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer as the program runs it, with a time stamp on stderr where each
-// start-up phase ends (ui/qt/startup_phases.h): run_e2e_bench.py --only
+// start-up phase ends (qt/startup_phases.h): run_e2e_bench.py --only
 // phases.
 #include <QFontDatabase>
 #include <QWidget>
 #include <memory>
 
 #include "main/program.h"
-#include "ui/qt/startup_phases.h"
+#include "qt/startup_phases.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "ui/qt/startup_phases.h"
+#include "qt/startup_phases.h"
 
 int main(int argc, char** argv) {
     ABACORN_PHASE("main");

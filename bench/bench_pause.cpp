@@ -27,8 +27,8 @@
 #include "app/frm_splash.h"
 #include "problems/random.h"
 #include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/qt_platform.h"
+#include "qt/form_view.h"
+#include "qt/qt_platform.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "app/frm_splash.h"
 #include "problems/random.h"
 #include "speech/speech_engine.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/qt_platform.h"
+#include "qt/form_view.h"
+#include "qt/qt_platform.h"
 
 namespace program {
 

@@ -12,9 +12,9 @@
 #include <string>
 
 #include "testing/fakes.h"
-#include "ui/qt/accessibility.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/keyboard.h"
+#include "qt/accessibility.h"
+#include "qt/form_view.h"
+#include "qt/keyboard.h"
 
 namespace {
 

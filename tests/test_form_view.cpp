@@ -18,10 +18,10 @@
 
 #include "ui/control.h"
 #include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/keyboard.h"
+#include "qt/form_view.h"
+#include "qt/keyboard.h"
 #include "ui/placement.h"
-#include "ui/qt/qt_platform.h"
+#include "qt/qt_platform.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Build tool: decodes a picture once, at build time, into the layout that
-// ui/qt/artwork.cpp reads back without any decoder:
+// qt/artwork.cpp reads back without any decoder:
 //
 //   "ABPX", then width, height, QImage::Format, bytes per line and the number
 //   of colours as 32-bit little-endian integers, the colour table (one QRgb

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "ui/qt/form_view.h"
+#include "qt/form_view.h"
 
 namespace ui::qt {
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <utility>
 
-#include "ui/qt/form_view.h"
-#include "ui/qt/keyboard.h"
+#include "qt/form_view.h"
+#include "qt/keyboard.h"
 
 namespace ui::qt {
 

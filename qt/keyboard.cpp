@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/keyboard.h"
+#include "qt/keyboard.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "ui/control_table.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/painting.h"
-#include "ui/qt/text.h"
+#include "qt/form_view.h"
+#include "qt/painting.h"
+#include "qt/text.h"
 
 namespace ui::qt {
 

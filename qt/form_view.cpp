@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/form_view.h"
+#include "qt/form_view.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -10,13 +10,13 @@
 #include <utility>
 
 #include "ui/control_table.h"
-#include "ui/qt/accessibility.h"
-#include "ui/qt/artwork.h"
-#include "ui/qt/fonts.h"
-#include "ui/qt/keyboard.h"
-#include "ui/qt/painting.h"
+#include "qt/accessibility.h"
+#include "qt/artwork.h"
+#include "qt/fonts.h"
+#include "qt/keyboard.h"
+#include "qt/painting.h"
 #include "ui/placement.h"
-#include "ui/qt/widgets.h"
+#include "qt/widgets.h"
 
 namespace ui::qt {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/painting.h"
+#include "qt/painting.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "ui/placement.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/text.h"
+#include "qt/form_view.h"
+#include "qt/text.h"
 
 namespace ui::qt {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/qt_platform.h"
+#include "qt/qt_platform.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -9,7 +9,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "ui/control_table.h"
-#include "ui/qt/form_view.h"
+#include "qt/form_view.h"
 
 namespace ui::qt {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/accessibility.h"
+#include "qt/accessibility.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "ui/control.h"
-#include "ui/qt/form_view.h"
-#include "ui/qt/keyboard.h"
-#include "ui/qt/text.h"
+#include "qt/form_view.h"
+#include "qt/keyboard.h"
+#include "qt/text.h"
 
 namespace ui::qt {
 namespace {

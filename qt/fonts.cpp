@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/fonts.h"
+#include "qt/fonts.h"
 
 #include <QFontDatabase>
 #include <QStringList>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "ui/control_table.h"
-#include "ui/qt/text.h"
+#include "qt/text.h"
 
 namespace ui::qt {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/qt/artwork.h"
+#include "qt/artwork.h"
 
 #include <QImage>
 #include <QList>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "ui/qt/text.h"
+#include "qt/text.h"
 
 namespace ui::qt {
 

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "ui/control.h"
-#include "ui/qt/text.h"
+#include "qt/text.h"
 
 class QPainter;
 
