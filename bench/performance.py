@@ -30,10 +30,17 @@ END = "<!-- performance:end -->"
 
 def run(cmd, env=None, timeout=3600):
     print("$", " ".join(cmd), file=sys.stderr, flush=True)
-    p = subprocess.run(cmd, env=env, capture_output=True, text=True, timeout=timeout)
+    # Not subprocess.run: cut short, it would SIGKILL the benchmark, which
+    # then could not stop the servers and busy loops it started.
+    with subprocess.Popen(cmd, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) as p:
+        try:
+            out, err = p.communicate(timeout=timeout)
+        except BaseException:
+            e2elib.stop_process(p, grace=60)
+            raise
     if p.returncode != 0:
-        return f"(exit {p.returncode})\n{p.stdout}{p.stderr}"
-    return p.stdout
+        return f"(exit {p.returncode})\n{out}{err}"
+    return out
 
 
 def core_table(build, runs):

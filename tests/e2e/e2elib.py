@@ -12,7 +12,8 @@ ImageMagick's import/convert. A typical test:
         events = app.wait_for_speech(lambda ev: any(e.event == "say" for e in ev))
 
 Every process started here is stopped by its own PID when the `with` block
-ends, also when the test fails. Nothing is killed by name.
+ends, also when the test fails or the script is ended by a signal (see
+"ending by a signal" below). Nothing is killed by name.
 
 Environment:
     ABACORN_BUILD_DIR   the CMake build directory (default: <repo>/build);
@@ -20,13 +21,17 @@ Environment:
                         speech plugin is under <build>/test-plugins.
 """
 
+import atexit
 import collections
 import ctypes
 import os
 import select
 import shutil
+import signal
 import subprocess
+import sys
 import tempfile
+import threading
 import time
 
 SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
@@ -59,16 +64,37 @@ def wait_until(check, timeout=20.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def _signal(proc, sig):
+    """Sends sig to a process we started; to its whole process group when
+    it leads one of its own (started with start_new_session: a daemon and
+    the helpers it forked, such as speech-dispatcher's output modules)."""
+    try:
+        if os.getpgid(proc.pid) == proc.pid:
+            os.killpg(proc.pid, sig)
+        else:
+            proc.send_signal(sig)
+    except ProcessLookupError:
+        pass
+
+
 def _stop_process(proc, grace=5.0):
-    """Stops one process we started, by its PID: SIGTERM, then SIGKILL."""
+    """Stops one process we started, by its PID (or its group's id, see
+    _signal): SIGTERM, then SIGKILL."""
     if proc is None or proc.poll() is not None:
         return proc.returncode if proc else None
-    proc.terminate()
+    _signal(proc, signal.SIGTERM)
+    _signal(proc, signal.SIGCONT)  # a daemon a test stopped (SIGSTOP) takes it only then
     try:
         return proc.wait(grace)
     except subprocess.TimeoutExpired:
-        proc.kill()
+        _signal(proc, signal.SIGKILL)
         return proc.wait(grace)
+
+
+def stop_process(proc, grace=5.0):
+    """Stops a child process (subprocess.Popen) by its PID: SIGTERM, and
+    SIGKILL after `grace` seconds; returns its exit status."""
+    return _stop_process(proc, grace)
 
 
 def descendants(pid):
@@ -99,6 +125,111 @@ def stop_pids(pids):
             os.kill(pid, 15)
         except ProcessLookupError:
             pass
+
+
+def alive(pid):
+    """Whether a process runs (a zombie counts as ended)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+# --- ending by a signal ------------------------------------------------------
+# `timeout` ends a script with SIGTERM, a closed terminal with SIGHUP. By
+# default Python then dies on the spot: no `with` block unwinds, and every
+# helper started in a session of its own (Xvfb, the audio server, the speech
+# daemon, busy loops) lives on. Importing this module changes three things:
+#  - SIGTERM, SIGHUP and SIGINT raise Terminated in the main thread, so the
+#    blocks unwind and stop their processes as after a failure. Signals that
+#    come while that goes on (`timeout` signals the script and then its
+#    whole process group) are ignored, so the clean-up is not cut short.
+#  - The script is a child subreaper (prctl): a process a helper started and
+#    left behind (a daemon that forks away from its parent) becomes our
+#    child instead of init's, so it is still found below us.
+#  - At exit every process still below the script is stopped by its PID
+#    (SIGTERM, SIGKILL after a grace time); then a script ended by a signal
+#    ends by that same signal, so its caller sees how it ended.
+
+class Terminated(KeyboardInterrupt):
+    """A signal asked the script to end. A KeyboardInterrupt, so that
+    unittest passes it on rather than going on with the next test."""
+
+    def __init__(self, signum):
+        super().__init__(signal.Signals(signum).name)
+        self.signum = signum
+
+
+_ended_by = []  # the signal that ends the script, once one came
+_STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP, signal.SIGINT)
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def _on_signal(signum, frame):
+    if _ended_by:
+        return  # already unwinding
+    _ended_by.append(signum)
+    raise Terminated(signum)
+
+
+def stop_descendants(grace=10.0):
+    """Stops every process below this one by its PID: SIGTERM (and SIGCONT
+    for a stopped one), SIGKILL to those left after `grace` seconds.
+    Returns the PIDs that were still running."""
+    left = [pid for pid in descendants(os.getpid()) if alive(pid)]
+    for pid in left:
+        for sig in (signal.SIGTERM, signal.SIGCONT):
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+    end = time.monotonic() + grace
+    while any(alive(pid) for pid in left) and time.monotonic() < end:
+        time.sleep(0.05)
+    for pid in left:
+        if alive(pid):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    return left
+
+
+def _at_exit():
+    for sig in _STOP_SIGNALS:
+        signal.signal(sig, signal.SIG_IGN)  # nothing cuts the sweep short
+    left = stop_descendants()
+    if left and not _ended_by:
+        print("e2elib: stopped %d process(es) left running: %s" % (len(left), " ".join(map(str, left))),
+              file=sys.stderr)
+    if _ended_by:
+        sys.stderr.flush()
+        signal.signal(_ended_by[0], signal.SIG_DFL)
+        os.kill(os.getpid(), _ended_by[0])
+
+
+def _report_termination(kind, value, tb, previous=sys.excepthook):
+    if isinstance(value, Terminated):
+        print("ended by %s; stopping what was started" % value, file=sys.stderr)
+    else:
+        previous(kind, value, tb)
+
+
+def _install_signal_cleanup():
+    if threading.current_thread() is not threading.main_thread():
+        return
+    for sig in _STOP_SIGNALS:
+        signal.signal(sig, _on_signal)
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    except (OSError, AttributeError):
+        pass
+    sys.excepthook = _report_termination
+    atexit.register(_at_exit)
+
+
+_install_signal_cleanup()
 
 
 # --- the X server -----------------------------------------------------------

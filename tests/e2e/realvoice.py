@@ -478,13 +478,7 @@ def click_control(xvfb, name):
 
 # --- processes started on the program's behalf ----------------------------------------
 
-def alive(pid):
-    """Whether a process runs (a zombie counts as ended)."""
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
-        return False
+alive = e2elib.alive
 
 
 def processes_mentioning(path):
