@@ -200,6 +200,11 @@ def _at_exit():
     for sig in _STOP_SIGNALS:
         signal.signal(sig, signal.SIG_IGN)  # nothing cuts the sweep short
     left = stop_descendants()
+    try:  # reap them: after our end they would wait for init as zombies
+        while os.waitpid(-1, os.WNOHANG)[0] > 0:
+            pass
+    except ChildProcessError:
+        pass
     if left and not _ended_by:
         print("e2elib: stopped %d process(es) left running: %s" % (len(left), " ".join(map(str, left))),
               file=sys.stderr)
