@@ -59,14 +59,15 @@ ENGINES = {
 }
 
 
-def engine_program(engine, home, pulse):
-    """(program, env, daemon) for one engine."""
+def engine_program(engine, home, pulse, binary=None):
+    """(program, env, daemon) for one engine (binary: a build of the
+    program other than build/abacorn)."""
     env = dict(pulse.client_env())
     if engine == "default":
         daemon = realvoice.SpeechDispatcher(pulse).start()
         env.update(daemon.client_env())
-        return realvoice.program_with_engines(home, [realvoice.SPEECHD_PLUGIN]), env, daemon
-    return realvoice.embedded_voice_program(home), env, None
+        return realvoice.program_with_engines(home, [realvoice.SPEECHD_PLUGIN], binary), env, daemon
+    return realvoice.embedded_voice_program(home, binary), env, None
 
 
 ATTEMPTS = 3  # starts of the trainer, should the default engine be given up

@@ -14,6 +14,11 @@
 #ifdef ABACORN_STARTUP_PHASES
 #include <QFontDatabase>
 #endif
+#ifdef ABACORN_SAY_LINES
+#include <QSocketNotifier>
+#include <string>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -90,5 +95,22 @@ int main(int argc, char** argv) {
     });
 
     trainer.frm.Form_Load();
+#ifdef ABACORN_SAY_LINES
+    // The benchmark build bench/abacorn_say: each line on standard input is
+    // handed to the window's Speak, as the window hands it an answer.
+    std::string pending;
+    QSocketNotifier lines(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&lines, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            lines.setEnabled(false);
+            return;
+        }
+        pending.append(buffer, static_cast<std::size_t>(got));
+        for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
+            trainer.frm.Speak(pending.substr(0, end));
+    });
+#endif
     return trainer.window.closed() ? 0 : app.exec();
 }

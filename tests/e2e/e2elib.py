@@ -716,6 +716,7 @@ class Program:
         self.args = list(args)
         self.extra_env = dict(env or {})
         self.proc = None
+        self.stdin = subprocess.DEVNULL  # subprocess.PIPE: write to proc.stdin
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-e2e-")
         self.stdout_path = os.path.join(self.workdir, "stdout.txt")
@@ -741,8 +742,7 @@ class Program:
         env = self.xvfb.env()
         env.update(self.extra_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
-                                         stdin=subprocess.DEVNULL)
+            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err, stdin=self.stdin)
         return self
 
     def refused(self):
