@@ -99,6 +99,12 @@ def main():
                          run([sys.executable, onset, "--build", build, "--runs", "20",
                               "--texts", str(args.audio_texts)], timeout=3 * 3600)))
 
+    sections.append(("Both voices: exec to the welcome's first audible sample, CPU in the first 5 s",
+                     run([sys.executable, os.path.join(HERE, "run_first_word.py"), "--build", build,
+                          "--runs", str(max(5, args.runs))])))
+    sections.append(("How clearly each voice says the numbers 0 to 144 (pocketsphinx)",
+                     run([sys.executable, os.path.join(HERE, "run_intelligibility.py"), "--build", build])))
+
     stamp = datetime.date.today().isoformat()
     # Other people's work on the machine slows every figure alike; the
     # load says how much was going on.

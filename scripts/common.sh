@@ -18,10 +18,12 @@ RUN_PACKAGES=(
 )
 # What the test suite needs on top: an X server, real clicks, screenshots;
 # window managers, a panel and a Wayland compositor; the accessibility bus
-# and a client of it. Qt's own flite plugin stays for the tests that check
-# that the trainer's own voice speaks in its place.
+# and a client of it; the speech recogniser of the intelligibility
+# benchmark. Qt's own flite plugin stays for the tests that check that the
+# trainer's own voice speaks in its place.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream dpkg-dev
+  pocketsphinx pocketsphinx-en-us
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11
   qt6-speech-flite-plugin)
 
