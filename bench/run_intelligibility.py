@@ -81,46 +81,62 @@ def heard_number(hypothesis):
     return by_words.get(" ".join(w for w in hypothesis.split() if w != "and"))
 
 
-def say_all(engine, x, pulse, rec, workdir, threshold):
+ATTEMPTS = 3  # starts of the program, should the default engine be given up
+
+
+def say_all(engine, x, pulse, rec, workdir, threshold, lang):
     """Has the program say every number; writes each as <workdir>/<n>.raw
     (16 kHz). Returns the numbers that made no sound."""
-    home = realvoice.private_dir("abacorn-intelligibility-%s-" % engine)
-    daemon = None
-    silent = []
-    try:
-        binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
-        program, env, daemon = engine_program(engine, home, pulse, binary)
-        app = realvoice.trainer(x, program, home, env)
-        app.stdin = subprocess.PIPE
-        with app:
-            # The welcome, in full, then quiet.
-            start = rec.now_index()
-            app.wait_for_window(timeout=TIMEOUT)
-            rec.wait_for_silence(rec.wait_for_sound(start, TIMEOUT, threshold), quiet=1.0, threshold=threshold)
-            for n in NUMBERS:
-                asked = rec.now_index()
-                app.proc.stdin.write(b"%d\n" % n)
-                app.proc.stdin.flush()
-                try:
-                    first = rec.wait_for_sound(asked, 5.0, threshold)
-                except e2elib.E2EError:
-                    silent.append(n)
+    for attempt in range(ATTEMPTS):
+        home = realvoice.private_dir("abacorn-intelligibility-%s-" % engine)
+        daemon = None
+        try:
+            binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
+            program, env, daemon = engine_program(engine, home, pulse, binary)
+            if lang:
+                env["LANG"] = lang
+            app = realvoice.trainer(x, program, home, env)
+            app.stdin = subprocess.PIPE
+            with app:
+                # The welcome, in full, then quiet.
+                start = rec.now_index()
+                app.wait_for_window(timeout=TIMEOUT)
+                rec.wait_for_silence(rec.wait_for_sound(start, TIMEOUT, threshold), quiet=1.0,
+                                     threshold=threshold)
+                if engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+                    print("  (the default engine did not start in time; again)", file=sys.stderr)
                     continue
-                end = rec.wait_for_silence(first, quiet=QUIET, timeout=TIMEOUT, threshold=threshold)
-                margin = int(MARGIN * realvoice.RATE)
-                cut = rec.audio(first - margin).samples[:end + margin - (first - margin)]
-                raw = os.path.join(workdir, "%d.22k" % n)
-                with open(raw, "wb") as f:
-                    f.write(cut.tobytes())
-                subprocess.run(["sox", "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
-                                "-r", str(realvoice.RATE), raw, "-t", "raw", "-r", "16000",
-                                os.path.join(workdir, "%d.raw" % n)], check=True, timeout=60)
-                os.unlink(raw)
-    finally:
-        if daemon:
-            daemon.stop()
-        realvoice.stop_pids(realvoice.processes_mentioning(home))
-        shutil.rmtree(home, ignore_errors=True)
+                return say_numbers(app, rec, workdir, threshold)
+        finally:
+            if daemon:
+                daemon.stop()
+            realvoice.stop_pids(realvoice.processes_mentioning(home))
+            shutil.rmtree(home, ignore_errors=True)
+    raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
+
+
+def say_numbers(app, rec, workdir, threshold):
+    """Says each number and keeps its sound; returns the silent ones."""
+    silent = []
+    for n in NUMBERS:
+        asked = rec.now_index()
+        app.proc.stdin.write(b"%d\n" % n)
+        app.proc.stdin.flush()
+        try:
+            first = rec.wait_for_sound(asked, 5.0, threshold)
+        except e2elib.E2EError:
+            silent.append(n)
+            continue
+        end = rec.wait_for_silence(first, quiet=QUIET, timeout=TIMEOUT, threshold=threshold)
+        margin = int(MARGIN * realvoice.RATE)
+        cut = rec.audio(first - margin).samples[:end + margin - (first - margin)]
+        raw = os.path.join(workdir, "%d.22k" % n)
+        with open(raw, "wb") as f:
+            f.write(cut.tobytes())
+        subprocess.run(["sox", "-V1", "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
+                        "-r", str(realvoice.RATE), raw, "-t", "raw", "-r", "16000",
+                        os.path.join(workdir, "%d.raw" % n)], check=True, timeout=60)
+        os.unlink(raw)
     return silent
 
 
@@ -171,6 +187,9 @@ def main():
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     ap.add_argument("--keep", default=None, help="keep the recordings and the recogniser's files here")
+    ap.add_argument("--lang", default=None,
+                    help="LANG for the program, as a desktop session sets it (default: this "
+                         "environment's)")
     args = ap.parse_args()
     if args.build:
         os.environ["ABACORN_BUILD_DIR"] = os.path.abspath(args.build)
@@ -198,7 +217,7 @@ def main():
             for engine in engines:
                 workdir = os.path.join(top, engine)
                 os.makedirs(workdir, exist_ok=True)
-                said[engine] = say_all(engine, x, pulse, rec, workdir, args.threshold)
+                said[engine] = say_all(engine, x, pulse, rec, workdir, args.threshold, args.lang)
         for engine in engines:
             workdir = os.path.join(top, engine)
             heard = recognise(workdir, [n for n in NUMBERS if n not in said[engine]])
@@ -208,7 +227,8 @@ def main():
             shutil.rmtree(top, ignore_errors=True)
     print("Every number 0..%d said by the program, recorded from the null sink, named by pocketsphinx"
           % NUMBERS[-1])
-    print("with a grammar of those %d numbers; misheard: said -> heard" % len(NUMBERS))
+    print("with a grammar of those %d numbers; LANG=%s; misheard: said -> heard"
+          % (len(NUMBERS), args.lang or os.environ.get("LANG", "")))
     print("\n".join(rows))
     return 0
 
