@@ -60,14 +60,15 @@ ENGINES = {
 
 
 def engine_program(engine, home, pulse, binary=None):
-    """(program, env, daemon) for one engine (binary: a build of the
-    program other than build/abacorn)."""
+    """(program, env, daemon) for one engine; program: binary, a build of
+    the program other than the build's (None: the build's)."""
     env = dict(pulse.client_env())
     if engine == "default":
         daemon = realvoice.SpeechDispatcher(pulse).start()
         env.update(daemon.client_env())
-        return realvoice.program_with_engines(home, [realvoice.SPEECHD_PLUGIN], binary), env, daemon
-    return realvoice.embedded_voice_program(home, binary), env, None
+        return binary, env, daemon
+    env.update(realvoice.without_speech_dispatcher(home))
+    return binary, env, None
 
 
 ATTEMPTS = 3  # starts of the trainer, should the default engine be given up
@@ -177,9 +178,8 @@ def main():
             print("skipped: %s is not installed" % tool)
             return 0
     engines = ["default", "embedded"] if args.engine == "both" else [args.engine]
-    if "default" in engines and (not shutil.which("speech-dispatcher")
-                                 or not os.path.exists(realvoice.SPEECHD_PLUGIN)):
-        print("default engine skipped: speech-dispatcher or Qt's speechd plugin is not installed")
+    if "default" in engines and not realvoice.have_speech_dispatcher():
+        print("default engine skipped: speech-dispatcher is not installed")
         engines.remove("default")
     if "embedded" in engines and not os.path.exists(realvoice.FLITE_VOICE):
         print("embedded voice skipped: %s is not installed" % realvoice.FLITE_VOICE)

@@ -8,7 +8,7 @@
 
 #include "main/qt_trainer.h"
 #include "speech/late_engine.h"
-#include "speech/qt_speech_engine.h"
+#include "speech/trainer_voice.h"
 #include "ui/qt/startup_phases.h"
 
 #ifdef ABACORN_STARTUP_PHASES
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     // speech/late_engine.h), or when the first text comes before that.
     std::weak_ptr<speech::LateEngine> lateVoice;
     program::QtTrainer trainer([&lateVoice] {
-        auto voice = std::make_shared<speech::LateEngine>(speech::createQtSpeechEngine);
+        auto voice = std::make_shared<speech::LateEngine>(speech::createTrainerVoice);
         lateVoice = voice;
         return voice;
     });

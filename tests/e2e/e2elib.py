@@ -17,8 +17,10 @@ ends, also when the test fails or the script is ended by a signal (see
 
 Environment:
     ABACORN_BUILD_DIR   the CMake build directory (default: <repo>/build);
-                        the program is <build>/abacorn and the recording
-                        speech plugin is under <build>/test-plugins.
+                        the program is <build>/abacorn.
+
+The program speaks through libspeechd to a recording speech daemon of the
+test's own (ssip_recorder.py), which logs every text and every cancel.
 """
 
 import atexit
@@ -33,6 +35,8 @@ import sys
 import tempfile
 import threading
 import time
+
+import ssip_recorder
 
 SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
 
@@ -686,7 +690,8 @@ SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")
 
 
 def read_speech_log(path):
-    """The recording plugin's log as [SpeechEvent(t_ms, 'say'|'stop', text)].
+    """The recording daemon's log as [SpeechEvent(t_ms, 'say'|'stop', text)]:
+    'say' for every text the program sent, 'stop' for every cancel.
     t_ms is CLOCK_MONOTONIC in milliseconds (compare with
     time.clock_gettime(time.CLOCK_MONOTONIC) * 1000)."""
     events = []
@@ -694,7 +699,7 @@ def read_speech_log(path):
         with open(path, encoding="utf-8") as f:
             for line in f:
                 if not line.endswith("\n"):
-                    break  # being written; the plugin writes whole lines, but be safe
+                    break  # being written; the recorder writes whole lines, but be safe
                 t, event, text = line.rstrip("\n").split("\t", 2)
                 events.append(SpeechEvent(float(t), event, text))
     except FileNotFoundError:
@@ -793,24 +798,37 @@ class Program:
 
 
 class Abacorn(Program):
-    """The trainer on the xcb platform, speaking into the recording plugin."""
+    """The trainer on the xcb platform, speaking to a recording speech
+    daemon (ssip_recorder.py) started with it, unless record_speech is
+    False (the caller then chooses the voice through the environment)."""
 
-    def __init__(self, xvfb, binary=None, env=None):
+    def __init__(self, xvfb, binary=None, env=None, record_speech=True):
         binary = binary or os.path.join(build_dir(), "abacorn")
         super().__init__(xvfb, [binary])
         self.speech_log_path = os.path.join(self.workdir, "speech.log")
-        self.extra_env.update({
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_PLUGIN_PATH": os.path.join(os.path.dirname(os.path.abspath(binary)), "test-plugins"),
-            "ABACORN_TTS_LOG": self.speech_log_path,
-        })
+        self.record_speech = record_speech
+        self.recorder = None
+        self.extra_env.update({"QT_QPA_PLATFORM": "xcb"})
         self.extra_env.update(env or {})
 
     def start(self):
         if not os.access(self.args[0], os.X_OK):
             raise E2EError("no program at %s (build it first)" % self.args[0])
-        open(self.speech_log_path, "w").close()
+        if self.record_speech and self.recorder is None:
+            open(self.speech_log_path, "w").close()
+            self.recorder = ssip_recorder.Recorder(self.workdir, self.speech_log_path)
+            self.extra_env.update(self.recorder.env())
+            # Should the program give up on the recorder, its own voice
+            # stays silent rather than reach a sound server of this machine.
+            self.extra_env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.workdir, "no-sound-server"))
         return super().start()
+
+    def cleanup(self):
+        self.stop()
+        if self.recorder is not None:
+            self.recorder.stop()
+            self.recorder = None
+        super().cleanup()
 
     def speech(self):
         return read_speech_log(self.speech_log_path)

@@ -121,9 +121,8 @@ class InstallTest(unittest.TestCase):
         self.check_libraries_are_depended_on(program, depends)
 
         # The unpacked program, with the system's libraries; its voice goes
-        # to the recording plugin so the test can tell that it started up.
-        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program, env={
-                "QT_PLUGIN_PATH": os.path.join(self.build, "test-plugins")}) as app:
+        # to the recording daemon so the test can tell that it started up.
+        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program) as app:
             win = app.wait_for_window(timeout=30)
             geo = x.window_geometry(win)
             self.assertEqual((geo["width"], geo["height"]), (1920, 1080))
