@@ -79,7 +79,7 @@ def one_start(engine, x, pulse, rec, threshold):
                 time.sleep(left)
             cpu = cpu_seconds(app.pid)
             peak = status_kb(app.pid, "VmHWM") / 1024.0
-            gave_up = realvoice.GAVE_UP_DEFAULT in app.output()[1]
+            gave_up = engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]
         finally:
             app.cleanup()
         rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
