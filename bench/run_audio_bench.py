@@ -37,6 +37,7 @@ a few milliseconds late: an onset may then even read as slightly negative.
 Every process started here is stopped by its PID.
 """
 import argparse
+import contextlib
 import os
 import shutil
 import statistics
@@ -71,17 +72,32 @@ def engine_program(engine, home, pulse, binary=None):
     return binary, env, None
 
 
+@contextlib.contextmanager
+def voice_run(engine, x, pulse, binary=None):
+    """One start of the trainer with one engine: yields the program, not yet
+    started (realvoice.trainer), with a home and, for the default engine, a
+    daemon of its own; stops the daemon and whatever was spawned in the home
+    afterwards."""
+    home = realvoice.private_dir("abacorn-%s-" % engine)
+    daemon = None
+    try:
+        program, env, daemon = engine_program(engine, home, pulse, binary)
+        yield realvoice.trainer(x, program, home, env)
+    finally:
+        if daemon:
+            daemon.stop()
+        realvoice.stop_pids(realvoice.processes_mentioning(home))
+        shutil.rmtree(home, ignore_errors=True)
+
+
 ATTEMPTS = 3  # starts of the trainer, should the default engine be given up
 
 
 def measure(engine, x, pulse, rec, xt, args):
     """Click -> sound quietly, then texts lost under two busy loops."""
     for attempt in range(ATTEMPTS):
-        home = realvoice.private_dir("abacorn-audio-bench-%s-" % engine)
-        daemon = None
-        try:
-            program, env, daemon = engine_program(engine, home, pulse)
-            with realvoice.trainer(x, program, home, env) as app:
+        with voice_run(engine, x, pulse) as trainer:
+            with trainer as app:
                 t = realvoice.HeardCards(x, rec, xt, app, args.threshold)
                 t.start()
                 if engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
@@ -95,11 +111,6 @@ def measure(engine, x, pulse, rec, xt, args):
                 realvoice.click_control(x, "Command1")
                 app.wait_exit(TIMEOUT)
                 return quiet, loaded, t.strays, t.resyncs, app.output()[1]
-        finally:
-            if daemon:
-                daemon.stop()
-            realvoice.stop_pids(realvoice.processes_mentioning(home))
-            shutil.rmtree(home, ignore_errors=True)
     raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
 
 

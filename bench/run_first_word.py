@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, engine_program  # noqa: E402
+from run_audio_bench import ENGINES, voice_run  # noqa: E402
 
 GOAL_HEARD_MS = 100  # the default engine's welcome after the embedded voice's
 GOAL_CPU_S = 0.2     # the default engine's CPU above the embedded voice's
@@ -54,14 +54,11 @@ def status_kb(pid, key):
 
 def one_start(engine, x, pulse, rec, threshold):
     """(ms from exec to the first audible sample, CPU s in the first 5 s,
-    peak RSS in MB at 5 s) for one start of the program."""
-    home = realvoice.private_dir("abacorn-first-word-%s-" % engine)
-    daemon = None
-    try:
-        program, env, daemon = engine_program(engine, home, pulse)
+    peak RSS in MB at 5 s, whether the default engine was given up) for one
+    start of the program."""
+    with voice_run(engine, x, pulse) as app:
         # Quiet before exec, so nothing earlier counts as the welcome.
         rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
-        app = realvoice.trainer(x, program, home, env)
         try:
             for attempt in range(e2elib.Program.START_TRIES):
                 t0 = time.monotonic()
@@ -82,13 +79,8 @@ def one_start(engine, x, pulse, rec, threshold):
             gave_up = engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]
         finally:
             app.cleanup()
-        rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
-        return heard_ms, cpu, peak, gave_up
-    finally:
-        if daemon:
-            daemon.stop()
-        realvoice.stop_pids(realvoice.processes_mentioning(home))
-        shutil.rmtree(home, ignore_errors=True)
+    rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
+    return heard_ms, cpu, peak, gave_up
 
 
 def spread(values, fmt):

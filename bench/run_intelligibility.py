@@ -33,7 +33,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, engine_program  # noqa: E402
+from run_audio_bench import ENGINES, voice_run  # noqa: E402
 
 NUMBERS = range(0, 145)
 MODEL = "/usr/share/pocketsphinx/model/en-us"
@@ -87,15 +87,11 @@ ATTEMPTS = 3  # starts of the program, should the default engine be given up
 def say_all(engine, x, pulse, rec, workdir, threshold, lang):
     """Has the program say every number; writes each as <workdir>/<n>.raw
     (16 kHz). Returns the numbers that made no sound."""
+    binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
     for attempt in range(ATTEMPTS):
-        home = realvoice.private_dir("abacorn-intelligibility-%s-" % engine)
-        daemon = None
-        try:
-            binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
-            program, env, daemon = engine_program(engine, home, pulse, binary)
+        with voice_run(engine, x, pulse, binary) as app:
             if lang:
-                env["LANG"] = lang
-            app = realvoice.trainer(x, program, home, env)
+                app.extra_env["LANG"] = lang
             app.stdin = subprocess.PIPE
             with app:
                 # The welcome, in full, then quiet.
@@ -107,11 +103,6 @@ def say_all(engine, x, pulse, rec, workdir, threshold, lang):
                     print("  (the default engine did not start in time; again)", file=sys.stderr)
                     continue
                 return say_numbers(app, rec, workdir, threshold)
-        finally:
-            if daemon:
-                daemon.stop()
-            realvoice.stop_pids(realvoice.processes_mentioning(home))
-            shutil.rmtree(home, ignore_errors=True)
     raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
 
 
