@@ -1,19 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Speak on the window's thread with the real Qt voice: how long the child's
-// window waits for one call. The voice is the one the program uses (Qt's
-// default text-to-speech engine, flite when it cannot start), built on its
-// own thread by Form_Load; the calls start right after Form_Load, while a
-// slow engine (speechd: ~1.7 s) may still be under construction, and go on
-// for a few seconds with the window's events processed between them.
+// Speak on the window's thread with the real voice: how long the child's
+// window waits for one call. The voice is the one the program uses (Speech
+// Dispatcher, the embedded voice when it cannot be reached), started on a
+// thread of its own by Form_Load; the calls start right after Form_Load,
+// while the connection may still be opening, and go on for a few seconds
+// with the window's events processed between them.
 // For scale, the same loop also times an empty call: what this machine's
 // scheduler adds to any call of that length.
 //
 //     bench_speak [calls]      (default 20000; under Xvfb or QT_QPA_PLATFORM=offscreen)
 //
-// With speechd, the speech-dispatcher it spawns outlives this program; give
+// A speech-dispatcher that libspeechd starts outlives this program; give
 // the run its own XDG_RUNTIME_DIR to find that daemon and stop it afterwards.
 #include <QApplication>
-#include <QTextToSpeech>
 #include <QThread>
 #include <algorithm>
 #include <chrono>
@@ -23,7 +22,7 @@
 #include <vector>
 
 #include "main/qt_trainer.h"
-#include "speech/qt_speech_engine.h"
+#include "speech/trainer_voice.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
 
-    program::QtTrainer trainer(speech::createQtSpeechEngine);
+    program::QtTrainer trainer(speech::createTrainerVoice);
     app::frmSplash& frm = trainer.frm;
 
     const auto loadStart = Clock::now();
@@ -81,10 +80,8 @@ int main(int argc, char** argv) {
     }
     const double spanS = std::chrono::duration<double>(Clock::now() - spanStart).count();
 
-    std::printf("platform %s, text-to-speech engines installed: %s; Form_Load %.0f ms; "
-                "%d calls over %.1f s\n",
-                qPrintable(QGuiApplication::platformName()),
-                qPrintable(QTextToSpeech::availableEngines().join(QLatin1Char(','))), loadMs, calls, spanS);
+    std::printf("platform %s; Form_Load %.0f ms; %d calls over %.1f s\n",
+                qPrintable(QGuiApplication::platformName()), loadMs, calls, spanS);
     std::printf("%-28s %9s %9s %9s %9s %8s\n", "per call (us)", "min", "median", "p99", "max", ">1 ms");
     row("Speak", stats(speak));
     row("empty call (noise floor)", stats(empty));

@@ -38,6 +38,7 @@ a few milliseconds late: an onset may then even read as slightly negative.
 Every process started here is stopped by its PID.
 """
 import argparse
+import contextlib
 import os
 import shutil
 import statistics
@@ -60,14 +61,34 @@ ENGINES = {
 }
 
 
-def engine_program(engine, home, pulse):
-    """(program, env, daemon) for one engine."""
+def engine_program(engine, home, pulse, binary=None):
+    """(program, env, daemon) for one engine; program: binary, a build of
+    the program other than the build's (None: the build's)."""
     env = dict(pulse.client_env())
     if engine == "default":
         daemon = realvoice.SpeechDispatcher(pulse).start()
         env.update(daemon.client_env())
-        return realvoice.program_with_engines(home, [realvoice.SPEECHD_PLUGIN]), env, daemon
-    return realvoice.embedded_voice_program(home), env, None
+        return binary, env, daemon
+    env.update(realvoice.without_speech_dispatcher(home))
+    return binary, env, None
+
+
+@contextlib.contextmanager
+def voice_run(engine, x, pulse, binary=None):
+    """One start of the trainer with one engine: yields the program, not yet
+    started (realvoice.trainer), with a home and, for the default engine, a
+    daemon of its own; stops the daemon and whatever was spawned in the home
+    afterwards."""
+    home = realvoice.private_dir("abacorn-%s-" % engine)
+    daemon = None
+    try:
+        program, env, daemon = engine_program(engine, home, pulse, binary)
+        yield realvoice.trainer(x, program, home, env)
+    finally:
+        if daemon:
+            daemon.stop()
+        realvoice.stop_pids(realvoice.processes_mentioning(home))
+        shutil.rmtree(home, ignore_errors=True)
 
 
 ATTEMPTS = 3  # starts of the trainer, should the default engine be given up
@@ -76,11 +97,8 @@ ATTEMPTS = 3  # starts of the trainer, should the default engine be given up
 def measure(engine, x, pulse, rec, xt, args):
     """Click -> sound quietly, then texts lost under two busy loops."""
     for attempt in range(ATTEMPTS):
-        home = realvoice.private_dir("abacorn-audio-bench-%s-" % engine)
-        daemon = None
-        try:
-            program, env, daemon = engine_program(engine, home, pulse)
-            with realvoice.trainer(x, program, home, env) as app:
+        with voice_run(engine, x, pulse) as trainer:
+            with trainer as app:
                 t = realvoice.HeardCards(x, rec, xt, app, args.threshold, reveal_by_key=args.press == "key")
                 t.start()
                 if engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
@@ -94,11 +112,6 @@ def measure(engine, x, pulse, rec, xt, args):
                 realvoice.click_control(x, "Command1")
                 app.wait_exit(TIMEOUT)
                 return quiet, loaded, t.strays, t.resyncs, app.output()[1]
-        finally:
-            if daemon:
-                daemon.stop()
-            realvoice.stop_pids(realvoice.processes_mentioning(home))
-            shutil.rmtree(home, ignore_errors=True)
     raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
 
 
@@ -179,9 +192,8 @@ def main():
             print("skipped: %s is not installed" % tool)
             return 0
     engines = ["default", "embedded"] if args.engine == "both" else [args.engine]
-    if "default" in engines and (not shutil.which("speech-dispatcher")
-                                 or not os.path.exists(realvoice.SPEECHD_PLUGIN)):
-        print("default engine skipped: speech-dispatcher or Qt's speechd plugin is not installed")
+    if "default" in engines and not realvoice.have_speech_dispatcher():
+        print("default engine skipped: speech-dispatcher is not installed")
         engines.remove("default")
     if "embedded" in engines and not os.path.exists(realvoice.FLITE_VOICE):
         print("embedded voice skipped: %s is not installed" % realvoice.FLITE_VOICE)

@@ -9,7 +9,7 @@
 
 #include "main/qt_trainer.h"
 #include "speech/late_engine.h"
-#include "speech/qt_speech_engine.h"
+#include "speech/trainer_voice.h"
 
 namespace program {
 namespace {
@@ -69,7 +69,7 @@ int run(char* argv0, StartupPhases* phases) {
     // speech/late_engine.h), or when the first text comes before that.
     std::weak_ptr<speech::LateEngine> lateVoice;
     program::QtTrainer trainer([&lateVoice] {
-        auto voice = std::make_shared<speech::LateEngine>(speech::createQtSpeechEngine);
+        auto voice = std::make_shared<speech::LateEngine>(speech::createTrainerVoice);
         lateVoice = voice;
         return voice;
     });
@@ -79,6 +79,7 @@ int run(char* argv0, StartupPhases* phases) {
     });
 
     trainer.frm.Form_Load();
+    if (phases && !trainer.window.closed()) phases->loaded(trainer.frm);
     return trainer.window.closed() ? 0 : app.exec();
 }
 

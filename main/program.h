@@ -6,15 +6,22 @@
 
 class QWidget;
 
+namespace app {
+class frmSplash;
+}
+
 namespace program {
 
-// Ends of the start-up phases, for timing them (bench/abacorn_phases.cpp).
+// Ends of the start-up phases, for the benchmarks that time them or drive
+// the window once it stands (bench/abacorn_phases.cpp, bench/abacorn_say.cpp).
 class StartupPhases {
 public:
     virtual ~StartupPhases() = default;
     virtual void qtStarted() = 0;                // QApplication stands
     virtual void fontsReady() = 0;               // fontconfig is loaded
     virtual void windowBuilt(QWidget& view) = 0; // before Form_Load shows it
+    // Form_Load has run and the event loop is about to start.
+    virtual void loaded(app::frmSplash& frm) { (void)frm; }
 };
 
 // Runs the trainer until its window is closed; returns the exit status (1:

@@ -9,9 +9,8 @@ BUILD=${ABACORN_BUILD_DIR:-$ROOT/build}
 # What the trainer needs to build and to run.
 RUN_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-speech-dev qt6-declarative-dev libgl-dev libfontconfig-dev
-  qt6-speech-speechd-plugin qt6-wayland
-  flite1-dev libpulse-dev
+  qt6-base-dev libgl-dev libfontconfig-dev qt6-wayland
+  libspeechd-dev flite1-dev libpulse-dev
   speech-dispatcher speech-dispatcher-espeak-ng
   fonts-comic-neue fonts-liberation2
   libgtest-dev libbenchmark-dev
@@ -21,12 +20,12 @@ RUN_PACKAGES=(
 DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # What the test suite needs on top: an X server, real clicks, screenshots;
 # window managers, a panel and a Wayland compositor; the accessibility bus
-# and a client of it. Qt's own flite plugin stays for the tests that check
-# that the trainer's own voice speaks in its place.
+# and a client of it; the speech recogniser of the intelligibility
+# benchmark.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11
-  qt6-speech-flite-plugin "${DEB_PACKAGES[@]}")
+  pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
 
 install_missing() {
   local missing=()

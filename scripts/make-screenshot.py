@@ -11,8 +11,8 @@ of the black backdrop and stored as a small palette PNG.
     python3 scripts/make-screenshot.py [output.png]
 
 Needs what the end-to-end tests need (Xvfb, xdotool, ImageMagick); builds the
-program, control_rect and the recording speech plugin first. The recording
-plugin stands in for the voice, so nothing is heard.
+the program and control_rect first. The tests' recording speech daemon
+stands in for the voice, so nothing is heard.
 """
 import os
 import subprocess
@@ -29,8 +29,8 @@ TRIES = 80  # cards dealt at most
 
 
 def build():
-    subprocess.run(["cmake", "--build", e2elib.build_dir(), "--target", "abacorn", "control_rect",
-                    "abacorn_recording_tts"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", e2elib.build_dir(), "--target", "abacorn", "control_rect"],
+                   check=True, stdout=subprocess.DEVNULL)
 
 
 def act(s, click, says):

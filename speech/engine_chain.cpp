@@ -45,22 +45,6 @@ void run(const std::shared_ptr<Start>& start, const std::vector<EngineFactory>& 
     std::size_t next = 0;
     for (;;) {
         std::shared_ptr<SpeechEngine> engine = startNext(start, order, next);
-        if (engine) {
-            engine->whenBroken([weak = std::weak_ptr<Start>(start), broke = engine.get()] {
-                auto s = weak.lock();
-                if (!s) return;
-                {
-                    std::lock_guard lock(s->mutex);
-                    if (s->engine.get() != broke || s->broken) return;
-                    s->broken = true;
-                    s->settled = false;
-                    // The text it lost goes to the next engine, unless a
-                    // newer one comes first.
-                    s->waiting = s->handed;
-                }
-                s->wake.notify_all();
-            });
-        }
         std::shared_ptr<SpeechEngine> unused;  // released after the lock, on this thread
         std::unique_lock lock(start->mutex);
         if (start->closing) unused.swap(engine);  // nobody is listening any more
@@ -76,6 +60,24 @@ void run(const std::shared_ptr<Start>& start, const std::vector<EngineFactory>& 
         start->broken = false;
         start->settled = true;
         if (!engine) return;  // silence from here on
+        // Asked only now that it is the chain's engine: one that broke
+        // already (its daemon could not be reached) tells at once.
+        lock.unlock();
+        engine->whenBroken([weak = std::weak_ptr<Start>(start), broke = engine.get()] {
+            auto s = weak.lock();
+            if (!s) return;
+            {
+                std::lock_guard guard(s->mutex);
+                if (s->engine.get() != broke || s->broken) return;
+                s->broken = true;
+                s->settled = false;
+                // The text it lost goes to the next engine, unless a
+                // newer one comes first.
+                s->waiting = s->handed;
+            }
+            s->wake.notify_all();
+        });
+        lock.lock();
         start->wake.wait(lock, [&] { return start->closing || start->broken; });
         if (start->closing) return;  // the engine is released by the closing side
         unused.swap(start->engine);

@@ -2,8 +2,16 @@
 // Fakes for the platform services, and a rig that builds the window on them.
 #pragma once
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -225,6 +233,85 @@ inline bool eventually(const std::function<bool()>& done,
     }
     return true;
 }
+
+// The tests' recording speech daemon (tests/e2e/ssip_recorder.py) as a
+// child process on a socket in `dir`: libspeechd speaks to it through
+// address(). said() and stops() read its log. pause(), resume() and kill()
+// send it SIGSTOP, SIGCONT and SIGKILL; it is ended by its PID when the
+// object goes.
+class RecordingDaemon {
+public:
+    RecordingDaemon(const std::string& script, const std::string& dir, int speakMs = 300)
+        : socket_(dir + "/ssip.sock"), log_(dir + "/speech.log") {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(ready[1], 1);
+            close(ready[0]);
+            setsid();
+            const std::string ms = std::to_string(speakMs);
+            execlp("python3", "python3", script.c_str(), "--socket", socket_.c_str(), "--log", log_.c_str(),
+                   "--speak-ms", ms.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // Kept open while the daemon runs: its stdout.
+        out_ = ready[0];
+        std::string line;
+        char c;
+        while (pid_ > 0 && line.size() < 16 && read(out_, &c, 1) == 1 && c != '\n') line += c;
+        started_ = line == "ready";
+    }
+    RecordingDaemon(const RecordingDaemon&) = delete;
+    RecordingDaemon& operator=(const RecordingDaemon&) = delete;
+    ~RecordingDaemon() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGCONT);
+            ::kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) close(out_);
+    }
+
+    bool started() const { return started_; }
+    std::string address() const { return "unix_socket:" + socket_; }
+    void pause() { ::kill(pid_, SIGSTOP); }
+    void resume() { ::kill(pid_, SIGCONT); }
+    void kill() {
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+    // The log as (event, text) pairs: "say" with the text, "stop".
+    std::vector<std::pair<std::string, std::string>> events() const {
+        std::vector<std::pair<std::string, std::string>> out;
+        std::ifstream in(log_);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string ms, event, text;
+            std::getline(fields, ms, '\t');
+            std::getline(fields, event, '\t');
+            std::getline(fields, text);
+            out.emplace_back(event, text);
+        }
+        return out;
+    }
+    std::vector<std::string> said() const {
+        std::vector<std::string> texts;
+        for (const auto& [event, text] : events())
+            if (event == "say") texts.push_back(text);
+        return texts;
+    }
+
+private:
+    std::string socket_, log_;
+    pid_t pid_ = -1;
+    int out_ = -1;
+    bool started_ = false;
+};
 
 // The window built on fakes. withVoice=false: no speech engine at all.
 struct Rig {

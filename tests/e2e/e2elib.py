@@ -12,22 +12,31 @@ ImageMagick's import/convert. A typical test:
         events = app.wait_for_speech(lambda ev: any(e.event == "say" for e in ev))
 
 Every process started here is stopped by its own PID when the `with` block
-ends, also when the test fails. Nothing is killed by name.
+ends, also when the test fails or the script is ended by a signal (see
+"ending by a signal" below). Nothing is killed by name.
 
 Environment:
     ABACORN_BUILD_DIR   the CMake build directory (default: <repo>/build);
-                        the program is <build>/abacorn and the recording
-                        speech plugin is under <build>/test-plugins.
+                        the program is <build>/abacorn.
+
+The program speaks through libspeechd to a recording speech daemon of the
+test's own (ssip_recorder.py), which logs every text and every cancel.
 """
 
+import atexit
 import collections
 import ctypes
 import os
 import select
 import shutil
+import signal
 import subprocess
+import sys
 import tempfile
+import threading
 import time
+
+import ssip_recorder
 
 SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
 
@@ -59,16 +68,37 @@ def wait_until(check, timeout=20.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def _signal(proc, sig):
+    """Sends sig to a process we started; to its whole process group when
+    it leads one of its own (started with start_new_session: a daemon and
+    the helpers it forked, such as speech-dispatcher's output modules)."""
+    try:
+        if os.getpgid(proc.pid) == proc.pid:
+            os.killpg(proc.pid, sig)
+        else:
+            proc.send_signal(sig)
+    except ProcessLookupError:
+        pass
+
+
 def _stop_process(proc, grace=5.0):
-    """Stops one process we started, by its PID: SIGTERM, then SIGKILL."""
+    """Stops one process we started, by its PID (or its group's id, see
+    _signal): SIGTERM, then SIGKILL."""
     if proc is None or proc.poll() is not None:
         return proc.returncode if proc else None
-    proc.terminate()
+    _signal(proc, signal.SIGTERM)
+    _signal(proc, signal.SIGCONT)  # a daemon a test stopped (SIGSTOP) takes it only then
     try:
         return proc.wait(grace)
     except subprocess.TimeoutExpired:
-        proc.kill()
+        _signal(proc, signal.SIGKILL)
         return proc.wait(grace)
+
+
+def stop_process(proc, grace=5.0):
+    """Stops a child process (subprocess.Popen) by its PID: SIGTERM, and
+    SIGKILL after `grace` seconds; returns its exit status."""
+    return _stop_process(proc, grace)
 
 
 def descendants(pid):
@@ -99,6 +129,116 @@ def stop_pids(pids):
             os.kill(pid, 15)
         except ProcessLookupError:
             pass
+
+
+def alive(pid):
+    """Whether a process runs (a zombie counts as ended)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+# --- ending by a signal ------------------------------------------------------
+# `timeout` ends a script with SIGTERM, a closed terminal with SIGHUP. By
+# default Python then dies on the spot: no `with` block unwinds, and every
+# helper started in a session of its own (Xvfb, the audio server, the speech
+# daemon, busy loops) lives on. Importing this module changes three things:
+#  - SIGTERM, SIGHUP and SIGINT raise Terminated in the main thread, so the
+#    blocks unwind and stop their processes as after a failure. Signals that
+#    come while that goes on (`timeout` signals the script and then its
+#    whole process group) are ignored, so the clean-up is not cut short.
+#  - The script is a child subreaper (prctl): a process a helper started and
+#    left behind (a daemon that forks away from its parent) becomes our
+#    child instead of init's, so it is still found below us.
+#  - At exit every process still below the script is stopped by its PID
+#    (SIGTERM, SIGKILL after a grace time); then a script ended by a signal
+#    ends by that same signal, so its caller sees how it ended.
+
+class Terminated(KeyboardInterrupt):
+    """A signal asked the script to end. A KeyboardInterrupt, so that
+    unittest passes it on rather than going on with the next test."""
+
+    def __init__(self, signum):
+        super().__init__(signal.Signals(signum).name)
+        self.signum = signum
+
+
+_ended_by = []  # the signal that ends the script, once one came
+_STOP_SIGNALS = (signal.SIGTERM, signal.SIGHUP, signal.SIGINT)
+PR_SET_CHILD_SUBREAPER = 36
+
+
+def _on_signal(signum, frame):
+    if _ended_by:
+        return  # already unwinding
+    _ended_by.append(signum)
+    raise Terminated(signum)
+
+
+def stop_descendants(grace=10.0):
+    """Stops every process below this one by its PID: SIGTERM (and SIGCONT
+    for a stopped one), SIGKILL to those left after `grace` seconds.
+    Returns the PIDs that were still running."""
+    left = [pid for pid in descendants(os.getpid()) if alive(pid)]
+    for pid in left:
+        for sig in (signal.SIGTERM, signal.SIGCONT):
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
+    end = time.monotonic() + grace
+    while any(alive(pid) for pid in left) and time.monotonic() < end:
+        time.sleep(0.05)
+    for pid in left:
+        if alive(pid):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    return left
+
+
+def _at_exit():
+    for sig in _STOP_SIGNALS:
+        signal.signal(sig, signal.SIG_IGN)  # nothing cuts the sweep short
+    left = stop_descendants()
+    try:  # reap them: after our end they would wait for init as zombies
+        while os.waitpid(-1, os.WNOHANG)[0] > 0:
+            pass
+    except ChildProcessError:
+        pass
+    if left and not _ended_by:
+        print("e2elib: stopped %d process(es) left running: %s" % (len(left), " ".join(map(str, left))),
+              file=sys.stderr)
+    if _ended_by:
+        sys.stderr.flush()
+        signal.signal(_ended_by[0], signal.SIG_DFL)
+        os.kill(os.getpid(), _ended_by[0])
+
+
+def _report_termination(kind, value, tb, previous=sys.excepthook):
+    if isinstance(value, Terminated):
+        print("ended by %s; stopping what was started" % value, file=sys.stderr)
+    else:
+        previous(kind, value, tb)
+
+
+def _install_signal_cleanup():
+    if threading.current_thread() is not threading.main_thread():
+        return
+    for sig in _STOP_SIGNALS:
+        signal.signal(sig, _on_signal)
+    try:
+        ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+    except (OSError, AttributeError):
+        pass
+    sys.excepthook = _report_termination
+    atexit.register(_at_exit)
+
+
+_install_signal_cleanup()
 
 
 # --- the X server -----------------------------------------------------------
@@ -550,7 +690,8 @@ SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")
 
 
 def read_speech_log(path):
-    """The recording plugin's log as [SpeechEvent(t_ms, 'say'|'stop', text)].
+    """The recording daemon's log as [SpeechEvent(t_ms, 'say'|'stop', text)]:
+    'say' for every text the program sent, 'stop' for every cancel.
     t_ms is CLOCK_MONOTONIC in milliseconds (compare with
     time.clock_gettime(time.CLOCK_MONOTONIC) * 1000)."""
     events = []
@@ -558,7 +699,7 @@ def read_speech_log(path):
         with open(path, encoding="utf-8") as f:
             for line in f:
                 if not line.endswith("\n"):
-                    break  # being written; the plugin writes whole lines, but be safe
+                    break  # being written; the recorder writes whole lines, but be safe
                 t, event, text = line.rstrip("\n").split("\t", 2)
                 events.append(SpeechEvent(float(t), event, text))
     except FileNotFoundError:
@@ -580,6 +721,7 @@ class Program:
         self.args = list(args)
         self.extra_env = dict(env or {})
         self.proc = None
+        self.stdin = subprocess.DEVNULL  # subprocess.PIPE: write to proc.stdin
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-e2e-")
         self.stdout_path = os.path.join(self.workdir, "stdout.txt")
@@ -605,8 +747,7 @@ class Program:
         env = self.xvfb.env()
         env.update(self.extra_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err,
-                                         stdin=subprocess.DEVNULL)
+            self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err, stdin=self.stdin)
         return self
 
     def refused(self):
@@ -657,26 +798,38 @@ class Program:
 
 
 class Abacorn(Program):
-    """The trainer on the xcb platform, speaking into the recording plugin of
-    the build directory; binary may be a program from anywhere (a copy, an
-    unpacked package)."""
+    """The trainer on the xcb platform, speaking to a recording speech
+    daemon (ssip_recorder.py) started with it; binary may be a program from anywhere (a copy, an
+    unpacked package). Unless record_speech is
+    False (the caller then chooses the voice through the environment)."""
 
-    def __init__(self, xvfb, binary=None, env=None):
+    def __init__(self, xvfb, binary=None, env=None, record_speech=True):
         binary = binary or os.path.join(build_dir(), "abacorn")
         super().__init__(xvfb, [binary])
         self.speech_log_path = os.path.join(self.workdir, "speech.log")
-        self.extra_env.update({
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_PLUGIN_PATH": os.path.join(build_dir(), "test-plugins"),
-            "ABACORN_TTS_LOG": self.speech_log_path,
-        })
+        self.record_speech = record_speech
+        self.recorder = None
+        self.extra_env.update({"QT_QPA_PLATFORM": "xcb"})
         self.extra_env.update(env or {})
 
     def start(self):
         if not os.access(self.args[0], os.X_OK):
             raise E2EError("no program at %s (build it first)" % self.args[0])
-        open(self.speech_log_path, "w").close()
+        if self.record_speech and self.recorder is None:
+            open(self.speech_log_path, "w").close()
+            self.recorder = ssip_recorder.Recorder(self.workdir, self.speech_log_path)
+            self.extra_env.update(self.recorder.env())
+            # Should the program give up on the recorder, its own voice
+            # stays silent rather than reach a sound server of this machine.
+            self.extra_env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.workdir, "no-sound-server"))
         return super().start()
+
+    def cleanup(self):
+        self.stop()
+        if self.recorder is not None:
+            self.recorder.stop()
+            self.recorder = None
+        super().cleanup()
 
     def speech(self):
         return read_speech_log(self.speech_log_path)

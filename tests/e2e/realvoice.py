@@ -1,10 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Helpers for end-to-end tests and benchmarks that run the trainer with its
-real voices instead of the recording plugin: an audio server and a
-speech-dispatcher of the test's own (or a daemon that never answers), a
-chosen set of Qt speech plugins (none: the trainer's own voice), busy loops
-on the processors, clicks through XTest, and the card cycle heard answer by
-answer.
+real voices instead of the recording daemon: an audio server and a
+speech-dispatcher of the test's own (or a daemon that never answers, or
+none at all: the trainer's own voice), busy loops on the processors, clicks
+through XTest, and the card cycle heard answer by answer.
 
 Python standard library only. Every process started here is stopped by its
 own PID, also when a test fails; nothing shared is touched: the audio server
@@ -22,9 +21,6 @@ import time
 import abacorn_e2e as ab
 import e2elib
 
-QT_PLUGINS = "/usr/lib/x86_64-linux-gnu/qt6/plugins"
-FLITE_PLUGIN = os.path.join(QT_PLUGINS, "texttospeech", "libqtexttospeech_flite.so")
-SPEECHD_PLUGIN = os.path.join(QT_PLUGINS, "texttospeech", "libqtexttospeech_speechd.so")
 # The voice the trainer's own engine loads at run time (it pulls in libflite).
 FLITE_VOICE = "/usr/lib/x86_64-linux-gnu/libflite_cmu_us_slt.so.1"
 
@@ -40,68 +36,35 @@ def private_dir(prefix):
     return d
 
 
-# --- the engine set -----------------------------------------------------------
+# --- the voice --------------------------------------------------------------------
 
-def program_with_engines(workdir, engines, binary=None):
-    """A copy of the trainer that sees only the given Qt speech plugins
-    (paths, e.g. [SPEECHD_PLUGIN]; [] for none: Speech Dispatcher absent,
-    the trainer's own voice speaks).
-
-    QT_PLUGIN_PATH only adds directories in front of the installed plugin
-    directory, so the installed speechd plugin (priority 80) would still be
-    found. The plugin directory itself is taken from qt.conf next to the
-    executable (Qt resolves the executable through /proc/self/exe, so the
-    program is copied, not linked): it points at a directory holding links
-    to every installed plugin directory except texttospeech, which holds the
-    chosen plugins alone. Returns the copied program's path."""
-    binary = binary or os.path.join(e2elib.build_dir(), "abacorn")
-    plugins = os.path.join(workdir, "plugins")
-    os.makedirs(os.path.join(plugins, "texttospeech"))
-    for name in os.listdir(QT_PLUGINS):
-        if name != "texttospeech":
-            os.symlink(os.path.join(QT_PLUGINS, name), os.path.join(plugins, name))
-    for plugin in engines:
-        os.symlink(plugin, os.path.join(plugins, "texttospeech", os.path.basename(plugin)))
-    program = os.path.join(workdir, "abacorn")
-    shutil.copy2(binary, program)
-    with open(os.path.join(workdir, "qt.conf"), "w") as f:
-        # Every other path as the installed Qt has it: paths qt.conf leaves
-        # out are taken relative to Prefix, not from the library's own
-        # settings (Debian keeps libraries and data in multiarch places).
-        f.write("[Paths]\nPrefix=/usr\nArchData=lib/x86_64-linux-gnu/qt6\nData=share/qt6\n"
-                "Libraries=lib/x86_64-linux-gnu\nLibraryExecutables=lib/qt6/libexec\n"
-                "Binaries=lib/qt6/bin\nQml2Imports=lib/x86_64-linux-gnu/qt6/qml\n"
-                "Translations=share/qt6/translations\nPlugins=%s\n" % plugins)
-    return program
+def have_speech_dispatcher():
+    return shutil.which("speech-dispatcher") is not None
 
 
-def flite_only_program(workdir, binary=None):
-    """A copy of the trainer whose only Qt speech plugin is flite."""
-    return program_with_engines(workdir, [FLITE_PLUGIN], binary)
-
-
-def embedded_voice_program(workdir, binary=None):
-    """A copy of the trainer on a machine without Speech Dispatcher: no Qt
-    speech plugin at all, so the trainer's own voice speaks."""
-    return program_with_engines(workdir, [], binary)
+def without_speech_dispatcher(home):
+    """The environment of a machine without Speech Dispatcher: nobody at
+    the address libspeechd is given, and the command it would start the
+    daemon with missing. The trainer's own voice speaks."""
+    return {"SPEECHD_ADDRESS": "unix_socket:" + os.path.join(home, "no-speechd.sock"),
+            "SPEECHD_CMD": os.path.join(home, "no-speech-dispatcher")}
 
 
 def trainer(xvfb, program, home, env=None):
-    """The program (e.g. from flite_only_program) with Qt's real engines:
-    no recording plugin, HOME and XDG_RUNTIME_DIR in `home` (a private_dir),
-    so that any daemon started on its behalf is the test's own."""
+    """The program (None: the build's) with its real voices: no recording
+    daemon, HOME and XDG_RUNTIME_DIR in `home` (a private_dir), so that any
+    daemon started on its behalf is the test's own. Speech Dispatcher is
+    the one at SPEECHD_ADDRESS in env, or one libspeechd starts in `home`;
+    without_speech_dispatcher(home) leaves the trainer's own voice."""
     full = {"HOME": home, "XDG_RUNTIME_DIR": home}
     full.update(env or {})
-    app = e2elib.Abacorn(xvfb, binary=program, env=full)
-    app.extra_env.pop("QT_PLUGIN_PATH", None)
-    app.extra_env.pop("ABACORN_TTS_LOG", None)
-    return app
+    return e2elib.Abacorn(xvfb, binary=program, env=full, record_speech=False)
 
 
 def clean_environment():
     """Drops what would make the program reach engines, daemons or audio
     servers other than the test's own."""
-    for var in ("QT_PLUGIN_PATH", "SPEECHD_ADDRESS", "PULSE_SERVER", "PULSE_SINK", "PULSE_RUNTIME_PATH",
+    for var in ("QT_PLUGIN_PATH", "SPEECHD_ADDRESS", "SPEECHD_CMD", "PULSE_SERVER", "PULSE_SINK", "PULSE_RUNTIME_PATH",
                 "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"):
         os.environ.pop(var, None)
 
@@ -441,7 +404,17 @@ class SpeechDispatcher:
             self.proc.kill()
             self.proc.wait(10)
 
+    def pause(self):
+        """Stops the daemon (SIGSTOP): a daemon that hangs."""
+        if self.proc and self.proc.poll() is None:
+            os.kill(self.proc.pid, 19)
+
+    def resume(self):
+        if self.proc and self.proc.poll() is None:
+            os.kill(self.proc.pid, 18)
+
     def stop(self):
+        self.resume()  # a stopped process would not take SIGTERM until continued
         _stop(self.proc)
         self.proc = None
         # Output modules the daemon started are in its session; they end
@@ -478,13 +451,7 @@ def click_control(xvfb, name):
 
 # --- processes started on the program's behalf ----------------------------------------
 
-def alive(pid):
-    """Whether a process runs (a zombie counts as ended)."""
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
-        return False
+alive = e2elib.alive
 
 
 def processes_mentioning(path):
@@ -598,10 +565,9 @@ class DeafSocket:
 # Every card 10 + 10 (both range lists at 10): every answer is the same text,
 # "20", and a text heard in full is one as long as the others.
 
-# What the trainer says when it gives up on the default engine for taking
-# too long to start (it speaks with its own voice then): on a busy machine
-# Qt's speechd plugin can, listing every voice the daemon offers.
-GAVE_UP_DEFAULT = "default text-to-speech engine did not start"
+# What the trainer says when it gives up on Speech Dispatcher (it speaks
+# with its own voice from then on).
+GAVE_UP_DEFAULT = "Speech Dispatcher"
 LOST_AFTER = 3.0  # seconds from a reveal click without sound, the answer shown
 TIMEOUT = 30.0
 QUIET = 0.3  # seconds of silence that end a text (the answer is one word)

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """End to end: the standard card cycle, the number range lists and the four
-operation pictures, on Xvfb with the recording speech plugin."""
+operation pictures, on Xvfb with the recording speech daemon."""
 import os
 import re
 import sys

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """End to end: every coloured control shows its designed colour on the screen
-(within 2 per channel), under Xvfb with the recording speech plugin: the
+(within 2 per channel), under Xvfb with the recording speech daemon: the
 backdrop, the frames, the banner, the close button, the card, the dots, the labels with a text colour and the answer tiles
 white, red and green."""
 import os

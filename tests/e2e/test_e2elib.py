@@ -70,6 +70,44 @@ class ClientTest(unittest.TestCase):
                 x.wait_for_window(name="^no such window$", timeout=0.5)
 
 
+# A script that starts helpers the ways the tests do, prints their PIDs and
+# waits to be ended: an X server, a process in a session of its own, and a
+# daemon that forks away from its parent (the way speech-dispatcher spawns).
+SIGNALLED_SCRIPT = r"""
+import os, subprocess, sys, time
+sys.path.insert(0, %r)
+import e2elib
+with e2elib.Xvfb() as x:
+    loop = subprocess.Popen(["sleep", "600"], start_new_session=True)
+    r, w = os.pipe()
+    subprocess.Popen(["sh", "-c", "sleep 600 & echo $! >&%%d" %% w], pass_fds=(w,)).wait()
+    daemon = int(os.read(r, 64))
+    print(x.proc.pid, loop.pid, daemon, flush=True)
+    time.sleep(600)
+"""
+
+
+class SignalTest(unittest.TestCase):
+    def test_a_signal_stops_everything_the_script_started(self):
+        for sig in (15, 1):  # SIGTERM as from timeout, SIGHUP as from a closed terminal
+            with self.subTest(signal=sig):
+                script = subprocess.Popen([sys.executable, "-c", SIGNALLED_SCRIPT % os.path.dirname(
+                    os.path.abspath(__file__))], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                try:
+                    pids = [int(p) for p in script.stdout.readline().split()]
+                    self.assertEqual(len(pids), 3)
+                    self.assertTrue(all(alive(p) for p in pids))
+                    script.send_signal(sig)
+                    # The script ends by the signal itself, after its clean-up.
+                    self.assertEqual(script.wait(30), -sig)
+                    self.assertIn(b"stopping what was started", script.stderr.read())
+                    self.assertEqual([p for p in pids if alive(p)], [])
+                finally:
+                    e2elib.stop_process(script)
+                    script.stdout.close()
+                    script.stderr.close()
+
+
 class SpeechLogTest(unittest.TestCase):
     def test_parses_lines_and_ignores_a_half_written_one(self):
         with tempfile.TemporaryDirectory() as d:

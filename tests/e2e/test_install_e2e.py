@@ -194,8 +194,8 @@ class DebianPackageTest(unittest.TestCase):
         program = os.path.join(self.usr, "bin", "abacorn")
         self.check_libraries_are_depended_on(program, depends)
 
-        # The unpacked program with the system's libraries; e2elib records
-        # what it says.
+        # The unpacked program, with the system's libraries; its voice goes
+        # to the recording daemon so the test can tell that it started up.
         with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program) as app:
             win = app.wait_for_window(timeout=30)
             geo = x.window_geometry(win)

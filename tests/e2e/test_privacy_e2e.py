@@ -100,9 +100,7 @@ class Session:
         os.makedirs(os.path.dirname(self.prefix))
         full_env = {"HOME": self.home, "XDG_RUNTIME_DIR": self.runtime}
         full_env.update(env or {})
-        self.app = e2elib.Abacorn(xvfb, binary=program, env=full_env)
-        if not speech_log:
-            self.app.extra_env.pop("ABACORN_TTS_LOG")
+        self.app = e2elib.Abacorn(xvfb, binary=program, env=full_env, record_speech=speech_log)
         self.app.args = [shutil.which("strace"), "-ff", "--seccomp-bpf", "-q", "-s", "512", "-o", self.prefix, "-e", "trace=" + TRACED,
                          program] + list(args)
         self.trace = None
@@ -130,7 +128,7 @@ class Session:
             # Generous: the machine may be busy with other traced sessions.
             win = self.xvfb.wait_for_window(pid=self.program_pid(), timeout=90)
             geo = self.xvfb.window_geometry(win)
-            if "ABACORN_TTS_LOG" in self.app.extra_env:
+            if self.app.record_speech:
                 self.app.wait_for_say(WELCOME, timeout=60)
             shot = self.xvfb.screenshot(save_png=shot_png)
             for _ in range(clicks):
@@ -150,7 +148,7 @@ class Session:
             self.after_exit()
             self.app.wait_exit(30)
             status = exit_status(self.prefix + ".%d" % program)
-            said = self.app.said() if "ABACORN_TTS_LOG" in self.app.extra_env else []
+            said = self.app.said() if self.app.record_speech else []
         finally:
             self.app.stop()
         self.trace = Trace(self.prefix)
@@ -201,14 +199,14 @@ class Session:
           fontconfig's system cache, which it refreshes when fonts change;
         - libpulse's client state (~/.config/pulse: the cookie it creates
           when there is none);
-        - the recording plugin's log, a file of the test's own."""
+        - the recording daemon's log, a file of the test's own (written by
+          the daemon, not the program)."""
         allowed = ["/dev/", "/proc/", self.runtime + "/", "/tmp/runtime-",
                    os.path.join(self.home, ".cache") + "/", os.path.join(self.home, ".config", "pulse") + "/",
                    "/var/cache/fontconfig/"]
         if path in ("/dev/null",):
             return True
-        log = self.app.extra_env.get("ABACORN_TTS_LOG")
-        if log and path == log:
+        if self.app.record_speech and path == self.app.speech_log_path:
             return True
         return any(path.startswith(a) for a in allowed)
 
@@ -262,8 +260,8 @@ class PrivacyTest(unittest.TestCase):
         self.assertEqual(bad, [], "files written outside the caches and runtime directories")
 
     def test_session_with_the_recording_engine(self):
-        """The program itself, its speech going to the recording plugin:
-        nothing is run, nothing written but the plugin's log."""
+        """The program itself, its speech going to the recording daemon:
+        nothing is run, nothing written."""
         with e2elib.Xvfb() as x:
             s = Session(x, self.program)
             try:
@@ -275,8 +273,8 @@ class PrivacyTest(unittest.TestCase):
                 s.cleanup()
 
     def test_session_with_the_installed_engines(self):
-        """What a family gets: Qt's own engines (speech-dispatcher when it is
-        installed, flite otherwise), no audio server reachable. The speech
+        """What a family gets: Speech Dispatcher when it is installed, the
+        trainer's own voice otherwise; no audio server reachable. The speech
         library may start speech-dispatcher (autospawn) and the audio
         library dbus-launch (D-Bus autolaunch); neither may reach the
         network, and neither the program nor the daemon writes outside the
@@ -287,7 +285,6 @@ class PrivacyTest(unittest.TestCase):
             # started just for this run.
             s = Session(x, self.program, speech_log=False,
                         env={"PULSE_SERVER": "unix:/nonexistent/abacorn-no-audio"})
-            s.app.extra_env.pop("QT_PLUGIN_PATH")
             try:
                 status, _, _, _ = s.run()
                 self.assertEqual(status, 0)

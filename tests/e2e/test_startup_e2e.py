@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """End to end: the window at start-up, the welcome, the loudspeaker switch and
-Close Program, on Xvfb with the recording speech plugin."""
+Close Program, on Xvfb with the recording speech daemon."""
 import os
 import sys
 import unittest

@@ -1,0 +1,275 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""A recording speech daemon: answers a client of Speech Dispatcher (the
+trainer through libspeechd) the way the daemon does, on a unix socket, and
+speaks nothing. Every text and every cancel is logged with its time, one
+line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>" and "<ms>\\tstop\\t" (the
+format e2elib.read_speech_log reads).
+
+Enough of SSIP for libspeechd: SET SELF CLIENT_NAME, HISTORY GET CLIENT_ID,
+SET SELF NOTIFICATION <kind> on|off, SET SELF PRIORITY, SPEAK with its
+dot-terminated data (a line holding a single dot ends it, "..", at a line's
+start stands for "."), CANCEL and STOP (SELF, ALL or an id), QUIT; other
+SET commands are taken as the daemon takes them. A text "sounds" for
+--speak-ms milliseconds: the client is told when it begins (701 BEGIN), at
+once, and when it ends (702 END) or is cancelled (703 CANCELED), each when
+asked for with SET SELF NOTIFICATION. Texts of one connection are spoken one
+after the other, as the daemon queues messages of priority "message".
+
+    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS]
+
+prints "ready" on stdout once it takes connections and serves until it is
+ended by a signal. Python standard library only; as a module, Recorder runs
+it as a process of its own, stopped by its PID.
+"""
+
+import argparse
+import os
+import signal
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+CRLF = b"\r\n"
+
+
+def now_ms():
+    return time.clock_gettime(time.CLOCK_MONOTONIC) * 1000.0
+
+
+class Log:
+    """Whole lines, appended and flushed one at a time."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+
+    def write(self, event, text=""):
+        flat = text.replace("\t", " ").replace("\r", " ").replace("\n", " ")
+        line = ("%.3f\t%s\t%s\n" % (now_ms(), event, flat)).encode()
+        with self.lock:
+            fd = os.open(self.path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o600)
+            try:
+                os.write(fd, line)
+            finally:
+                os.close(fd)
+
+
+class Server:
+    def __init__(self, path, log, speak_ms):
+        self.path, self.log, self.speak_s = path, log, speak_ms / 1000.0
+        self.lock = threading.Lock()
+        self.next_client = 1
+        self.next_message = 1
+
+    def ids(self):
+        with self.lock:
+            c = self.next_client
+            self.next_client += 1
+            return c
+
+    def message_id(self):
+        with self.lock:
+            m = self.next_message
+            self.next_message += 1
+            return m
+
+    def serve(self):
+        if os.path.exists(self.path):
+            os.unlink(self.path)
+        sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        sock.bind(self.path)
+        sock.listen(16)
+        print("ready", flush=True)
+        while True:
+            conn, _ = sock.accept()
+            threading.Thread(target=Client(self, conn).run, daemon=True).start()
+
+
+class Client:
+    """One connection: its commands on this thread, its queue of texts on a
+    speaker thread of its own."""
+
+    def __init__(self, server, conn):
+        self.server, self.conn = server, conn
+        self.id = server.ids()
+        self.notify = set()  # "begin", "end", "cancel"
+        self.send_lock = threading.Lock()
+        self.cv = threading.Condition()
+        self.queue = []  # message ids waiting
+        self.speaking = None  # (id, ends at time.monotonic()) of the one sounding
+        self.closed = False
+        threading.Thread(target=self.speaker, daemon=True).start()
+
+    def send(self, data):
+        with self.send_lock:
+            try:
+                self.conn.sendall(data)
+            except OSError:
+                pass
+
+    def reply(self, line):
+        self.send(line.encode() + CRLF)
+
+    def event(self, kind, code, word, message):
+        if kind in self.notify:
+            self.send(("%d-%d\r\n%d-%d\r\n%d %s\r\n" % (code, message, code, self.id, code, word)).encode())
+
+    def speaker(self):
+        with self.cv:
+            while not self.closed:
+                if self.speaking is None and self.queue:
+                    message = self.queue.pop(0)
+                    self.speaking = (message, time.monotonic() + self.server.speak_s)
+                    self.event("begin", 701, "BEGIN", message)
+                elif self.speaking is not None:
+                    left = self.speaking[1] - time.monotonic()
+                    if left <= 0:
+                        self.event("end", 702, "END", self.speaking[0])
+                        self.speaking = None
+                    else:
+                        self.cv.wait(left)
+                else:
+                    self.cv.wait()
+
+    def cancel(self):
+        with self.cv:
+            for message in self.queue:
+                self.event("cancel", 703, "CANCELED", message)
+            self.queue = []
+            if self.speaking is not None:
+                self.event("cancel", 703, "CANCELED", self.speaking[0])
+                self.speaking = None
+            self.cv.notify_all()
+
+    def run(self):
+        data = b""
+        receiving = None  # the text's bytes while SPEAK's data come in
+        try:
+            while True:
+                if receiving is not None:
+                    end = data.find(b"\r\n.\r\n")
+                    if end < 0 and data.startswith(b".\r\n"):
+                        end = -2  # an empty text: the dot line straight away
+                    if end == -1:
+                        chunk = self.conn.recv(65536)
+                        if not chunk:
+                            return
+                        data += chunk
+                        continue
+                    body, data = (b"", data[3:]) if end == -2 else (data[:end], data[end + 5:])
+                    text = body.replace(b"\r\n..", b"\r\n.")
+                    if text.startswith(b".."):
+                        text = text[1:]
+                    self.speak(text.decode("utf-8", errors="replace"))
+                    receiving = None
+                    continue
+                end = data.find(CRLF)
+                if end < 0:
+                    chunk = self.conn.recv(65536)
+                    if not chunk:
+                        return
+                    data += chunk
+                    continue
+                line, data = data[:end].decode("utf-8", errors="replace"), data[end + 2:]
+                if self.command(line) == "data":
+                    receiving = b""
+        except OSError:
+            pass
+        finally:
+            with self.cv:
+                self.closed = True
+                self.cv.notify_all()
+            self.conn.close()
+
+    def speak(self, text):
+        message = self.server.message_id()
+        self.server.log.write("say", text)
+        with self.cv:
+            self.reply("225-%d" % message)
+            self.reply("225 OK MESSAGE QUEUED")
+            self.queue.append(message)
+            self.cv.notify_all()
+
+    def command(self, line):
+        words = line.split()
+        upper = [w.upper() for w in words]
+        if not words:
+            self.reply("500 ERR INVALID COMMAND")
+        elif upper[0] == "SPEAK":
+            self.reply("230 OK RECEIVING DATA")
+            return "data"
+        elif upper[0] in ("CANCEL", "STOP"):
+            self.server.log.write("stop")
+            self.cancel()
+            self.reply("213 OK CANCELED" if upper[0] == "CANCEL" else "210 OK STOPPED")
+        elif upper[:3] == ["SET", "SELF", "CLIENT_NAME"]:
+            self.reply("208 OK CLIENT NAME SET")
+        elif upper[:3] == ["SET", "SELF", "NOTIFICATION"] and len(upper) == 5:
+            kinds = ("begin", "end", "cancel", "pause", "resume", "index_marks")
+            chosen = kinds if upper[3] == "ALL" else (upper[3].lower(),)
+            for kind in chosen:
+                (self.notify.add if upper[4] == "ON" else self.notify.discard)(kind)
+            self.reply("220 OK NOTIFICATION SET")
+        elif upper[:3] == ["SET", "SELF", "PRIORITY"]:
+            self.reply("202 OK PRIORITY SET")
+        elif upper[0] == "SET":
+            self.reply("299 OK BUT NOT IMPLEMENTED -- DOES NOTHING")
+        elif upper[:3] == ["HISTORY", "GET", "CLIENT_ID"]:
+            self.reply("245-%d" % self.id)
+            self.reply("245 OK CLIENT ID SENT")
+        elif upper[0] == "QUIT":
+            self.reply("231 HAPPY HACKING")
+            raise OSError("client quit")
+        else:
+            self.reply("500 ERR INVALID COMMAND")
+        return None
+
+
+class Recorder:
+    """The recorder as a process of its own, for a test: env() points
+    libspeechd at it. Stopped by its PID."""
+
+    def __init__(self, directory, log_path, speak_ms=300):
+        self.socket = os.path.join(directory, "ssip.sock")
+        self.log_path = log_path
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.abspath(__file__), "--socket", self.socket, "--log", log_path,
+             "--speak-ms", str(speak_ms)],
+            stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, start_new_session=True)
+        if self.proc.stdout.readline().strip() != b"ready":
+            self.stop()
+            raise RuntimeError("the recording SSIP server did not start")
+
+    def env(self):
+        return {"SPEECHD_ADDRESS": "unix_socket:" + self.socket}
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+        self.proc.stdout.close()
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--socket", required=True)
+    ap.add_argument("--log", required=True)
+    ap.add_argument("--speak-ms", type=int, default=300, help="how long each text sounds (default 300)")
+    args = ap.parse_args()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
+    try:
+        Server(args.socket, Log(args.log), args.speak_ms).serve()
+    finally:
+        if os.path.exists(args.socket):
+            os.unlink(args.socket)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Speech Dispatcher through the real libspeechd, with the tests' recording
+// daemon in place of speech-dispatcher: what reaches the daemon, and how
+// the engine finds a daemon that hangs, dies or is not there, and hands the
+// text it lost to the voice after it. Each test runs in a process of its
+// own (gtest_discover_tests), so setting the environment in SetUp races
+// with no thread.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "speech/engine_chain.h"
+#include "speech/speechd_engine.h"
+#include "speech/worker.h"
+#include "support/fakes.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Texts = std::vector<std::string>;
+
+class Speechd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/abacorn-speechd-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        // Should the engine start a daemon of its own, it fails at once.
+        setenv("SPEECHD_CMD", "/bin/false", 1);
+    }
+    void TearDown() override {
+        daemon_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    fakes::RecordingDaemon& daemon(int speakMs = 300) {
+        daemon_ = std::make_unique<fakes::RecordingDaemon>(ABACORN_SSIP_RECORDER, dir_, speakMs);
+        EXPECT_TRUE(daemon_->started());
+        setenv("SPEECHD_ADDRESS", daemon_->address().c_str(), 1);
+        return *daemon_;
+    }
+
+    // The engine, counting when it reports itself broken.
+    std::shared_ptr<speech::SpeechEngine> engine() {
+        auto e = speech::createSpeechdEngine();
+        e->whenBroken([this] {
+            brokenAt_ = Clock::now().time_since_epoch().count();
+            ++broken_;
+        });
+        return e;
+    }
+
+    bool said(const fakes::RecordingDaemon& d, const std::string& text) {
+        return fakes::eventually([&] {
+            for (const auto& t : d.said())
+                if (t == text) return true;
+            return false;
+        });
+    }
+
+    std::string dir_;
+    std::unique_ptr<fakes::RecordingDaemon> daemon_;
+    std::atomic<int> broken_{0};
+    std::atomic<Clock::rep> brokenAt_{0};
+};
+
+TEST_F(Speechd, EachTextReachesTheDaemonAfterACancelOfWhatCameBefore) {
+    auto& d = daemon();
+    auto voice = engine();
+    const Texts texts{"three plus four", "seven", "Good job!", ".5 starts with a dot"};
+    for (const auto& t : texts) {
+        voice->speak(t);
+        ASSERT_TRUE(said(d, t)) << t;
+    }
+    // An empty text silences what is being said, and says nothing.
+    voice->speak("");
+    voice->speak("after");
+    ASSERT_TRUE(said(d, "after"));
+    const auto events = d.events();
+    Texts spoken;
+    int stops = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (events[i].first == "stop") ++stops;
+        if (events[i].first == "say") {
+            spoken.push_back(events[i].second);
+            ASSERT_GT(i, 0u);
+            EXPECT_EQ(events[i - 1].first, "stop") << "before \"" << events[i].second << "\"";
+        }
+    }
+    EXPECT_EQ(spoken, (Texts{"three plus four", "seven", "Good job!", ".5 starts with a dot", "after"}));
+    EXPECT_EQ(stops, 6);
+    std::this_thread::sleep_for(speech::kBeginWait + 200ms);
+    EXPECT_EQ(broken_, 0);
+}
+
+TEST_F(Speechd, TextsHandedOverQuicklyEndWithTheNewestAndNothingBreaks) {
+    auto& d = daemon(/*speakMs=*/2000);  // each one is still sounding when the next comes
+    auto voice = engine();
+    auto slowest = Clock::duration::zero();
+    for (int i = 0; i < 50; ++i) {
+        const auto start = Clock::now();
+        voice->speak("card " + std::to_string(i));
+        slowest = std::max(slowest, Clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 * 5));
+    }
+    ASSERT_TRUE(said(d, "card 49"));
+    EXPECT_EQ(d.said().back(), "card 49");
+    EXPECT_LT(slowest, 50ms) << "speak waited for the daemon";
+    // Long after the bound: a daemon that answers is never given up.
+    std::this_thread::sleep_for(speech::kBeginWait + 300ms);
+    EXPECT_EQ(broken_, 0);
+}
+
+TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNotWait) {
+    auto& d = daemon();
+    auto voice = engine();
+    voice->speak("welcome");
+    ASSERT_TRUE(said(d, "welcome"));
+    d.pause();
+    const auto handed = Clock::now();
+    voice->speak("24");
+    ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
+    const auto took = Clock::duration(brokenAt_.load()) - handed.time_since_epoch();
+    EXPECT_GE(took, speech::kBeginWait - 10ms);
+    EXPECT_LT(took, speech::kBeginWait + 500ms);
+    voice->speak("seven");  // ignored: a broken engine never speaks again
+    const auto start = Clock::now();
+    voice.reset();
+    EXPECT_LT(Clock::now() - start, 100ms) << "closing waited for a call that hangs";
+    // Woken up, the daemon says nothing more of ours: the engine's thread,
+    // left behind, cancels what it had sent and closes.
+    d.resume();
+    ASSERT_TRUE(fakes::eventually([&] {
+        const auto events = d.events();
+        return !events.empty() && events.back().first == "stop";
+    }));
+    EXPECT_EQ(d.said(), Texts{"welcome"});
+    EXPECT_EQ(broken_, 1);
+}
+
+TEST_F(Speechd, ADaemonKilledIsFoundAtTheNextTextWithoutWaitingForTheBound) {
+    auto& d = daemon();
+    auto voice = engine();
+    voice->speak("welcome");
+    ASSERT_TRUE(said(d, "welcome"));
+    d.kill();
+    const auto handed = Clock::now();
+    voice->speak("24");
+    ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
+    EXPECT_LT(Clock::duration(brokenAt_.load()) - handed.time_since_epoch(), speech::kBeginWait / 2);
+}
+
+TEST_F(Speechd, NoDaemonAtTheAddressIsFoundAtOnceAlsoWhenAskedLate) {
+    setenv("SPEECHD_ADDRESS", ("unix_socket:" + dir_ + "/nobody.sock").c_str(), 1);
+    auto voice = speech::createSpeechdEngine();
+    std::this_thread::sleep_for(200ms);  // broken before anyone asks
+    voice->whenBroken([this] { ++broken_; });
+    EXPECT_EQ(broken_, 1);
+    const auto start = Clock::now();
+    voice.reset();
+    EXPECT_LT(Clock::now() - start, 100ms);
+}
+
+TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
+    // Connections are taken by the kernel and never read.
+    const std::string path = dir_ + "/deaf.sock";
+    const int deaf = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    ASSERT_EQ(bind(deaf, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(listen(deaf, 4), 0);
+    setenv("SPEECHD_ADDRESS", ("unix_socket:" + path).c_str(), 1);
+    const auto start = Clock::now();
+    auto voice = engine();
+    voice->speak("welcome");
+    ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
+    const auto took = Clock::duration(brokenAt_.load()) - start.time_since_epoch();
+    EXPECT_GE(took, speech::kOpenWait - 10ms);
+    EXPECT_LT(took, speech::kOpenWait + 500ms);
+    const auto closing = Clock::now();
+    voice.reset();
+    EXPECT_LT(Clock::now() - closing, 100ms);
+    close(deaf);
+}
+
+// The engine order with a fake in place of the embedded voice: the text the
+// stopped daemon did not begin is spoken by the voice after it, and so is
+// everything after that; the daemon, back, hears no more.
+TEST_F(Speechd, TheTextAStoppedDaemonLostGoesToTheNextVoiceForTheRestOfTheRun) {
+    auto& d = daemon();
+    auto next = std::make_shared<fakes::LockedVoice>();
+    auto voice = speech::firstThatStarts({speech::createSpeechdEngine,
+                                          [&] { return std::shared_ptr<speech::SpeechEngine>(next); }});
+    voice->speak("welcome");
+    ASSERT_TRUE(said(d, "welcome"));
+    d.pause();
+    voice->speak("24");
+    ASSERT_TRUE(fakes::eventually([&] { return !next->said().empty(); }, 10s));
+    voice->speak("seven");
+    d.resume();
+    const auto start = Clock::now();
+    voice.reset();
+    EXPECT_LT(Clock::now() - start, speech::kCloseWait + 200ms);
+    EXPECT_EQ(next->said(), (Texts{"24", "seven"}));
+    EXPECT_TRUE(fakes::eventually([&] { return d.events().back().first == "stop"; }));
+    EXPECT_EQ(d.said(), Texts{"welcome"});
+}
+
+}  // namespace
