@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "main/qt_trainer.h"
-#include "speech/trainer_voice.h"
+#include "voices/trainer_voice.h"
 
 namespace {
 

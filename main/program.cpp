@@ -9,7 +9,7 @@
 
 #include "main/qt_trainer.h"
 #include "speech/late_engine.h"
-#include "speech/trainer_voice.h"
+#include "voices/trainer_voice.h"
 
 namespace program {
 namespace {

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/frm_splash.h"
-#include "speech/embedded_voice.h"
+#include "voices/embedded_voice.h"
 #include "ui/control_table.h"
 #include "ui/keyboard.h"
 

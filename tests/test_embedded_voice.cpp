@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "speech/embedded_voice.h"
+#include "voices/embedded_voice.h"
 #include "speech/worker.h"
 #include "testing/fakes.h"
 

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "speech/engine_chain.h"
-#include "speech/speechd_engine.h"
+#include "voices/speechd_engine.h"
 #include "speech/worker.h"
-#include "support/fakes.h"
+#include "testing/fakes.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 // (their relocations alone cost a few MB of memory), and a machine without
 // them still starts: the voice reports the missing library in one line and
 // the trainer is silent.
-#include "speech/embedded_voice.h"
+#include "voices/embedded_voice.h"
 
 #include <dlfcn.h>
 #include <pulse/simple.h>
@@ -47,7 +47,7 @@ extern "C" {
 #include <string>
 #include <utility>
 
-#include "speech/loaded_libraries.h"
+#include "voices/loaded_libraries.h"
 #include "speech/worker.h"
 
 namespace speech {

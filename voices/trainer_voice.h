@@ -8,8 +8,8 @@
 
 namespace speech {
 
-// Speech Dispatcher (speech/speechd_engine.h), then the trainer's own
-// embedded voice (speech/embedded_voice.h), then silence; see
+// Speech Dispatcher (voices/speechd_engine.h), then the trainer's own
+// embedded voice (voices/embedded_voice.h), then silence; see
 // firstThatStarts (speech/engine_chain.h). When Speech Dispatcher breaks
 // during the run the embedded voice takes over for the rest of it, starting
 // with the text that was lost. Returns at once.

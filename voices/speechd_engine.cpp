@@ -33,7 +33,7 @@
 //   spoken or queued, other programs' speech (a screen reader's) is left
 //   alone; the text goes with priority MESSAGE, which does not cut other
 //   programs short either (TEXT would cancel their texts too).
-#include "speech/speechd_engine.h"
+#include "voices/speechd_engine.h"
 
 #include <libspeechd.h>
 #include <pthread.h>
@@ -51,7 +51,7 @@
 #include <utility>
 #include <vector>
 
-#include "speech/loaded_libraries.h"
+#include "voices/loaded_libraries.h"
 #include "speech/worker.h"
 
 namespace speech {

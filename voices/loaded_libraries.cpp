@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "speech/loaded_libraries.h"
+#include "voices/loaded_libraries.h"
 
 #include <link.h>
 #include <sys/mman.h>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "speech/trainer_voice.h"
+#include "voices/trainer_voice.h"
 
-#include "speech/embedded_voice.h"
+#include "voices/embedded_voice.h"
 #include "speech/engine_chain.h"
-#include "speech/speechd_engine.h"
+#include "voices/speechd_engine.h"
 
 namespace speech {
 
