@@ -73,8 +73,7 @@ KeyboardFocus::KeyboardFocus(FormView& view) : view_(view), order_(view.controls
     }
     qApp->installEventFilter(this);
     QObject::connect(qApp, &QApplication::focusChanged, this, [this] { placeRing(); });
-    // At start the card has the focus.
-    if (Control* card = view_.controls().find("lblClickMe")) focus(*card, Qt::OtherFocusReason);
+    if (Control* first = view_.controls().find(kFirstFocus)) focus(*first, Qt::OtherFocusReason);
 }
 
 KeyboardFocus::~KeyboardFocus() { qApp->removeEventFilter(this); }

@@ -21,6 +21,9 @@ const std::vector<ControlSpec>& controlTable();
 // of a stop lie at one place and take turns (the two loudspeakers). "Close
 // Program" is no stop: no run of keys may end the lesson.
 const std::vector<std::vector<std::string>>& tabOrder();
+// The control that has the keyboard focus when the window opens: the card,
+// so that Space alone plays.
+inline constexpr const char* kFirstFocus = "lblClickMe";
 
 // Start-up's placement of the design on the screen: the main panel centred,
 // the banner right above it.
