@@ -165,4 +165,31 @@ TEST(EngineOrder, WhenTheDesktopEngineBreaksTheEmbeddedVoiceSpeaksWhatItLost) {
     EXPECT_EQ(e.embeddedStarts, 1);
 }
 
+// An engine that broke before the chain asked to be told (its daemon could
+// not be reached): it tells at once, on the chain's own thread, and the
+// text handed to it goes to the next engine.
+class AlreadyBroken final : public speech::SpeechEngine {
+public:
+    void speak(const std::string& text) override { said.speak(text); }
+    void whenBroken(std::function<void()> broke) override { broke(); }
+    fakes::LockedVoice said;
+};
+
+TEST(EngineOrder, AnEngineBrokenBeforeItIsAskedHandsItsTextOnAtOnce) {
+    Engines e;
+    auto broken = std::make_shared<AlreadyBroken>();
+    Gate gate;
+    auto voice = speech::firstThatStarts({[&] {
+                                              gate.pass();
+                                              return std::shared_ptr<speech::SpeechEngine>(broken);
+                                          },
+                                          e.embeddedFactory()});
+    voice->speak("welcome");
+    gate.release();
+    ASSERT_TRUE(fakes::eventually([&] { return !e.embedded->said().empty(); }));
+    voice->speak("24");
+    EXPECT_EQ(broken->said.said(), Texts{"welcome"});
+    EXPECT_EQ(e.embedded->said(), (Texts{"welcome", "24"}));
+}
+
 }  // namespace

@@ -81,7 +81,13 @@ TEST_F(Speechd, EachTextReachesTheDaemonAfterACancelOfWhatCameBefore) {
         ASSERT_TRUE(said(d, t)) << t;
     }
     // An empty text silences what is being said, and says nothing.
+    const auto stopsSoFar = [&] {
+        int n = 0;
+        for (const auto& e : d.events()) n += e.first == "stop";
+        return n;
+    };
     voice->speak("");
+    ASSERT_TRUE(fakes::eventually([&] { return stopsSoFar() == 5; }));
     voice->speak("after");
     ASSERT_TRUE(said(d, "after"));
     const auto events = d.events();

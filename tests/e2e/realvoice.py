@@ -565,9 +565,10 @@ class DeafSocket:
 # Every card 10 + 10 (both range lists at 10): every answer is the same text,
 # "20", and a text heard in full is one as long as the others.
 
-# What the trainer says when it gives up on Speech Dispatcher (it speaks
-# with its own voice from then on).
-GAVE_UP_DEFAULT = "Speech Dispatcher"
+# What the trainer says when it gives up on a Speech Dispatcher that hangs
+# (it speaks with its own voice from then on): "... did not begin a text
+# within ...", "... did not answer within ...".
+GAVE_UP_DEFAULT = "Speech Dispatcher did not"
 LOST_AFTER = 3.0  # seconds from a reveal click without sound, the answer shown
 TIMEOUT = 30.0
 QUIET = 0.3  # seconds of silence that end a text (the answer is one word)

@@ -19,13 +19,12 @@ after the other, as the daemon queues messages of priority "message".
     ssip_recorder.py --socket PATH --log PATH [--speak-ms MS]
 
 prints "ready" on stdout once it takes connections and serves until it is
-ended by a signal. Python standard library only; as a module, Recorder runs
+ended by SIGTERM. Python standard library only; as a module, Recorder runs
 it as a process of its own, stopped by its PID.
 """
 
 import argparse
 import os
-import signal
 import socket
 import subprocess
 import sys
@@ -263,12 +262,10 @@ def main():
     ap.add_argument("--log", required=True)
     ap.add_argument("--speak-ms", type=int, default=300, help="how long each text sounds (default 300)")
     args = ap.parse_args()
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    try:
-        Server(args.socket, Log(args.log), args.speak_ms).serve()
-    finally:
-        if os.path.exists(args.socket):
-            os.unlink(args.socket)
+    # SIGTERM ends it at once (Python's default): a handler raising
+    # SystemExit was seen to leave it running now and then. The socket
+    # lies in its owner's directory, which the owner removes.
+    Server(args.socket, Log(args.log), args.speak_ms).serve()
 
 
 if __name__ == "__main__":

@@ -23,9 +23,6 @@ TIMEOUT = 30.0
 CLOSE_WITHIN = 5.0
 # Speech Dispatcher given up for hanging is not waited for at all on closing.
 CLOSE_HUNG_WITHIN = 1.0
-# A text Speech Dispatcher did not begin is heard from the trainer's own
-# voice within this long of the click (the engine waits a second for it).
-HEARD_INSTEAD_WITHIN = 2.0
 
 
 def answer_shown(shot):
@@ -153,8 +150,9 @@ class SpeechFaultsTest(unittest.TestCase):
 
     def test_speech_daemon_stopped_after_start(self):
         """A daemon that hangs (SIGSTOP) after the welcome: the next text is
-        heard from the trainer's own voice within HEARD_INSTEAD_WITHIN of the
-        click, the window works, closing does not wait for the daemon."""
+        heard all the same, from the trainer's own voice, and so is the one
+        after it; closing does not wait for the daemon. (How soon it is
+        heard is bench/run_stopped_daemon.py's to measure.)"""
         if not realvoice.have_speech_dispatcher() or not os.path.exists(realvoice.FLITE_VOICE):
             self.skipTest("speech-dispatcher or the embedded voice is not installed")
         if not shutil.which("pulseaudio"):
@@ -172,7 +170,6 @@ class SpeechFaultsTest(unittest.TestCase):
                     realvoice.click_control(self.x, "lblClickMe")  # the first deal's hint
                     heard = rec.wait_for_sound(rec.index_at(clicked), TIMEOUT)
                     late = rec.time_of(heard) - clicked
-                    self.assertLess(late, HEARD_INSTEAD_WITHIN, "the hint came %.2f s after the click" % late)
                     rec.wait_for_silence(heard, quiet=0.8, timeout=TIMEOUT)
                     self.assertIn("did not begin", app.output()[1])
                     # The cards go on turning, heard: the answer.
