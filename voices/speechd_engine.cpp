@@ -44,6 +44,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -67,7 +68,11 @@ struct Link {
     std::condition_variable wake;  // a text to send, or closing (engine's thread)
     std::condition_variable watch;  // a deadline changed, or closing (watch thread)
 
-    std::optional<std::string> text;  // the newest text not yet sent
+    // Texts not yet sent, oldest first. Each one is sent, cancelling the one
+    // before, as the window handed them over: what the daemon is told is what
+    // the trainer said, whatever the load. A flood keeps only the newest few.
+    std::deque<std::string> texts;
+    static constexpr std::size_t kMaxWaiting = 8;
     bool sending = false;              // a text is on its way to the daemon
     const Clock::time_point created = Clock::now();
     std::optional<Clock::time_point> opened;
@@ -92,7 +97,7 @@ struct Link {
     // After a message id or a beginning: done waiting once the newest text
     // has begun.
     void settle() {
-        if (waitingSince && !text && !sending && lastBegun >= sent) waitingSince.reset();
+        if (waitingSince && texts.empty() && !sending && lastBegun >= sent) waitingSince.reset();
         watch.notify_all();
     }
 
@@ -230,10 +235,10 @@ void run(const std::shared_ptr<Link>& link) {
         std::string text;
         {
             std::unique_lock lock(link->mutex);
-            link->wake.wait(lock, [&] { return link->closing || link->broken || link->text; });
+            link->wake.wait(lock, [&] { return link->closing || link->broken || !link->texts.empty(); });
             if (link->closing || link->broken) break;
-            text = std::move(*link->text);
-            link->text.reset();
+            text = std::move(link->texts.front());
+            link->texts.pop_front();
             link->sending = true;
         }
         spd_cancel(c);
@@ -323,7 +328,8 @@ public:
         {
             std::lock_guard lock(link_->mutex);
             if (link_->broken || link_->closing) return;
-            link_->text = text;
+            link_->texts.push_back(text);
+            if (link_->texts.size() > Link::kMaxWaiting) link_->texts.pop_front();
             link_->lastHanded = Clock::now();
             if (!link_->waitingSince) link_->waitingSince = link_->lastHanded;
         }
