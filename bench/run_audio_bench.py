@@ -172,6 +172,28 @@ def details(engine, quiet, loaded, strays, resyncs, errors):
     return rows
 
 
+def voices_here(args, tools=(), engine=None):
+    """Points the helpers at --build and gives the voices this machine can
+    run of those asked for (args.engine, or `engine`), saying why any is
+    left out; empty when a tool the benchmark needs is missing."""
+    if args.build:
+        os.environ["ABACORN_BUILD_DIR"] = os.path.abspath(args.build)
+    for tool in ("Xvfb", "pulseaudio", "parec", "pactl") + tuple(tools):
+        if not shutil.which(tool):
+            print("skipped: %s is not installed" % tool)
+            return []
+    asked = engine or args.engine
+    engines = ["default", "embedded"] if asked == "both" else [asked]
+    if "default" in engines and not realvoice.have_speech_dispatcher():
+        print("default engine skipped: speech-dispatcher is not installed")
+        engines.remove("default")
+    if "embedded" in engines and not os.path.exists(realvoice.FLITE_VOICE):
+        print("embedded voice skipped: %s is not installed" % realvoice.FLITE_VOICE)
+        engines.remove("embedded")
+    realvoice.clean_environment()
+    return engines
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=None, help="the CMake build directory")
@@ -184,21 +206,10 @@ def main():
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     args = ap.parse_args()
-    if args.build:
-        os.environ["ABACORN_BUILD_DIR"] = os.path.abspath(args.build)
     args.runs = max(5, args.runs)
-    for tool in ("Xvfb", "xdotool", "pulseaudio", "parec", "pactl"):
-        if not shutil.which(tool):
-            print("skipped: %s is not installed" % tool)
-            return 0
-    engines = ["default", "embedded"] if args.engine == "both" else [args.engine]
-    if "default" in engines and not realvoice.have_speech_dispatcher():
-        print("default engine skipped: speech-dispatcher is not installed")
-        engines.remove("default")
-    if "embedded" in engines and not os.path.exists(realvoice.FLITE_VOICE):
-        print("embedded voice skipped: %s is not installed" % realvoice.FLITE_VOICE)
-        engines.remove("embedded")
-    realvoice.clean_environment()
+    engines = voices_here(args, ("xdotool",))
+    if not engines:
+        return 0
 
     failed = 0
     results = []

@@ -30,7 +30,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, voice_run  # noqa: E402
+from run_audio_bench import ENGINES, voice_run, voices_here  # noqa: E402
 
 GOAL_HEARD_MS = 100  # the default engine's welcome after the embedded voice's
 GOAL_CPU_S = 0.2     # the default engine's CPU above the embedded voice's
@@ -95,17 +95,9 @@ def main():
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     args = ap.parse_args()
-    if args.build:
-        os.environ["ABACORN_BUILD_DIR"] = os.path.abspath(args.build)
-    for tool in ("Xvfb", "pulseaudio", "parec", "pactl"):
-        if not shutil.which(tool):
-            print("skipped: %s is not installed" % tool)
-            return 0
-    engines = ["default", "embedded"] if args.engine == "both" else [args.engine]
-    if "default" in engines and not shutil.which("speech-dispatcher"):
-        print("default engine skipped: speech-dispatcher is not installed")
-        engines.remove("default")
-    realvoice.clean_environment()
+    engines = voices_here(args)
+    if not engines:
+        return 0
 
     results = {engine: [] for engine in engines}
     home = realvoice.private_dir("abacorn-first-word-rec-")

@@ -33,7 +33,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, voice_run  # noqa: E402
+from run_audio_bench import ENGINES, voice_run, voices_here  # noqa: E402
 
 NUMBERS = range(0, 145)
 MODEL = "/usr/share/pocketsphinx/model/en-us"
@@ -182,20 +182,12 @@ def main():
                     help="LANG for the program, as a desktop session sets it (default: this "
                          "environment's)")
     args = ap.parse_args()
-    if args.build:
-        os.environ["ABACORN_BUILD_DIR"] = os.path.abspath(args.build)
-    for tool in ("Xvfb", "pulseaudio", "parec", "pactl", "sox", "pocketsphinx_batch"):
-        if not shutil.which(tool):
-            print("skipped: %s is not installed" % tool)
-            return 0
     if not os.path.isdir(MODEL):
         print("skipped: no pocketsphinx model at %s (pocketsphinx-en-us)" % MODEL)
         return 0
-    engines = ["default", "embedded"] if args.engine == "both" else [args.engine]
-    if "default" in engines and not shutil.which("speech-dispatcher"):
-        print("default engine skipped: speech-dispatcher is not installed")
-        engines.remove("default")
-    realvoice.clean_environment()
+    engines = voices_here(args, ("sox", "pocketsphinx_batch"))
+    if not engines:
+        return 0
 
     top = args.keep or tempfile.mkdtemp(prefix="abacorn-intelligibility-")
     os.makedirs(top, exist_ok=True)
