@@ -46,11 +46,6 @@ namespace {
 
 bool isLightweight(const Control& c) { return ui::isLightweight(c.kind()); }
 
-bool isPress(const QKeyEvent* e) {
-    const int k = e->key();
-    return k == Qt::Key_Space || k == Qt::Key_Return || k == Qt::Key_Enter;
-}
-
 bool isModifierOnly(int key) {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
            key == Qt::Key_AltGr || key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_Super_L ||
@@ -58,6 +53,15 @@ bool isModifierOnly(int key) {
 }
 
 }  // namespace
+
+bool pressesLikeAClick(const QKeyEvent* e) {
+    if (e->modifiers() & ~Qt::KeypadModifier) return false;
+    const int k = e->key();
+    const Key key = k == Qt::Key_Space ? Key::Space
+                    : k == Qt::Key_Return || k == Qt::Key_Enter ? Key::Enter
+                                                                : Key::Other;
+    return pressesFocused(key);
+}
 
 KeyboardFocus::KeyboardFocus(FormView& view) : view_(view), order_(view.controls(), tabOrder()) {
     for (auto& c : view_.controls().all()) {
@@ -150,7 +154,7 @@ bool KeyboardFocus::tab(bool next) {
 }
 
 bool KeyboardFocus::containerKey(QWidget* container, QKeyEvent* event) {
-    if (!isPress(event) || (event->modifiers() & ~Qt::KeypadModifier)) return false;
+    if (!pressesLikeAClick(event)) return false;
     Control* c = lightweightFocusIn(container);
     if (!c || !reachable(*c)) return false;
     view_.activate(*c);

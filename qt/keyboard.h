@@ -23,6 +23,10 @@ namespace ui::qt {
 class FormView;
 class FocusRing;
 
+// Space, Enter and the keypad's Enter, with no other modifier, press as a
+// left click does (ui::pressesFocused); every other key is the control's.
+bool pressesLikeAClick(const QKeyEvent* e);
+
 // The ring's colour: contrast 6.67:1 against the lavender panel and 11.45:1
 // against the white card (WCAG 2 relative luminance).
 inline constexpr Color kFocusRing{0, 0, 200};

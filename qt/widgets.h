@@ -88,8 +88,7 @@ protected:
     // Space and Enter press the picture as a click does; a key held down
     // repeats, as fast clicking does.
     void keyPressEvent(QKeyEvent* e) override {
-        const bool press = e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-        if (!press || (e->modifiers() & ~Qt::KeypadModifier) || !isVisible() || !isEnabled()) {
+        if (!pressesLikeAClick(e) || !isVisible() || !isEnabled()) {
             e->ignore();
             return;
         }
@@ -167,8 +166,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override {
         // Space and Enter pick the current entry, as a click on it does
         // (also the entry already selected).
-        const bool press = e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-        if (press && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        if (pressesLikeAClick(e)) {
             e->accept();
             if (const int row = currentRow(); row >= 0) {
                 setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
