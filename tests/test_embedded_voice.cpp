@@ -4,11 +4,16 @@
 // generous deadlines; nothing here measures speed.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
 
 #include "voices/embedded_voice.h"
+#include "voices/loaded_libraries.h"
 #include "speech/worker.h"
 #include "testing/fakes.h"
 
@@ -24,6 +29,21 @@ bool loud(std::int16_t s) { return s > kThreshold || s < -kThreshold; }
 // Waits until the voice has played something and then stopped.
 void waitUntilSaid(const fakes::SoundDevice& device) {
     ASSERT_TRUE(fakes::eventually([&] { return !device.sinceLastFlush().empty() && device.silentFor(400ms); }));
+}
+
+// What this process keeps resident of the files whose path contains `name`.
+long residentKb(const std::string& name) {
+    std::ifstream smaps("/proc/self/smaps");
+    long kb = 0;
+    bool counting = false;
+    for (std::string line; std::getline(smaps, line);) {
+        if (line.rfind("Rss:", 0) == 0) {
+            if (counting) kb += std::stol(line.substr(4));
+        } else if (line.find('-') < line.find(' ')) {
+            counting = line.find(name) != std::string::npos;  // a mapping's first line
+        }
+    }
+    return kb;
 }
 
 // Quiet lead-in with the voice's hiss, a word, a second of quiet, a word,
@@ -101,6 +121,24 @@ TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
     EXPECT_TRUE(loud(answer.front()));
     EXPECT_TRUE(loud(answer.back()));
     EXPECT_GT(answer.size(), 16000u * 4 / 10) << "the answer was not spoken whole";
+}
+
+TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
+    fakes::SoundDevice device;
+    auto voice = speech::createEmbeddedVoice(device.opener());
+    ASSERT_TRUE(voice);
+    // Another voice, not loaded yet: 1.1 MB of relocations for its model.
+    void* rms = dlopen("libflite_cmu_us_rms.so.1", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(rms) << dlerror();
+    const long before = residentKb("libflite_cmu_us_rms");
+    speech::dropLoaderTables();
+    EXPECT_GT(before - residentKb("libflite_cmu_us_rms"), 1000);
+    // Lookups read the tables again from the file; what was loaded still runs.
+    EXPECT_NE(dlsym(rms, "register_cmu_us_rms"), nullptr);
+    EXPECT_NE(dlopen("libpulse-simple.so.0", RTLD_NOW | RTLD_LOCAL), nullptr);
+    voice->speak("24");
+    waitUntilSaid(device);
+    EXPECT_GT(device.sinceLastFlush().size(), 16000u * 4 / 10);
 }
 
 TEST(EmbeddedVoice, WithoutASoundDeviceItStaysSilentAndNeverWaits) {

@@ -104,7 +104,7 @@ const PulseSimple* pulseSimple() {
         static PulseSimple pa;
         if (lib && lookUp(lib, "pa_simple_new", pa.open) && lookUp(lib, "pa_simple_write", pa.write) &&
             lookUp(lib, "pa_simple_flush", pa.flush) && lookUp(lib, "pa_simple_free", pa.free)) {
-            dropRelocationTables();
+            dropLoaderTables();
             return &pa;
         }
         std::fprintf(stderr, "abacorn: no sound output (%s); the trainer stays silent\n",
@@ -139,8 +139,10 @@ std::uint32_t bytesFor(int rate, int ms) {
 }  // namespace
 
 AudioOpener pulseAudio() {
-    return [](int rate) -> std::unique_ptr<AudioOut> {
-        const PulseSimple* pa = pulseSimple();
+    // Loaded now, before the voice's first words: loading while flite works
+    // would hold the libraries' tables and flite's working memory at once.
+    const PulseSimple* pa = pulseSimple();
+    return [pa](int rate) -> std::unique_ptr<AudioOut> {
         if (!pa) return nullptr;
         const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate), 1};
         // Playback starts as soon as 20 ms are buffered (the server's default
@@ -183,6 +185,9 @@ struct Flite {
 
 Flite* loadFlite() {
     static Flite* const loaded = []() -> Flite* {
+        // Whatever was loaded before, first: its tables and the voice's
+        // would be resident together for a moment.
+        dropLoaderTables();
         // The voice library pulls in libflite and its English lexicon.
         void* lib = dlopen(kVoiceLibrary, RTLD_NOW | RTLD_LOCAL);
         if (!lib) {
@@ -208,7 +213,7 @@ Flite* loadFlite() {
                          kVoiceLibrary);
             return nullptr;
         }
-        dropRelocationTables();
+        dropLoaderTables();
         return &flite;
     }();
     return loaded;

@@ -29,7 +29,7 @@ public:
 using AudioOpener = std::function<std::unique_ptr<AudioOut>(int rate)>;
 
 // The desktop's sound server through PulseAudio's simple API (PipeWire
-// desktops serve it too). libpulse-simple is loaded on the first call.
+// desktops serve it too). libpulse-simple is loaded when the opener is made.
 AudioOpener pulseAudio();
 
 // Cuts the quiet lead-in and the trailing silence off a waveform that

@@ -6,24 +6,32 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <cstring>
 
 namespace speech {
 
-void dropRelocationTables() {
+void dropLoaderTables() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void*) -> int {
             const ElfW(Dyn)* dynamic = nullptr;
             for (int i = 0; i < info->dlpi_phnum; ++i)
                 if (info->dlpi_phdr[i].p_type == PT_DYNAMIC)
                     dynamic = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
-            if (!dynamic) return 0;
+            // The kernel's vDSO is no file mapping; its tables are a page anyway.
+            if (!dynamic || std::strncmp(info->dlpi_name, "linux-vdso", 10) == 0) return 0;
             ElfW(Addr) rela = 0, relaSize = 0, plt = 0, pltSize = 0;
+            ElfW(Addr) hash = 0, gnuHash = 0, symbols = 0, names = 0, namesSize = 0;
             for (const ElfW(Dyn)* d = dynamic; d->d_tag != DT_NULL; ++d) {
                 switch (d->d_tag) {
                     case DT_RELA: rela = d->d_un.d_ptr; break;
                     case DT_RELASZ: relaSize = d->d_un.d_val; break;
                     case DT_JMPREL: plt = d->d_un.d_ptr; break;
                     case DT_PLTRELSZ: pltSize = d->d_un.d_val; break;
+                    case DT_HASH: hash = d->d_un.d_ptr; break;
+                    case DT_GNU_HASH: gnuHash = d->d_un.d_ptr; break;
+                    case DT_SYMTAB: symbols = d->d_un.d_ptr; break;
+                    case DT_STRTAB: names = d->d_un.d_ptr; break;
+                    case DT_STRSZ: namesSize = d->d_un.d_val; break;
                     case DT_TEXTREL: return 0;  // its read-only pages were written to
                     default: break;
                 }
@@ -48,6 +56,12 @@ void dropRelocationTables() {
                 const ElfW(Addr) end = (at + size) & ~(page - 1);
                 if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
             };
+            // The hash tables, the symbols and their names lie together, in
+            // that order, ahead of the relocations.
+            ElfW(Addr) tables = symbols;
+            if (hash && hash < tables) tables = hash;
+            if (gnuHash && gnuHash < tables) tables = gnuHash;
+            if (tables && names > tables) drop(tables, names + namesSize - tables);
             drop(rela, relaSize);
             drop(plt, pltSize);
             return 0;

@@ -217,13 +217,14 @@ SPDConnection* open(const std::shared_ptr<Link>& link) {
     c->callback_end = onOther;
     c->callback_cancel = onOther;
     spd_set_notification_on(c, static_cast<SPDNotification>(SPD_BEGIN | SPD_END | SPD_CANCEL));
-    // The window's libraries and libspeechd's are all loaded by now.
-    dropRelocationTables();
     return c;
 }
 
 void run(const std::shared_ptr<Link>& link) {
     blockSigpipe();
+    // The window's libraries and libspeechd's are all loaded by now, also
+    // when the embedded voice is to load its own.
+    dropLoaderTables();
     SPDConnection* c = open(link);
     if (!c) return;
     {
