@@ -23,6 +23,14 @@ itself begins (the first non-zero sample; the null sink plays exact zeros
 otherwise), which tells the way to the sink apart from quiet at the start of
 the voice's own waveform.
 
+Where the time goes with Speech Dispatcher: once the clicks are done, a
+bare SSIP client on the same daemon (the trainer idle) says "20" and "1"
+in turn, timed from just before its SPEAK. "1" sounds at once, so it times
+the way through the daemon, its output module and the sound server; "20"
+adds the voice's own quiet before it (espeak-ng's English voice begins
+with the closure of the t, silent); the trainer's share is what its click
+takes beyond the bare "20".
+
 Texts lost: the same cycle with two busy loops (one per core) spinning
 beside the trainer. A text is lost when no sound follows its click within
 realvoice.LOST_AFTER seconds although the answer is on the card; cut short when its
@@ -54,6 +62,10 @@ import realvoice  # noqa: E402
 GOAL_MEDIAN_MS = 60
 GOAL_WORST_MS = 100  # embedded voice, worst of 20
 TIMEOUT = 30.0
+
+# Said by a bare SSIP client beside the trainer: the answer, and a word
+# whose sound begins at once.
+BARE_TEXTS = ("20", "1")
 
 ENGINES = {
     "default": "default engine (Speech Dispatcher, espeak-ng)",
@@ -105,13 +117,19 @@ def measure(engine, x, pulse, rec, xt, args):
                     print("  (the default engine did not start in time; again)", file=sys.stderr)
                     continue
                 quiet = [t.text() for _ in range(args.runs)]
+                bare = {}
+                if engine == "default":
+                    with realvoice.SsipClient(app.extra_env["SPEECHD_ADDRESS"]) as client:
+                        for _ in range(args.runs):
+                            for words in BARE_TEXTS:
+                                bare.setdefault(words, []).append(t.said_by(client, words))
                 loaded = []
                 if args.texts:
                     with realvoice.BusyLoops(2):
                         loaded = [t.text() for _ in range(args.texts)]
                 realvoice.click_control(x, "Command1")
                 app.wait_exit(TIMEOUT)
-                return quiet, loaded, t.strays, t.resyncs, app.output()[1]
+                return quiet, loaded, t.strays, t.resyncs, app.output()[1], bare
     raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
 
 
@@ -126,7 +144,7 @@ def summary(results, texts):
     """The table: one row per voice."""
     rows = ["%-46s %6s %7s %6s %4s  %s" % ("click -> first audible sample (ms)", "min", "median", "max", "n",
                                            "lost of %d under two busy loops" % texts)]
-    for engine, (quiet, loaded, strays, _resyncs, _errors) in results:
+    for engine, (quiet, loaded, strays, _resyncs, _errors, bare) in results:
         onsets = [t.onset_ms for t in quiet if not t.lost]
         if loaded:
             usual = statistics.median(t.length for t in quiet + loaded if not t.lost)
@@ -140,18 +158,31 @@ def summary(results, texts):
                                                            max(onsets), len(onsets), fate))
         else:
             rows.append("%-46s %6s %7s %6s %4d  %s" % (ENGINES[engine], "-", "-", "-", 0, fate))
+        said = [t.onset_ms for t in bare.get(BARE_TEXTS[0], []) if not t.lost]
+        if said:
+            rows.append("%-46s %6.1f %7.1f %6.1f %4d" % ("  the same daemon, \"20\" sent straight over SSIP", min(said),
+                                                      statistics.median(said), max(said), len(said)))
     rows.append("goals: median <= %d ms each; embedded voice worst of 20 <= %d ms; 0 lost"
                 % (GOAL_MEDIAN_MS, GOAL_WORST_MS))
     return rows
 
 
-def details(engine, quiet, loaded, strays, resyncs, errors):
+def details(engine, quiet, loaded, strays, resyncs, errors, bare):
     heard = [t for t in quiet if not t.lost]
     rows = ["%s:" % ENGINES[engine]]
     rows.append("  each (ms): " + ", ".join("%.0f" % t.onset_ms for t in heard))
     if heard:
         rows.append("  click -> first non-zero sample (the stream reaching the sink): median %.1f ms"
                     % statistics.median(t.stream_ms for t in heard))
+    medians = {words: statistics.median(t.onset_ms for t in said if not t.lost)
+               for words, said in bare.items() if any(not t.lost for t in said)}
+    if heard and len(medians) == len(BARE_TEXTS):
+        word, vowel = (medians[words] for words in BARE_TEXTS)
+        rows.append("  a bare SSIP client on the same daemon, text sent -> first audible sample (medians):"
+                    " \"20\" %.1f ms, \"1\" %.1f ms" % (word, vowel))
+        rows.append("    so the trainer's own share is %.1f ms; the way through the daemon, its output module"
+                    " and the sound server %.1f ms;" % (statistics.median(t.onset_ms for t in heard) - word, vowel))
+        rows.append("    the voice's own quiet before \"20\" (the closure of its t) %.1f ms" % (word - vowel))
     if len(heard) < len(quiet):
         rows.append("  %d of %d answers never heard on the quiet machine" % (len(quiet) - len(heard), len(quiet)))
     if loaded:

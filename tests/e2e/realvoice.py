@@ -719,10 +719,71 @@ class HeardCards:
                 self.deal()
                 continue
             break
+        return self.heard(clicked, first)
+
+    def heard(self, handed, first, quiet=QUIET):
+        """The Text of a sound whose first audible sample is `first` (None:
+        none came), timed from time.monotonic() `handed`; returns after
+        `quiet` seconds of silence."""
+        at = self.rec.index_at(handed)
         if first is None:
-            self.silence(at)
+            self.silence(at, quiet)
             return Text()
         begin = self.rec.audio(at - RATE // 10).first_audible(at - RATE // 10, 0)
-        end = self.silence(first)
-        return Text((self.rec.time_of(first) - clicked) * 1000.0, (self.rec.time_of(begin) - clicked) * 1000.0,
+        end = self.silence(first, quiet)
+        return Text((self.rec.time_of(first) - handed) * 1000.0, (self.rec.time_of(begin) - handed) * 1000.0,
                     (end - first) / RATE)
+
+    def said_by(self, client, text):
+        """The Text of `text` said through a bare SsipClient, the trainer idle.
+        Each waits until the one before has ended in the daemon too: it
+        reports a text's end only once the sound server has played the
+        voice's quiet tail, and a text sent before waits for that."""
+        handed = client.say(text)
+        at = self.rec.index_at(handed)
+        try:
+            first = self.sound(at - RATE // 10, LOST_AFTER)
+        except e2elib.E2EError:
+            first = None
+        return self.heard(handed, first, quiet=1.0)
+
+
+class SsipClient:
+    """A bare SSIP client of a speech-dispatcher (its SPEECHD_ADDRESS): the
+    way of a text through the daemon, its output module and the sound server,
+    without the trainer. Each text goes as the trainer's do: priority
+    message, the daemon's own voice."""
+
+    def __init__(self, address):
+        import socket
+        self.sock = socket.socket(socket.AF_UNIX)
+        self.sock.connect(address.split(":", 1)[1])
+        self.replies = self.sock.makefile("rb")
+        self.command("SET SELF CLIENT_NAME user:abacorn-bench:main")
+        self.command("SET SELF PRIORITY message")
+
+    def command(self, line):
+        self.sock.sendall((line + "\r\n").encode())
+        while True:
+            reply = self.replies.readline().decode(errors="replace")
+            if len(reply) < 4:
+                raise e2elib.E2EError("speech-dispatcher closed the connection")
+            if reply[3] == " ":
+                return reply
+
+    def say(self, text):
+        """Hands the text over; returns the time.monotonic() just before."""
+        handed = time.monotonic()
+        self.command("SPEAK")
+        self.command(text + "\r\n.")
+        return handed
+
+    def close(self):
+        self.replies.close()
+        self.sock.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
