@@ -185,9 +185,6 @@ struct Flite {
 
 Flite* loadFlite() {
     static Flite* const loaded = []() -> Flite* {
-        // Whatever was loaded before, first: its tables and the voice's
-        // would be resident together for a moment.
-        dropLoaderTables();
         // The voice library pulls in libflite and its English lexicon.
         void* lib = dlopen(kVoiceLibrary, RTLD_NOW | RTLD_LOCAL);
         if (!lib) {

@@ -16,7 +16,9 @@ namespace speech {
 // simply unmaps them; a later lookup gets the file's pages back from the
 // page cache.
 //
-// Called by the speech engines before and after they load their libraries,
+// Called by the speech engines after they load their libraries, and by the
+// Speech Dispatcher engine before it connects (so that the embedded voice,
+// should it take over, loads its own with none of the window's resident),
 // off the window's thread. Safe at any time and on any thread: an object
 // another thread is loading just reads its tables again from the page
 // cache. Takes about 1 ms.

@@ -706,10 +706,7 @@ class HeardCards:
         while True:
             clicked = self.reveal()
             at = self.rec.index_at(clicked)
-            try:
-                first = self.sound(at - RATE // 10, LOST_AFTER)
-            except e2elib.E2EError:
-                first = None
+            first = self.first_sound(at)
             if first is None and not self.answer_shown():
                 # The click did not reveal the answer (the window was still
                 # busy): no text was handed to the voice.
@@ -720,6 +717,14 @@ class HeardCards:
                 continue
             break
         return self.heard(clicked, first)
+
+    def first_sound(self, at):
+        """The first audible sample from just before index `at`; None when
+        none comes within LOST_AFTER."""
+        try:
+            return self.sound(at - RATE // 10, LOST_AFTER)
+        except e2elib.E2EError:
+            return None
 
     def heard(self, handed, first, quiet=QUIET):
         """The Text of a sound whose first audible sample is `first` (None:
@@ -740,12 +745,7 @@ class HeardCards:
         reports a text's end only once the sound server has played the
         voice's quiet tail, and a text sent before waits for that."""
         handed = client.say(text)
-        at = self.rec.index_at(handed)
-        try:
-            first = self.sound(at - RATE // 10, LOST_AFTER)
-        except e2elib.E2EError:
-            first = None
-        return self.heard(handed, first, quiet=1.0)
+        return self.heard(handed, self.first_sound(self.rec.index_at(handed)), quiet=1.0)
 
 
 class SsipClient:
