@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "desktop/screen_reader_switch.h"
+#include "desktop/single_instance.h"
 #include "main/qt_trainer.h"
 #include "speech/late_engine.h"
 #include "voices/trainer_voice.h"
@@ -62,25 +64,41 @@ int run(char* argv0, StartupPhases* phases) {
     QApplication::setApplicationName("abacorn");
     QApplication::setDesktopFileName("abacorn");
     if (phases) phases->qtStarted();
+    // Both ask the session bus on threads of their own while the window is
+    // built.
+    QWidget* shown = nullptr;
+    auto instance = std::make_unique<desktop::SingleInstance>([&shown] {
+        if (shown) ui::qt::bringToFront(*shown);
+    });
+    desktop::ScreenReaderSwitch screenReader;
     fonts.wait();
     if (phases) phases->fontsReady();
 
     // The voice is built once the first frame is on the screen (see
     // speech/late_engine.h), or when the first text comes before that.
     std::weak_ptr<speech::LateEngine> lateVoice;
-    program::QtTrainer trainer([&lateVoice] {
-        auto voice = std::make_shared<speech::LateEngine>(speech::createTrainerVoice);
+    program::QtTrainer trainer([&lateVoice, screenReaderOn = screenReader.reader()] {
+        auto voice = std::make_shared<speech::LateEngine>([screenReaderOn] {
+            return speech::createTrainerVoice(screenReaderOn);
+        });
         lateVoice = voice;
         return voice;
     });
     if (phases) phases->windowBuilt(trainer.view);
+    // Another trainer runs: it comes to the front, and this one ends
+    // without a window or a word.
+    if (!instance->first()) return 0;
+    shown = &trainer.view;
     ui::qt::afterFirstPaint(trainer.view, [&lateVoice] {
         if (auto voice = lateVoice.lock()) voice->start();
     });
 
     trainer.frm.Form_Load();
     if (phases && !trainer.window.closed()) phases->loaded(trainer.frm);
-    return trainer.window.closed() ? 0 : app.exec();
+    const int status = trainer.window.closed() ? 0 : app.exec();
+    // The name is free for the next start before the voice closes.
+    instance.reset();
+    return status;
 }
 
 }  // namespace program

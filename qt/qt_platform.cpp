@@ -78,4 +78,11 @@ private:
 
 void afterFirstPaint(QWidget& widget, std::function<void()> then) { new FirstPaintWatch(widget, std::move(then)); }
 
+void bringToFront(QWidget& window) {
+    if (!window.isVisible()) return;
+    if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.raise();
+    window.activateWindow();
+}
+
 }  // namespace ui::qt

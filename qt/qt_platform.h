@@ -88,4 +88,8 @@ private:
 // to the display (from the event loop's next pass).
 void afterFirstPaint(QWidget& widget, std::function<void()> then);
 
+// Brings a shown window back to the front and gives it the keyboard, as a
+// second start of the trainer asks; a minimised window is shown again.
+void bringToFront(QWidget& window);
+
 }  // namespace ui::qt

@@ -152,7 +152,7 @@ public:
     };
     bool paced = false;
     std::atomic<std::size_t> failAfter{SIZE_MAX};
-    bool absent = false;  // no device at all: opening fails
+    std::atomic<bool> absent{false};  // no device at all: opening fails
 
     speech::AudioOpener opener() {
         return [this](int rate) -> std::unique_ptr<speech::AudioOut> {

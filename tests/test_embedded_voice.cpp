@@ -141,26 +141,36 @@ TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
     EXPECT_GT(device.sinceLastFlush().size(), 16000u * 4 / 10);
 }
 
-TEST(EmbeddedVoice, WithoutASoundDeviceItStaysSilentAndNeverWaits) {
+TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) {
     // No device at all, and a sound server that is not there.
-    fakes::SoundDevice device;
-    device.absent = true;
+    fakes::SoundDevice absent;
+    absent.absent = true;
     setenv("PULSE_SERVER", "unix:/nonexistent/abacorn-test", 1);
-    for (auto open : {device.opener(), speech::pulseAudio()}) {
-        auto voice = speech::createEmbeddedVoice(open);
-        ASSERT_TRUE(voice);
-        auto slowest = std::chrono::steady_clock::duration::zero();
-        for (const char* text : {kWelcome, "24", "seven", ""}) {
-            const auto start = std::chrono::steady_clock::now();
-            voice->speak(text);
-            slowest = std::max(slowest, std::chrono::steady_clock::now() - start);
-            std::this_thread::sleep_for(50ms);
-        }
-        EXPECT_LT(slowest, 50ms);
-        const auto start = std::chrono::steady_clock::now();
-        voice.reset();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, speech::kCloseWait);
-    }
+    EXPECT_FALSE(speech::createEmbeddedVoice(absent.opener()));
+    EXPECT_FALSE(speech::createEmbeddedVoice(speech::pulseAudio()));
+
+    // A server that goes away in the first word and is still gone at the
+    // next text: the voice tells it broke, once, and stays silent.
+    fakes::SoundDevice device;
+    device.failAfter = 16000 / 10;
+    auto voice = speech::createEmbeddedVoice(device.opener());
+    ASSERT_TRUE(voice);
+    std::atomic<int> broke{0};
+    voice->whenBroken([&] { ++broke; });
+    voice->speak("twenty four");
+    ASSERT_TRUE(fakes::eventually([&] { return device.samplesPlayed() > 0 && device.silentFor(300ms); }));
+    EXPECT_EQ(broke, 0) << "a text cut by the server is not yet a broken voice";
+    device.absent = true;
+    voice->speak("seven");
+    ASSERT_TRUE(fakes::eventually([&] { return broke == 1; }));
+    const std::size_t before = device.samplesPlayed();
+    voice->speak("eight");
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(device.samplesPlayed(), before);
+    std::atomic<int> toldLate{0};
+    voice->whenBroken([&] { ++toldLate; });  // asked after it broke: told at once
+    EXPECT_EQ(toldLate, 1);
+    EXPECT_EQ(broke, 1);
 }
 
 TEST(EmbeddedVoice, AfterTheSoundServerWentAwayMidWordTheNextTextIsHeard) {

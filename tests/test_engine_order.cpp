@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "speech/engine_chain.h"
+#include "speech/screen_reader_order.h"
 #include "speech/worker.h"
 #include "testing/fakes.h"
 
@@ -190,6 +191,116 @@ TEST(EngineOrder, AnEngineBrokenBeforeItIsAskedHandsItsTextOnAtOnce) {
     voice->speak("24");
     EXPECT_EQ(broken->said.said(), Texts{"welcome"});
     EXPECT_EQ(e.embedded->said(), (Texts{"welcome", "24"}));
+}
+
+// The trainer's own voice first, the desktop's engine while the screen-reader
+// switch is on, each the other's fallback, and a failed voice never again.
+struct ScreenReaderOrder {
+    std::atomic<bool> screenReader{false};
+    std::atomic<bool> soundServer{true};
+    std::shared_ptr<BreakingVoice> desktop = std::make_shared<BreakingVoice>();
+    std::atomic<int> desktopStarts{0};
+
+    // Each start of the own voice, in order.
+    std::shared_ptr<BreakingVoice> own(std::size_t start) {
+        std::lock_guard lock(mutex_);
+        return start < owns_.size() ? owns_[start] : nullptr;
+    }
+    int ownStarts() {
+        std::lock_guard lock(mutex_);
+        return starts_;
+    }
+    Texts ownSaid(std::size_t start) {
+        auto voice = own(start);
+        return voice ? voice->said.said() : Texts{};
+    }
+
+    std::shared_ptr<speech::SpeechEngine> voice() {
+        return speech::ownVoiceUnlessScreenReader(
+            [this]() -> std::shared_ptr<speech::SpeechEngine> {
+                std::lock_guard lock(mutex_);
+                ++starts_;
+                if (!soundServer) return nullptr;
+                owns_.push_back(std::make_shared<BreakingVoice>());
+                return owns_.back();
+            },
+            [this] {
+                ++desktopStarts;
+                return std::shared_ptr<speech::SpeechEngine>(desktop);
+            },
+            [this] { return screenReader.load(); });
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::shared_ptr<BreakingVoice>> owns_;
+    int starts_ = 0;
+};
+
+TEST(EngineOrder, TheOwnVoiceSpeaksUnlessAScreenReaderIsOnAndTheDesktopsEngineIsItsFallback) {
+    {
+        ScreenReaderOrder o;
+        auto voice = o.voice();
+        voice->speak("welcome");
+        ASSERT_TRUE(fakes::eventually([&] { return !o.ownSaid(0).empty(); }));
+        voice->speak("24");
+        EXPECT_EQ(o.ownSaid(0), (Texts{"welcome", "24"}));
+        EXPECT_EQ(o.desktopStarts, 0) << "the desktop's engine was started beside the own voice";
+        o.own(0)->breakNow();  // no sound server for "24"
+        ASSERT_TRUE(fakes::eventually([&] { return !o.desktop->said.said().empty(); }));
+        o.desktop->breakNow();  // nor a daemon: silence, the broken own voice is not tried again
+        voice->speak("seven");
+        voice.reset();
+        EXPECT_EQ(o.desktop->said.said(), Texts{"24"});
+        EXPECT_EQ(o.ownStarts(), 1);
+    }
+    {
+        ScreenReaderOrder o;  // no sound server at all
+        o.soundServer = false;
+        auto voice = o.voice();
+        voice->speak("welcome");
+        ASSERT_TRUE(fakes::eventually([&] { return !o.desktop->said.said().empty(); }));
+        o.desktop->breakNow();
+        voice.reset();
+        EXPECT_EQ(o.ownStarts(), 1);
+    }
+}
+
+TEST(EngineOrder, WithTheScreenReaderOnTheDesktopsEngineSpeaksAndTheOwnVoiceTakesOverWhatItLost) {
+    ScreenReaderOrder o;
+    o.screenReader = true;
+    auto voice = o.voice();
+    voice->speak("welcome");
+    ASSERT_TRUE(fakes::eventually([&] { return !o.desktop->said.said().empty(); }));
+    EXPECT_EQ(o.ownStarts(), 0) << "the own voice was loaded beside the screen reader";
+    voice->speak("24");
+    o.desktop->breakNow();
+    ASSERT_TRUE(fakes::eventually([&] { return !o.ownSaid(0).empty(); }));
+    voice->speak("seven");
+    voice.reset();
+    EXPECT_EQ(o.desktop->said.said(), (Texts{"welcome", "24"}));
+    EXPECT_EQ(o.ownSaid(0), (Texts{"24", "seven"}));
+}
+
+TEST(EngineOrder, AScreenReaderTurnedOnMidRunTakesTheNextTextAndKeepsTheRest) {
+    ScreenReaderOrder o;
+    auto voice = o.voice();
+    voice->speak("welcome");
+    ASSERT_TRUE(fakes::eventually([&] { return !o.ownSaid(0).empty(); }));
+    o.screenReader = true;
+    voice->speak("addition");
+    ASSERT_TRUE(fakes::eventually([&] { return !o.desktop->said.said().empty(); }));
+    o.screenReader = false;  // turned off again: the trainer stays
+    voice->speak("24");
+    EXPECT_EQ(o.desktop->said.said(), (Texts{"addition", "24"}));
+    EXPECT_EQ(o.ownSaid(0), Texts{"welcome"});
+    // Released, so that whatever it still had to say is cut.
+    EXPECT_TRUE(fakes::eventually([&] { return o.own(0).use_count() == 2; })) << "the own voice was kept";
+    o.desktop->breakNow();  // the own voice did not fail: it is the fallback
+    ASSERT_TRUE(fakes::eventually([&] { return !o.ownSaid(1).empty(); }));
+    voice.reset();
+    EXPECT_EQ(o.ownSaid(1), Texts{"24"});
+    EXPECT_EQ(o.ownStarts(), 2);
 }
 
 }  // namespace

@@ -172,6 +172,7 @@ namespace {
 
 constexpr const char* kVoiceLibrary = "libflite_cmu_us_slt.so.1";
 constexpr const char* kVoiceRegister = "register_cmu_us_slt";
+constexpr int kVoiceRate = 16000;  // the voice's samples per second
 
 // The calls into libflite, looked up at run time, and the one voice.
 struct Flite {
@@ -249,14 +250,17 @@ struct Inbox {
     std::optional<std::string> text;  // the newest text not yet taken up
     std::atomic<std::uint64_t> generation{0};  // counts texts; a change cuts the one sounding
     bool closing = false;
+    bool broken = false;            // no sound server for a new text: for good
+    std::function<void()> broke;    // who is told of it
 };
 
 // The voice's thread: takes up the newest text, makes it sentence by
 // sentence and hands each piece to the output as it comes.
 class Speaker {
 public:
-    Speaker(std::shared_ptr<Inbox> inbox, Flite& flite, AudioOpener open)
-        : inbox_(std::move(inbox)), flite_(flite), open_(std::move(open)) {}
+    // out: the output opened when the voice was made, at `rate`.
+    Speaker(std::shared_ptr<Inbox> inbox, Flite& flite, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
+        : inbox_(std::move(inbox)), flite_(flite), open_(std::move(open)), out_(std::move(out)), rate_(rate) {}
 
     void run() {
         for (;;) {
@@ -273,7 +277,7 @@ public:
                 } else {
                     inbox_->wake.wait(lock, ready);
                 }
-                if (inbox_->closing) break;
+                if (inbox_->closing || inbox_->broken) break;
                 text = std::move(*inbox_->text);
                 inbox_->text.reset();
                 generation_ = inbox_->generation;
@@ -289,6 +293,16 @@ public:
 
 private:
     bool cut() const { return inbox_->generation != generation_; }
+
+    void breakForGood() {
+        std::function<void()> broke;
+        {
+            std::lock_guard lock(inbox_->mutex);
+            inbox_->broken = true;
+            broke = inbox_->broke;
+        }
+        if (broke) broke();
+    }
 
     void speak(const std::string& text) {
         trim_.reset();
@@ -320,7 +334,10 @@ private:
             out_ = open_(rate);
             rate_ = rate;
             if (!out_) {
-                broken_ = true;  // no sound device: this text stays silent
+                // No sound server for a new text: the voice is broken for
+                // good, and the text goes to the next voice.
+                broken_ = true;
+                breakForGood();
                 return false;
             }
         }
@@ -352,9 +369,11 @@ private:
 
 class EmbeddedVoice final : public SpeechEngine {
 public:
-    EmbeddedVoice(Flite& flite, AudioOpener open)
+    EmbeddedVoice(Flite& flite, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
         : inbox_(std::make_shared<Inbox>()),
-          worker_([speaker = std::make_shared<Speaker>(inbox_, flite, std::move(open))] { speaker->run(); }) {}
+          worker_([speaker = std::make_shared<Speaker>(inbox_, flite, std::move(open), std::move(out), rate)] {
+              speaker->run();
+          }) {}
 
     ~EmbeddedVoice() override {
         {
@@ -378,6 +397,17 @@ public:
         inbox_->wake.notify_one();
     }
 
+    void whenBroken(std::function<void()> broke) override {
+        {
+            std::lock_guard lock(inbox_->mutex);
+            if (!inbox_->broken) {
+                inbox_->broke = std::move(broke);
+                return;
+            }
+        }
+        broke();
+    }
+
 private:
     std::shared_ptr<Inbox> inbox_;
     Worker worker_;
@@ -386,9 +416,14 @@ private:
 }  // namespace
 
 std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open) {
+    // Without a sound server to play to, the voice does not start, and
+    // flite is not loaded for nothing. The output stays open for the first
+    // text.
+    std::unique_ptr<AudioOut> out = open ? open(kVoiceRate) : nullptr;
+    if (!out) return nullptr;
     Flite* flite = loadFlite();
     if (!flite) return nullptr;
-    return std::make_shared<EmbeddedVoice>(*flite, std::move(open));
+    return std::make_shared<EmbeddedVoice>(*flite, std::move(open), std::move(out), kVoiceRate);
 }
 
 }  // namespace speech

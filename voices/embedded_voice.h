@@ -55,11 +55,14 @@ private:
     std::vector<std::int16_t> quiet_;  // the quiet run since the last sound
 };
 
-// Creates the voice; nullptr, with one line on stderr, when libflite or its
-// voice cannot be loaded. Loads them on the calling thread (about 15 ms);
+// Creates the voice; nullptr when there is no sound server to play to, and
+// (with one line on stderr) when libflite or its voice cannot be loaded.
+// Opens the output and loads flite on the calling thread (about 15 ms);
 // afterwards synthesis and sound run on a thread of the voice's own. Each
 // text stops the one before at once; a long text starts sounding after its
-// first sentence is made.
+// first sentence is made. A sound server that goes away mid-text cuts that
+// text; when none can be reached for the next text, the voice is broken for
+// good (SpeechEngine::whenBroken) and that text is lost to it.
 std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open = pulseAudio());
 
 }  // namespace speech

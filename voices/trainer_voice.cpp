@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "voices/trainer_voice.h"
 
+#include <utility>
+
+#include "speech/screen_reader_order.h"
 #include "voices/embedded_voice.h"
-#include "speech/engine_chain.h"
 #include "voices/speechd_engine.h"
 
 namespace speech {
 
-std::shared_ptr<SpeechEngine> createTrainerVoice() {
-    return firstThatStarts({createSpeechdEngine, [] { return createEmbeddedVoice(); }});
+std::shared_ptr<SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn) {
+    return ownVoiceUnlessScreenReader([] { return createEmbeddedVoice(); }, createSpeechdEngine,
+                                      std::move(screenReaderOn));
 }
 
 }  // namespace speech

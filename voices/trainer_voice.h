@@ -2,17 +2,18 @@
 // The trainer's voice: the engine order the program uses.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "speech/speech_engine.h"
 
 namespace speech {
 
-// Speech Dispatcher (voices/speechd_engine.h), then the trainer's own
-// embedded voice (voices/embedded_voice.h), then silence; see
-// firstThatStarts (speech/engine_chain.h). When Speech Dispatcher breaks
-// during the run the embedded voice takes over for the rest of it, starting
-// with the text that was lost. Returns at once.
-std::shared_ptr<SpeechEngine> createTrainerVoice();
+// The trainer's own embedded voice (voices/embedded_voice.h), then Speech
+// Dispatcher (voices/speechd_engine.h), then silence; while the desktop's
+// screen-reader switch is on, Speech Dispatcher first, so that the
+// trainer's texts queue with the screen reader's. See
+// ownVoiceUnlessScreenReader (speech/screen_reader_order.h). Returns at once.
+std::shared_ptr<SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn);
 
 }  // namespace speech

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The desktop's screen-reader switch: the ScreenReaderEnabled property of
+// org.a11y.Status, which the accessibility bus launcher (at-spi2-core)
+// serves on the session bus. GNOME keeps it in step with its own setting
+// and starts Orca from it. Its sibling IsEnabled tells nothing of a screen
+// reader running: it is stored with the user's settings and stays on after
+// the screen reader ends.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+namespace desktop {
+
+class ScreenReaderSwitch final : public QObject {
+    Q_OBJECT
+public:
+    // Starts reading the switch at once, on a thread of its own, and
+    // follows its changes from then on. Make it on the window's thread,
+    // after the application object.
+    ScreenReaderSwitch();
+    ~ScreenReaderSwitch() override;
+
+    // Whether the switch is on, as last read: off until the first reading
+    // answers, and off without a session bus or an accessibility bus. The
+    // function may be called from any thread, also after this object is gone.
+    std::function<bool()> reader() const;
+
+private Q_SLOTS:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+
+private:
+    std::shared_ptr<std::atomic<bool>> on_;
+    struct Reading;
+    std::unique_ptr<Reading> reading_;
+};
+
+}  // namespace desktop
