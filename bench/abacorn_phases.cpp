@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer as the program runs it, with a time stamp on stderr where each
-// start-up phase ends (qt/startup_phases.h): run_e2e_bench.py --only
+// start-up phase ends (bench/startup_phases.h): run_e2e_bench.py --only
 // phases.
 #include <QFontDatabase>
 #include <QWidget>
 #include <memory>
 
 #include "main/program.h"
-#include "qt/startup_phases.h"
+#include "bench/startup_phases.h"
 
 namespace {
 
@@ -22,11 +22,11 @@ public:
     }
     void windowBuilt(QWidget& view) override {
         ABACORN_PHASE("window");
-        firstPaint_ = std::make_unique<ui::qt::FirstPaintStamp>(&view);
+        firstPaint_ = std::make_unique<bench::FirstPaintStamp>(&view);
     }
 
 private:
-    std::unique_ptr<ui::qt::FirstPaintStamp> firstPaint_;
+    std::unique_ptr<bench::FirstPaintStamp> firstPaint_;
 };
 
 }  // namespace

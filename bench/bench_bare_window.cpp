@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "qt/startup_phases.h"
+#include "bench/startup_phases.h"
 
 int main(int argc, char** argv) {
     ABACORN_PHASE("main");

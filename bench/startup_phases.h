@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Time stamps of the start-up phases, for the benchmark builds only
+// Time stamps of the start-up phases, for the benchmark programs
 // (bench/abacorn_phases, bench/bench_bare_window_phases; run_e2e_bench.py
 // --only phases reads them). Built without ABACORN_STARTUP_PHASES, as the
 // program is, everything here compiles to nothing.
@@ -20,7 +20,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace ui::qt {
+namespace bench {
 
 inline void startupPhase(const char* name) {
     timespec t{}, cpu{};
@@ -48,10 +48,10 @@ protected:
     }
 };
 
-}  // namespace ui::qt
+}  // namespace bench
 
-#define ABACORN_PHASE(name) ::ui::qt::startupPhase(name)
-#define ABACORN_FIRST_PAINT_STAMP(widget) ::ui::qt::FirstPaintStamp abacornFirstPaintStamp(widget)
+#define ABACORN_PHASE(name) ::bench::startupPhase(name)
+#define ABACORN_FIRST_PAINT_STAMP(widget) ::bench::FirstPaintStamp abacornFirstPaintStamp(widget)
 
 #else
 
