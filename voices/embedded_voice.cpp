@@ -1,33 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The trainer's own voice: flite in the program's process, played through
-// PulseAudio's simple API on a thread of the voice's own.
-//
-// What flite 2.2 (Debian 12) does here, found by trying it:
-// - Of the voices Debian ships, cmu_us_slt is used: a clustergen (statistical)
-//   voice at 16 kHz with a clear US English female voice. kal and kal16 are
-//   diphone voices (kal at 8 kHz), flat and buzzy; awb speaks with a
-//   Scottish accent; rms is a US male voice of the same kind as slt, a little
-//   slower to make. Loading slt takes about 15 ms and ~2.5 MB of memory.
-// - Every waveform starts with 170-300 ms of near silence (the voice hisses
-//   at up to about 80) and ends with 80-230 ms of it: the delay Qt's flite
-//   plugin put between a click and the word. The trim cuts both.
-// - With a cst_audio_streaming_info set as the voice's "streaming_info", a
-//   clustergen voice hands its waveform over in pieces of min_buffsize
-//   samples while it makes it; returning CST_AUDIO_STREAM_STOP ends the
-//   utterance. "24" comes out in 25-40 ms on a loaded 2-core machine, its
-//   first sound after 10-30 ms; the welcome's first sentence after 55-80 ms.
-// - flite_text_to_speech() goes on with the next sentence of a text after the
-//   streaming callback stopped the one before; each sentence costs its full
-//   analysis first. So texts are cut into sentences here and each is
-//   synthesised alone, which lets a new text in between any two.
-// - flite keeps global state (its voice and language lists): it is set up
-//   once per process and synthesis is serialised.
-//
-// Linking: libflite and libpulse-simple are opened with dlopen when the voice
-// is first needed. A machine whose desktop engine speaks never maps them
-// (their relocations alone cost a few MB of memory), and a machine without
-// them still starts: the voice reports the missing library in one line and
-// the trainer is silent.
+// The trainer's own voice: flite's cmu_us_slt in the program's process,
+// made sentence by sentence with its quiet ends cut, and played through
+// PulseAudio's simple API on a thread of the voice's own. libflite and
+// libpulse-simple are opened with dlopen. What flite 2.2 and the sound
+// servers do, measured: docs/qt-notes.md.
 #include "voices/embedded_voice.h"
 
 #include <dlfcn.h>

@@ -1,38 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Speech Dispatcher through libspeechd, kept off the window's thread.
 //
-// What libspeechd 0.11.4 (Debian 12) and the daemon do here, found by
-// trying them and reading libspeechd's source:
-// - spd_open2() with no address reads SPEECHD_ADDRESS itself (else the
-//   socket in the user's runtime directory) and, when nobody listens there,
-//   starts the daemon (`speech-dispatcher --spawn`, or SPEECHD_CMD) and
-//   waits for it: 0.7-1 s, 1.8 s with two busy loops. Against a running
-//   daemon it takes about a millisecond. No voice is listed or chosen: the
-//   daemon's default voice and the user's settings stand.
-// - In threaded mode a thread of libspeechd's own reads the socket and calls
-//   the begin/end/cancel callbacks, which carry a message and client id but
-//   no pointer of the caller's: the engines are found through their client
-//   id (HISTORY GET CLIENT_ID).
-// - Every call waits for the daemon's reply without a time limit. A daemon
-//   stopped (SIGSTOP) or a socket nobody answers blocks the caller for good,
-//   holding the connection's lock, so spd_close() would block too. Calls are
-//   therefore made on the engine's thread only, and a watch thread reports
-//   the engine broken when a text has not begun in time.
-// - A daemon that dies is seen at once: its reader thread gets end of file
-//   and every call after that returns an error. libspeechd writes with
-//   write(), not send(MSG_NOSIGNAL): SIGPIPE is blocked on the engine's
-//   thread (and on the reader thread, which inherits the mask).
-// - spd_say() sends SET SELF PRIORITY, SPEAK and the text, each waiting for
-//   its reply; the reply to the text carries the message id. The begin
-//   notification can be read before spd_say() returns that id, so the
-//   highest id begun is kept and compared afterwards.
-// - The daemon reports a text's beginning 2-20 ms after CANCEL SELF and
-//   spd_say() (about 100 ms for the first text after the daemon started,
-//   while it starts its output module), with two busy loops as well.
-// - Purge before speak: CANCEL SELF drops whatever this connection has
-//   spoken or queued, other programs' speech (a screen reader's) is left
-//   alone; the text goes with priority MESSAGE, which does not cut other
-//   programs short either (TEXT would cancel their texts too).
+// Each text cancels this connection's speech and goes at priority MESSAGE,
+// so a screen reader's speech on the same daemon is queued, never cut. How
+// libspeechd and the daemon behave, measured: docs/qt-notes.md.
 #include "voices/speechd_engine.h"
 
 #include <libspeechd.h>
