@@ -11,10 +11,11 @@
 #include <QWidget>
 #include <QWindow>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "ui/control.h"
-#include "qt/form_view.h"
+#include "qt/control_views.h"
 #include "qt/keyboard.h"
 #include "qt/text.h"
 
@@ -62,13 +63,6 @@ QString nameOf(const Control& c) {
     return name;
 }
 
-// A press by an assistive tool runs the control's handler once the reply
-// to the tool has gone: the handler may pause for many event passes, and
-// AT-SPI gives up on a call after about a second.
-void pressSoon(FormView* view, Control* c) {
-    QTimer::singleShot(0, view, [view, c] { view->activate(*c); });
-}
-
 QString descriptionOf(const Control& c) {
     const AccessibleText* t = accessibleText(c.name());
     return t ? qstr(t->description) : QString();
@@ -77,10 +71,10 @@ QString descriptionOf(const Control& c) {
 // A label or image with a click handler, inside its container's widget.
 class LightweightAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    LightweightAccessible(FormView* view, QWidget* container, Control* control)
-        : view_(view), container_(container), control_(control) {}
+    LightweightAccessible(AccessibilityBridge* bridge, QWidget* container, Control* control)
+        : bridge_(bridge), container_(container), control_(control) {}
 
-    bool isValid() const override { return view_ && container_; }
+    bool isValid() const override { return bridge_ && container_; }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return container_ ? container_->window()->windowHandle() : nullptr; }
     QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(container_.data()); }
@@ -101,7 +95,7 @@ public:
 
     QRect rect() const override {
         if (!isValid()) return {};
-        const QRect r = view_->pixelRect(*control_);
+        const QRect r = pixelRect(*control_);
         return QRect(container_->mapToGlobal(r.topLeft()), r.size());
     }
     QAccessible::Role role() const override { return QAccessible::Button; }
@@ -109,8 +103,8 @@ public:
         QAccessible::State s;
         if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
         if (isValid() && !control_->enabled()) s.disabled = true;
-        if (isValid() && view_->keyboard().isStop(*control_)) s.focusable = true;
-        if (isValid() && view_->keyboard().lightweightFocusIn(container_) == control_) s.focused = true;
+        if (isValid() && bridge_->keys().isStop(*control_)) s.focusable = true;
+        if (isValid() && bridge_->keys().lightweightFocusIn(container_) == control_) s.focused = true;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
@@ -119,14 +113,14 @@ public:
 
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (isValid() && action == pressAction()) pressSoon(view_, control_);
+        if (isValid() && action == pressAction()) bridge_->pressSoon(*control_);
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
     const Control* control() const { return control_; }
 
 private:
-    QPointer<FormView> view_;
+    QPointer<AccessibilityBridge> bridge_;
     QPointer<QWidget> container_;
     Control* control_;  // owned by the model, which outlives the view
 };
@@ -137,10 +131,10 @@ private:
 // they hold: Qt's own list holds every child widget, shown or not.
 class ContainerAccessible final : public QAccessibleWidget {
 public:
-    ContainerAccessible(QWidget* w, FormView* view, std::string container, QAccessible::Role role)
-        : QAccessibleWidget(w, role), view_(view), container_(std::move(container)) {
-        for (Control* c : view->lightweightControls(container_))
-            if (c->handler) lights_.push_back(c);
+    ContainerAccessible(QWidget* w, AccessibilityBridge* bridge, std::string container, QAccessible::Role role)
+        : QAccessibleWidget(w, role), bridge_(bridge), container_(std::move(container)) {
+        for (const ControlView* v : bridge->views().layer(container_))
+            if (v->control->handler) lights_.push_back(v->control);
         ids_.assign(lights_.size(), 0);
     }
     ~ContainerAccessible() override {
@@ -156,7 +150,7 @@ public:
         const std::size_t i = static_cast<std::size_t>(index) - widgets.size();
         if (i >= lights_.size()) return nullptr;
         if (!ids_[i])
-            ids_[i] = QAccessible::registerAccessibleInterface(new LightweightAccessible(view_, widget(), lights_[i]));
+            ids_[i] = QAccessible::registerAccessibleInterface(new LightweightAccessible(bridge_, widget(), lights_[i]));
         return QAccessible::accessibleInterface(ids_[i]);
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
@@ -172,7 +166,8 @@ public:
         // Real widgets lie in front of the lightweight controls.
         for (QAccessibleInterface* w : shownWidgets())
             if (w->rect().contains(x, y)) return w;
-        const Control* hit = view_->lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
+        if (!bridge_) return nullptr;
+        const Control* hit = bridge_->views().lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
         for (std::size_t i = 0; i < lights_.size(); ++i)
             if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
@@ -180,7 +175,7 @@ public:
     // The focus is its label's or image's while it holds one.
     QAccessible::State state() const override {
         QAccessible::State s = QAccessibleWidget::state();
-        if (view_->keyboard().lightweightFocusIn(widget())) s.focused = false;
+        if (bridge_ && bridge_->keys().lightweightFocusIn(widget())) s.focused = false;
         return s;
     }
     // The child that stands for a label or image; nullptr when none does.
@@ -190,7 +185,7 @@ public:
         return nullptr;
     }
     QString text(QAccessible::Text t) const override {
-        const Control* c = view_->control(container_);
+        const Control* c = bridge_ ? bridge_->views().control(container_) : nullptr;
         if (c && t == QAccessible::Name) {
             if (const AccessibleText* words = accessibleText(c->name())) return qstr(words->name);
             // A frame's caption is a name only where the frame draws it.
@@ -213,7 +208,7 @@ private:
         return shown;
     }
 
-    FormView* view_;
+    QPointer<AccessibilityBridge> bridge_;
     std::string container_;
     std::vector<Control*> lights_;
     mutable std::vector<QAccessible::Id> ids_;
@@ -275,24 +270,30 @@ public:
 // A picture box: a button as far as the child is concerned.
 class PictureAccessible final : public QAccessibleWidget {
 public:
-    PictureAccessible(QWidget* w, FormView* view, Control* control)
-        : QAccessibleWidget(w, QAccessible::Button), view_(view), control_(control) {
+    PictureAccessible(QWidget* w, AccessibilityBridge* bridge, Control* control)
+        : QAccessibleWidget(w, QAccessible::Button), bridge_(bridge), control_(control) {
         addControllingSignal(QStringLiteral("destroyed(QObject*)"));
     }
     QStringList actionNames() const override { return {pressAction()}; }
     void doAction(const QString& action) override {
-        if (action == pressAction() && view_) pressSoon(view_, control_);
+        if (action == pressAction() && bridge_) bridge_->pressSoon(*control_);
     }
 
 private:
-    QPointer<FormView> view_;
+    QPointer<AccessibilityBridge> bridge_;
     Control* control_;
 };
 
-// Which view a widget belongs to, and as which control.
-FormView* viewOf(QWidget* w) {
-    for (QWidget* p = w; p; p = p->parentWidget())
-        if (auto* view = dynamic_cast<FormView*>(p)) return view;
+// The bridges of the windows that have one, by window.
+std::unordered_map<const QWidget*, AccessibilityBridge*>& bridges() {
+    static std::unordered_map<const QWidget*, AccessibilityBridge*> all;
+    return all;
+}
+
+// The bridge of the window a widget lies in; nullptr when it has none.
+AccessibilityBridge* bridgeOf(const QWidget* w) {
+    for (const QWidget* p = w; p; p = p->parentWidget())
+        if (auto it = bridges().find(p); it != bridges().end()) return it->second;
     return nullptr;
 }
 
@@ -318,8 +319,8 @@ public:
 void routeFocus(QAccessibleEvent* event) {
     QAccessibleInterface* child = nullptr;
     if (auto* w = event->type() == QAccessible::Focus ? qobject_cast<QWidget*>(event->object()) : nullptr)
-        if (FormView* view = viewOf(w))
-            if (const Control* c = view->keyboard().lightweightFocusIn(w))
+        if (const AccessibilityBridge* bridge = bridgeOf(w))
+            if (const Control* c = bridge->keys().lightweightFocusIn(w))
                 if (auto* host = dynamic_cast<ContainerAccessible*>(QAccessible::queryAccessibleInterface(w)))
                     child = host->childFor(c);
     // Qt hands the event to the platform only while no handler is installed.
@@ -336,16 +337,16 @@ void routeFocus(QAccessibleEvent* event) {
 QAccessibleInterface* factory(const QString&, QObject* object) {
     auto* w = qobject_cast<QWidget*>(object);
     if (!w) return nullptr;
-    if (auto* view = dynamic_cast<FormView*>(w))
-        return new ContainerAccessible(w, view, view->formName(), QAccessible::Window);
-    FormView* view = viewOf(w);
-    if (!view) return nullptr;
+    AccessibilityBridge* bridge = bridgeOf(w);
+    if (!bridge) return nullptr;
+    const ControlViews& views = bridge->views();
+    if (w == &views.window()) return new ContainerAccessible(w, bridge, views.formName(), QAccessible::Window);
     const std::string name = w->objectName().toStdString();
-    if (view->widgetFor(name) != w) return nullptr;
-    Control* c = view->control(name);
+    if (views.widgetFor(name) != w) return nullptr;
+    Control* c = views.control(name);
     if (!c) return nullptr;
-    if (c->kind() == Kind::Frame) return new ContainerAccessible(w, view, name, QAccessible::Grouping);
-    if (c->kind() == Kind::PictureBox) return new PictureAccessible(w, view, c);
+    if (c->kind() == Kind::Frame) return new ContainerAccessible(w, bridge, name, QAccessible::Grouping);
+    if (c->kind() == Kind::PictureBox) return new PictureAccessible(w, bridge, c);
     if (auto* box = qobject_cast<QComboBox*>(w)) return new ComboAccessible(box);
     // A button without words of its own (the focus button) must not read
     // out its design caption: a plain widget has no name.
@@ -360,33 +361,43 @@ const AccessibleText* accessibleText(std::string_view control) {
     return it == table().end() ? nullptr : &it->second;
 }
 
-void installAccessibility(FormView& view) {
+AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys,
+                                         std::function<void(Control&)> press)
+    : views_(views), keys_(keys), press_(std::move(press)) {
     static const bool installed = [] {
         QAccessible::installFactory(factory);
         QAccessible::installUpdateHandler(routeFocus);
         return true;
     }();
     (void)installed;
+    QWidget& window = views_.window();
+    bridges()[&window] = this;
     // Filling a combo box raises accessibility events, which make Qt create
     // and keep its own interface for the box before the factory above was
     // asked: drop those, so that the next query asks the factory.
-    for (QComboBox* box : view.findChildren<QComboBox*>())
+    for (QComboBox* box : window.findChildren<QComboBox*>())
         if (QAccessibleInterface* own = QAccessible::queryAccessibleInterface(box);
             own && !dynamic_cast<ComboAccessible*>(own))
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(own));
-    auto* notifier = new TreeNotifier(&view);
-    for (QWidget* w : view.findChildren<QWidget*>())
-        if (view.widgetFor(w->objectName().toStdString()) == w) w->installEventFilter(notifier);
+    auto* notifier = new TreeNotifier(&window);
+    for (QWidget* w : window.findChildren<QWidget*>())
+        if (views_.widgetFor(w->objectName().toStdString()) == w) w->installEventFilter(notifier);
     for (const auto& [name, words] : table()) {
-        QWidget* w = view.widgetFor(name);
-        if (!w || w == &view) continue;
+        QWidget* w = views_.widgetFor(name);
+        if (!w || w == &window) continue;
         w->setAccessibleName(qstr(words.name));
         w->setAccessibleDescription(qstr(words.description));
     }
-    if (const AccessibleText* words = accessibleText(view.formName())) {
-        view.setAccessibleName(qstr(words->name));
-        view.setAccessibleDescription(qstr(words->description));
+    if (const AccessibleText* words = accessibleText(views_.formName())) {
+        window.setAccessibleName(qstr(words->name));
+        window.setAccessibleDescription(qstr(words->description));
     }
+}
+
+AccessibilityBridge::~AccessibilityBridge() { bridges().erase(&views_.window()); }
+
+void AccessibilityBridge::pressSoon(Control& c) {
+    QTimer::singleShot(0, this, [this, control = &c] { press_(*control); });
 }
 
 }  // namespace ui::qt

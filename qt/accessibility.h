@@ -5,12 +5,17 @@
 // widgets of their own.
 #pragma once
 
+#include <QObject>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "ui/control.h"
+
 namespace ui::qt {
 
-class FormView;
+class ControlViews;
+class KeyboardFocus;
 
 struct AccessibleText {
     std::string name;
@@ -21,8 +26,27 @@ struct AccessibleText {
 // The words for one control; nullptr for controls that have none.
 const AccessibleText* accessibleText(std::string_view control);
 
-// Names the view's real widgets and makes Qt ask us for the window, its
-// frames and picture boxes. Called by the view itself.
-void installAccessibility(FormView& view);
+// While it lives, names the window's real widgets and makes Qt ask it for
+// the window, its frames and picture boxes. `press` is an assistive tool's
+// press on a control, as a click by the child.
+class AccessibilityBridge final : public QObject {
+public:
+    AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys, std::function<void(Control&)> press);
+    ~AccessibilityBridge() override;
+    AccessibilityBridge(const AccessibilityBridge&) = delete;
+    AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
+
+    const ControlViews& views() const { return views_; }
+    const KeyboardFocus& keys() const { return keys_; }
+    // Presses a control once the reply to the tool has gone: the handler
+    // may pause for many event passes, and AT-SPI gives up on a call after
+    // about a second.
+    void pressSoon(Control& c);
+
+private:
+    const ControlViews& views_;
+    const KeyboardFocus& keys_;
+    std::function<void(Control&)> press_;
+};
 
 }  // namespace ui::qt

@@ -6,15 +6,16 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <utility>
 
 #include "ui/control_table.h"
 #include "qt/accessibility.h"
-#include "qt/artwork.h"
-#include "qt/fonts.h"
 #include "qt/keyboard.h"
 #include "qt/painting.h"
+#include "qt/showing.h"
+#include "qt/text.h"
 #include "ui/placement.h"
 #include "qt/widgets.h"
 
@@ -22,58 +23,35 @@ namespace ui::qt {
 
 FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
                    QWidget* parent)
-    : QWidget(parent), controls_(controls), userEvent_(std::move(userEvent)), formClick_(std::move(formClick)) {
-    installFontSubstitutes();
-    entries_.reserve(controls_.all().size());
-    for (auto& c : controls_.all()) {
-        Entry e;
-        e.control = c.get();
-        e.font = makeFont(c->design().font);
-        if (!c->design().picture.empty()) e.pixmap = loadPicture(c->design().picture);
-        index_[c->name()] = entries_.size();
-        if (c->kind() == Kind::Form) formName_ = c->name();
-        entries_.push_back(std::move(e));
-    }
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        Control& c = *entries_[i].control;
-        if (isLightweight(c.kind())) layers_[c.design().container].push_back(i);
-    }
-
+    : QWidget(parent), userEvent_(std::move(userEvent)), formClick_(std::move(formClick)), views_(controls, *this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(QString());
-    if (const Entry* form = entry(formName_); form && !form->pixmap.isNull())
+    if (const ControlView* form = views_.find(views_.formName()); form && !form->pixmap.isNull())
         setWindowIcon(QIcon(form->pixmap));
-    if (const Entry* form = entry(formName_))
+    if (const ControlView* form = views_.find(views_.formName()))
         resize(twipsToPixels(form->control->width()), twipsToPixels(form->control->height()));
 
     createWidgets();
     stackWidgets();
 
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-        Entry& e = entries_[i];
-        if (e.control->kind() == Kind::Image && !e.pixmap.isNull())
+    for (ControlView& v : views_.all()) {
+        if (v.control->kind() == Kind::Image && !v.pixmap.isNull())
             // An image that is not stretched takes the size of its picture.
-            e.control->fitSize(pixelsToTwips(e.pixmap.width()), pixelsToTwips(e.pixmap.height()));
-        if (e.control->kind() == Kind::Label) fitLabel(e);
-        if (!e.widget) e.painted = paintArea(*e.control);
+            v.control->fitSize(pixelsToTwips(v.pixmap.width()), pixelsToTwips(v.pixmap.height()));
+        if (v.control->kind() == Kind::Label) fitLabel(v);
+        if (!v.widget) v.painted = paintArea(*v.control);
         // Each observer knows its entry: the dealing loops change captions
         // many times per card, and a lookup by name on each would be waste.
-        e.control->observer = [this, i](Control&, Change change) { observe(entries_[i], change); };
+        v.control->observer = [this, view = &v](Control&, Change change) { observe(*view, change); };
     }
-    keyboard_ = std::make_unique<KeyboardFocus>(*this);
-    installAccessibility(*this);
-}
-
-Control* FormView::control(std::string_view name) const {
-    const Entry* e = entry(name);
-    return e ? e->control : nullptr;
+    const auto press = [this](Control& c) { activate(c); };
+    keyboard_ = std::make_unique<KeyboardFocus>(views_, press);
+    accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
 }
 
 std::vector<Control*> FormView::lightweightControls(std::string_view container) const {
     std::vector<Control*> out;
-    auto layer = layers_.find(std::string(container));
-    if (layer != layers_.end())
-        for (std::size_t i : layer->second) out.push_back(entries_[i].control);
+    for (const ControlView* v : views_.layer(container)) out.push_back(v->control);
     return out;
 }
 
@@ -84,23 +62,24 @@ void FormView::activate(Control& c) {
 }
 
 FormView::~FormView() {
+    accessibility_.reset();
     keyboard_.reset();
-    for (Entry& e : entries_) e.control->observer = nullptr;
+    for (ControlView& v : views_.all()) v.control->observer = nullptr;
 }
 
 void FormView::createWidgets() {
     // Containers come before their children in the table, so a child's
     // parent widget always exists by the time the child is made.
-    for (Entry& e : entries_) {
+    for (ControlView& e : views_.all()) {
         Control& c = *e.control;
-        QWidget* parent = containerWidget(c.design().container);
+        QWidget* parent = views_.containerWidget(c.design().container);
         if (!parent) parent = this;
         switch (c.kind()) {
         case Kind::Frame:
-            e.widget = new FrameWidget(this, c.name(), parent);
+            e.widget = new FrameWidget(static_cast<FrameHost*>(this), c.name(), parent);
             break;
         case Kind::PictureBox: {
-            const Control* host = controls_.find(c.design().container);
+            const Control* host = views_.controls().find(c.design().container);
             const QColor back = host ? toQColor(host->backColor(), this) : QColor(kLavender.r, kLavender.g, kLavender.b);
             e.widget = new PictureWidget(e.pixmap, back, [this, &c] { clicked(c); }, parent);
             break;
@@ -156,63 +135,32 @@ void FormView::createWidgets() {
 void FormView::stackWidgets() {
     // The table lists each container's controls from front to back; raising
     // them from the back leaves the first one on top.
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+    for (auto it = views_.all().rbegin(); it != views_.all().rend(); ++it)
         if (it->widget) it->widget->raise();
 }
 
-QWidget* FormView::containerWidget(const std::string& container) const {
-    if (container.empty() || container == formName_) return const_cast<FormView*>(this);
-    const Entry* e = entry(container);
-    return e ? e->widget : nullptr;
-}
-
-FormView::Entry* FormView::entry(std::string_view name) {
-    auto it = index_.find(std::string(name));
-    return it == index_.end() ? nullptr : &entries_[it->second];
-}
-
-const FormView::Entry* FormView::entry(std::string_view name) const {
-    auto it = index_.find(std::string(name));
-    return it == index_.end() ? nullptr : &entries_[it->second];
-}
-
-QWidget* FormView::widgetFor(std::string_view name) const {
-    if (name == formName_) return const_cast<FormView*>(this);
-    const Entry* e = entry(name);
-    return e ? e->widget : nullptr;
-}
-
 QPixmap FormView::picture(std::string_view name) const {
-    const Entry* e = entry(name);
-    return e ? e->pixmap : QPixmap();
+    const ControlView* v = views_.find(name);
+    return v ? v->pixmap : QPixmap();
 }
 
 QFont FormView::fontFor(const Control& c) const {
-    const Entry* e = entry(c.name());
-    if (!e) return font();
-    return e->shrunk ? e->fitted : e->font;
+    const ControlView* v = views_.find(c.name());
+    if (!v) return font();
+    return v->shrunk ? v->fitted : v->font;
 }
 
-QRect FormView::pixelRect(const Control& c) const {
-    if (c.kind() == Kind::Line) {
-        // left/top/width/height hold x1, y1, x2, y2.
-        return QRect(QPoint(twipsToPixels(c.left()), twipsToPixels(c.top())),
-                     QPoint(twipsToPixels(c.width()), twipsToPixels(c.height())))
-            .normalized();
-    }
-    return QRect(twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()),
-                 twipsToPixels(c.height()));
-}
+void FormView::showCoveringScreen() { ui::qt::showCoveringScreen(*this); }
 
-void FormView::applyGeometry(Entry& e) {
+void FormView::applyGeometry(ControlView& e) {
     if (e.widget) e.widget->setGeometry(pixelRect(*e.control));
 }
 
-void FormView::applyBackColor(Entry& e) {
+void FormView::applyBackColor(ControlView& e) {
     if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->setFace(toQColor(e.control->backColor(), this));
 }
 
-void FormView::applySelection(Entry& e) {
+void FormView::applySelection(ControlView& e) {
     Control& c = *e.control;
     // The program's selections only mirror the model: the handler has been
     // raised by the model already, so the widget must not report a pick.
@@ -237,24 +185,17 @@ void FormView::pickFromWidget(Control& c, int index) {
     if (c.handler) userEvent_(c);
 }
 
-// The area a lightweight control may paint: its rectangle plus room for a
-// thick line's round caps and antialiased edges.
-QRect FormView::paintArea(const Control& c) const {
-    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
-    return pixelRect(c).adjusted(-margin, -margin, margin, margin);
-}
-
 // Repaints only where the control was and where it is now: a whole-panel
 // repaint costs over a millisecond, and the logic changes captions inside
 // its busy-wait loops.
-void FormView::repaintLightweight(Entry& e) {
+void FormView::repaintLightweight(ControlView& e) {
     const QRect now = paintArea(*e.control);
-    if (QWidget* w = containerWidget(e.control->design().container)) w->update(e.painted.united(now));
+    if (QWidget* w = views_.containerWidget(e.control->design().container)) w->update(e.painted.united(now));
     e.painted = now;
 }
 
-void FormView::observe(Entry& entry, Change change) {
-    Entry* e = &entry;
+void FormView::observe(ControlView& entry, Change change) {
+    ControlView* e = &entry;
     Control& c = *e->control;
     if (c.kind() == Kind::Form) {
         update();
@@ -309,23 +250,19 @@ void FormView::observe(Entry& entry, Change change) {
     if (keyboard_) keyboard_->changed(c, change);
 }
 
-// ---- clicks -----------------------------------------------------------------
+// ---- painting and clicks ------------------------------------------------------
 
-Control* FormView::lightweightAt(std::string_view container, QPoint pos) const {
-    auto layer = layers_.find(std::string(container));
-    if (layer == layers_.end()) return nullptr;
-    for (std::size_t i : layer->second) {
-        Control* c = entries_[i].control;
-        // Shapes and lines never take a click: it falls through them.
-        if (c->kind() != Kind::Label && c->kind() != Kind::Image) continue;
-        if (!c->visible() || !c->enabled()) continue;
-        if (pixelRect(*c).contains(pos)) return c;
-    }
-    return nullptr;
+void FormView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintContainer(views_.formName(), p, this);
+}
+
+void FormView::paintContainer(const std::string& container, QPainter& p, QWidget* on) const {
+    ui::qt::paintContainer(views_, container, p, on);
 }
 
 void FormView::containerPressed(const std::string& container, QPoint pos) {
-    const Control* hit = lightweightAt(container, pos);
+    const Control* hit = views_.lightweightAt(container, pos);
     pressed_[container] = hit;
     pressedBare_[container] = hit == nullptr;
 }
@@ -335,22 +272,22 @@ void FormView::containerReleased(const std::string& container, QPoint pos) {
     const bool bare = pressedBare_[container];
     pressed_[container] = nullptr;
     pressedBare_[container] = false;
-    Control* hit = lightweightAt(container, pos);
+    Control* hit = views_.lightweightAt(container, pos);
     if (hit) {
         if (hit == before) clicked(*hit);
         return;
     }
-    if (bare && container == formName_ && rect().contains(pos) && formClick_) formClick_();
+    if (bare && container == views_.formName() && rect().contains(pos) && formClick_) formClick_();
 }
 
 void FormView::mousePressEvent(QMouseEvent* e) {
     e->accept();
-    if (e->button() == Qt::LeftButton) containerPressed(formName_, e->position().toPoint());
+    if (e->button() == Qt::LeftButton) containerPressed(views_.formName(), e->position().toPoint());
 }
 
 void FormView::mouseReleaseEvent(QMouseEvent* e) {
     e->accept();
-    if (e->button() == Qt::LeftButton) containerReleased(formName_, e->position().toPoint());
+    if (e->button() == Qt::LeftButton) containerReleased(views_.formName(), e->position().toPoint());
 }
 
 // A double click is one click: the child means one. Qt 6.4 delivers the
@@ -362,7 +299,7 @@ void FormView::mouseReleaseEvent(QMouseEvent* e) {
 // each one clicks, also when it comes during a pause.
 void FormView::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept();
-    if (e->button() == Qt::LeftButton) containerDoubleClicked(formName_);
+    if (e->button() == Qt::LeftButton) containerDoubleClicked(views_.formName());
 }
 
 void FormView::containerDoubleClicked(const std::string& container) {
@@ -379,8 +316,10 @@ void FormView::clicked(Control& c) {
 // Keys for the labels and images of the window itself; Tab and Shift+Tab
 // for every control of the window.
 void FormView::keyPressEvent(QKeyEvent* event) {
-    if (!keyboard_->containerKey(this, event)) event->ignore();
+    if (!containerKey(this, event)) event->ignore();
 }
+
+bool FormView::containerKey(QWidget* container, QKeyEvent* event) { return keyboard_->containerKey(container, event); }
 
 bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 

@@ -22,19 +22,22 @@
 #include <vector>
 
 #include "ui/control.h"
-#include "qt/text.h"
-
-class QPainter;
+#include "qt/control_views.h"
+#include "qt/frame_host.h"
 
 namespace ui::qt {
 
+class AccessibilityBridge;
 class KeyboardFocus;
 
-// FormView's methods are defined by concern: form_view.cpp (construction,
-// changes from the model, clicks), painting.cpp (painting, and fitting
-// captions to their labels) and showing.cpp (covering the screen); the
-// widgets it makes are in widgets.h, the keyboard's part in keyboard.h.
-class FormView : public QWidget {
+// The view makes the widgets (widgets.h), follows the model's changes and
+// tells what the mouse clicked. The rest is done by collaborators that know
+// nothing of the view: the painting and the fitting of captions
+// (painting.h), the keyboard focus (keyboard.h) with its ring
+// (focus_ring.h), the screen readers' bridge (accessibility.h) and the
+// covering of the screen (showing.h). They read the controls as shown
+// (control_views.h); a press goes back through a callback.
+class FormView : public QWidget, private FrameHost {
 public:
     // userEvent: the child clicked a control that has a handler or picked
     // an entry in a list (the pick is already recorded in the model).
@@ -46,20 +49,22 @@ public:
     // The widget that shows a control: the window itself for the form, a
     // real widget for frames, buttons, lists and picture boxes, nullptr for
     // lightweight controls and the timer.
-    QWidget* widgetFor(std::string_view name) const;
+    QWidget* widgetFor(std::string_view name) const { return views_.widgetFor(name); }
 
     // The front-most visible, enabled label or image of a container under a
     // point given in that container's pixels; nullptr when there is none.
-    Control* lightweightAt(std::string_view container, QPoint pos) const;
+    Control* lightweightAt(std::string_view container, QPoint pos) const {
+        return views_.lightweightAt(container, pos);
+    }
 
     // A control's rectangle in its container's pixels, as it is drawn.
-    QRect pixelRect(const Control& c) const;
+    QRect pixelRect(const Control& c) const { return ui::qt::pixelRect(c); }
 
     // The control of that name; nullptr when there is none.
-    Control* control(std::string_view name) const;
-    Controls& controls() const { return controls_; }
+    Control* control(std::string_view name) const { return views_.control(name); }
+    Controls& controls() const { return views_.controls(); }
     // The window's own control name.
-    const std::string& formName() const { return formName_; }
+    const std::string& formName() const { return views_.formName(); }
     // The labels, shapes, lines and images a container paints, front to back.
     std::vector<Control*> lightweightControls(std::string_view container) const;
     // Acts as a click on a control by the child (an assistive tool's press):
@@ -88,11 +93,6 @@ public:
     // manager's close button, Alt+F4): the program ends the same way.
     std::function<void()> onClose;
 
-    // Used by the container widgets.
-    void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const;
-    void containerPressed(const std::string& container, QPoint pos);
-    void containerReleased(const std::string& container, QPoint pos);
-    void containerDoubleClicked(const std::string& container);
     // A click on a control that has a handler: the control takes the
     // keyboard focus, then its handler runs.
     void clicked(Control& c);
@@ -107,54 +107,32 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    struct Entry {
-        Control* control = nullptr;
-        QWidget* widget = nullptr;  // real widgets only
-        QFont font;
-        QPixmap pixmap;
-        QRect painted;  // lightweight controls: the area last drawn
-        // Fixed-size labels: the font a too-wide caption is drawn in, and
-        // how far down its line moves to keep the designed line's centre.
-        bool shrunk = false;
-        QFont fitted;
-        int fittedDrop = 0;
-    };
+    // The frames' widgets ask the window to paint them and to hit-test
+    // their clicks and keys.
+    void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const override;
+    void containerPressed(const std::string& container, QPoint pos) override;
+    void containerReleased(const std::string& container, QPoint pos) override;
+    void containerDoubleClicked(const std::string& container) override;
+    bool containerKey(QWidget* container, QKeyEvent* event) override;
 
     void createWidgets();
     void stackWidgets();
-    void observe(Entry& entry, Change change);
-    void applyGeometry(Entry& e);
-    void fitLabel(Entry& e);
-    void fitCaption(Entry& e);
-    void applySelection(Entry& e);
-    void applyBackColor(Entry& e);
-    void repaintLightweight(Entry& e);
-    QRect paintArea(const Control& c) const;
-    QWidget* containerWidget(const std::string& container) const;
-    Entry* entry(std::string_view name);
-    const Entry* entry(std::string_view name) const;
-    void paintLabel(QPainter& p, const Entry& e, QWidget* on) const;
-    void paintShape(QPainter& p, const Entry& e, QWidget* on) const;
-    void paintLine(QPainter& p, const Entry& e, QWidget* on) const;
-    void paintImage(QPainter& p, const Entry& e) const;
+    void observe(ControlView& v, Change change);
+    void applyGeometry(ControlView& v);
+    void applySelection(ControlView& v);
+    void applyBackColor(ControlView& v);
+    void repaintLightweight(ControlView& v);
     void pickFromWidget(Control& c, int index);
-    bool coversScreen() const;
-    void coverScreenIfRefused();
-    static constexpr int kFullScreenAnswerMs = 1500;
 
-    Controls& controls_;
     std::function<void(Control&)> userEvent_;
     std::function<void()> formClick_;
-    std::vector<Entry> entries_;  // table order
-    std::unordered_map<std::string, std::size_t> index_;
-    // Lightweight controls of each container, front to back.
-    std::unordered_map<std::string, std::vector<std::size_t>> layers_;
-    std::string formName_;
+    ControlViews views_;
     // The control a mouse press landed on in each container; a click counts
     // when the release lands on the same one.
     std::unordered_map<std::string, const Control*> pressed_;
     std::unordered_map<std::string, bool> pressedBare_;
     std::unique_ptr<KeyboardFocus> keyboard_;
+    std::unique_ptr<AccessibilityBridge> accessibility_;
 };
 
 }  // namespace ui::qt

@@ -4,53 +4,20 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
-#include <QFocusFrame>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QRegion>
 #include <QShortcut>
 #include <QTimer>
+#include <utility>
 
 #include "ui/control_table.h"
-#include "qt/form_view.h"
-#include "qt/painting.h"
+#include "qt/control_views.h"
 #include "qt/text.h"
 
 namespace ui::qt {
 
-// The ring: three pixels wide, a pixel clear of the control, over whatever
-// lies around it. A QFocusFrame, so that screen readers never meet it
-// among the widgets of a container (Qt leaves focus frames out).
-class FocusRing final : public QFocusFrame {
-public:
-    static constexpr int kGap = 1, kWidth = 3;
-    explicit FocusRing(QWidget* parent) : QFocusFrame(parent) {}
-    void around(QWidget* parent, QRect r) {
-        if (parentWidget() != parent) setParent(parent);
-        const QRect outer = r.adjusted(-kGap - kWidth, -kGap - kWidth, kGap + kWidth, kGap + kWidth);
-        setGeometry(outer);
-        const QRect local = outer.translated(-outer.topLeft());
-        setMask(QRegion(local).subtracted(QRegion(local.adjusted(kWidth, kWidth, -kWidth, -kWidth))));
-        raise();
-        show();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), toQColor(kFocusRing, this));
-    }
-};
-
 namespace {
 
 bool isLightweight(const Control& c) { return ui::isLightweight(c.kind()); }
-
-bool isModifierOnly(int key) {
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
-           key == Qt::Key_AltGr || key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_Super_L ||
-           key == Qt::Key_Super_R;
-}
 
 }  // namespace
 
@@ -63,35 +30,38 @@ bool pressesLikeAClick(const QKeyEvent* e) {
     return pressesFocused(key);
 }
 
-KeyboardFocus::KeyboardFocus(FormView& view) : view_(view), order_(view.controls(), tabOrder()) {
-    for (auto& c : view_.controls().all()) {
+KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(Control&)> press)
+    : views_(views), press_(std::move(press)), order_(views.controls(), tabOrder()),
+      ring_(views.window(), [this] { return ringPlace(); }) {
+    QWidget& window = views_.window();
+    for (auto& c : views_.controls().all()) {
         Control* control = c.get();
         // A key combination acts as a click: the same road to the handler.
         if (!control->design().shortcut.empty())
-            QObject::connect(new QShortcut(QKeySequence(qstr(control->design().shortcut)), &view_),
-                             &QShortcut::activated, &view_, [this, control] { view_.activate(*control); });
+            QObject::connect(new QShortcut(QKeySequence(qstr(control->design().shortcut)), &window),
+                             &QShortcut::activated, &window, [this, control] { press_(*control); });
         // Only the tab order gives the focus; the close button never takes
         // it, so no key presses it.
-        if (QWidget* w = view_.widgetFor(control->name()); w && w != &view_ && !order_.contains(*control))
+        if (QWidget* w = views_.widgetFor(control->name()); w && w != &window && !order_.contains(*control))
             w->setFocusPolicy(Qt::NoFocus);
     }
     qApp->installEventFilter(this);
-    QObject::connect(qApp, &QApplication::focusChanged, this, [this] { placeRing(); });
-    if (Control* first = view_.controls().find(kFirstFocus)) focus(*first, Qt::OtherFocusReason);
+    QObject::connect(qApp, &QApplication::focusChanged, this, [this] { ring_.place(); });
+    if (Control* first = views_.controls().find(kFirstFocus)) focus(*first, Qt::OtherFocusReason);
 }
 
 KeyboardFocus::~KeyboardFocus() { qApp->removeEventFilter(this); }
 
 QWidget* KeyboardFocus::holder(const Control& c) const {
-    return view_.widgetFor(isLightweight(c) ? c.design().container : c.name());
+    return views_.widgetFor(isLightweight(c) ? c.design().container : c.name());
 }
 
 Control* KeyboardFocus::focused() const {
     const QWidget* w = QApplication::focusWidget();
-    if (!w || w->window() != &view_) return nullptr;
+    if (!w || w->window() != &views_.window()) return nullptr;
     if (lightweight_ && holder(*lightweight_) == w) return lightweight_;
-    for (; w && w != &view_; w = w->parentWidget())
-        if (Control* c = view_.control(w->objectName().toStdString()); c && view_.widgetFor(c->name()) == w)
+    for (; w && w != &views_.window(); w = w->parentWidget())
+        if (Control* c = views_.control(w->objectName().toStdString()); c && views_.widgetFor(c->name()) == w)
             return c;
     return nullptr;
 }
@@ -104,15 +74,15 @@ Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
 // What a click reaches, the keyboard reaches: shown and enabled, and for a
 // label or image, not covered by another label, image or widget.
 bool KeyboardFocus::reachable(const Control& c) const {
-    if (!canTakeFocus(view_.controls(), c)) return false;
+    if (!canTakeFocus(views_.controls(), c)) return false;
     if (!isLightweight(c)) return true;
-    const QPoint centre = view_.pixelRect(c).center();
-    if (view_.lightweightAt(c.design().container, centre) != &c) return false;
+    const QPoint centre = pixelRect(c).center();
+    if (views_.lightweightAt(c.design().container, centre) != &c) return false;
     QWidget* host = holder(c);
     for (QObject* o : host->children()) {
         auto* w = qobject_cast<QWidget*>(o);
-        if (w && w != ring_ && w->isVisible() && w->geometry().contains(centre) &&
-            view_.control(w->objectName().toStdString()))
+        if (w && !ring_.is(w) && w->isVisible() && w->geometry().contains(centre) &&
+            views_.control(w->objectName().toStdString()))
             return false;
     }
     return true;
@@ -131,7 +101,7 @@ void KeyboardFocus::focus(Control& c, Qt::FocusReason reason) {
         // The accessibility layer names the container's focused label.
         QAccessibleEvent event(w, QAccessible::Focus);
         QAccessible::updateAccessibility(&event);
-        placeRing();
+        ring_.place();
     } else {
         w->setFocus(reason);
     }
@@ -157,7 +127,7 @@ bool KeyboardFocus::containerKey(QWidget* container, QKeyEvent* event) {
     if (!pressesLikeAClick(event)) return false;
     Control* c = lightweightFocusIn(container);
     if (!c || !reachable(*c)) return false;
-    view_.activate(*c);
+    press_(*c);
     return true;
 }
 
@@ -170,10 +140,10 @@ void KeyboardFocus::changed(Control& c, Change change) {
     Control* now = focused();
     if (!now) return;
     // The focused control itself, or a frame around it.
-    for (const Control* h = now; h; h = h->design().container.empty() ? nullptr : view_.control(h->design().container))
+    for (const Control* h = now; h; h = h->design().container.empty() ? nullptr : views_.control(h->design().container))
         if (h == &c) {
             if (change == Change::Geometry)
-                placeRing();
+                ring_.place();
             else if (!reachable(*now)) {
                 lost_ = now;
                 repairSoon();
@@ -202,9 +172,8 @@ void KeyboardFocus::repair() {
         focus(*to, Qt::OtherFocusReason);
 }
 
-// A key shows the ring, a mouse button hides it, as a browser's
-// focus-visible does; Qt's styles draw their own focus marks only after
-// Tab, and those go with a click too.
+// Every key and mouse press of the program passes here: a key shows the
+// ring, a mouse button hides it.
 bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
     if (t == QEvent::KeyPress) {
@@ -215,33 +184,19 @@ bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
             box->showPopup();
             return true;
         }
-        if (!keyUsed_ && !isModifierOnly(key->key())) {
-            keyUsed_ = true;
-            placeRing();
-        }
-    } else if (t == QEvent::MouseButtonPress && keyUsed_) {
-        keyUsed_ = false;
-        placeRing();
-        if (view_.testAttribute(Qt::WA_KeyboardFocusChange)) {
-            view_.setAttribute(Qt::WA_KeyboardFocusChange, false);
-            if (QWidget* w = QApplication::focusWidget()) w->update();
-        }
+        ring_.keyPressed(key->key());
+    } else if (t == QEvent::MouseButtonPress) {
+        ring_.mousePressed();
     }
     return false;
 }
 
-void KeyboardFocus::placeRing() {
-    Control* c = keyUsed_ ? focused() : nullptr;
+RingPlace KeyboardFocus::ringPlace() const {
+    Control* c = focused();
     QWidget* w = c ? holder(*c) : nullptr;
-    if (!w || !reachable(*c)) {
-        if (ring_) ring_->hide();
-        return;
-    }
-    if (!ring_) ring_ = new FocusRing(w);
-    if (isLightweight(*c))
-        ring_->around(w, view_.pixelRect(*c));
-    else
-        ring_->around(w->parentWidget(), w->geometry());
+    if (!w || !reachable(*c)) return {};
+    if (isLightweight(*c)) return {w, pixelRect(*c)};
+    return {w->parentWidget(), w->geometry()};
 }
 
 }  // namespace ui::qt

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window from the keyboard: Tab and Shift+Tab through the controls in
 // the window's tab order, Space and Enter as a click on the focused one,
-// the controls' key combinations (Ctrl+Q), and a ring around the focused
-// control once a key has been used.
+// the controls' key combinations (Ctrl+Q), and the ring around the focused
+// control (focus_ring.h).
 //
 // Labels and images are painted by their container, so they cannot hold
 // Qt's focus themselves: their container widget holds it, and this class
@@ -10,8 +10,9 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
+#include <functional>
 
+#include "qt/focus_ring.h"
 #include "ui/control.h"
 #include "ui/keyboard.h"
 
@@ -20,20 +21,17 @@ class QWidget;
 
 namespace ui::qt {
 
-class FormView;
-class FocusRing;
+class ControlViews;
 
 // Space, Enter and the keypad's Enter, with no other modifier, press as a
 // left click does (ui::pressesFocused); every other key is the control's.
 bool pressesLikeAClick(const QKeyEvent* e);
 
-// The ring's colour: contrast 6.67:1 against the lavender panel and 11.45:1
-// against the white card (WCAG 2 relative luminance).
-inline constexpr Color kFocusRing{0, 0, 200};
-
 class KeyboardFocus : public QObject {
 public:
-    explicit KeyboardFocus(FormView& view);
+    // `press` is the child's press on a control, as a click: its key
+    // combination, or Space and Enter on a focused label or image.
+    KeyboardFocus(const ControlViews& views, std::function<void(Control&)> press);
     ~KeyboardFocus() override;
 
     // The control that has the keyboard focus; nullptr when none has.
@@ -65,15 +63,15 @@ private:
     QWidget* holder(const Control& c) const;  // the widget that holds Qt's focus for c
     void repairSoon();
     void repair();
-    void placeRing();
+    RingPlace ringPlace() const;
 
-    FormView& view_;
+    const ControlViews& views_;
+    std::function<void(Control&)> press_;
     TabOrder order_;
     Control* lightweight_ = nullptr;  // the label or image last given the focus
     Control* lost_ = nullptr;         // the control whose focus is being repaired
     bool repairQueued_ = false;
-    bool keyUsed_ = false;            // the ring shows from a key to the next click
-    QPointer<FocusRing> ring_;
+    FocusRing ring_;
 };
 
 }  // namespace ui::qt

@@ -3,11 +3,12 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <QWidget>
 #include <algorithm>
 #include <utility>
 
 #include "ui/placement.h"
-#include "qt/form_view.h"
+#include "qt/control_views.h"
 #include "qt/text.h"
 
 namespace ui::qt {
@@ -44,13 +45,17 @@ bool inkFits(const QFont& font, const QString& text, Align align, int width, int
 
 // ---- painting ---------------------------------------------------------------
 
-void FormView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    paintContainer(formName_, p, this);
-}
+namespace {
 
-void FormView::paintContainer(const std::string& container, QPainter& p, QWidget* on) const {
-    const Entry* host = entry(container);
+void paintLabel(QPainter& p, const ControlView& e, QWidget* on);
+void paintShape(QPainter& p, const ControlView& e, QWidget* on);
+void paintLine(QPainter& p, const ControlView& e, QWidget* on);
+void paintImage(QPainter& p, const ControlView& e);
+
+}  // namespace
+
+void paintContainer(const ControlViews& views, const std::string& container, QPainter& p, QWidget* on) {
+    const ControlView* host = views.find(container);
     if (host) {
         const Control& c = *host->control;
         p.fillRect(on->rect(), toQColor(c.backColor(), on));
@@ -75,11 +80,10 @@ void FormView::paintContainer(const std::string& container, QPainter& p, QWidget
             }
         }
     }
-    auto layer = layers_.find(container);
-    if (layer == layers_.end()) return;
+    const std::vector<ControlView*>& layer = views.layer(container);
     // Back to front: the table runs front to back.
-    for (auto it = layer->second.rbegin(); it != layer->second.rend(); ++it) {
-        const Entry& e = entries_[*it];
+    for (auto it = layer.rbegin(); it != layer.rend(); ++it) {
+        const ControlView& e = **it;
         if (!e.control->visible()) continue;
         p.save();
         switch (e.control->kind()) {
@@ -93,7 +97,9 @@ void FormView::paintContainer(const std::string& container, QPainter& p, QWidget
     }
 }
 
-void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
+namespace {
+
+void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
     const Control& c = *e.control;
     const QRect r = pixelRect(c);
     // A label without a back colour is transparent.
@@ -114,7 +120,7 @@ void FormView::paintLabel(QPainter& p, const Entry& e, QWidget* on) const {
     p.drawText(e.shrunk ? r.translated(0, e.fittedDrop) : r, flags, qstr(c.caption()));
 }
 
-void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
+void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
     const Control& c = *e.control;
     const ControlSpec& s = c.design();
     const QRectF r = pixelRect(c);
@@ -156,7 +162,7 @@ void FormView::paintShape(QPainter& p, const Entry& e, QWidget* on) const {
     }
 }
 
-void FormView::paintLine(QPainter& p, const Entry& e, QWidget* on) const {
+void paintLine(QPainter& p, const ControlView& e, QWidget* on) {
     const Control& c = *e.control;
     const ControlSpec& s = c.design();
     const QColor ink = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
@@ -166,15 +172,17 @@ void FormView::paintLine(QPainter& p, const Entry& e, QWidget* on) const {
                QPointF(twipsToPixels(c.width()), twipsToPixels(c.height())));
 }
 
-void FormView::paintImage(QPainter& p, const Entry& e) const {
+void paintImage(QPainter& p, const ControlView& e) {
     if (e.pixmap.isNull()) return;  // artwork missing: nothing to show
     const QRect r = pixelRect(*e.control);
     p.drawPixmap(r.topLeft(), e.pixmap);
 }
 
+}  // namespace
+
 // ---- caption fitting --------------------------------------------------------
 
-void FormView::fitLabel(Entry& e) {
+void fitLabel(ControlView& e) {
     Control& c = *e.control;
     if (c.kind() != Kind::Label) return;
     if (!c.design().autoSize) {
@@ -196,7 +204,7 @@ void FormView::fitLabel(Entry& e) {
 // keep the designed font. A pixel of antialiased edge past the side is
 // left as it is, so that every four-digit number in a tile keeps its size.
 // Worked out when the caption changes, not when it is painted.
-void FormView::fitCaption(Entry& e) {
+void fitCaption(ControlView& e) {
     const Control& c = *e.control;
     e.shrunk = false;
     const QString text = qstr(c.caption());

@@ -1,16 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window's painting and its widgets share.
+// How the window's controls look: the painting of a container with its
+// lightweight controls, and the fitting of captions to their labels.
 #pragma once
 
 #include <QColor>
+#include <string>
 
 #include "ui/control.h"
 
+class QPainter;
 class QWidget;
 
 namespace ui::qt {
 
+struct ControlView;
+class ControlViews;
+
 // A design colour on a widget (the palette's text colour for windowText).
 QColor toQColor(Color c, const QWidget* w);
+
+// Paints a container (the window or a frame) on its widget `on`: its
+// background, a frame's border and caption, then its labels, shapes, lines
+// and images, back to front.
+void paintContainer(const ControlViews& views, const std::string& container, QPainter& painter, QWidget* on);
+
+// Fits a label to its caption: an auto-size label takes the caption's size
+// (and tells the model), a fixed-size one its caption's font (fitCaption).
+void fitLabel(ControlView& v);
+// A fixed-size label's caption that is too wide for it is drawn smaller.
+void fitCaption(ControlView& v);
 
 }  // namespace ui::qt

@@ -18,42 +18,42 @@
 #include <string>
 #include <utility>
 
-#include "qt/form_view.h"
+#include "qt/frame_host.h"
 #include "qt/keyboard.h"
 
 namespace ui::qt {
 
 // A frame: paints its background, border, caption and lightweight children
-// through the view, and passes clicks to the view's hit test.
+// through the window, and passes clicks to the window's hit test.
 class FrameWidget : public QWidget {
 public:
-    FrameWidget(FormView* view, std::string name, QWidget* parent)
-        : QWidget(parent), view_(view), name_(std::move(name)) {}
+    FrameWidget(FrameHost* host, std::string name, QWidget* parent)
+        : QWidget(parent), host_(host), name_(std::move(name)) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        view_->paintContainer(name_, p, this);
+        host_->paintContainer(name_, p, this);
     }
     void mousePressEvent(QMouseEvent* e) override {
         e->accept();  // a frame swallows its clicks: the window never sees them
-        if (e->button() == Qt::LeftButton) view_->containerPressed(name_, e->position().toPoint());
+        if (e->button() == Qt::LeftButton) host_->containerPressed(name_, e->position().toPoint());
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
         e->accept();
-        if (e->button() == Qt::LeftButton) view_->containerReleased(name_, e->position().toPoint());
+        if (e->button() == Qt::LeftButton) host_->containerReleased(name_, e->position().toPoint());
     }
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         e->accept();
-        if (e->button() == Qt::LeftButton) view_->containerDoubleClicked(name_);
+        if (e->button() == Qt::LeftButton) host_->containerDoubleClicked(name_);
     }
     // Space and Enter on the frame's focused label or image.
     void keyPressEvent(QKeyEvent* e) override {
-        if (!view_->keyboard().containerKey(this, e)) e->ignore();
+        if (!host_->containerKey(this, e)) e->ignore();
     }
 
 private:
-    FormView* view_;
+    FrameHost* host_;
     std::string name_;
 };
 

@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "qt/control_views.h"
+
+#include <utility>
+
+#include "qt/artwork.h"
+#include "qt/fonts.h"
+#include "ui/placement.h"
+
+namespace ui::qt {
+
+QRect pixelRect(const Control& c) {
+    if (c.kind() == Kind::Line) {
+        // left/top/width/height hold x1, y1, x2, y2.
+        return QRect(QPoint(twipsToPixels(c.left()), twipsToPixels(c.top())),
+                     QPoint(twipsToPixels(c.width()), twipsToPixels(c.height())))
+            .normalized();
+    }
+    return QRect(twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()),
+                 twipsToPixels(c.height()));
+}
+
+QRect paintArea(const Control& c) {
+    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
+    return pixelRect(c).adjusted(-margin, -margin, margin, margin);
+}
+
+ControlViews::ControlViews(Controls& controls, QWidget& window) : controls_(controls), window_(window) {
+    installFontSubstitutes();  // before the first font is made
+    views_.reserve(controls_.all().size());
+    for (auto& c : controls_.all()) {
+        ControlView v;
+        v.control = c.get();
+        v.font = makeFont(c->design().font);
+        if (!c->design().picture.empty()) v.pixmap = loadPicture(c->design().picture);
+        index_[c->name()] = views_.size();
+        if (c->kind() == Kind::Form) formName_ = c->name();
+        views_.push_back(std::move(v));
+    }
+    // The entries stay where they are from here on.
+    for (ControlView& v : views_)
+        if (isLightweight(v.control->kind())) layers_[v.control->design().container].push_back(&v);
+}
+
+ControlView* ControlViews::find(std::string_view name) {
+    auto it = index_.find(std::string(name));
+    return it == index_.end() ? nullptr : &views_[it->second];
+}
+
+const ControlView* ControlViews::find(std::string_view name) const {
+    auto it = index_.find(std::string(name));
+    return it == index_.end() ? nullptr : &views_[it->second];
+}
+
+Control* ControlViews::control(std::string_view name) const {
+    const ControlView* v = find(name);
+    return v ? v->control : nullptr;
+}
+
+QWidget* ControlViews::widgetFor(std::string_view name) const {
+    if (name == formName_) return &window_;
+    const ControlView* v = find(name);
+    return v ? v->widget : nullptr;
+}
+
+QWidget* ControlViews::containerWidget(std::string_view container) const {
+    return container.empty() ? &window_ : widgetFor(container);
+}
+
+const std::vector<ControlView*>& ControlViews::layer(std::string_view container) const {
+    static const std::vector<ControlView*> none;
+    auto it = layers_.find(std::string(container));
+    return it == layers_.end() ? none : it->second;
+}
+
+Control* ControlViews::lightweightAt(std::string_view container, QPoint pos) const {
+    for (const ControlView* v : layer(container)) {
+        Control* c = v->control;
+        // Shapes and lines never take a click: it falls through them.
+        if (c->kind() != Kind::Label && c->kind() != Kind::Image) continue;
+        if (!c->visible() || !c->enabled()) continue;
+        if (pixelRect(*c).contains(pos)) return c;
+    }
+    return nullptr;
+}
+
+}  // namespace ui::qt

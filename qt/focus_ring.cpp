@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "qt/focus_ring.h"
+
+#include <QApplication>
+#include <QFocusFrame>
+#include <QPainter>
+#include <QRegion>
+#include <utility>
+
+#include "qt/painting.h"
+
+namespace ui::qt {
+
+// Three pixels wide, a pixel clear of the control, over whatever lies
+// around it. A QFocusFrame, so that screen readers never meet it among the
+// widgets of a container (Qt leaves focus frames out).
+class FocusRing::Frame final : public QFocusFrame {
+public:
+    static constexpr int kGap = 1, kWidth = 3;
+    explicit Frame(QWidget* parent) : QFocusFrame(parent) {}
+    void around(QWidget* parent, QRect r) {
+        if (parentWidget() != parent) setParent(parent);
+        const QRect outer = r.adjusted(-kGap - kWidth, -kGap - kWidth, kGap + kWidth, kGap + kWidth);
+        setGeometry(outer);
+        const QRect local = outer.translated(-outer.topLeft());
+        setMask(QRegion(local).subtracted(QRegion(local.adjusted(kWidth, kWidth, -kWidth, -kWidth))));
+        raise();
+        show();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), toQColor(kFocusRing, this));
+    }
+};
+
+namespace {
+
+bool isModifierOnly(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
+           key == Qt::Key_AltGr || key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_Super_L ||
+           key == Qt::Key_Super_R;
+}
+
+}  // namespace
+
+FocusRing::FocusRing(QWidget& window, std::function<RingPlace()> where) : window_(window), where_(std::move(where)) {}
+
+void FocusRing::keyPressed(int key) {
+    if (shown_ || isModifierOnly(key)) return;
+    shown_ = true;
+    place();
+}
+
+void FocusRing::mousePressed() {
+    if (!shown_) return;
+    shown_ = false;
+    place();
+    if (window_.testAttribute(Qt::WA_KeyboardFocusChange)) {
+        window_.setAttribute(Qt::WA_KeyboardFocusChange, false);
+        if (QWidget* w = QApplication::focusWidget()) w->update();
+    }
+}
+
+void FocusRing::place() {
+    const RingPlace at = shown_ ? where_() : RingPlace{};
+    if (!at.in) {
+        if (frame_) frame_->hide();
+        return;
+    }
+    if (!frame_) frame_ = new Frame(at.in);
+    frame_->around(at.in, at.around);
+}
+
+bool FocusRing::is(const QWidget* w) const { return w && w == frame_; }
+
+}  // namespace ui::qt

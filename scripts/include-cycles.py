@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Draws the includes inside one folder and finds the ones that run in a
+circle. A file pair x.h/x.cpp is one node; A -> B when a file of A includes
+"<folder>/B.h". Prints each node's includes, then every circle (a strongly
+connected group of more than one node) with the includes inside it. Exits
+with 1 when there is a circle.
+
+    scripts/include-cycles.py qt
+"""
+import collections
+import pathlib
+import re
+import sys
+
+
+def graph(folder):
+    edges = collections.defaultdict(set)
+    include = re.compile(r'#include\s+"%s/(\w+)\.h"' % re.escape(folder.name))
+    for f in sorted(folder.iterdir()):
+        if f.suffix in (".h", ".cpp"):
+            edges[f.stem] |= {b for b in include.findall(f.read_text()) if b != f.stem}
+    return edges
+
+
+def circles(edges):
+    """Tarjan's strongly connected components of more than one node."""
+    index, low, stack, on, found = {}, {}, [], set(), []
+
+    def visit(v):
+        index[v] = low[v] = len(index)
+        stack.append(v)
+        on.add(v)
+        for w in sorted(edges.get(v, ())):
+            if w not in index:
+                visit(w)
+                low[v] = min(low[v], low[w])
+            elif w in on:
+                low[v] = min(low[v], index[w])
+        if low[v] == index[v]:
+            group = []
+            while True:
+                w = stack.pop()
+                on.discard(w)
+                group.append(w)
+                if w == v:
+                    break
+            if len(group) > 1:
+                found.append(sorted(group))
+
+    for v in sorted(edges):
+        if v not in index:
+            visit(v)
+    return found
+
+
+def main():
+    root = pathlib.Path(__file__).resolve().parent.parent
+    folder = root / (sys.argv[1] if len(sys.argv) > 1 else "qt")
+    edges = graph(folder)
+    for a in sorted(edges):
+        print("%-16s -> %s" % (a, ", ".join(sorted(edges[a])) or "-"))
+    found = circles(edges)
+    for group in found:
+        inside = ["%s -> %s" % (a, b) for a in group for b in sorted(edges[a]) if b in group]
+        print("circle: %s (%s)" % (", ".join(group), "; ".join(inside)))
+    print("%d circle(s) in %s/" % (len(found), folder.name))
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
