@@ -20,7 +20,9 @@ Environment:
                         the program is <build>/abacorn.
 
 The program speaks through libspeechd to a recording speech daemon of the
-test's own (ssip_recorder.py), which logs every text and every cancel.
+test's own (ssip_recorder.py), which logs every text and every cancel: its
+own voice, which would speak first, finds no sound server (or the desktop's
+screen-reader switch is on, see Abacorn).
 """
 
 import atexit
