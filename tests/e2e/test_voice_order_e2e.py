@@ -54,11 +54,12 @@ class Desktop:
     def __exit__(self, *exc):
         self.stack.close()
 
-    def trainer(self):
-        """A trainer started on this desktop, its window mapped."""
+    def trainer(self, window=True):
+        """A trainer started on this desktop; window: once its window is mapped."""
         env = dict(self.t.pulse.client_env(), DBUS_SESSION_BUS_ADDRESS=self.bus.address)
         app = self.stack.enter_context(e2elib.Abacorn(self.t.x, env=env, recorder=self.recorder))
-        app.wait_for_window(timeout=TIMEOUT)
+        if window:
+            app.wait_for_window(timeout=TIMEOUT)
         return app
 
     def speech(self, orca=False):
@@ -71,6 +72,14 @@ class Desktop:
     def wait_for_said(self, text):
         e2elib.wait_until(lambda: text in self.said(), TIMEOUT, what="%r at the SSIP server (have %r)"
                           % (text, self.said()))
+
+    def wait_for_orca(self, words, after=0):
+        """Waits until Orca says something holding `words` in its text
+        number `after` or later; returns that text's number."""
+        def look():
+            texts = [e2elib.Orca.words(e.text) for e in self.speech(orca=True) if e.event == "say"]
+            return next((i + 1 for i in range(after, len(texts)) if words in texts[i]), None)
+        return e2elib.wait_until(look, TIMEOUT, what="Orca to say %r" % words) - 1
 
     def settle(self):
         """Returns once the trainer's window thread has taken up every change
@@ -184,18 +193,11 @@ class VoiceOrderTest(unittest.TestCase):
         with Desktop(self, {"ScreenReaderEnabled": True}, orca=True) as desktop:
             started = self.rec.now_index()
             app = desktop.trainer()
-
-            def orca_said(text, after=0):
-                return e2elib.wait_until(
-                    lambda: [i for i, e in enumerate(desktop.speech(orca=True))
-                             if i >= after and e.event == "say" and text in e2elib.Orca.words(e.text)],
-                    TIMEOUT, what="Orca to say %r (said %r)" % (
-                        text, [e2elib.Orca.words(e.text) for e in desktop.speech(orca=True)[after:]]))[0]
-            at_start = orca_said("Flash card")
+            card = desktop.wait_for_orca("Flash card")
             desktop.wait_for_said(ab.WELCOME)
             # Tab from the card to the first operation picture: Orca names it.
             self.x.key("Tab")
-            orca_said("Addition", after=at_start + 1)
+            desktop.wait_for_orca("Addition", after=card + 1)
             # Space on it: the trainer's answer.
             self.x.key("space")
             desktop.wait_for_said("addition")
@@ -212,9 +214,7 @@ class VoiceOrderTest(unittest.TestCase):
             desktop.trainer()
             self.heard(started)
             launched = self.rec.now_index()
-            second = desktop.stack.enter_context(
-                e2elib.Abacorn(self.x, env=dict(self.pulse.client_env(), DBUS_SESSION_BUS_ADDRESS=desktop.bus.address),
-                               recorder=desktop.recorder))
+            second = desktop.trainer(window=False)
             status = second.wait_exit(TIMEOUT)
             took = time.monotonic() - second.launched
             self.assertEqual(status, 0, second.output()[1])
