@@ -664,10 +664,10 @@ class AccessibilityBus:
         # Asked only once the name is taken: a call to it before would
         # have the bus start another launcher.
         if not self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
-                          "string:org.a11y.Bus")[0]:
+                         "string:org.a11y.Bus")[0]:
             return None
         ok, out = self.call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Get",
-                             "string:org.a11y.Status", "string:" + name)
+                            "string:org.a11y.Status", "string:" + name)
         if not ok or "boolean" not in out:
             return None
         return out.split("boolean", 1)[1].split()[0] == "true"
@@ -676,8 +676,8 @@ class AccessibilityBus:
         """Sets a property of org.a11y.Status, as the desktop's settings do;
         returns once the launcher has it."""
         ok, out = self.call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
-                             "string:org.a11y.Status", "string:" + name,
-                             "variant:boolean:" + ("true" if on else "false"))
+                            "string:org.a11y.Status", "string:" + name,
+                            "variant:boolean:" + ("true" if on else "false"))
         if not ok:
             raise E2EError("setting %s failed: %s" % (name, out.strip()))
         wait_until(lambda: self.status(name) == on, self.timeout, interval=0.05, what=name)
@@ -860,11 +860,12 @@ class Abacorn(Program):
     record_speech is False (the caller then chooses the voice through the
     environment).
 
-    Without a sound server of its own voice's (PULSE_SERVER in env), the
-    trainer speaks through Speech Dispatcher: the recorder. With
-    screen_reader=True it runs on a session bus of its own with the desktop's
-    screen-reader switch on (AccessibilityBus), which sends every text to
-    Speech Dispatcher first, whatever sound server it has."""
+    Its own voice finds no sound server (PULSE_SERVER points nowhere unless
+    env names one), so the trainer speaks through Speech Dispatcher: the
+    recorder. With screen_reader=True it runs on a session bus of its own
+    with the desktop's screen-reader switch on (AccessibilityBus), which
+    sends every text to Speech Dispatcher first, whatever sound server it
+    has."""
 
     def __init__(self, xvfb, binary=None, env=None, record_speech=True, recorder=None, screen_reader=False):
         binary = binary or os.path.join(build_dir(), "abacorn")
