@@ -19,12 +19,12 @@ RUN_PACKAGES=(
 # checker.
 DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # What the test suite needs on top: an X server, real clicks, screenshots;
-# window managers, a panel and a Wayland compositor; the accessibility bus
-# and a client of it; the speech recogniser of the intelligibility
-# benchmark.
+# window managers, a panel and a Wayland compositor; the accessibility bus,
+# a client of it and a screen reader; the speech recogniser of the
+# intelligibility benchmark.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
-  openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11
+  openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca
   pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
 
 install_missing() {

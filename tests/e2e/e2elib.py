@@ -20,13 +20,16 @@ Environment:
                         the program is <build>/abacorn.
 
 The program speaks through libspeechd to a recording speech daemon of the
-test's own (ssip_recorder.py), which logs every text and every cancel.
+test's own (ssip_recorder.py), which logs every text and every cancel: its
+own voice, which would speak first, finds no sound server (or the desktop's
+screen-reader switch is on, see Abacorn).
 """
 
 import atexit
 import collections
 import ctypes
 import os
+import re
 import select
 import shutil
 import signal
@@ -601,10 +604,14 @@ class Image:
 
 class AccessibilityBus:
     """A session bus of our own with at-spi2-core's accessibility bus on it,
-    for an X display; env() points programs and AT-SPI clients at it."""
+    for an X display; env() points programs and AT-SPI clients at it.
+    set_status() turns the desktop's screen-reader switch on or off
+    (screen_reader=True: on from the start), as a desktop's settings do."""
 
-    def __init__(self, xvfb):
+    def __init__(self, xvfb, screen_reader=False, timeout=20.0):
         self.xvfb = xvfb
+        self.screen_reader = screen_reader
+        self.timeout = timeout
         self.bus = self.launcher = None
         self.address = None
 
@@ -619,10 +626,21 @@ class AccessibilityBus:
                 raise E2EError("dbus-daemon gave no address")
             # The launcher starts the accessibility bus; the registry is
             # started on it by D-Bus activation. Both are its descendants.
+            # It keeps the switches in GSettings: in memory, so that
+            # nothing reaches the user's settings on disk.
             self.launcher = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                                             env=self.env(), stdout=subprocess.DEVNULL,
-                                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
-                                             start_new_session=True)
+                                             env=dict(self.env(), GSETTINGS_BACKEND="memory"),
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                             stdin=subprocess.DEVNULL, start_new_session=True)
+            # Programs started from here on find the launcher's name taken
+            # (a call before that would have the bus start a launcher of
+            # its own, by activation, which answers late).
+            wait_until(lambda: self.launcher.poll() is not None or self.status("IsEnabled") is not None,
+                       self.timeout, interval=0.05, what="the accessibility bus launcher")
+            if self.launcher.poll() is not None:
+                raise E2EError("at-spi-bus-launcher ended at start")
+            if self.screen_reader:
+                self.set_status("ScreenReaderEnabled", True)
         except BaseException:
             self.__exit__()
             raise
@@ -632,6 +650,37 @@ class AccessibilityBus:
         env = self.xvfb.env(base)
         env["DBUS_SESSION_BUS_ADDRESS"] = self.address
         return env
+
+    def call(self, dest, path, method, *args):
+        """A method call on the session bus with dbus-send: (ok, reply text)."""
+        res = subprocess.run(["dbus-send", "--session", "--reply-timeout=5000", "--print-reply", "--dest=" + dest,
+                              path, method] + list(args), env=self.env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=20)
+        return res.returncode == 0, (res.stdout if res.returncode == 0 else res.stderr).decode(errors="replace")
+
+    def status(self, name):
+        """A property of org.a11y.Status ("IsEnabled", "ScreenReaderEnabled")
+        as the launcher has it; None while it does not answer."""
+        # Asked only once the name is taken: a call to it before would
+        # have the bus start another launcher.
+        if not self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.GetNameOwner",
+                         "string:org.a11y.Bus")[0]:
+            return None
+        ok, out = self.call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Get",
+                            "string:org.a11y.Status", "string:" + name)
+        if not ok or "boolean" not in out:
+            return None
+        return out.split("boolean", 1)[1].split()[0] == "true"
+
+    def set_status(self, name, on):
+        """Sets a property of org.a11y.Status, as the desktop's settings do;
+        returns once the launcher has it."""
+        ok, out = self.call("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties.Set",
+                            "string:org.a11y.Status", "string:" + name,
+                            "variant:boolean:" + ("true" if on else "false"))
+        if not ok:
+            raise E2EError("setting %s failed: %s" % (name, out.strip()))
+        wait_until(lambda: self.status(name) == on, self.timeout, interval=0.05, what=name)
 
     def __exit__(self, *exc):
         if self.launcher is not None:
@@ -686,22 +735,25 @@ class Openbox:
 
 # --- the speech log -----------------------------------------------------------
 
-SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text")
+SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text client", defaults=(None,))
 
 
 def read_speech_log(path):
     """The recording daemon's log as [SpeechEvent(t_ms, 'say'|'stop', text)]:
     'say' for every text the program sent, 'stop' for every cancel.
     t_ms is CLOCK_MONOTONIC in milliseconds (compare with
-    time.clock_gettime(time.CLOCK_MONOTONIC) * 1000)."""
+    time.clock_gettime(time.CLOCK_MONOTONIC) * 1000). A recorder started
+    with clients=True also names each event's client ("user:abacorn:main",
+    "user:Orca:..."), and a stop's text the clients whose speech it ended;
+    client is None otherwise."""
     events = []
     try:
         with open(path, encoding="utf-8") as f:
             for line in f:
                 if not line.endswith("\n"):
                     break  # being written; the recorder writes whole lines, but be safe
-                t, event, text = line.rstrip("\n").split("\t", 2)
-                events.append(SpeechEvent(float(t), event, text))
+                t, *fields = line.rstrip("\n").split("\t", 3)
+                events.append(SpeechEvent(float(t), *fields))
     except FileNotFoundError:
         pass
     return events
@@ -721,6 +773,7 @@ class Program:
         self.args = list(args)
         self.extra_env = dict(env or {})
         self.proc = None
+        self.launched = None
         self.stdin = subprocess.DEVNULL  # subprocess.PIPE: write to proc.stdin
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-e2e-")
@@ -743,10 +796,12 @@ class Program:
 
     def launch(self):
         """Starts the program once and returns at once, without the grace
-        period of start() (for timing the start itself); see refused()."""
+        period of start() (for timing the start itself); see refused().
+        `launched` is its time.monotonic() just before."""
         env = self.xvfb.env()
         env.update(self.extra_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.launched = time.monotonic()
             self.proc = subprocess.Popen(self.args, env=env, stdout=out, stderr=err, stdin=self.stdin)
         return self
 
@@ -799,36 +854,61 @@ class Program:
 
 class Abacorn(Program):
     """The trainer on the xcb platform, speaking to a recording speech
-    daemon (ssip_recorder.py) started with it; binary may be a program from anywhere (a copy, an
-    unpacked package). Unless record_speech is
-    False (the caller then chooses the voice through the environment)."""
+    daemon (ssip_recorder.py) started with it, or to `recorder`, one shared
+    with other programs (a screen reader) that the caller stops; binary may
+    be a program from anywhere (a copy, an unpacked package). Unless
+    record_speech is False (the caller then chooses the voice through the
+    environment).
 
-    def __init__(self, xvfb, binary=None, env=None, record_speech=True):
+    Its own voice finds no sound server (PULSE_SERVER points nowhere unless
+    env names one), so the trainer speaks through Speech Dispatcher: the
+    recorder. With screen_reader=True it runs on a session bus of its own
+    with the desktop's screen-reader switch on (AccessibilityBus), which
+    sends every text to Speech Dispatcher first, whatever sound server it
+    has."""
+
+    def __init__(self, xvfb, binary=None, env=None, record_speech=True, recorder=None, screen_reader=False):
         binary = binary or os.path.join(build_dir(), "abacorn")
         super().__init__(xvfb, [binary])
-        self.speech_log_path = os.path.join(self.workdir, "speech.log")
+        self.speech_log_path = recorder.log_path if recorder else os.path.join(self.workdir, "speech.log")
         self.record_speech = record_speech
-        self.recorder = None
+        self.recorder = None  # the one started here
+        self.shared_recorder = recorder
+        self.screen_reader = screen_reader
+        self.bus = None
         self.extra_env.update({"QT_QPA_PLATFORM": "xcb"})
         self.extra_env.update(env or {})
 
     def start(self):
         if not os.access(self.args[0], os.X_OK):
             raise E2EError("no program at %s (build it first)" % self.args[0])
-        if self.record_speech and self.recorder is None:
-            open(self.speech_log_path, "w").close()
-            self.recorder = ssip_recorder.Recorder(self.workdir, self.speech_log_path)
-            self.extra_env.update(self.recorder.env())
-            # Should the program give up on the recorder, its own voice
-            # stays silent rather than reach a sound server of this machine.
-            self.extra_env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.workdir, "no-sound-server"))
-        return super().start()
+        try:
+            if self.screen_reader and self.bus is None:
+                self.bus = AccessibilityBus(self.xvfb, screen_reader=True).__enter__()
+                self.extra_env["DBUS_SESSION_BUS_ADDRESS"] = self.bus.address
+            if self.record_speech and self.shared_recorder:
+                self.extra_env.update(self.shared_recorder.env())
+            elif self.record_speech and self.recorder is None:
+                open(self.speech_log_path, "w").close()
+                self.recorder = ssip_recorder.Recorder(self.workdir, self.speech_log_path)
+                self.extra_env.update(self.recorder.env())
+            if self.record_speech:
+                # Should the program give up on the recorder, its own voice
+                # stays silent rather than reach a sound server of this machine.
+                self.extra_env.setdefault("PULSE_SERVER", "unix:" + os.path.join(self.workdir, "no-sound-server"))
+            return super().start()
+        except BaseException:
+            self.cleanup()
+            raise
 
     def cleanup(self):
         self.stop()
         if self.recorder is not None:
             self.recorder.stop()
             self.recorder = None
+        if self.bus is not None:
+            self.bus.__exit__()
+            self.bus = None
         super().cleanup()
 
     def speech(self):
@@ -853,3 +933,66 @@ class Abacorn(Program):
     def wait_for_say(self, text, timeout=20.0):
         return self.wait_for_speech(lambda ev: any(e.event == "say" and e.text == text for e in ev),
                                     timeout)
+
+
+class Orca(Program):
+    """Debian's Orca screen reader beside the program, as a desktop starts it
+    when its screen-reader switch is on: on the session bus of an
+    AccessibilityBus (with the switch on), speaking through Speech
+    Dispatcher: `recorder` (an ssip_recorder.Recorder with clients=True, to
+    tell its speech from the program's), with HOME and XDG directories of its own
+    and its settings in memory. start() returns once it has said that it
+    runs; stopped by its PID.
+
+    Orca declines to start while another process named "orca" runs for the
+    user, and takes that name itself: on a machine shared by several test
+    runs, this one neither looks for other runs' nor takes the name. It is
+    run from its own script with those two steps left out."""
+
+    LAUNCH = "\n".join([
+        "import importlib.machinery, importlib.util, sys",
+        "loader = importlib.machinery.SourceFileLoader('orca_script', '/usr/bin/orca')",
+        "script = importlib.util.module_from_spec(importlib.util.spec_from_loader('orca_script', loader))",
+        "loader.exec_module(script)",
+        "script.otherOrcas = lambda: []",
+        "script.setProcessName = lambda name: None",
+        "sys.argv = ['orca']",
+        "sys.exit(script.main())"])
+
+    def __init__(self, xvfb, bus, recorder, timeout=30.0):
+        # The system's Python: Orca's modules are Debian packages.
+        super().__init__(xvfb, ["/usr/bin/python3", "-c", self.LAUNCH])
+        self.timeout = timeout
+        self.recorder = recorder
+        for name in ("HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"):
+            path = os.path.join(self.workdir, name.lower())
+            os.makedirs(path, mode=0o700)
+            self.extra_env[name] = path
+        self.extra_env.update(recorder.env())
+        self.extra_env.update({"DBUS_SESSION_BUS_ADDRESS": bus.address, "GSETTINGS_BACKEND": "memory",
+                               # No sound of its own (earcons) into the test's sound server.
+                               "PULSE_SERVER": "unix:" + os.path.join(self.workdir, "no-sound-server")})
+
+    @staticmethod
+    def is_orca(event):
+        """Whether a speech event of a recorder with clients=True is Orca's."""
+        return (event.client or "").split(":")[1:2] == ["Orca"]
+
+    @staticmethod
+    def words(text):
+        """Orca's text without its SSML: "Flash card push button."."""
+        return " ".join(re.sub(r"<[^>]*>", " ", text).split())
+
+    def start(self):
+        """Starts Orca and waits until it has spoken."""
+        super().start()
+        try:
+            wait_until(lambda: self.proc.poll() is not None or any(
+                self.is_orca(e) and e.event == "say" for e in read_speech_log(self.recorder.log_path)),
+                self.timeout, interval=0.05, what="Orca to start")
+            if self.proc.poll() is not None:
+                raise E2EError("Orca ended at start: %s" % "".join(self.output()))
+        except BaseException:
+            self.cleanup()
+            raise
+        return self

@@ -2,8 +2,15 @@
 """Helpers for end-to-end tests and benchmarks that run the trainer with its
 real voices instead of the recording daemon: an audio server and a
 speech-dispatcher of the test's own (or a daemon that never answers, or
-none at all: the trainer's own voice), busy loops on the processors, clicks
-through XTest, and the card cycle heard answer by answer.
+none at all), busy loops on the processors, clicks through XTest, and the
+card cycle heard answer by answer.
+
+Which voice speaks is chosen by the environment the trainer gets. With a
+sound server it can reach, its own voice speaks, and Speech Dispatcher only
+after that voice failed. With the desktop's screen-reader switch on
+(trainer(..., screen_reader=True)) Speech Dispatcher speaks first and its own
+voice after it; so it does, switch or not, when no sound server is there for
+the trainer (Speech Dispatcher's own sound server is the daemon's business).
 
 Python standard library only. Every process started here is stopped by its
 own PID, also when a test fails; nothing shared is touched: the audio server
@@ -45,20 +52,23 @@ def have_speech_dispatcher():
 def without_speech_dispatcher(home):
     """The environment of a machine without Speech Dispatcher: nobody at
     the address libspeechd is given, and the command it would start the
-    daemon with missing. The trainer's own voice speaks."""
+    daemon with missing. Only the trainer's own voice can speak."""
     return {"SPEECHD_ADDRESS": "unix_socket:" + os.path.join(home, "no-speechd.sock"),
             "SPEECHD_CMD": os.path.join(home, "no-speech-dispatcher")}
 
 
-def trainer(xvfb, program, home, env=None):
+def trainer(xvfb, program, home, env=None, screen_reader=False):
     """The program (None: the build's) with its real voices: no recording
     daemon, HOME and XDG_RUNTIME_DIR in `home` (a private_dir), so that any
-    daemon started on its behalf is the test's own. Speech Dispatcher is
-    the one at SPEECHD_ADDRESS in env, or one libspeechd starts in `home`;
-    without_speech_dispatcher(home) leaves the trainer's own voice."""
+    daemon started on its behalf is the test's own. Its own voice plays
+    into PULSE_SERVER in env. Speech Dispatcher is the one at
+    SPEECHD_ADDRESS in env, or one libspeechd starts in `home`;
+    without_speech_dispatcher(home) leaves the trainer's own voice alone.
+    screen_reader=True: the desktop's screen-reader switch on, on a session
+    bus of the trainer's own; Speech Dispatcher speaks first."""
     full = {"HOME": home, "XDG_RUNTIME_DIR": home}
     full.update(env or {})
-    return e2elib.Abacorn(xvfb, binary=program, env=full, record_speech=False)
+    return e2elib.Abacorn(xvfb, binary=program, env=full, record_speech=False, screen_reader=screen_reader)
 
 
 def clean_environment():

@@ -4,19 +4,24 @@
 trainer through libspeechd) the way the daemon does, on a unix socket, and
 speaks nothing. Every text and every cancel is logged with its time, one
 line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>" and "<ms>\\tstop\\t" (the
-format e2elib.read_speech_log reads).
+format e2elib.read_speech_log reads). With --clients, for a daemon shared by
+several programs (a screen reader beside the trainer), each line also names
+the connection it came from: a fourth field with the name the client gave in
+SET SELF CLIENT_NAME ("user:application:component"), and a cancel's text
+names the clients whose speech it ended, comma-separated.
 
 Enough of SSIP for libspeechd: SET SELF CLIENT_NAME, HISTORY GET CLIENT_ID,
 SET SELF NOTIFICATION <kind> on|off, SET SELF PRIORITY, SPEAK with its
 dot-terminated data (a line holding a single dot ends it, "..", at a line's
-start stands for "."), CANCEL and STOP (SELF, ALL or an id), QUIT; other
-SET commands are taken as the daemon takes them. A text "sounds" for
+start stands for "."), CANCEL and STOP (SELF, ALL or a client's id: they end
+that client's speech, or everyone's), QUIT; other SET commands are taken as
+the daemon takes them, other commands refused as unknown. A text "sounds" for
 --speak-ms milliseconds: the client is told when it begins (701 BEGIN), at
 once, and when it ends (702 END) or is cancelled (703 CANCELED), each when
 asked for with SET SELF NOTIFICATION. Texts of one connection are spoken one
 after the other, as the daemon queues messages of priority "message".
 
-    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS]
+    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS] [--clients]
 
 prints "ready" on stdout once it takes connections and serves until it is
 ended by SIGTERM. Python standard library only; as a module, Recorder runs
@@ -38,16 +43,24 @@ def now_ms():
     return time.clock_gettime(time.CLOCK_MONOTONIC) * 1000.0
 
 
-class Log:
-    """Whole lines, appended and flushed one at a time."""
+def flat(text):
+    return text.replace("\t", " ").replace("\r", " ").replace("\n", " ")
 
-    def __init__(self, path):
+
+class Log:
+    """Whole lines, appended and flushed one at a time; with clients, each
+    names the client it came from."""
+
+    def __init__(self, path, clients=False):
         self.path = path
+        self.clients = clients
         self.lock = threading.Lock()
 
-    def write(self, event, text=""):
-        flat = text.replace("\t", " ").replace("\r", " ").replace("\n", " ")
-        line = ("%.3f\t%s\t%s\n" % (now_ms(), event, flat)).encode()
+    def write(self, event, text="", client=""):
+        line = "%.3f\t%s\t%s" % (now_ms(), event, flat(text))
+        if self.clients:
+            line += "\t" + flat(client)
+        line = (line + "\n").encode()
         with self.lock:
             fd = os.open(self.path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o600)
             try:
@@ -62,12 +75,27 @@ class Server:
         self.lock = threading.Lock()
         self.next_client = 1
         self.next_message = 1
+        self.clients = {}  # id: Client, while connected
 
-    def ids(self):
+    def join(self, client):
+        """Gives a new connection its id."""
         with self.lock:
-            c = self.next_client
+            client.id = self.next_client
             self.next_client += 1
-            return c
+            self.clients[client.id] = client
+
+    def leave(self, client):
+        with self.lock:
+            self.clients.pop(client.id, None)
+
+    def targets(self, client, scope):
+        """The connections a CANCEL or STOP of `client` reaches: SELF, ALL or an id."""
+        with self.lock:
+            if scope == "ALL":
+                return list(self.clients.values())
+            if scope.isdigit():
+                return [c for c in self.clients.values() if c.id == int(scope)]
+            return [client]
 
     def message_id(self):
         with self.lock:
@@ -93,7 +121,8 @@ class Client:
 
     def __init__(self, server, conn):
         self.server, self.conn = server, conn
-        self.id = server.ids()
+        self.name = ""  # as SET SELF CLIENT_NAME gave it
+        server.join(self)
         self.notify = set()  # "begin", "end", "cancel"
         self.send_lock = threading.Lock()
         self.cv = threading.Condition()
@@ -178,6 +207,7 @@ class Client:
         except OSError:
             pass
         finally:
+            self.server.leave(self)
             with self.cv:
                 self.closed = True
                 self.cv.notify_all()
@@ -185,7 +215,7 @@ class Client:
 
     def speak(self, text):
         message = self.server.message_id()
-        self.server.log.write("say", text)
+        self.server.log.write("say", text, self.name)
         with self.cv:
             self.reply("225-%d" % message)
             self.reply("225 OK MESSAGE QUEUED")
@@ -201,10 +231,14 @@ class Client:
             self.reply("230 OK RECEIVING DATA")
             return "data"
         elif upper[0] in ("CANCEL", "STOP"):
-            self.server.log.write("stop")
-            self.cancel()
+            targets = self.server.targets(self, upper[1] if len(upper) > 1 else "SELF")
+            self.server.log.write("stop", ",".join(c.name for c in targets) if self.server.log.clients else "",
+                                  self.name)
+            for client in targets:
+                client.cancel()
             self.reply("213 OK CANCELED" if upper[0] == "CANCEL" else "210 OK STOPPED")
         elif upper[:3] == ["SET", "SELF", "CLIENT_NAME"]:
+            self.name = " ".join(words[3:]).strip('"')  # libspeechd quotes it
             self.reply("208 OK CLIENT NAME SET")
         elif upper[:3] == ["SET", "SELF", "NOTIFICATION"] and len(upper) == 5:
             kinds = ("begin", "end", "cancel", "pause", "resume", "index_marks")
@@ -231,12 +265,12 @@ class Recorder:
     """The recorder as a process of its own, for a test: env() points
     libspeechd at it. Stopped by its PID."""
 
-    def __init__(self, directory, log_path, speak_ms=300):
+    def __init__(self, directory, log_path, speak_ms=300, clients=False):
         self.socket = os.path.join(directory, "ssip.sock")
         self.log_path = log_path
         self.proc = subprocess.Popen(
             [sys.executable, os.path.abspath(__file__), "--socket", self.socket, "--log", log_path,
-             "--speak-ms", str(speak_ms)],
+             "--speak-ms", str(speak_ms)] + (["--clients"] if clients else []),
             stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, start_new_session=True)
         if self.proc.stdout.readline().strip() != b"ready":
             self.stop()
@@ -261,11 +295,12 @@ def main():
     ap.add_argument("--socket", required=True)
     ap.add_argument("--log", required=True)
     ap.add_argument("--speak-ms", type=int, default=300, help="how long each text sounds (default 300)")
+    ap.add_argument("--clients", action="store_true", help="name each line's client in a fourth field")
     args = ap.parse_args()
     # SIGTERM ends it at once (Python's default): a handler raising
     # SystemExit was seen to leave it running now and then. The socket
     # lies in its owner's directory, which the owner removes.
-    Server(args.socket, Log(args.log), args.speak_ms).serve()
+    Server(args.socket, Log(args.log, args.clients), args.speak_ms).serve()
 
 
 if __name__ == "__main__":

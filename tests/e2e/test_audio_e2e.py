@@ -157,13 +157,15 @@ class AudioTest(unittest.TestCase):
     def heard_on_a_busy_machine(self, env=None):
         """TEXTS answers, each after a silent deal, with two busy loops
         running: each is heard, as long as the others, and nothing sounds
-        after a deal. env: Speech Dispatcher's address (None: none, the
-        trainer's own voice). Speech Dispatcher is never given up."""
+        after a deal. env: Speech Dispatcher's address, which the
+        screen-reader switch then puts first (None: none, the trainer's own
+        voice). Speech Dispatcher is never given up."""
         home = realvoice.private_dir("abacorn-audio-home-")
         xt = realvoice.XTest(self.x.display)
         try:
+            screen_reader = env is not None
             env = dict(self.pulse.client_env(), **(env or realvoice.without_speech_dispatcher(home)))
-            with realvoice.trainer(self.x, None, home, env) as app:
+            with realvoice.trainer(self.x, None, home, env, screen_reader=screen_reader) as app:
                 cards = realvoice.HeardCards(self.x, self.rec, xt, app, THRESHOLD)
                 cards.start()
                 with realvoice.BusyLoops(2):

@@ -273,8 +273,9 @@ class PrivacyTest(unittest.TestCase):
                 s.cleanup()
 
     def test_session_with_the_installed_engines(self):
-        """What a family gets: Speech Dispatcher when it is installed, the
-        trainer's own voice otherwise; no audio server reachable. The speech
+        """The engines a family has installed, no audio server reachable:
+        the trainer's own voice cannot start, and Speech Dispatcher speaks
+        when it is installed. The speech
         library may start speech-dispatcher (autospawn) and the audio
         library dbus-launch (D-Bus autolaunch); neither may reach the
         network, and neither the program nor the daemon writes outside the

@@ -4,7 +4,9 @@ or stopped while it runs, absent or hanging from the start; no audio device,
 or the sound server gone mid-word and back; its own voice missing. The
 window works as ever (the start screen, the cards turning on clicks) and
 Close Program ends it at once with status 0. Where a voice is left, it is
-heard, and a text Speech Dispatcher lost is heard from the trainer's own."""
+heard, and a text Speech Dispatcher lost is heard from the trainer's own.
+Speech Dispatcher is the first voice where the desktop's screen-reader
+switch is on: the tests of its faults turn it on."""
 import os
 import shutil
 import socket
@@ -103,7 +105,7 @@ class SpeechFaultsTest(unittest.TestCase):
         try:
             env = pulse.client_env() if pulse else {
                 "PULSE_SERVER": "unix:" + os.path.join(self.home, "no-audio-server")}
-            with realvoice.trainer(self.x, None, self.home, env) as app:
+            with realvoice.trainer(self.x, None, self.home, env, screen_reader=True) as app:
                 app.wait_for_window(timeout=TIMEOUT)
 
                 if pulse:
@@ -162,7 +164,7 @@ class SpeechFaultsTest(unittest.TestCase):
             rec.wait_started()
             env = dict(pulse.client_env(), **daemon.client_env())
             try:
-                with realvoice.trainer(self.x, None, self.home, env) as app:
+                with realvoice.trainer(self.x, None, self.home, env, screen_reader=True) as app:
                     app.wait_for_window(timeout=TIMEOUT)
                     rec.wait_for_silence(rec.wait_for_sound(0, TIMEOUT), quiet=0.8, timeout=TIMEOUT)
                     daemon.pause()
@@ -191,15 +193,17 @@ class SpeechFaultsTest(unittest.TestCase):
             self.check_window_works(app)
 
     def own_voice_heard_instead(self, env):
-        """Speech Dispatcher at the given address: the welcome is heard on
-        the trainer's own voice, the window works and closes at once."""
+        """Speech Dispatcher at the given address, asked first (the
+        screen-reader switch on): the welcome is heard on the trainer's own
+        voice, the window works and closes at once."""
         if not os.path.exists(realvoice.FLITE_VOICE):
             self.skipTest("the embedded voice is not installed")
         if not shutil.which("pulseaudio"):
             self.skipTest("pulseaudio is not installed")
         with realvoice.PulseServer() as pulse, pulse.record(os.path.join(self.home, "rec.raw")) as rec:
             rec.wait_started()
-            with realvoice.trainer(self.x, None, self.home, dict(pulse.client_env(), **env)) as app:
+            with realvoice.trainer(self.x, None, self.home, dict(pulse.client_env(), **env),
+                                   screen_reader=True) as app:
                 app.wait_for_window(timeout=TIMEOUT)
                 rec.wait_for_silence(rec.wait_for_sound(0, TIMEOUT), quiet=0.8, timeout=TIMEOUT)
                 self.check_window_works(app, CLOSE_HUNG_WITHIN)

@@ -1,0 +1,229 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Which voice speaks, on a desktop of the test's own: a session bus with the
+accessibility bus, a PulseAudio server with a null sink that is recorded,
+and the recording SSIP server in Speech Dispatcher's place, all three
+reachable by the trainer. Its own voice speaks unless the desktop's
+screen-reader switch is on, before the start or during the run (IsEnabled
+alone is no such switch); then every text goes to Speech Dispatcher. Beside
+Orca, both are heard through Speech Dispatcher and the trainer cancels only
+its own speech. A second start hands over to the running trainer."""
+import os
+import shutil
+import sys
+import time
+import unittest
+from contextlib import ExitStack
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import abacorn_e2e as ab  # noqa: E402
+import e2elib  # noqa: E402
+import realvoice  # noqa: E402
+import ssip_recorder  # noqa: E402
+from realvoice import RATE  # noqa: E402
+
+TIMEOUT = 30.0
+THRESHOLD = 300  # silence on a null sink is exact zeros
+# How much recording past a text's arrival elsewhere is looked at for a
+# sound it should not have made: the own voice is heard well within it.
+LISTEN = 1.5
+
+
+class Desktop:
+    """The bus with its switches as in `status`, the recording SSIP server
+    (each line naming its client) and Orca when asked; trainer() starts
+    one on it, with the class's sound server. Everything stops with it."""
+
+    def __init__(self, test, status=None, orca=False):
+        self.t, self.status, self.with_orca = test, status or {}, orca
+        self.orca = None
+
+    def __enter__(self):
+        with ExitStack() as stack:
+            self.dir = realvoice.private_dir("abacorn-voice-order-")
+            stack.callback(shutil.rmtree, self.dir, ignore_errors=True)
+            self.bus = stack.enter_context(e2elib.AccessibilityBus(self.t.x))
+            for name, on in self.status.items():
+                self.bus.set_status(name, on)
+            self.recorder = ssip_recorder.Recorder(self.dir, os.path.join(self.dir, "speech.log"), clients=True)
+            stack.callback(self.recorder.stop)
+            if self.with_orca:
+                self.orca = stack.enter_context(e2elib.Orca(self.t.x, self.bus, self.recorder))
+            self.stack = stack.pop_all()
+        return self
+
+    def __exit__(self, *exc):
+        self.stack.close()
+
+    def trainer(self, window=True):
+        """A trainer started on this desktop; window: once its window is mapped."""
+        env = dict(self.t.pulse.client_env(), DBUS_SESSION_BUS_ADDRESS=self.bus.address)
+        app = self.stack.enter_context(e2elib.Abacorn(self.t.x, env=env, recorder=self.recorder))
+        if window:
+            app.wait_for_window(timeout=TIMEOUT)
+        return app
+
+    def speech(self, orca=False):
+        """What reached the SSIP server from the trainers (or from Orca)."""
+        return [e for e in e2elib.read_speech_log(self.recorder.log_path) if e2elib.Orca.is_orca(e) == orca]
+
+    def said(self):
+        return [e.text for e in self.speech() if e.event == "say"]
+
+    def wait_for_said(self, text):
+        e2elib.wait_until(lambda: text in self.said(), TIMEOUT, what="%r at the SSIP server (have %r)"
+                          % (text, self.said()))
+
+    def wait_for_orca(self, words, after=0):
+        """Waits until Orca says something holding `words` in its text
+        number `after` or later; returns that text's number."""
+        def look():
+            texts = [e2elib.Orca.words(e.text) for e in self.speech(orca=True) if e.event == "say"]
+            return next((i + 1 for i in range(after, len(texts)) if words in texts[i]), None)
+        return e2elib.wait_until(look, TIMEOUT, what="Orca to say %r" % words) - 1
+
+    def settle(self):
+        """Returns once the trainer's window thread has taken up every change
+        of the switch told before: a call to an object of the trainer's is
+        answered from that thread, after them."""
+        ok, out = self.bus.call("io.github.abacorn.Abacorn", "/io/github/abacorn/Abacorn",
+                                "org.freedesktop.DBus.Introspectable.Introspect")
+        self.t.assertTrue(ok, out)
+
+
+class VoiceOrderTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        for tool in ("Xvfb", "xdotool", "pulseaudio", "parec", "pactl", "dbus-daemon", "dbus-send",
+                     "/usr/libexec/at-spi-bus-launcher"):
+            if not shutil.which(tool):
+                raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
+        if not os.path.exists(realvoice.FLITE_VOICE):
+            raise unittest.SkipTest("%s is not installed" % realvoice.FLITE_VOICE)
+        realvoice.clean_environment()
+        cls.dir = realvoice.private_dir("abacorn-voice-order-rec-")
+        cls.x = e2elib.Xvfb().start()
+        try:
+            cls.pulse = realvoice.PulseServer().start()
+            cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if getattr(cls, "rec", None):
+            cls.rec.stop()
+        if getattr(cls, "pulse", None):
+            cls.pulse.stop()
+        cls.x.stop()
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(cls.dir, ignore_errors=True)
+
+    def setUp(self):
+        self.x.mouse_move(2, 2)
+
+    # --- the sink ---
+
+    def heard(self, start):
+        """A text heard on the sink from index `start` on: (first, end) indices."""
+        first = self.rec.wait_for_sound(start, TIMEOUT, THRESHOLD)
+        return first, self.rec.wait_for_silence(first, quiet=0.8, timeout=TIMEOUT, threshold=THRESHOLD)
+
+    def assert_quiet(self, since, what):
+        """Nothing sounded on the sink from index `since` to LISTEN seconds
+        from now."""
+        until = self.rec.now_index() + int(LISTEN * RATE)
+        e2elib.wait_until(lambda: len(self.rec) >= until, TIMEOUT, what="the recording to go on")
+        loud = self.rec.audio(since).first_audible(since, THRESHOLD)
+        if loud is not None and loud < until:
+            self.fail("sound on the sink %.2f s after %s" % ((loud - since) / RATE, what))
+
+    def click(self, name):
+        """Clicks a control; returns the recording's index at the click."""
+        i = self.rec.now_index()
+        realvoice.click_control(self.x, name)
+        return i
+
+    # --- the tests ---
+
+    def test_own_voice_speaks_first_and_speech_dispatcher_is_left_alone(self):
+        # The switch off, and IsEnabled alone, which Orca sets and leaves
+        # set after it ends: no sign of a screen reader.
+        for status in ({}, {"IsEnabled": True}):
+            with self.subTest(status=status), Desktop(self, status) as desktop:
+                started = self.rec.now_index()
+                desktop.trainer()
+                begin, end = self.heard(started)
+                self.assertGreater((end - begin) / RATE, 1.5, "the welcome is too short to be the sentence")
+                self.heard(self.click("picMinus"))
+                self.assertEqual(desktop.speech(), [], "reached the SSIP server")
+
+    def test_screen_reader_switch_on_before_start(self):
+        with Desktop(self, {"ScreenReaderEnabled": True}) as desktop:
+            started = self.rec.now_index()
+            desktop.trainer()
+            desktop.wait_for_said(ab.WELCOME)
+            self.click("picMinus")
+            desktop.wait_for_said("subtraction")
+            self.assert_quiet(started, "the start")
+
+    def test_screen_reader_switch_on_mid_run_and_stays_on(self):
+        with Desktop(self) as desktop:
+            started = self.rec.now_index()
+            desktop.trainer()
+            self.heard(started)
+            switched = self.rec.now_index()
+            desktop.bus.set_status("ScreenReaderEnabled", True)
+            desktop.settle()
+            self.click("picMinus")
+            desktop.wait_for_said("subtraction")
+            # Switched off again, the trainer stays where the screen reader is.
+            desktop.bus.set_status("ScreenReaderEnabled", False)
+            desktop.settle()
+            self.click("picX")
+            desktop.wait_for_said("multiplication")
+            self.assertNotIn(ab.WELCOME, desktop.said())
+            self.assert_quiet(switched, "the switch")
+
+    def test_beside_orca(self):
+        """Orca started first, with the switch on, as a desktop starts it;
+        then the trainer. Both speak through the same SSIP server."""
+        if not os.path.exists("/usr/bin/orca"):
+            self.skipTest("orca is not installed (scripts/common.sh installs it)")
+        with Desktop(self, {"ScreenReaderEnabled": True}, orca=True) as desktop:
+            started = self.rec.now_index()
+            app = desktop.trainer()
+            card = desktop.wait_for_orca("Flash card")
+            desktop.wait_for_said(ab.WELCOME)
+            # Tab from the card to the first operation picture: Orca names it.
+            self.x.key("Tab")
+            desktop.wait_for_orca("Addition", after=card + 1)
+            # Space on it: the trainer's answer.
+            self.x.key("space")
+            desktop.wait_for_said("addition")
+            self.assertTrue(app.running())
+            stops = [e for e in desktop.speech() if e.event == "stop"]
+            self.assertTrue(stops, "the trainer never cancelled its speech before a new text")
+            for stop in stops:
+                self.assertEqual(stop.text, stop.client, "a cancel of the trainer's ended others' speech")
+            self.assert_quiet(started, "the start")
+
+    def test_a_second_start_hands_over_to_the_first(self):
+        with Desktop(self) as desktop:
+            started = self.rec.now_index()
+            desktop.trainer()
+            self.heard(started)
+            launched = self.rec.now_index()
+            second = desktop.trainer(window=False)
+            status = second.wait_exit(TIMEOUT)
+            took = time.monotonic() - second.launched
+            self.assertEqual(status, 0, second.output()[1])
+            self.assertLess(took, 2.0, "the second start took %.2f s to end" % took)
+            self.assert_quiet(launched, "the second start")
+            self.assertEqual(desktop.speech(), [], "reached the SSIP server")
+            # The first still answers.
+            self.heard(self.click("picMinus"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
