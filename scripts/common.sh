@@ -21,9 +21,10 @@ DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # What the test suite needs on top: an X server, real clicks, screenshots;
 # window managers, a panel and a Wayland compositor; the accessibility bus
 # and a client of it; the speech recogniser of the intelligibility
-# benchmark.
+# benchmark; PipeWire with its PulseAudio server, for the audio benchmarks.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
+  pipewire pipewire-pulse wireplumber iproute2
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11
   pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
 
