@@ -1,20 +1,34 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The first word: for each of the trainer's voices, the time from exec to
-the welcome's first audible sample, the program's own CPU time in its first
+"""The first word: for a default start of the trainer and for a start
+with the desktop's screen-reader switch on, the time from exec to the
+welcome's first audible sample, the program's own CPU time in its first
 5 s, and its peak RSS then (the welcome spoken, start-up over).
 
-Each voice as run_audio_bench.py sets it up: the default engine (Speech
-Dispatcher with espeak-ng, a daemon of our own started and ready before the
-program, as on a desktop) and the embedded voice (Speech Dispatcher
-absent). Both play into a PulseAudio server of our own, recorded from its
-null sink's monitor with parec; the recording's clock is the one
+Each start as run_audio_bench.py's voice_run sets it up:
+- a start with the screen-reader switch on: a session bus of our own with
+  the accessibility bus and ScreenReaderEnabled true before exec, and Speech
+  Dispatcher reachable (espeak-ng, a daemon of our own started and ready
+  before the program, as on a desktop): the voice beside a screen reader;
+- a default start, the voice a child hears by default, in one of two ways
+  (--default-start): "desktop", as on a desktop, with the same bus and
+  daemon but the switch off, which gives the trainer's own voice once it
+  follows the switch; or "no-speechd", Speech Dispatcher absent, which
+  gives the trainer's own voice with any build. "auto" (the default) takes
+  "desktop" when the program names the switch, else "no-speechd".
+After each start with a daemon, the daemon is asked which clients it has:
+a default start that reached Speech Dispatcher, or a screen-reader start
+that did not, is reported.
+
+All play into a sound server of our own (--server; PulseAudio by default),
+recorded from its null sink's monitor; the recording's clock is the one
 run_audio_bench.py uses (see realvoice.Recording). |sample| > 300 counts as
 audible. CPU is utime + stime of the program's process (all its threads,
-not the daemon's) from /proc/PID/stat, 5 s after exec. The voices take
-turns, each run with a fresh daemon and program.
+not the daemon's) from /proc/PID/stat, 5 s after exec. The starts take
+turns, each run with a fresh daemon, bus and program.
 
-    run_first_word.py [--build DIR] [--runs N] [--engine default|embedded|both]
+    run_first_word.py [--build DIR] [--runs N] [--voice default|screen-reader|both]
+                      [--default-start auto|desktop|no-speechd] [--server pulseaudio|pipewire]
 
 Every process started here is stopped by its PID.
 """
@@ -30,10 +44,10 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, voice_run, voices_here  # noqa: E402
+from run_audio_bench import DEFAULT_STARTS, VOICES, voice_run, voices_here  # noqa: E402
 
-GOAL_HEARD_MS = 100  # the default engine's welcome after the embedded voice's
-GOAL_CPU_S = 0.2     # the default engine's CPU above the embedded voice's
+GOAL_HEARD_MS = 100  # the screen-reader start's welcome after the default start's
+GOAL_CPU_S = 0.2     # the screen-reader start's CPU above the default start's
 WINDOW_S = 5.0
 TIMEOUT = 20.0
 
@@ -52,11 +66,11 @@ def status_kb(pid, key):
     return 0
 
 
-def one_start(engine, x, pulse, rec, threshold):
+def one_start(voice, start, x, pulse, rec, threshold):
     """(ms from exec to the first audible sample, CPU s in the first 5 s,
-    peak RSS in MB at 5 s, whether the default engine was given up) for one
+    peak RSS in MB at 5 s, what went wrong with the voice or None) for one
     start of the program."""
-    with voice_run(engine, x, pulse) as app:
+    with voice_run(voice, x, pulse, start=start) as app:
         # Quiet before exec, so nothing earlier counts as the welcome.
         rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
         try:
@@ -76,11 +90,19 @@ def one_start(engine, x, pulse, rec, threshold):
                 time.sleep(left)
             cpu = cpu_seconds(app.pid)
             peak = status_kb(app.pid, "VmHWM") / 1024.0
-            gave_up = engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]
+            wrong = None
+            if app.daemon:
+                reached = app.pid in app.daemon.client_pids()
+                if voice == "default" and reached:
+                    wrong = "the default start reached Speech Dispatcher"
+                elif voice == "screen-reader" and not reached:
+                    wrong = "the screen-reader start did not reach Speech Dispatcher"
+            if voice == "screen-reader" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+                wrong = "Speech Dispatcher did not start in time (the trainer's own voice spoke)"
         finally:
             app.cleanup()
     rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
-    return heard_ms, cpu, peak, gave_up
+    return heard_ms, cpu, peak, wrong
 
 
 def spread(values, fmt):
@@ -91,44 +113,57 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=None, help="the CMake build directory")
     ap.add_argument("--runs", type=int, default=5, help="starts per voice (default 5)")
-    ap.add_argument("--engine", choices=("default", "embedded", "both"), default="both")
+    ap.add_argument("--voice", choices=tuple(VOICES) + ("both",), default="both",
+                    help="default: a default start; screen-reader: a start with the screen-reader switch on")
+    ap.add_argument("--default-start", choices=("auto",) + DEFAULT_STARTS, default="auto",
+                    help="how the default start is made (see above; default auto)")
+    ap.add_argument("--server", choices=tuple(realvoice.SERVERS), default="pulseaudio",
+                    help="the sound server played into (default pulseaudio)")
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     args = ap.parse_args()
-    engines = voices_here(args)
-    if not engines:
+    voices = voices_here(args)
+    if not voices:
         return 0
+    start = args.default_start
+    if start == "auto":
+        binary = os.path.join(e2elib.build_dir(), "abacorn")
+        start = "desktop" if realvoice.follows_screen_reader_switch(binary) else "no-speechd"
+    if start == "desktop" and not shutil.which("speech-dispatcher"):
+        start = "no-speechd"
 
-    results = {engine: [] for engine in engines}
+    results = {voice: [] for voice in voices}
     home = realvoice.private_dir("abacorn-first-word-rec-")
     try:
-        with e2elib.Xvfb() as x, realvoice.PulseServer() as pulse, \
+        with e2elib.Xvfb() as x, realvoice.SERVERS[args.server]() as pulse, \
                 pulse.record(os.path.join(home, "rec.raw")) as rec:
             rec.wait_started()
             for run in range(args.runs):
-                for engine in (engines if run % 2 == 0 else engines[::-1]):
-                    results[engine].append(one_start(engine, x, pulse, rec, args.threshold))
+                for voice in (voices if run % 2 == 0 else voices[::-1]):
+                    results[voice].append(one_start(voice, start, x, pulse, rec, args.threshold))
     finally:
         shutil.rmtree(home, ignore_errors=True)
+    names = {"default": "default start (%s)" % {"desktop": "switch off, Speech Dispatcher reachable",
+                                                "no-speechd": "Speech Dispatcher absent"}[start],
+             "screen-reader": "the screen-reader switch on"}
 
-    print("exec -> the welcome's first audible sample on the null sink, the program's CPU in its first %.0f s"
-          % WINDOW_S)
+    print("exec -> the welcome's first audible sample on the null sink (%s), the program's CPU in its first %.0f s"
+          % (realvoice.SERVERS[args.server].NAME, WINDOW_S))
     print("and its peak RSS then; %d runs per voice, taking turns (min / median / max)" % args.runs)
-    print("%-46s %-24s %-20s %s" % ("", "heard after exec (ms)", "CPU in 5 s (s)", "peak RSS (MB)"))
-    for engine in engines:
-        r = results[engine]
-        print("%-46s %-24s %-20s %s" % (ENGINES[engine], spread([v[0] for v in r], "%.0f"),
+    print("%-56s %-24s %-20s %s" % ("", "heard after exec (ms)", "CPU in 5 s (s)", "peak RSS (MB)"))
+    for voice in voices:
+        r = results[voice]
+        print("%-56s %-24s %-20s %s" % (names[voice], spread([v[0] for v in r], "%.0f"),
                                         spread([v[1] for v in r], "%.2f"), spread([v[2] for v in r], "%.1f")))
-        gave_up = sum(1 for v in r if v[3])
-        if gave_up:
-            print("  in %d of %d runs the default engine did not start in time (the embedded voice spoke)"
-                  % (gave_up, len(r)))
-    if len(engines) == 2:
-        d, e = results["default"], results["embedded"]
+        print("  %s" % VOICES[voice])
+        for wrong in sorted(set(v[3] for v in r if v[3])):
+            print("  in %d of %d runs %s" % (sum(1 for v in r if v[3] == wrong), len(r), wrong))
+    if len(voices) == 2:
+        d, e = results["screen-reader"], results["default"]
         late = statistics.median(v[0] for v in d) - statistics.median(v[0] for v in e)
         cpu = statistics.median(v[1] for v in d) - statistics.median(v[1] for v in e)
-        print("default engine against the embedded voice, medians: heard %+.0f ms (goal <= %d), CPU %+.2f s "
-              "(goal <= %.1f)" % (late, GOAL_HEARD_MS, cpu, GOAL_CPU_S))
+        print("the screen-reader switch on against the default start, medians: heard %+.0f ms (goal <= %d), "
+              "CPU %+.2f s (goal <= %.1f)" % (late, GOAL_HEARD_MS, cpu, GOAL_CPU_S))
     return 0
 
 

@@ -7,16 +7,17 @@ knows only those 145 numbers; a stand-in for a child telling 17 from 70.
 The program is bench/abacorn_say, the trainer itself with its own engine
 order, which hands each line of its standard input to the window's Speak,
 as the window hands it an answer. Each voice is set up as in
-run_audio_bench.py: the default engine (Speech Dispatcher with espeak-ng, a
-daemon of our own) and the embedded voice (Speech Dispatcher absent). The
-voice plays into a PulseAudio server of our own; each number is cut from
+run_audio_bench.py (voice_run): the voice a child hears by default (the
+trainer's own, flite; Speech Dispatcher absent) and the voice beside a
+screen reader (Speech Dispatcher with espeak-ng, a daemon of our own, the
+screen-reader switch on). The voice plays into a PulseAudio server of our own; each number is cut from
 the recording of the null sink's monitor (parec) where it sounds, with
 0.15 s of its quiet either side, and resampled to 16 kHz with sox.
 pocketsphinx_batch (US English acoustic model) then names each with a JSGF
 grammar of the 145 numbers as English words, "and" after "hundred"
 optional.
 
-    run_intelligibility.py [--build DIR] [--engine default|embedded|both] [--keep DIR]
+    run_intelligibility.py [--build DIR] [--voice default|screen-reader|both] [--keep DIR]
 
 --keep keeps the cut recordings (16 kHz raw) and the recogniser's output.
 Every process started here is stopped by its PID.
@@ -33,7 +34,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 sys.path.insert(0, HERE)
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import ENGINES, voice_run, voices_here  # noqa: E402
+from run_audio_bench import VOICES, voice_run, voices_here  # noqa: E402
 
 NUMBERS = range(0, 145)
 MODEL = "/usr/share/pocketsphinx/model/en-us"
@@ -81,15 +82,15 @@ def heard_number(hypothesis):
     return by_words.get(" ".join(w for w in hypothesis.split() if w != "and"))
 
 
-ATTEMPTS = 3  # starts of the program, should the default engine be given up
+ATTEMPTS = 3  # starts of the program, should Speech Dispatcher be given up
 
 
-def say_all(engine, x, pulse, rec, workdir, threshold, lang):
+def say_all(voice, x, pulse, rec, workdir, threshold, lang):
     """Has the program say every number; writes each as <workdir>/<n>.raw
     (16 kHz). Returns the numbers that made no sound."""
     binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
     for attempt in range(ATTEMPTS):
-        with voice_run(engine, x, pulse, binary) as app:
+        with voice_run(voice, x, pulse, binary) as app:
             if lang:
                 app.extra_env["LANG"] = lang
             app.stdin = subprocess.PIPE
@@ -99,11 +100,11 @@ def say_all(engine, x, pulse, rec, workdir, threshold, lang):
                 app.wait_for_window(timeout=TIMEOUT)
                 rec.wait_for_silence(rec.wait_for_sound(start, TIMEOUT, threshold), quiet=1.0,
                                      threshold=threshold)
-                if engine == "default" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
-                    print("  (the default engine did not start in time; again)", file=sys.stderr)
+                if voice == "screen-reader" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+                    print("  (Speech Dispatcher did not start in time; again)", file=sys.stderr)
                     continue
                 return say_numbers(app, rec, workdir, threshold)
-    raise e2elib.E2EError("the default engine did not start in time in %d tries" % ATTEMPTS)
+    raise e2elib.E2EError("Speech Dispatcher did not start in time in %d tries" % ATTEMPTS)
 
 
 def say_numbers(app, rec, workdir, threshold):
@@ -156,9 +157,9 @@ def recognise(workdir, numbers):
     return heard
 
 
-def report(engine, silent, heard):
+def report(voice, silent, heard):
     right = [n for n in NUMBERS if n in heard and heard_number(heard[n]) == n]
-    rows = ["%s: %d of %d recognised" % (ENGINES[engine], len(right), len(NUMBERS))]
+    rows = ["%s: %d of %d recognised" % (VOICES[voice], len(right), len(NUMBERS))]
     wrong = []
     for n in NUMBERS:
         if n in silent:
@@ -174,7 +175,9 @@ def report(engine, silent, heard):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=None, help="the CMake build directory")
-    ap.add_argument("--engine", choices=("default", "embedded", "both"), default="both")
+    ap.add_argument("--voice", choices=tuple(VOICES) + ("both",), default="both",
+                    help="default: the voice a child hears by default; screen-reader: the voice beside a "
+                         "screen reader")
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
     ap.add_argument("--keep", default=None, help="keep the recordings and the recogniser's files here")
@@ -185,8 +188,8 @@ def main():
     if not os.path.isdir(MODEL):
         print("skipped: no pocketsphinx model at %s (pocketsphinx-en-us)" % MODEL)
         return 0
-    engines = voices_here(args, ("sox", "pocketsphinx_batch"))
-    if not engines:
+    voices = voices_here(args, ("sox", "pocketsphinx_batch"))
+    if not voices:
         return 0
 
     top = args.keep or tempfile.mkdtemp(prefix="abacorn-intelligibility-")
@@ -197,14 +200,14 @@ def main():
                 pulse.record(os.path.join(top, "rec.raw")) as rec:
             rec.wait_started()
             said = {}
-            for engine in engines:
-                workdir = os.path.join(top, engine)
+            for voice in voices:
+                workdir = os.path.join(top, voice)
                 os.makedirs(workdir, exist_ok=True)
-                said[engine] = say_all(engine, x, pulse, rec, workdir, args.threshold, args.lang)
-        for engine in engines:
-            workdir = os.path.join(top, engine)
-            heard = recognise(workdir, [n for n in NUMBERS if n not in said[engine]])
-            rows += report(engine, said[engine], heard)
+                said[voice] = say_all(voice, x, pulse, rec, workdir, args.threshold, args.lang)
+        for voice in voices:
+            workdir = os.path.join(top, voice)
+            heard = recognise(workdir, [n for n in NUMBERS if n not in said[voice]])
+            rows += report(voice, said[voice], heard)
     finally:
         if not args.keep:
             shutil.rmtree(top, ignore_errors=True)

@@ -75,7 +75,7 @@ def main():
     ap.add_argument("--runs", type=int, default=5, help="runs (default 5)")
     args = ap.parse_args()
     # Speech Dispatcher stops, the embedded voice takes over: both are needed.
-    if len(voices_here(args, ("xdotool",), engine="both")) < 2:
+    if len(voices_here(args, ("xdotool",), voice="both")) < 2:
         return 0
     hints, answers, gave_up = [], [], 0
     home = realvoice.private_dir("abacorn-stopped-rec-")

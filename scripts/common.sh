@@ -21,9 +21,11 @@ DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # What the test suite needs on top: an X server, real clicks, screenshots;
 # window managers, a panel and a Wayland compositor; the accessibility bus,
 # a client of it and a screen reader; the speech recogniser of the
-# intelligibility benchmark.
+# intelligibility benchmark; PipeWire with its PulseAudio server, for the
+# audio benchmarks.
 TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
+  pipewire pipewire-pulse wireplumber iproute2
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca
   pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
 

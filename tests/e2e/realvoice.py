@@ -30,6 +30,8 @@ import e2elib
 
 # The voice the trainer's own engine loads at run time (it pulls in libflite).
 FLITE_VOICE = "/usr/lib/x86_64-linux-gnu/libflite_cmu_us_slt.so.1"
+# at-spi2-core's accessibility bus launcher.
+A11Y_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 
 def _stop(proc):
@@ -79,26 +81,110 @@ def clean_environment():
         os.environ.pop(var, None)
 
 
-# --- the audio server -----------------------------------------------------------
+# --- the audio servers -----------------------------------------------------------
+# PulseServer and PipeWireServer have one interface: start(), client_env(),
+# pactl_env(), record(path), crash(), stop(), log(), and both are context
+# managers. Either plays into a null sink named SINK (22050 Hz mono) and
+# records its monitor; a benchmark or test may take either (SERVERS).
 
-class PulseServer:
-    """A PulseAudio server of our own with one null sink; record() captures
-    what is played into it, through the sink's monitor source."""
+class _SoundServer:
+    """What both audio servers share: how a client reaches the server, its
+    recording and its log."""
 
     SINK = "abacorn_test"
+    NAME = None  # as benchmarks print it
+    # What the recording asks of the server: how much sound it may hold
+    # back before handing it over (parec --latency-msec).
+    RECORD_LATENCY_MS = 5
 
     def __init__(self, timeout=20.0):
         self.timeout = timeout
         self.dir = None
+
+    @property
+    def socket(self):
+        raise NotImplementedError
+
+    def client_env(self):
+        """What a client needs to reach this server (and nothing else)."""
+        return {"PULSE_SERVER": "unix:" + self.socket, "PULSE_SINK": self.SINK}
+
+    def pactl_env(self):
+        env = dict(os.environ)
+        env.update(self.client_env())
+        return env
+
+    def pactl(self, *args):
+        """Runs pactl on this server; returns its output ("" on failure)."""
+        res = subprocess.run(["pactl"] + list(args), env=self.pactl_env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=10)
+        return res.stdout.decode(errors="replace") if res.returncode == 0 else ""
+
+    def has_sink(self):
+        return self.SINK in self.pactl("list", "short", "sinks")
+
+    def stream_latency(self, application):
+        """What the server says of the playback stream of `application`
+        (its application.name) while it is open: the latency it holds in its
+        buffer and in the sink; None without such a stream."""
+        block = None
+        for part in self.pactl("list", "sink-inputs").split("\n\n"):
+            if 'application.name = "%s"' % application in part:
+                block = part
+        if block is None:
+            return None
+        said = {}
+        for line in block.splitlines():
+            key, _, value = line.strip().partition(": ")
+            if key in ("Buffer Latency", "Sink Latency"):
+                said[key] = "%.1f ms" % (float(value.split()[0]) / 1000.0)
+        return ", ".join("%s %s" % (key.lower(), value) for key, value in said.items())
+
+    def log(self):
+        text = []
+        for name in self.LOGS:
+            try:
+                with open(os.path.join(self.dir, name), errors="replace") as f:
+                    text.append(f.read())
+            except (OSError, TypeError):
+                pass
+        return "".join(text)
+
+    def record(self, path):
+        """Starts recording the sink's monitor into a raw file (signed
+        16-bit, mono, 22050 Hz); returns a Recording to stop."""
+        return Recording(self, path)
+
+    def record_command(self, rate):
+        """(argv, environment) of a recorder of the sink's monitor that
+        writes raw signed 16-bit mono samples at `rate` to its stdout, each
+        piece as soon as the server hands it over. parec, asking for pieces
+        of 5 ms at most."""
+        return (["parec", "--device=%s.monitor" % self.SINK, "--format=s16le", "--channels=1", "--rate=%d" % rate,
+                 "--latency-msec=5", "--raw"], self.pactl_env())
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+class PulseServer(_SoundServer):
+    """A PulseAudio server of our own with one null sink; record() captures
+    what is played into it, through the sink's monitor source."""
+
+    NAME = "PulseAudio"
+    DESCRIPTION = "PulseAudio"
+    LOGS = ("log",)
+
+    def __init__(self, timeout=20.0):
+        super().__init__(timeout)
         self.proc = None
 
     @property
     def socket(self):
         return os.path.join(self.dir, "native")
-
-    def client_env(self):
-        """What a client needs to reach this server (and nothing else)."""
-        return {"PULSE_SERVER": "unix:" + self.socket, "PULSE_SINK": self.SINK}
 
     def start(self):
         """Starts the server; again on the same socket after crash()."""
@@ -122,32 +208,13 @@ class PulseServer:
         def ready():
             if self.proc.poll() is not None:
                 raise e2elib.E2EError("pulseaudio ended: " + self.log())
-            return subprocess.run(["pactl", "list", "short", "sinks"], env=self.pactl_env(),
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                  timeout=10).stdout.decode().find(self.SINK) >= 0
+            return self.has_sink()
         try:
             e2elib.wait_until(ready, self.timeout, interval=0.1, what="pulseaudio")
         except BaseException:
             self.stop()
             raise
         return self
-
-    def pactl_env(self):
-        env = dict(os.environ)
-        env.update(self.client_env())
-        return env
-
-    def log(self):
-        try:
-            with open(os.path.join(self.dir, "log"), errors="replace") as f:
-                return f.read()
-        except OSError:
-            return ""
-
-    def record(self, path):
-        """Starts recording the sink's monitor into a raw file (signed
-        16-bit, mono, 22050 Hz); returns a Recording to stop."""
-        return Recording(self, path)
 
     def crash(self):
         """Ends the server abruptly (SIGKILL), as a crash would; start()
@@ -163,35 +230,196 @@ class PulseServer:
             shutil.rmtree(self.dir, ignore_errors=True)
         self.dir = None
 
-    def __enter__(self):
-        return self.start()
 
-    def __exit__(self, *exc):
-        self.stop()
+class PipeWireServer(_SoundServer):
+    """PipeWire of our own, as GNOME on Debian 12 plays: the pipewire
+    daemon, the wireplumber session manager and pipewire-pulse (the
+    PulseAudio server clients reach), on a D-Bus session bus of its own. All
+    four share one private runtime directory, which also holds their
+    configuration, state and logs (the packages' own configuration is read
+    as shipped; nothing of the user's). The null sink is loaded through
+    pactl as on PulseAudio and made the default.
+
+    The graph runs at PipeWire's defaults (48 kHz, a quantum of 1024 frames
+    unless a stream asks for less). The recording asks for no less, so the
+    quantum is the one the trainer's stream gets on a desktop (see
+    record_command())."""
+
+    NAME = "PipeWire"
+    DESCRIPTION = "PipeWire with pipewire-pulse and wireplumber, its graph at 48 kHz"
+    LOGS = ("dbus.log", "pipewire.log", "wireplumber.log", "pipewire-pulse.log")
+
+    def __init__(self, timeout=20.0):
+        super().__init__(timeout)
+        self.bus = self.bus_address = None
+        self.procs = {}  # name -> Popen, in the order started
+
+    @property
+    def socket(self):
+        return os.path.join(self.dir, "pulse", "native")
+
+    def _env(self):
+        env = dict(os.environ)
+        for var in ("PULSE_SERVER", "PULSE_SINK", "PIPEWIRE_REMOTE", "PIPEWIRE_RUNTIME_DIR", "DISPLAY",
+                    "WAYLAND_DISPLAY", "PIPEWIRE_CONFIG_DIR"):
+            env.pop(var, None)
+        env.update({"XDG_RUNTIME_DIR": self.dir, "HOME": self.dir, "PULSE_RUNTIME_PATH": os.path.join(self.dir, "pulse"),
+                    "XDG_CONFIG_HOME": os.path.join(self.dir, "config"),
+                    "XDG_STATE_HOME": os.path.join(self.dir, "state"),
+                    "XDG_DATA_HOME": os.path.join(self.dir, "data"),
+                    "DBUS_SESSION_BUS_ADDRESS": self.bus_address})
+        return env
+
+    def _spawn(self, name, args):
+        with open(os.path.join(self.dir, name + ".log"), "wb") as log:
+            self.procs[name] = subprocess.Popen(args, env=self._env(), stdout=subprocess.DEVNULL, stderr=log,
+                                                stdin=subprocess.DEVNULL, start_new_session=True)
+
+    def _check(self):
+        for name, proc in self.procs.items():
+            if proc.poll() is not None:
+                raise e2elib.E2EError("%s ended (%d): %s" % (name, proc.returncode, self.log()[-2000:]))
+
+    def _wait(self, check, what):
+        def look():
+            self._check()
+            return check()
+        e2elib.wait_until(look, self.timeout, interval=0.05, what=what)
+
+    def start(self):
+        """Starts the servers; after crash(), only pipewire-pulse again,
+        on the same socket, with the null sink loaded anew."""
+        try:
+            if not self.dir:
+                self.dir = private_dir("abacorn-pipewire-")
+                with open(os.path.join(self.dir, "dbus.log"), "wb") as log:
+                    self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                                stdout=subprocess.PIPE, stderr=log, stdin=subprocess.DEVNULL,
+                                                start_new_session=True)
+                self.bus_address = self.bus.stdout.readline().decode().strip()
+                self.bus.stdout.close()
+                if not self.bus_address:
+                    raise e2elib.E2EError("dbus-daemon gave no address")
+                self._spawn("pipewire", ["pipewire"])
+                self._wait(lambda: os.path.exists(os.path.join(self.dir, "pipewire-0")), "pipewire's socket")
+                self._spawn("wireplumber", ["wireplumber"])
+            self._spawn("pipewire-pulse", ["pipewire-pulse"])
+            self._wait(lambda: self.pactl("info"), "pipewire-pulse")
+            if not self.has_sink():
+                self.pactl("load-module", "module-null-sink", "sink_name=%s" % self.SINK, "rate=22050", "channels=1")
+            self.pactl("set-default-sink", self.SINK)
+            # The session manager has taken the sink up as the default: new
+            # streams are linked to it.
+            self._wait(lambda: "Default Sink: %s\n" % self.SINK in self.pactl("info"), "the default sink")
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def record_command(self, rate):
+        """pw-record on the sink's monitor, its output unbuffered: it hands
+        on each cycle's quantum as it comes. Not parec: through
+        pipewire-pulse a recording gets its sound in pieces of the latency
+        it asks for, and the latency it asks for lowers the quantum of the
+        whole graph (PipeWire runs the largest power of two within the
+        smallest latency a stream asks for). 22 ms lies between the default
+        quantum (1024 / 48000 = 21.3 ms) and the next (42.7 ms): the
+        recording alone leaves the default, and the trainer's stream sets
+        the quantum whenever it asks for less."""
+        return (["stdbuf", "-o0", "pw-record", "--target", self.SINK, "-P", "{ stream.capture.sink = true }",
+                 "--latency", "22ms", "--rate", str(rate), "--channels", "1", "--format", "s16", "-"], self._env())
+
+    def stream_latency(self, application):
+        """As on PulseAudio, and the latency the stream's node asks of the
+        graph (node.latency), which sets the quantum."""
+        import json
+        said = super().stream_latency(application)
+        res = subprocess.run(["pw-dump"], env=self._env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             stdin=subprocess.DEVNULL, timeout=10)
+        try:
+            objects = json.loads(res.stdout or b"[]")
+        except ValueError:
+            return said
+        for o in objects:
+            props = (o.get("info") or {}).get("props") or {}
+            if o.get("type", "").endswith(":Node") and props.get("application.name") == application \
+                    and "node.latency" in props:
+                num, den = (int(v) for v in props["node.latency"].split("/"))
+                frames = num * 48000 // den
+                quantum = 1 << (max(frames, 1).bit_length() - 1)
+                return "%s; node.latency %s (%.1f ms): a quantum of %d frames at 48 kHz (%.1f ms)" % (
+                    said, props["node.latency"], 1000.0 * num / den, quantum, quantum / 48.0)
+        return said
+
+    def crash(self):
+        """Ends pipewire-pulse, the server the clients talk to, abruptly
+        (SIGKILL), as a crash would; start() brings it back on the same
+        socket. The null sink goes with it."""
+        proc = self.procs.pop("pipewire-pulse", None)
+        if proc and proc.poll() is None:
+            proc.kill()
+            proc.wait(10)
+
+    def stop(self):
+        for name in reversed(list(self.procs)):
+            _stop(self.procs[name])
+        self.procs = {}
+        if self.bus is not None:
+            # Whatever the bus started on its own goes with it.
+            below = e2elib.descendants(self.bus.pid)
+            _stop(self.bus)
+            stop_pids(below)
+            self.bus = None
+        if self.dir and not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir = None
+
+
+# The audio servers by the names benchmarks take (--server).
+SERVERS = {"pulseaudio": PulseServer, "pipewire": PipeWireServer}
+SERVER_TOOLS = {"pulseaudio": ("pulseaudio",), "pipewire": ("pipewire", "pipewire-pulse", "wireplumber",
+                                                             "pw-record", "pw-dump", "stdbuf", "dbus-daemon")}
 
 
 RATE = 22050
 
 
 class Recording:
-    """parec on the null sink's monitor. A thread of ours reads the stream,
-    keeps it in memory and in a raw file, and notes when each piece
-    arrived: the sink's clock runs steadily, so sample i was played at
-    t0 + i / RATE, where t0 is the earliest start consistent with every
-    arrival (the smallest delay of delivery)."""
+    """The null sink's monitor, recorded with the server's own recorder
+    (record_command()). A thread of ours reads the stream, keeps it in
+    memory and in a raw file, and notes when each piece arrived.
+
+    The clock: a server hands sound on in blocks (PulseAudio's null sink
+    renders a few milliseconds at a time, PipeWire's graph one quantum per
+    cycle), and pieces that arrive within BLOCK_GAP of each other belong to
+    one block. A block's first sample is taken to sound when the server
+    handles the block, and the samples after it one by one at RATE, so
+    sample i sounds at c + i / RATE; c is the earliest block start
+    consistent with the arrivals of the blocks from i to WINDOW seconds
+    after it (the smallest delay of delivery). Not over the whole recording:
+    a server whose cycles come late skips time (PipeWire's graph did at a
+    quantum of 256 on a 2-core machine), and every skip makes the sound
+    after it later; a skip after i never makes c earlier. (Taking a piece's
+    last sample instead, as this did before PipeWire, counts the sound up
+    to a block earlier: a quantum of 21 ms on PipeWire, a few milliseconds
+    on PulseAudio.) lag() tells how much time was skipped."""
+
+    WINDOW = 1.0
+    BLOCK_GAP = 0.001
 
     def __init__(self, server, path):
         import threading
         self.path = path
         self.out = open(path, "wb")
         self.data = bytearray()
-        self.t0 = None  # time.monotonic() of sample 0
+        self.ends = []  # the sample count after each piece,
+        self.arrivals = []  # when that piece arrived (time.monotonic()),
+        self.starts = []  # and when sample 0 sounded, by that piece's block
+        self.block = 0  # the index where the current block began
         self.lock = threading.Lock()
-        self.proc = subprocess.Popen(
-            ["parec", "--device=%s.monitor" % server.SINK, "--format=s16le", "--channels=1",
-             "--rate=%d" % RATE, "--latency-msec=5", "--raw"],
-            env=server.pactl_env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-            stdin=subprocess.DEVNULL, start_new_session=True)
+        args, env = server.record_command(RATE)
+        self.proc = subprocess.Popen(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                     stdin=subprocess.DEVNULL, start_new_session=True)
         self.reader = threading.Thread(target=self._read, daemon=True)
         self.reader.start()
 
@@ -204,10 +432,22 @@ class Recording:
                 return
             self.out.write(chunk)
             with self.lock:
+                if not self.arrivals or now - self.arrivals[-1] > self.BLOCK_GAP:
+                    self.block = len(self.data) // 2
                 self.data += chunk
-                start = now - (len(self.data) // 2) / RATE
-                if self.t0 is None or start < self.t0:
-                    self.t0 = start
+                self.ends.append(len(self.data) // 2)
+                self.arrivals.append(now)
+                self.starts.append(now - self.block / RATE)
+
+    def _start_near(self, index):
+        """c for sample `index` (the lock held)."""
+        import bisect
+        lo = bisect.bisect_right(self.ends, index)
+        hi = bisect.bisect_right(self.ends, index + int(self.WINDOW * RATE))
+        if lo >= hi:
+            lo = min(lo, len(self.starts) - 1)
+            hi = lo + 1
+        return min(self.starts[lo:hi])
 
     def wait_started(self, timeout=20.0):
         """Waits until the stream delivers samples."""
@@ -230,12 +470,22 @@ class Recording:
 
     def index_at(self, t):
         """The sample played at time.monotonic() t."""
+        import bisect
         with self.lock:
-            return max(0, int(round((t - self.t0) * RATE)))
+            near = self.ends[min(bisect.bisect_left(self.arrivals, t), len(self.ends) - 1)]
+            return max(0, int(round((t - self._start_near(near)) * RATE)))
 
     def time_of(self, index):
         with self.lock:
-            return self.t0 + index / RATE
+            return self._start_near(index) + index / RATE
+
+    def lag(self):
+        """Seconds of the clock that the recording holds no sound for: time
+        the server skipped (0 when it kept up)."""
+        with self.lock:
+            if len(self.starts) < 2:
+                return 0.0
+            return max(0.0, min(self.starts[-int(RATE / 10):]) - min(self.starts[:int(RATE / 10)]))
 
     def now_index(self):
         return self.index_at(time.monotonic())
@@ -408,6 +658,20 @@ class SpeechDispatcher:
             raise
         return self
 
+    def client_pids(self):
+        """The PIDs of the processes connected to the daemon's socket now
+        (from `ss`: SSIP has no list of its clients in this version)."""
+        res = subprocess.run(["ss", "-xpn"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             stdin=subprocess.DEVNULL, timeout=10)
+        rows = [line.split() for line in res.stdout.decode(errors="replace").splitlines()]
+        # u_str ESTAB 0 0 <local> <inode> <peer> <peer inode> [users:((...,pid=N,fd=M))]
+        peers = {row[7] for row in rows if len(row) >= 8 and row[4] == self.socket}
+        pids = set()
+        for row in rows:
+            if len(row) >= 9 and row[5] in peers:
+                pids.update(int(part[4:]) for part in row[8].replace(")", ",").split(",") if part.startswith("pid="))
+        return pids
+
     def kill(self):
         """Ends the daemon abruptly (SIGKILL), as a crash would."""
         if self.proc and self.proc.poll() is None:
@@ -437,6 +701,92 @@ class SpeechDispatcher:
 
     def __exit__(self, *exc):
         self.stop()
+
+
+# --- the desktop's screen-reader switch ---------------------------------------------
+
+class ScreenReaderSwitch(e2elib.AccessibilityBus):
+    """A session bus of our own with at-spi2-core's accessibility bus on
+    it, and the desktop's screen-reader switch as a desktop has it: the
+    property ScreenReaderEnabled of the interface org.a11y.Status on the
+    object /org/a11y/bus of the service org.a11y.Bus, set to `on` before
+    __enter__ returns. client_env() points the trainer at this bus.
+
+    The launcher keeps the switch in GSettings: it runs with the memory
+    backend, and with HOME and XDG_RUNTIME_DIR in a directory of its own,
+    so nothing is written anywhere else."""
+
+    SERVICE, OBJECT, INTERFACE, PROPERTY = "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status", "ScreenReaderEnabled"
+
+    def __init__(self, xvfb, on=True, timeout=20.0):
+        super().__init__(xvfb)
+        self.on, self.timeout = on, timeout
+        self.dir = None
+
+    def env(self, base=None):
+        env = super().env(base)
+        env.update({"GSETTINGS_BACKEND": "memory", "HOME": self.dir, "XDG_RUNTIME_DIR": self.dir})
+        return env
+
+    def client_env(self):
+        return {"DBUS_SESSION_BUS_ADDRESS": self.address}
+
+    def _send(self, *args):
+        res = subprocess.run(["dbus-send", "--session", "--print-reply"] + list(args), env=self.env(),
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=10)
+        if res.returncode != 0:
+            raise e2elib.E2EError("dbus-send %s: %s" % (" ".join(args), res.stderr.decode(errors="replace").strip()))
+        return res.stdout.decode(errors="replace")
+
+    def switch(self, on):
+        """Turns the switch on or off, as the desktop's settings do."""
+        self._send("--dest=" + self.SERVICE, self.OBJECT, "org.freedesktop.DBus.Properties.Set",
+                   "string:" + self.INTERFACE, "string:" + self.PROPERTY, "variant:boolean:%s" % str(on).lower())
+
+    def state(self):
+        out = self._send("--dest=" + self.SERVICE, self.OBJECT, "org.freedesktop.DBus.Properties.Get",
+                         "string:" + self.INTERFACE, "string:" + self.PROPERTY)
+        return "boolean true" in out
+
+    def __enter__(self):
+        self.dir = private_dir("abacorn-a11y-")
+        try:
+            super().__enter__()
+            # Asked before the launcher holds its name, the bus would start
+            # a second launcher by D-Bus activation.
+            e2elib.wait_until(lambda: "boolean true" in self._send(
+                "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                "string:" + self.SERVICE), self.timeout, interval=0.05, what="the accessibility bus")
+            if self.on:
+                self.switch(True)
+            if self.state() != self.on:
+                raise e2elib.E2EError("the screen-reader switch did not turn %s" % ("on" if self.on else "off"))
+        except BaseException:
+            self.__exit__()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        super().__exit__(*exc)
+        # The launcher names its bus on the display's root window; a later
+        # start without it must not find the address of a bus that is gone.
+        subprocess.run(["xprop", "-root", "-remove", "AT_SPI_BUS"], env=self.xvfb.env(),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10)
+        if self.dir:
+            shutil.rmtree(self.dir, ignore_errors=True)
+            self.dir = None
+
+
+def follows_screen_reader_switch(binary):
+    """Whether the program names the screen-reader switch (it reads it to
+    choose its voice); as text or as a Qt string (UTF-16)."""
+    name = ScreenReaderSwitch.PROPERTY
+    try:
+        with open(binary, "rb") as f:
+            data = f.read()
+    except OSError:
+        return False
+    return name.encode() in data or name.encode("utf-16-le") in data
 
 
 # --- clicking controls ---------------------------------------------------------------
@@ -769,17 +1119,25 @@ class SsipClient:
         self.sock = socket.socket(socket.AF_UNIX)
         self.sock.connect(address.split(":", 1)[1])
         self.replies = self.sock.makefile("rb")
-        self.command("SET SELF CLIENT_NAME user:abacorn-bench:main")
+        self.command("SET SELF CLIENT_NAME " + self.NAME)
         self.command("SET SELF PRIORITY message")
 
+    NAME = "user:abacorn-bench:main"
+
     def command(self, line):
+        return self.lines(line)[-1]
+
+    def lines(self, line):
+        """Every line of the reply to one command, the closing one last."""
         self.sock.sendall((line + "\r\n").encode())
+        got = []
         while True:
             reply = self.replies.readline().decode(errors="replace")
             if len(reply) < 4:
                 raise e2elib.E2EError("speech-dispatcher closed the connection")
+            got.append(reply.rstrip("\r\n"))
             if reply[3] == " ":
-                return reply
+                return got
 
     def say(self, text):
         """Hands the text over; returns the time.monotonic() just before."""
