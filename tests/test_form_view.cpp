@@ -608,13 +608,13 @@ TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
     // One loudspeaker gives way to the other, the first hidden first.
     w.controls["Picture1"].setVisible(false);
     w.controls["Picture2"].setVisible(true);
-    QTRY_COMPARE(keys.focused(), &w.controls["Picture2"]);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keys.focused() == &w.controls["Picture2"]; }));
     // A focused answer whose frame is hidden: the next control that can.
     w.controls["frameChoices"].setVisible(true);
     keys.focus(w.controls["lbl6"], Qt::TabFocusReason);
     ASSERT_EQ(keys.focused(), &w.controls["lbl6"]);
     w.controls["frameChoices"].setVisible(false);
-    QTRY_COMPARE(keys.focused(), &w.controls["img123"]);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return keys.focused() == &w.controls["img123"]; }));
 }
 
 // ---- platform ports -----------------------------------------------------------
@@ -646,7 +646,7 @@ TEST(QtPorts, AWindowLeftSmallerThanTheScreenIsMadeFramelessWithTheScreensGeomet
     w.view->setWindowState(Qt::WindowNoState);
     w.view->setGeometry(100, 100, 800, 600);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QTRY_COMPARE_WITH_TIMEOUT(w.view->geometry(), screen, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.view->geometry() == screen; }, 5000));
     EXPECT_TRUE(w.view->windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_TRUE(w.view->isVisible());
 }
@@ -658,7 +658,7 @@ TEST(QtPorts, TimerTicksWhileEventsRunAndStops) {
     timer.start(10);
     EXPECT_TRUE(timer.active());
     EXPECT_EQ(timer.intervalMs(), 10);
-    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 2, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 2; }, 5000));
     timer.stop();
     const int stopped = ticks;
     QTest::qWait(60);
