@@ -41,8 +41,8 @@ protected:
         std::filesystem::remove_all(dir_);
     }
 
-    fakes::RecordingDaemon& daemon(int speakMs = 300) {
-        daemon_ = std::make_unique<fakes::RecordingDaemon>(ABACORN_SSIP_RECORDER, dir_, speakMs);
+    fakes::RecordingDaemon& daemon(int speakMs = 300, bool held = false) {
+        daemon_ = std::make_unique<fakes::RecordingDaemon>(ABACORN_SSIP_RECORDER, dir_, speakMs, held);
         EXPECT_TRUE(daemon_->started());
         setenv("SPEECHD_ADDRESS", daemon_->address().c_str(), 1);
         return *daemon_;
@@ -58,13 +58,15 @@ protected:
         return e;
     }
 
-    bool said(const fakes::RecordingDaemon& d, const std::string& text) {
+    // Waits until the daemon's log holds `event` ("say", "begin") for `text`.
+    bool logged(const fakes::RecordingDaemon& d, const std::string& event, const std::string& text) {
         return fakes::eventually([&] {
-            for (const auto& t : d.said())
-                if (t == text) return true;
+            for (const auto& e : d.events())
+                if (e.first == event && e.second == text) return true;
             return false;
         });
     }
+    bool said(const fakes::RecordingDaemon& d, const std::string& text) { return logged(d, "say", text); }
 
     std::string dir_;
     std::unique_ptr<fakes::RecordingDaemon> daemon_;
@@ -129,7 +131,8 @@ TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNot
     auto& d = daemon();
     auto voice = engine();
     voice->speak("welcome");
-    ASSERT_TRUE(said(d, "welcome"));
+    // Begun before the daemon stops, so that the wait runs from "24" alone.
+    ASSERT_TRUE(logged(d, "begin", "welcome"));
     d.pause();
     const auto handed = Clock::now();
     voice->speak("24");
@@ -207,7 +210,7 @@ TEST_F(Speechd, TheTextAStoppedDaemonLostGoesToTheNextVoiceForTheRestOfTheRun) {
     auto voice = speech::firstThatStarts({speech::createSpeechdEngine,
                                           [&] { return std::shared_ptr<speech::SpeechEngine>(next); }});
     voice->speak("welcome");
-    ASSERT_TRUE(said(d, "welcome"));
+    ASSERT_TRUE(logged(d, "begin", "welcome"));
     d.pause();
     voice->speak("24");
     ASSERT_TRUE(fakes::eventually([&] { return !next->said().empty(); }, 10s));

@@ -2,9 +2,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A recording speech daemon: answers a client of Speech Dispatcher (the
 trainer through libspeechd) the way the daemon does, on a unix socket, and
-speaks nothing. Every text and every cancel is logged with its time, one
-line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>" and "<ms>\\tstop\\t" (the
-format e2elib.read_speech_log reads).
+speaks nothing. Every text, every cancel and every beginning is logged with
+its time, one line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>",
+"<ms>\\tstop\\t" and "<ms>\\tbegin\\t<text>" (the format
+e2elib.read_speech_log reads). A beginning is logged once the client has
+been told of it.
 
 Enough of SSIP for libspeechd: SET SELF CLIENT_NAME, HISTORY GET CLIENT_ID,
 SET SELF NOTIFICATION <kind> on|off, SET SELF PRIORITY, SPEAK with its
@@ -15,8 +17,10 @@ SET commands are taken as the daemon takes them. A text "sounds" for
 once, and when it ends (702 END) or is cancelled (703 CANCELED), each when
 asked for with SET SELF NOTIFICATION. Texts of one connection are spoken one
 after the other, as the daemon queues messages of priority "message".
+With --held it answers a text only once a line comes on its stdin, as a
+daemon busy for as long as its owner wants.
 
-    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS]
+    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS] [--held]
 
 prints "ready" on stdout once it takes connections and serves until it is
 ended by SIGTERM. Python standard library only; as a module, Recorder runs
@@ -57,8 +61,8 @@ class Log:
 
 
 class Server:
-    def __init__(self, path, log, speak_ms):
-        self.path, self.log, self.speak_s = path, log, speak_ms / 1000.0
+    def __init__(self, path, log, speak_ms, held=False):
+        self.path, self.log, self.speak_s, self.held = path, log, speak_ms / 1000.0, held
         self.lock = threading.Lock()
         self.next_client = 1
         self.next_message = 1
@@ -97,7 +101,7 @@ class Client:
         self.notify = set()  # "begin", "end", "cancel"
         self.send_lock = threading.Lock()
         self.cv = threading.Condition()
-        self.queue = []  # message ids waiting
+        self.queue = []  # (message id, text) waiting
         self.speaking = None  # (id, ends at time.monotonic()) of the one sounding
         self.closed = False
         threading.Thread(target=self.speaker, daemon=True).start()
@@ -116,14 +120,22 @@ class Client:
         if kind in self.notify:
             self.send(("%d-%d\r\n%d-%d\r\n%d %s\r\n" % (code, message, code, self.id, code, word)).encode())
 
+    def begin_next(self):
+        """Begins the next text waiting if none sounds (lock held)."""
+        if self.speaking is not None or not self.queue:
+            return False
+        message, text = self.queue.pop(0)
+        self.speaking = (message, time.monotonic() + self.server.speak_s)
+        self.event("begin", 701, "BEGIN", message)
+        self.server.log.write("begin", text)
+        return True
+
     def speaker(self):
         with self.cv:
             while not self.closed:
-                if self.speaking is None and self.queue:
-                    message = self.queue.pop(0)
-                    self.speaking = (message, time.monotonic() + self.server.speak_s)
-                    self.event("begin", 701, "BEGIN", message)
-                elif self.speaking is not None:
+                if self.begin_next():
+                    continue
+                if self.speaking is not None:
                     left = self.speaking[1] - time.monotonic()
                     if left <= 0:
                         self.event("end", 702, "END", self.speaking[0])
@@ -134,8 +146,11 @@ class Client:
                     self.cv.wait()
 
     def cancel(self):
+        # Logged under the lock the speaker begins texts with, so that the
+        # log keeps the order of what the client was told.
         with self.cv:
-            for message in self.queue:
+            self.server.log.write("stop")
+            for message, _ in self.queue:
                 self.event("cancel", 703, "CANCELED", message)
             self.queue = []
             if self.speaking is not None:
@@ -186,10 +201,14 @@ class Client:
     def speak(self, text):
         message = self.server.message_id()
         self.server.log.write("say", text)
+        if self.server.held:
+            sys.stdin.readline()
+        # Begun with the answer, before the client's next command is read.
         with self.cv:
             self.reply("225-%d" % message)
             self.reply("225 OK MESSAGE QUEUED")
-            self.queue.append(message)
+            self.queue.append((message, text))
+            self.begin_next()
             self.cv.notify_all()
 
     def command(self, line):
@@ -201,7 +220,6 @@ class Client:
             self.reply("230 OK RECEIVING DATA")
             return "data"
         elif upper[0] in ("CANCEL", "STOP"):
-            self.server.log.write("stop")
             self.cancel()
             self.reply("213 OK CANCELED" if upper[0] == "CANCEL" else "210 OK STOPPED")
         elif upper[:3] == ["SET", "SELF", "CLIENT_NAME"]:
@@ -261,11 +279,12 @@ def main():
     ap.add_argument("--socket", required=True)
     ap.add_argument("--log", required=True)
     ap.add_argument("--speak-ms", type=int, default=300, help="how long each text sounds (default 300)")
+    ap.add_argument("--held", action="store_true", help="answer each text only once a line comes on stdin")
     args = ap.parse_args()
     # SIGTERM ends it at once (Python's default): a handler raising
     # SystemExit was seen to leave it running now and then. The socket
     # lies in its owner's directory, which the owner removes.
-    Server(args.socket, Log(args.log), args.speak_ms).serve()
+    Server(args.socket, Log(args.log), args.speak_ms, args.held).serve()
 
 
 if __name__ == "__main__":
