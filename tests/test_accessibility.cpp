@@ -160,6 +160,14 @@ TEST_F(AccessibilityTest, NoInternalNameAndNothingHiddenReachesTheTree) {
     EXPECT_NE(lightweight(t, "Answer 1"), nullptr);
 }
 
+TEST_F(AccessibilityTest, TheLoudspeakerShownSaysWhetherSpeechIsOn) {
+    EXPECT_EQ(tree().at("Picture1").name, QStringLiteral("Speech on"));
+    rig.click("Picture1");  // muted: the crossed-out loudspeaker takes its place
+    const auto t = tree();
+    EXPECT_FALSE(t.count("Picture1"));
+    EXPECT_EQ(t.at("Picture2").name, QStringLiteral("Speech off"));
+}
+
 TEST_F(AccessibilityTest, ANumberListSaysWhatItIsAndShowsItsEntryAsValue) {
     rig["cmbMaxNum"].select(9);
     const auto t = tree();
