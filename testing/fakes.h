@@ -236,26 +236,32 @@ inline bool eventually(const std::function<bool()>& done,
 
 // The tests' recording speech daemon (tests/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through
-// address(). said() and stops() read its log. pause(), resume() and kill()
-// send it SIGSTOP, SIGCONT and SIGKILL; it is ended by its PID when the
-// object goes.
+// address(). events() and said() read its log. Each text sounds for
+// speakMs; a held daemon answers a text only at answer(). pause(), resume()
+// and kill() send it SIGSTOP, SIGCONT and SIGKILL; it is ended by its PID
+// when the object goes.
 class RecordingDaemon {
 public:
-    RecordingDaemon(const std::string& script, const std::string& dir, int speakMs = 300)
+    RecordingDaemon(const std::string& script, const std::string& dir, int speakMs = 300, bool held = false)
         : socket_(dir + "/ssip.sock"), log_(dir + "/speech.log") {
-        int ready[2];
-        if (pipe(ready) != 0) return;
+        int ready[2], answers[2];
+        if (pipe(ready) != 0 || pipe(answers) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(ready[1], 1);
+            dup2(answers[0], 0);
             close(ready[0]);
+            close(answers[1]);
             setsid();
             const std::string ms = std::to_string(speakMs);
             execlp("python3", "python3", script.c_str(), "--socket", socket_.c_str(), "--log", log_.c_str(),
-                   "--speak-ms", ms.c_str(), static_cast<char*>(nullptr));
+                   "--speak-ms", ms.c_str(), held ? "--held" : static_cast<char*>(nullptr),
+                   static_cast<char*>(nullptr));
             _exit(127);
         }
         close(ready[1]);
+        close(answers[0]);
+        answers_ = answers[1];
         // Kept open while the daemon runs: its stdout.
         out_ = ready[0];
         std::string line;
@@ -272,19 +278,30 @@ public:
             waitpid(pid_, nullptr, 0);
         }
         if (out_ >= 0) close(out_);
+        if (answers_ >= 0) close(answers_);
     }
 
     bool started() const { return started_; }
     std::string address() const { return "unix_socket:" + socket_; }
-    void pause() { ::kill(pid_, SIGSTOP); }
+    // Returns once every thread of the daemon has stopped: SIGSTOP reaches
+    // the threads one after the other, and on a busy machine another thread
+    // may answer a client meanwhile.
+    void pause() {
+        ::kill(pid_, SIGSTOP);
+        int status = 0;
+        while (waitpid(pid_, &status, WUNTRACED) == pid_ && !WIFSTOPPED(status)) {
+        }
+    }
     void resume() { ::kill(pid_, SIGCONT); }
+    // A held daemon answers the oldest text it has not answered.
+    void answer() { (void)!write(answers_, "\n", 1); }
     void kill() {
         ::kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
 
-    // The log as (event, text) pairs: "say" with the text, "stop".
+    // The log as (event, text) pairs: "say" and "begin" with the text, "stop".
     std::vector<std::pair<std::string, std::string>> events() const {
         std::vector<std::pair<std::string, std::string>> out;
         std::ifstream in(log_);
@@ -310,6 +327,7 @@ private:
     std::string socket_, log_;
     pid_t pid_ = -1;
     int out_ = -1;
+    int answers_ = -1;
     bool started_ = false;
 };
 

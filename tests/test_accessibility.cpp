@@ -114,7 +114,8 @@ TEST_F(AccessibilityTest, PressOnALightweightControlOrPictureActsAsAClick) {
     t.at("picMinus").iface->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     // Once the tool has its answer, at the next event pass.
     EXPECT_TRUE(events.empty());
-    QTRY_COMPARE(events, (std::vector<std::string>{"lblClickMe", "picMinus"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return events.size() == 2; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"lblClickMe", "picMinus"}));
 
     // A hidden control is announced as invisible and does nothing: the six
     // answers live in a frame shown only in interactive mode.
@@ -157,6 +158,14 @@ TEST_F(AccessibilityTest, NoInternalNameAndNothingHiddenReachesTheTree) {
     ASSERT_TRUE(t.count("frameChoices"));
     EXPECT_EQ(t.at("frameChoices").name, QStringLiteral("Possible answers"));
     EXPECT_NE(lightweight(t, "Answer 1"), nullptr);
+}
+
+TEST_F(AccessibilityTest, TheLoudspeakerShownSaysWhetherSpeechIsOn) {
+    EXPECT_EQ(tree().at("Picture1").name, QStringLiteral("Speech on"));
+    rig.click("Picture1");  // muted: the crossed-out loudspeaker takes its place
+    const auto t = tree();
+    EXPECT_FALSE(t.count("Picture1"));
+    EXPECT_EQ(t.at("Picture2").name, QStringLiteral("Speech off"));
 }
 
 TEST_F(AccessibilityTest, ANumberListSaysWhatItIsAndShowsItsEntryAsValue) {

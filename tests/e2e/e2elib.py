@@ -739,8 +739,9 @@ SpeechEvent = collections.namedtuple("SpeechEvent", "t_ms event text client", de
 
 
 def read_speech_log(path):
-    """The recording daemon's log as [SpeechEvent(t_ms, 'say'|'stop', text)]:
-    'say' for every text the program sent, 'stop' for every cancel.
+    """The recording daemon's log as [SpeechEvent(t_ms, 'say'|'stop'|'begin', text)]:
+    'say' for every text the program sent, 'stop' for every cancel, 'begin'
+    for every text that began sounding.
     t_ms is CLOCK_MONOTONIC in milliseconds (compare with
     time.clock_gettime(time.CLOCK_MONOTONIC) * 1000). A recorder started
     with clients=True also names each event's client ("user:abacorn:main",

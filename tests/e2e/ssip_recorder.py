@@ -2,13 +2,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A recording speech daemon: answers a client of Speech Dispatcher (the
 trainer through libspeechd) the way the daemon does, on a unix socket, and
-speaks nothing. Every text and every cancel is logged with its time, one
-line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>" and "<ms>\\tstop\\t" (the
-format e2elib.read_speech_log reads). With --clients, for a daemon shared by
-several programs (a screen reader beside the trainer), each line also names
-the connection it came from: a fourth field with the name the client gave in
-SET SELF CLIENT_NAME ("user:application:component"), and a cancel's text
-names the clients whose speech it ended, comma-separated.
+speaks nothing. Every text, every cancel and every beginning is logged with
+its time, one line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>",
+"<ms>\\tstop\\t" and "<ms>\\tbegin\\t<text>" (the format
+e2elib.read_speech_log reads). A beginning is logged once the client has
+been told of it. With --clients, for a daemon shared by several programs (a
+screen reader beside the trainer), each line also names the connection it
+came from: a fourth field with the name the client gave in SET SELF
+CLIENT_NAME ("user:application:component"), and a cancel's text names the
+clients whose speech it ended, comma-separated.
 
 Enough of SSIP for libspeechd: SET SELF CLIENT_NAME, HISTORY GET CLIENT_ID,
 SET SELF NOTIFICATION <kind> on|off, SET SELF PRIORITY, SPEAK with its
@@ -20,8 +22,10 @@ the daemon takes them, other commands refused as unknown. A text "sounds" for
 once, and when it ends (702 END) or is cancelled (703 CANCELED), each when
 asked for with SET SELF NOTIFICATION. Texts of one connection are spoken one
 after the other, as the daemon queues messages of priority "message".
+With --held it answers a text only once a line comes on its stdin, as a
+daemon busy for as long as its owner wants.
 
-    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS] [--clients]
+    ssip_recorder.py --socket PATH --log PATH [--speak-ms MS] [--clients] [--held]
 
 prints "ready" on stdout once it takes connections and serves until it is
 ended by SIGTERM. Python standard library only; as a module, Recorder runs
@@ -70,8 +74,8 @@ class Log:
 
 
 class Server:
-    def __init__(self, path, log, speak_ms):
-        self.path, self.log, self.speak_s = path, log, speak_ms / 1000.0
+    def __init__(self, path, log, speak_ms, held=False):
+        self.path, self.log, self.speak_s, self.held = path, log, speak_ms / 1000.0, held
         self.lock = threading.Lock()
         self.next_client = 1
         self.next_message = 1
@@ -126,7 +130,7 @@ class Client:
         self.notify = set()  # "begin", "end", "cancel"
         self.send_lock = threading.Lock()
         self.cv = threading.Condition()
-        self.queue = []  # message ids waiting
+        self.queue = []  # (message id, text) waiting
         self.speaking = None  # (id, ends at time.monotonic()) of the one sounding
         self.closed = False
         threading.Thread(target=self.speaker, daemon=True).start()
@@ -145,14 +149,22 @@ class Client:
         if kind in self.notify:
             self.send(("%d-%d\r\n%d-%d\r\n%d %s\r\n" % (code, message, code, self.id, code, word)).encode())
 
+    def begin_next(self):
+        """Begins the next text waiting if none sounds (lock held)."""
+        if self.speaking is not None or not self.queue:
+            return False
+        message, text = self.queue.pop(0)
+        self.speaking = (message, time.monotonic() + self.server.speak_s)
+        self.event("begin", 701, "BEGIN", message)
+        self.server.log.write("begin", text, self.name)
+        return True
+
     def speaker(self):
         with self.cv:
             while not self.closed:
-                if self.speaking is None and self.queue:
-                    message = self.queue.pop(0)
-                    self.speaking = (message, time.monotonic() + self.server.speak_s)
-                    self.event("begin", 701, "BEGIN", message)
-                elif self.speaking is not None:
+                if self.begin_next():
+                    continue
+                if self.speaking is not None:
                     left = self.speaking[1] - time.monotonic()
                     if left <= 0:
                         self.event("end", 702, "END", self.speaking[0])
@@ -162,9 +174,14 @@ class Client:
                 else:
                     self.cv.wait()
 
-    def cancel(self):
+    def cancel(self, stop=None):
+        # A cancel this client sent (stop: the log line's text and client)
+        # is logged under the lock the speaker begins texts with, so that
+        # the log keeps the order of what the client was told.
         with self.cv:
-            for message in self.queue:
+            if stop is not None:
+                self.server.log.write("stop", *stop)
+            for message, _ in self.queue:
                 self.event("cancel", 703, "CANCELED", message)
             self.queue = []
             if self.speaking is not None:
@@ -216,10 +233,14 @@ class Client:
     def speak(self, text):
         message = self.server.message_id()
         self.server.log.write("say", text, self.name)
+        if self.server.held:
+            sys.stdin.readline()
+        # Begun with the answer, before the client's next command is read.
         with self.cv:
             self.reply("225-%d" % message)
             self.reply("225 OK MESSAGE QUEUED")
-            self.queue.append(message)
+            self.queue.append((message, text))
+            self.begin_next()
             self.cv.notify_all()
 
     def command(self, line):
@@ -232,10 +253,11 @@ class Client:
             return "data"
         elif upper[0] in ("CANCEL", "STOP"):
             targets = self.server.targets(self, upper[1] if len(upper) > 1 else "SELF")
-            self.server.log.write("stop", ",".join(c.name for c in targets) if self.server.log.clients else "",
-                                  self.name)
+            stop = (",".join(c.name for c in targets) if self.server.log.clients else "", self.name)
+            if self not in targets:
+                self.server.log.write("stop", *stop)
             for client in targets:
-                client.cancel()
+                client.cancel(stop if client is self else None)
             self.reply("213 OK CANCELED" if upper[0] == "CANCEL" else "210 OK STOPPED")
         elif upper[:3] == ["SET", "SELF", "CLIENT_NAME"]:
             self.name = " ".join(words[3:]).strip('"')  # libspeechd quotes it
@@ -296,11 +318,12 @@ def main():
     ap.add_argument("--log", required=True)
     ap.add_argument("--speak-ms", type=int, default=300, help="how long each text sounds (default 300)")
     ap.add_argument("--clients", action="store_true", help="name each line's client in a fourth field")
+    ap.add_argument("--held", action="store_true", help="answer each text only once a line comes on stdin")
     args = ap.parse_args()
     # SIGTERM ends it at once (Python's default): a handler raising
     # SystemExit was seen to leave it running now and then. The socket
     # lies in its owner's directory, which the owner removes.
-    Server(args.socket, Log(args.log, args.clients), args.speak_ms).serve()
+    Server(args.socket, Log(args.log, args.clients), args.speak_ms, args.held).serve()
 
 
 if __name__ == "__main__":
