@@ -90,8 +90,8 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, qtArgv);
 
     TimingPump pump;
-    ui::qt::QtScreen screen;
-    ui::qt::QtTimer timer;
+    qt::QtScreen screen;
+    qt::QtTimer timer;
     problems::SteadyClock clock;
     problems::MixingRandom random(clock, clock.now());
 
@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         // A fresh window each run, so that every start-up pause is a real
         // one, first paint included.
-        ui::qt::QtWindow window;
+        qt::QtWindow window;
         auto frm = std::make_unique<app::frmSplash>(ui::controlTable(),
                                                     app::Platform{pump, screen, window, timer, random, nullptr});
-        auto view = std::make_unique<ui::qt::FormView>(
+        auto view = std::make_unique<qt::FormView>(
             frm->controls(), [&frm](ui::Control& c) { frm->dispatchControl(c); },
             [&frm] { frm->dispatch(&app::frmSplash::Form_Click); });
         window.attach(view.get());

@@ -53,7 +53,7 @@ int run(char* argv0, StartupPhases* phases) {
         return 1;
     }
     qInstallMessageHandler(startupMessages);
-    ui::qt::FontconfigWarmUp fonts;
+    qt::FontconfigWarmUp fonts;
     // The trainer takes no command line: the toolkit is not shown the
     // arguments either, so none of its options can change the program.
     int qtArgc = 1;
@@ -68,7 +68,7 @@ int run(char* argv0, StartupPhases* phases) {
     // built.
     QWidget* shown = nullptr;
     auto instance = std::make_unique<desktop::SingleInstance>([&shown] {
-        if (shown) ui::qt::bringToFront(*shown);
+        if (shown) qt::bringToFront(*shown);
     });
     desktop::ScreenReaderSwitch screenReader;
     fonts.wait();
@@ -89,7 +89,7 @@ int run(char* argv0, StartupPhases* phases) {
     // without a window or a word.
     if (!instance->first()) return 0;
     shown = &trainer.view;
-    ui::qt::afterFirstPaint(trainer.view, [&lateVoice] {
+    qt::afterFirstPaint(trainer.view, [&lateVoice] {
         if (auto voice = lateVoice.lock()) voice->start();
     });
 

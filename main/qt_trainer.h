@@ -19,14 +19,14 @@ struct QtTrainer {
     QtTrainer(const QtTrainer&) = delete;
     QtTrainer& operator=(const QtTrainer&) = delete;
 
-    ui::qt::QtEventPump pump;
-    ui::qt::QtScreen screen;
-    ui::qt::QtWindow window;
-    ui::qt::QtTimer timer;
+    qt::QtEventPump pump;
+    qt::QtScreen screen;
+    qt::QtWindow window;
+    qt::QtTimer timer;
     problems::SteadyClock clock;
     problems::MixingRandom random;
     app::frmSplash frm;
-    ui::qt::FormView view;
+    qt::FormView view;
 };
 
 }  // namespace program

@@ -19,7 +19,7 @@
 #include "qt/keyboard.h"
 #include "qt/text.h"
 
-namespace ui::qt {
+namespace qt {
 namespace {
 
 const std::unordered_map<std::string_view, AccessibleText>& table() {
@@ -55,7 +55,7 @@ const std::unordered_map<std::string_view, AccessibleText>& table() {
     return t;
 }
 
-QString nameOf(const Control& c) {
+QString nameOf(const ui::Control& c) {
     const AccessibleText* t = accessibleText(c.name());
     if (!t) return qstr(c.caption());  // a label without words of its own reads its caption
     QString name = qstr(t->name);
@@ -63,7 +63,7 @@ QString nameOf(const Control& c) {
     return name;
 }
 
-QString descriptionOf(const Control& c) {
+QString descriptionOf(const ui::Control& c) {
     const AccessibleText* t = accessibleText(c.name());
     return t ? qstr(t->description) : QString();
 }
@@ -71,7 +71,7 @@ QString descriptionOf(const Control& c) {
 // A label or image with a click handler, inside its container's widget.
 class LightweightAccessible final : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    LightweightAccessible(AccessibilityBridge* bridge, QWidget* container, Control* control)
+    LightweightAccessible(AccessibilityBridge* bridge, QWidget* container, ui::Control* control)
         : bridge_(bridge), container_(container), control_(control) {}
 
     bool isValid() const override { return bridge_ && container_; }
@@ -117,12 +117,12 @@ public:
     }
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
 
-    const Control* control() const { return control_; }
+    const ui::Control* control() const { return control_; }
 
 private:
     QPointer<AccessibilityBridge> bridge_;
     QPointer<QWidget> container_;
-    Control* control_;  // owned by the model, which outlives the view
+    ui::Control* control_;  // owned by the model, which outlives the view
 };
 
 // The window or a frame: its shown widget children, then its lightweight
@@ -167,7 +167,7 @@ public:
         for (QAccessibleInterface* w : shownWidgets())
             if (w->rect().contains(x, y)) return w;
         if (!bridge_) return nullptr;
-        const Control* hit = bridge_->views().lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
+        const ui::Control* hit = bridge_->views().lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
         for (std::size_t i = 0; i < lights_.size(); ++i)
             if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
@@ -179,17 +179,17 @@ public:
         return s;
     }
     // The child that stands for a label or image; nullptr when none does.
-    QAccessibleInterface* childFor(const Control* c) const {
+    QAccessibleInterface* childFor(const ui::Control* c) const {
         for (std::size_t i = 0; i < lights_.size(); ++i)
             if (lights_[i] == c) return child(static_cast<int>(shownWidgets().size() + i));
         return nullptr;
     }
     QString text(QAccessible::Text t) const override {
-        const Control* c = bridge_ ? bridge_->views().control(container_) : nullptr;
+        const ui::Control* c = bridge_ ? bridge_->views().control(container_) : nullptr;
         if (c && t == QAccessible::Name) {
             if (const AccessibleText* words = accessibleText(c->name())) return qstr(words->name);
             // A frame's caption is a name only where the frame draws it.
-            if (c->kind() == Kind::Frame && !c->design().bordered) return {};
+            if (c->kind() == ui::Kind::Frame && !c->design().bordered) return {};
             return qstr(c->caption()).trimmed();
         }
         if (c && t == QAccessible::Description) return descriptionOf(*c);
@@ -210,7 +210,7 @@ private:
 
     QPointer<AccessibilityBridge> bridge_;
     std::string container_;
-    std::vector<Control*> lights_;
+    std::vector<ui::Control*> lights_;
     mutable std::vector<QAccessible::Id> ids_;
 };
 
@@ -270,7 +270,7 @@ public:
 // A picture box: a button as far as the child is concerned.
 class PictureAccessible final : public QAccessibleWidget {
 public:
-    PictureAccessible(QWidget* w, AccessibilityBridge* bridge, Control* control)
+    PictureAccessible(QWidget* w, AccessibilityBridge* bridge, ui::Control* control)
         : QAccessibleWidget(w, QAccessible::Button), bridge_(bridge), control_(control) {
         addControllingSignal(QStringLiteral("destroyed(QObject*)"));
     }
@@ -281,7 +281,7 @@ public:
 
 private:
     QPointer<AccessibilityBridge> bridge_;
-    Control* control_;
+    ui::Control* control_;
 };
 
 // The bridges of the windows that have one, by window.
@@ -320,7 +320,7 @@ void routeFocus(QAccessibleEvent* event) {
     QAccessibleInterface* child = nullptr;
     if (auto* w = event->type() == QAccessible::Focus ? qobject_cast<QWidget*>(event->object()) : nullptr)
         if (const AccessibilityBridge* bridge = bridgeOf(w))
-            if (const Control* c = bridge->keys().lightweightFocusIn(w))
+            if (const ui::Control* c = bridge->keys().lightweightFocusIn(w))
                 if (auto* host = dynamic_cast<ContainerAccessible*>(QAccessible::queryAccessibleInterface(w)))
                     child = host->childFor(c);
     // Qt hands the event to the platform only while no handler is installed.
@@ -343,14 +343,14 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
     if (w == &views.window()) return new ContainerAccessible(w, bridge, views.formName(), QAccessible::Window);
     const std::string name = w->objectName().toStdString();
     if (views.widgetFor(name) != w) return nullptr;
-    Control* c = views.control(name);
+    ui::Control* c = views.control(name);
     if (!c) return nullptr;
-    if (c->kind() == Kind::Frame) return new ContainerAccessible(w, bridge, name, QAccessible::Grouping);
-    if (c->kind() == Kind::PictureBox) return new PictureAccessible(w, bridge, c);
+    if (c->kind() == ui::Kind::Frame) return new ContainerAccessible(w, bridge, name, QAccessible::Grouping);
+    if (c->kind() == ui::Kind::PictureBox) return new PictureAccessible(w, bridge, c);
     if (auto* box = qobject_cast<QComboBox*>(w)) return new ComboAccessible(box);
     // A button without words of its own (the focus button) must not read
     // out its design caption: a plain widget has no name.
-    if (c->kind() == Kind::Button && !accessibleText(name)) return new QAccessibleWidget(w, QAccessible::Client);
+    if (c->kind() == ui::Kind::Button && !accessibleText(name)) return new QAccessibleWidget(w, QAccessible::Client);
     return nullptr;  // the other buttons and the list have Qt's own
 }
 
@@ -362,7 +362,7 @@ const AccessibleText* accessibleText(std::string_view control) {
 }
 
 AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys,
-                                         std::function<void(Control&)> press)
+                                         std::function<void(ui::Control&)> press)
     : views_(views), keys_(keys), press_(std::move(press)) {
     static const bool installed = [] {
         QAccessible::installFactory(factory);
@@ -396,8 +396,8 @@ AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const Keyboa
 
 AccessibilityBridge::~AccessibilityBridge() { bridges().erase(&views_.window()); }
 
-void AccessibilityBridge::pressSoon(Control& c) {
+void AccessibilityBridge::pressSoon(ui::Control& c) {
     QTimer::singleShot(0, this, [this, control = &c] { press_(*control); });
 }
 
-}  // namespace ui::qt
+}  // namespace qt

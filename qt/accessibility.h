@@ -12,7 +12,7 @@
 
 #include "ui/control.h"
 
-namespace ui::qt {
+namespace qt {
 
 class ControlViews;
 class KeyboardFocus;
@@ -31,7 +31,7 @@ const AccessibleText* accessibleText(std::string_view control);
 // press on a control, as a click by the child.
 class AccessibilityBridge final : public QObject {
 public:
-    AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys, std::function<void(Control&)> press);
+    AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys, std::function<void(ui::Control&)> press);
     ~AccessibilityBridge() override;
     AccessibilityBridge(const AccessibilityBridge&) = delete;
     AccessibilityBridge& operator=(const AccessibilityBridge&) = delete;
@@ -41,12 +41,12 @@ public:
     // Presses a control once the reply to the tool has gone: the handler
     // may pause for many event passes, and AT-SPI gives up on a call after
     // about a second.
-    void pressSoon(Control& c);
+    void pressSoon(ui::Control& c);
 
 private:
     const ControlViews& views_;
     const KeyboardFocus& keys_;
-    std::function<void(Control&)> press_;
+    std::function<void(ui::Control&)> press_;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -10,7 +10,7 @@
 
 #include "qt/text.h"
 
-namespace ui::qt {
+namespace qt {
 
 // The artwork ":/assets/<file>" is also embedded decoded, as
 // ":/pixels/<file>" (tools/artwork_pixels.cpp gives the layout): a pixmap
@@ -48,4 +48,4 @@ QPixmap loadPicture(const std::string& path) {
     return QPixmap(qstr(path));  // null if missing
 }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -5,10 +5,10 @@
 #include <QPixmap>
 #include <string>
 
-namespace ui::qt {
+namespace qt {
 
 // The picture at a path (":/assets/<file>" for the program's own artwork);
 // a null pixmap when it cannot be read.
 QPixmap loadPicture(const std::string& path);
 
-}  // namespace ui::qt
+}  // namespace qt

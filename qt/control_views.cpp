@@ -7,25 +7,25 @@
 #include "qt/fonts.h"
 #include "ui/placement.h"
 
-namespace ui::qt {
+namespace qt {
 
-QRect pixelRect(const Control& c) {
-    if (c.kind() == Kind::Line) {
+QRect pixelRect(const ui::Control& c) {
+    if (c.kind() == ui::Kind::Line) {
         // left/top/width/height hold x1, y1, x2, y2.
-        return QRect(QPoint(twipsToPixels(c.left()), twipsToPixels(c.top())),
-                     QPoint(twipsToPixels(c.width()), twipsToPixels(c.height())))
+        return QRect(QPoint(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top())),
+                     QPoint(ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height())))
             .normalized();
     }
-    return QRect(twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()),
-                 twipsToPixels(c.height()));
+    return QRect(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top()), ui::twipsToPixels(c.width()),
+                 ui::twipsToPixels(c.height()));
 }
 
-QRect paintArea(const Control& c) {
-    const int margin = 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
+QRect paintArea(const ui::Control& c) {
+    const int margin = 2 + (c.kind() == ui::Kind::Line || c.kind() == ui::Kind::Shape ? c.design().borderPixels : 0);
     return pixelRect(c).adjusted(-margin, -margin, margin, margin);
 }
 
-ControlViews::ControlViews(Controls& controls, QWidget& window) : controls_(controls), window_(window) {
+ControlViews::ControlViews(ui::Controls& controls, QWidget& window) : controls_(controls), window_(window) {
     installFontSubstitutes();  // before the first font is made
     views_.reserve(controls_.all().size());
     for (auto& c : controls_.all()) {
@@ -34,12 +34,12 @@ ControlViews::ControlViews(Controls& controls, QWidget& window) : controls_(cont
         v.font = makeFont(c->design().font);
         if (!c->design().picture.empty()) v.pixmap = loadPicture(c->design().picture);
         index_[c->name()] = views_.size();
-        if (c->kind() == Kind::Form) formName_ = c->name();
+        if (c->kind() == ui::Kind::Form) formName_ = c->name();
         views_.push_back(std::move(v));
     }
     // The entries stay where they are from here on.
     for (ControlView& v : views_)
-        if (isLightweight(v.control->kind())) layers_[v.control->design().container].push_back(&v);
+        if (ui::isLightweight(v.control->kind())) layers_[v.control->design().container].push_back(&v);
 }
 
 ControlView* ControlViews::find(std::string_view name) {
@@ -52,7 +52,7 @@ const ControlView* ControlViews::find(std::string_view name) const {
     return it == index_.end() ? nullptr : &views_[it->second];
 }
 
-Control* ControlViews::control(std::string_view name) const {
+ui::Control* ControlViews::control(std::string_view name) const {
     const ControlView* v = find(name);
     return v ? v->control : nullptr;
 }
@@ -73,15 +73,15 @@ const std::vector<ControlView*>& ControlViews::layer(std::string_view container)
     return it == layers_.end() ? none : it->second;
 }
 
-Control* ControlViews::lightweightAt(std::string_view container, QPoint pos) const {
+ui::Control* ControlViews::lightweightAt(std::string_view container, QPoint pos) const {
     for (const ControlView* v : layer(container)) {
-        Control* c = v->control;
+        ui::Control* c = v->control;
         // Shapes and lines never take a click: it falls through them.
-        if (c->kind() != Kind::Label && c->kind() != Kind::Image) continue;
+        if (c->kind() != ui::Kind::Label && c->kind() != ui::Kind::Image) continue;
         if (!c->visible() || !c->enabled()) continue;
         if (pixelRect(*c).contains(pos)) return c;
     }
     return nullptr;
 }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -19,10 +19,10 @@
 
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 struct ControlView {
-    Control* control = nullptr;
+    ui::Control* control = nullptr;
     QWidget* widget = nullptr;  // real widgets only
     QFont font;
     QPixmap pixmap;
@@ -35,20 +35,20 @@ struct ControlView {
 };
 
 // A control's rectangle in its container's pixels, as it is drawn.
-QRect pixelRect(const Control& c);
+QRect pixelRect(const ui::Control& c);
 // The area a lightweight control may paint: its rectangle plus room for a
 // thick line's round caps and antialiased edges.
-QRect paintArea(const Control& c);
+QRect paintArea(const ui::Control& c);
 
 class ControlViews {
 public:
     // One entry per control of the model, in table order, with its font
     // and picture loaded; `window` shows the form itself.
-    ControlViews(Controls& controls, QWidget& window);
+    ControlViews(ui::Controls& controls, QWidget& window);
     ControlViews(const ControlViews&) = delete;  // the layers point into the entries
     ControlViews& operator=(const ControlViews&) = delete;
 
-    Controls& controls() const { return controls_; }
+    ui::Controls& controls() const { return controls_; }
     QWidget& window() const { return window_; }
     // The window's own control name.
     const std::string& formName() const { return formName_; }
@@ -57,7 +57,7 @@ public:
     ControlView* find(std::string_view name);
     const ControlView* find(std::string_view name) const;
     // The control of that name; nullptr when there is none.
-    Control* control(std::string_view name) const;
+    ui::Control* control(std::string_view name) const;
 
     // The widget that shows a control: the window for the form, a real
     // widget for frames, buttons, lists and picture boxes, nullptr for
@@ -71,10 +71,10 @@ public:
     const std::vector<ControlView*>& layer(std::string_view container) const;
     // The front-most visible, enabled label or image of a container under a
     // point given in that container's pixels; nullptr when there is none.
-    Control* lightweightAt(std::string_view container, QPoint pos) const;
+    ui::Control* lightweightAt(std::string_view container, QPoint pos) const;
 
 private:
-    Controls& controls_;
+    ui::Controls& controls_;
     QWidget& window_;
     std::string formName_;
     std::vector<ControlView> views_;  // table order
@@ -82,4 +82,4 @@ private:
     std::unordered_map<std::string, std::vector<ControlView*>> layers_;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -9,7 +9,7 @@
 
 #include "qt/painting.h"
 
-namespace ui::qt {
+namespace qt {
 
 // Three pixels wide, a pixel clear of the control, over whatever lies
 // around it. A QFocusFrame, so that screen readers never meet it among the
@@ -75,4 +75,4 @@ void FocusRing::place() {
 
 bool FocusRing::is(const QWidget* w) const { return w && w == frame_; }
 
-}  // namespace ui::qt
+}  // namespace qt

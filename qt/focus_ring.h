@@ -13,11 +13,11 @@
 
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 // The ring's colour: contrast 6.67:1 against the lavender panel and 11.45:1
 // against the white card (WCAG 2 relative luminance).
-inline constexpr Color kFocusRing{0, 0, 200};
+inline constexpr ui::Color kFocusRing{0, 0, 200};
 
 // Where the ring goes: the widget it is drawn in and the rectangle it goes
 // round, in that widget's pixels. No widget: nowhere, the ring hides.
@@ -51,4 +51,4 @@ private:
     QPointer<Frame> frame_;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -11,7 +11,7 @@
 #include "ui/control_table.h"
 #include "qt/text.h"
 
-namespace ui::qt {
+namespace qt {
 namespace {
 
 // A family the desktop lacks sends Qt through fontconfig's list of every
@@ -39,7 +39,7 @@ QString installedOrStandIn(const QString& family) {
 // to the pixel every size in the table is a whole number of pixels (9.75pt
 // is 13px, 72pt is 96px). Setting the pixel size keeps the text in scale
 // with the twip geometry whatever DPI the display reports (Xvfb says 100).
-QFont makeFont(const Font& f) {
+QFont makeFont(const ui::Font& f) {
     const std::string family = f.family.empty() ? std::string("MS Sans Serif") : f.family;
     QFont font;
     // Naming the stand-ins directly spares fontconfig a failing search for
@@ -49,7 +49,7 @@ QFont makeFont(const Font& f) {
     else
         font.setFamily(installedOrStandIn(qstr(family)));
     const double points = f.points > 0 ? f.points : 8.25;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / ui::kTwipsPerPixel))));
     font.setBold(f.bold);
     // Every text the program shows is plain ASCII, which each of these
     // fonts has: without merging Qt skips building the list of fallback
@@ -67,4 +67,4 @@ void installFontSubstitutes() {
     QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "DejaVu Sans", "Sans Serif"});
 }
 
-}  // namespace ui::qt
+}  // namespace qt

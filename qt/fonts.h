@@ -6,12 +6,12 @@
 
 #include "ui/control.h"
 
-namespace ui::qt {
+namespace qt {
 
 // The font a control is designed with, in pixels at the design's scale.
-QFont makeFont(const Font& f);
+QFont makeFont(const ui::Font& f);
 
 // Gives the design's Windows families their Linux stand-ins; once per program.
 void installFontSubstitutes();
 
-}  // namespace ui::qt
+}  // namespace qt

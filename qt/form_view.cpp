@@ -19,9 +19,9 @@
 #include "ui/placement.h"
 #include "qt/widgets.h"
 
-namespace ui::qt {
+namespace qt {
 
-FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
+FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> userEvent, std::function<void()> formClick,
                    QWidget* parent)
     : QWidget(parent), userEvent_(std::move(userEvent)), formClick_(std::move(formClick)), views_(controls, *this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -29,35 +29,35 @@ FormView::FormView(Controls& controls, std::function<void(Control&)> userEvent, 
     if (const ControlView* form = views_.find(views_.formName()); form && !form->pixmap.isNull())
         setWindowIcon(QIcon(form->pixmap));
     if (const ControlView* form = views_.find(views_.formName()))
-        resize(twipsToPixels(form->control->width()), twipsToPixels(form->control->height()));
+        resize(ui::twipsToPixels(form->control->width()), ui::twipsToPixels(form->control->height()));
 
     createWidgets();
     stackWidgets();
 
     for (ControlView& v : views_.all()) {
-        if (v.control->kind() == Kind::Image && !v.pixmap.isNull())
+        if (v.control->kind() == ui::Kind::Image && !v.pixmap.isNull())
             // An image that is not stretched takes the size of its picture.
-            v.control->fitSize(pixelsToTwips(v.pixmap.width()), pixelsToTwips(v.pixmap.height()));
-        if (v.control->kind() == Kind::Label) fitLabel(v);
+            v.control->fitSize(ui::pixelsToTwips(v.pixmap.width()), ui::pixelsToTwips(v.pixmap.height()));
+        if (v.control->kind() == ui::Kind::Label) fitLabel(v);
         if (!v.widget) v.painted = paintArea(*v.control);
         // Each observer knows its entry: the dealing loops change captions
         // many times per card, and a lookup by name on each would be waste.
-        v.control->observer = [this, view = &v](Control&, Change change) { observe(*view, change); };
+        v.control->observer = [this, view = &v](ui::Control&, ui::Change change) { observe(*view, change); };
     }
-    const auto press = [this](Control& c) { activate(c); };
+    const auto press = [this](ui::Control& c) { activate(c); };
     keyboard_ = std::make_unique<KeyboardFocus>(views_, press);
     accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
 }
 
-std::vector<Control*> FormView::lightweightControls(std::string_view container) const {
-    std::vector<Control*> out;
+std::vector<ui::Control*> FormView::lightweightControls(std::string_view container) const {
+    std::vector<ui::Control*> out;
     for (const ControlView* v : views_.layer(container)) out.push_back(v->control);
     return out;
 }
 
-void FormView::activate(Control& c) {
+void FormView::activate(ui::Control& c) {
     if (!c.visible() || !c.enabled() || !c.handler) return;
-    if (const Control* host = this->control(c.design().container); host && !host->visible()) return;
+    if (const ui::Control* host = this->control(c.design().container); host && !host->visible()) return;
     userEvent_(c);
 }
 
@@ -71,20 +71,20 @@ void FormView::createWidgets() {
     // Containers come before their children in the table, so a child's
     // parent widget always exists by the time the child is made.
     for (ControlView& e : views_.all()) {
-        Control& c = *e.control;
+        ui::Control& c = *e.control;
         QWidget* parent = views_.containerWidget(c.design().container);
         if (!parent) parent = this;
         switch (c.kind()) {
-        case Kind::Frame:
+        case ui::Kind::Frame:
             e.widget = new FrameWidget(static_cast<FrameHost*>(this), c.name(), parent);
             break;
-        case Kind::PictureBox: {
-            const Control* host = views_.controls().find(c.design().container);
-            const QColor back = host ? toQColor(host->backColor(), this) : QColor(kLavender.r, kLavender.g, kLavender.b);
+        case ui::Kind::PictureBox: {
+            const ui::Control* host = views_.controls().find(c.design().container);
+            const QColor back = host ? toQColor(host->backColor(), this) : QColor(ui::kLavender.r, ui::kLavender.g, ui::kLavender.b);
             e.widget = new PictureWidget(e.pixmap, back, [this, &c] { clicked(c); }, parent);
             break;
         }
-        case Kind::Button: {
+        case ui::Kind::Button: {
             auto* b = c.design().graphical ? new FlatButton(qstr(c.caption()), parent)
                                            : new QPushButton(qstr(c.caption()), parent);
             b->setFont(e.font);
@@ -94,7 +94,7 @@ void FormView::createWidgets() {
             applyBackColor(e);
             break;
         }
-        case Kind::ComboBox: {
+        case ui::Kind::ComboBox: {
             auto* box = new QComboBox(parent);
             box->setEditable(false);
             box->setFont(e.font);
@@ -112,7 +112,7 @@ void FormView::createWidgets() {
             e.widget = box;
             break;
         }
-        case Kind::ListBox: {
+        case ui::Kind::ListBox: {
             auto* list = new ListBox([this, &c](int row) { pickFromWidget(c, row); }, parent);
             list->setFont(e.font);
             for (const auto& item : c.design().items) list->addItem(qstr(item));
@@ -144,13 +144,13 @@ QPixmap FormView::picture(std::string_view name) const {
     return v ? v->pixmap : QPixmap();
 }
 
-QFont FormView::fontFor(const Control& c) const {
+QFont FormView::fontFor(const ui::Control& c) const {
     const ControlView* v = views_.find(c.name());
     if (!v) return font();
     return v->shrunk ? v->fitted : v->font;
 }
 
-void FormView::showCoveringScreen() { ui::qt::showCoveringScreen(*this); }
+void FormView::showCoveringScreen() { qt::showCoveringScreen(*this); }
 
 void FormView::applyGeometry(ControlView& e) {
     if (e.widget) e.widget->setGeometry(pixelRect(*e.control));
@@ -161,7 +161,7 @@ void FormView::applyBackColor(ControlView& e) {
 }
 
 void FormView::applySelection(ControlView& e) {
-    Control& c = *e.control;
+    ui::Control& c = *e.control;
     // The program's selections only mirror the model: the handler has been
     // raised by the model already, so the widget must not report a pick.
     if (auto* box = qobject_cast<QComboBox*>(e.widget)) {
@@ -179,7 +179,7 @@ void FormView::applySelection(ControlView& e) {
     }
 }
 
-void FormView::pickFromWidget(Control& c, int index) {
+void FormView::pickFromWidget(ui::Control& c, int index) {
     if (index < 0 || index >= c.itemCount()) return;
     c.setSelectedIndex(index);
     if (c.handler) userEvent_(c);
@@ -194,17 +194,17 @@ void FormView::repaintLightweight(ControlView& e) {
     e.painted = now;
 }
 
-void FormView::observe(ControlView& entry, Change change) {
+void FormView::observe(ControlView& entry, ui::Change change) {
     ControlView* e = &entry;
-    Control& c = *e->control;
-    if (c.kind() == Kind::Form) {
+    ui::Control& c = *e->control;
+    if (c.kind() == ui::Kind::Form) {
         update();
         return;
     }
-    if (c.kind() == Kind::Timer) return;
+    if (c.kind() == ui::Kind::Timer) return;
     switch (change) {
-    case Change::Caption:
-        if (c.kind() == Kind::Label) {
+    case ui::Change::Caption:
+        if (c.kind() == ui::Kind::Label) {
             fitLabel(*e);
             repaintLightweight(*e);
         } else if (auto* b = qobject_cast<QPushButton*>(e->widget)) {
@@ -213,37 +213,37 @@ void FormView::observe(ControlView& entry, Change change) {
             e->widget->update();
         }
         break;
-    case Change::Visible:
+    case ui::Change::Visible:
         if (e->widget)
             e->widget->setVisible(c.visible());
         else
             repaintLightweight(*e);
         break;
-    case Change::Enabled:
+    case ui::Change::Enabled:
         if (e->widget)
             e->widget->setEnabled(c.enabled());
         else
             repaintLightweight(*e);
         break;
-    case Change::Geometry:
+    case ui::Change::Geometry:
         if (e->widget) {
             applyGeometry(*e);
         } else {
-            if (c.kind() == Kind::Label && !c.design().autoSize) fitCaption(*e);
+            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitCaption(*e);
             repaintLightweight(*e);
         }
         break;
-    case Change::BackColor:
+    case ui::Change::BackColor:
         applyBackColor(*e);
         if (e->widget)
             e->widget->update();
         else
             repaintLightweight(*e);
         break;
-    case Change::Selection:
+    case ui::Change::Selection:
         applySelection(*e);
         break;
-    case Change::Focus:
+    case ui::Change::Focus:
         if (e->widget) e->widget->setFocus(Qt::OtherFocusReason);
         break;
     }
@@ -258,21 +258,21 @@ void FormView::paintEvent(QPaintEvent*) {
 }
 
 void FormView::paintContainer(const std::string& container, QPainter& p, QWidget* on) const {
-    ui::qt::paintContainer(views_, container, p, on);
+    qt::paintContainer(views_, container, p, on);
 }
 
 void FormView::containerPressed(const std::string& container, QPoint pos) {
-    const Control* hit = views_.lightweightAt(container, pos);
+    const ui::Control* hit = views_.lightweightAt(container, pos);
     pressed_[container] = hit;
     pressedBare_[container] = hit == nullptr;
 }
 
 void FormView::containerReleased(const std::string& container, QPoint pos) {
-    const Control* before = pressed_[container];
+    const ui::Control* before = pressed_[container];
     const bool bare = pressedBare_[container];
     pressed_[container] = nullptr;
     pressedBare_[container] = false;
-    Control* hit = views_.lightweightAt(container, pos);
+    ui::Control* hit = views_.lightweightAt(container, pos);
     if (hit) {
         if (hit == before) clicked(*hit);
         return;
@@ -307,7 +307,7 @@ void FormView::containerDoubleClicked(const std::string& container) {
     pressedBare_[container] = false;
 }
 
-void FormView::clicked(Control& c) {
+void FormView::clicked(ui::Control& c) {
     if (!c.handler) return;
     keyboard_->clicked(c);
     userEvent_(c);
@@ -328,4 +328,4 @@ void FormView::closeEvent(QCloseEvent* event) {
     if (onClose) onClose();
 }
 
-}  // namespace ui::qt
+}  // namespace qt

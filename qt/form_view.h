@@ -25,7 +25,7 @@
 #include "qt/control_views.h"
 #include "qt/frame_host.h"
 
-namespace ui::qt {
+namespace qt {
 
 class AccessibilityBridge;
 class KeyboardFocus;
@@ -42,7 +42,7 @@ public:
     // userEvent: the child clicked a control that has a handler or picked
     // an entry in a list (the pick is already recorded in the model).
     // formClick: the child clicked the bare window, outside every control.
-    FormView(Controls& controls, std::function<void(Control&)> userEvent, std::function<void()> formClick,
+    FormView(ui::Controls& controls, std::function<void(ui::Control&)> userEvent, std::function<void()> formClick,
              QWidget* parent = nullptr);
     ~FormView() override;  // detaches the observers from the model
 
@@ -53,23 +53,23 @@ public:
 
     // The front-most visible, enabled label or image of a container under a
     // point given in that container's pixels; nullptr when there is none.
-    Control* lightweightAt(std::string_view container, QPoint pos) const {
+    ui::Control* lightweightAt(std::string_view container, QPoint pos) const {
         return views_.lightweightAt(container, pos);
     }
 
     // A control's rectangle in its container's pixels, as it is drawn.
-    QRect pixelRect(const Control& c) const { return ui::qt::pixelRect(c); }
+    QRect pixelRect(const ui::Control& c) const { return qt::pixelRect(c); }
 
     // The control of that name; nullptr when there is none.
-    Control* control(std::string_view name) const { return views_.control(name); }
-    Controls& controls() const { return views_.controls(); }
+    ui::Control* control(std::string_view name) const { return views_.control(name); }
+    ui::Controls& controls() const { return views_.controls(); }
     // The window's own control name.
     const std::string& formName() const { return views_.formName(); }
     // The labels, shapes, lines and images a container paints, front to back.
-    std::vector<Control*> lightweightControls(std::string_view container) const;
+    std::vector<ui::Control*> lightweightControls(std::string_view container) const;
     // Acts as a click on a control by the child (an assistive tool's press):
     // raises its handler when it is visible and enabled.
-    void activate(Control& c);
+    void activate(ui::Control& c);
 
     // The picture loaded for a control (null when it has none or the file
     // could not be loaded).
@@ -77,7 +77,7 @@ public:
 
     // The font a control is drawn with: for a fixed-size label whose
     // caption is too wide for it, the smaller font that fits.
-    QFont fontFor(const Control& c) const;
+    QFont fontFor(const ui::Control& c) const;
 
     // Covers the primary screen in the full-screen state the desktop knows
     // (EWMH on X11, xdg-shell on Wayland), and without a window manager by
@@ -95,7 +95,7 @@ public:
 
     // A click on a control that has a handler: the control takes the
     // keyboard focus, then its handler runs.
-    void clicked(Control& c);
+    void clicked(ui::Control& c);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -117,22 +117,22 @@ private:
 
     void createWidgets();
     void stackWidgets();
-    void observe(ControlView& v, Change change);
+    void observe(ControlView& v, ui::Change change);
     void applyGeometry(ControlView& v);
     void applySelection(ControlView& v);
     void applyBackColor(ControlView& v);
     void repaintLightweight(ControlView& v);
-    void pickFromWidget(Control& c, int index);
+    void pickFromWidget(ui::Control& c, int index);
 
-    std::function<void(Control&)> userEvent_;
+    std::function<void(ui::Control&)> userEvent_;
     std::function<void()> formClick_;
     ControlViews views_;
     // The control a mouse press landed on in each container; a click counts
     // when the release lands on the same one.
-    std::unordered_map<std::string, const Control*> pressed_;
+    std::unordered_map<std::string, const ui::Control*> pressed_;
     std::unordered_map<std::string, bool> pressedBare_;
     std::unique_ptr<KeyboardFocus> keyboard_;
     std::unique_ptr<AccessibilityBridge> accessibility_;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -11,7 +11,7 @@ class QKeyEvent;
 class QPainter;
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 class FrameHost {
 public:
@@ -26,4 +26,4 @@ protected:
     ~FrameHost() = default;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

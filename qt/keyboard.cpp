@@ -13,29 +13,29 @@
 #include "qt/control_views.h"
 #include "qt/text.h"
 
-namespace ui::qt {
+namespace qt {
 
 namespace {
 
-bool isLightweight(const Control& c) { return ui::isLightweight(c.kind()); }
+bool isLightweight(const ui::Control& c) { return ui::isLightweight(c.kind()); }
 
 }  // namespace
 
 bool pressesLikeAClick(const QKeyEvent* e) {
     if (e->modifiers() & ~Qt::KeypadModifier) return false;
     const int k = e->key();
-    const Key key = k == Qt::Key_Space ? Key::Space
-                    : k == Qt::Key_Return || k == Qt::Key_Enter ? Key::Enter
-                                                                : Key::Other;
-    return pressesFocused(key);
+    const ui::Key key = k == Qt::Key_Space ? ui::Key::Space
+                    : k == Qt::Key_Return || k == Qt::Key_Enter ? ui::Key::Enter
+                                                                : ui::Key::Other;
+    return ui::pressesFocused(key);
 }
 
-KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(Control&)> press)
-    : views_(views), press_(std::move(press)), order_(views.controls(), tabOrder()),
+KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(ui::Control&)> press)
+    : views_(views), press_(std::move(press)), order_(views.controls(), ui::tabOrder()),
       ring_(views.window(), [this] { return ringPlace(); }) {
     QWidget& window = views_.window();
     for (auto& c : views_.controls().all()) {
-        Control* control = c.get();
+        ui::Control* control = c.get();
         // A key combination acts as a click: the same road to the handler.
         if (!control->design().shortcut.empty())
             QObject::connect(new QShortcut(QKeySequence(qstr(control->design().shortcut)), &window),
@@ -47,34 +47,34 @@ KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(Contr
     }
     qApp->installEventFilter(this);
     QObject::connect(qApp, &QApplication::focusChanged, this, [this] { ring_.place(); });
-    if (Control* first = views_.controls().find(kFirstFocus)) focus(*first, Qt::OtherFocusReason);
+    if (ui::Control* first = views_.controls().find(ui::kFirstFocus)) focus(*first, Qt::OtherFocusReason);
 }
 
 KeyboardFocus::~KeyboardFocus() { qApp->removeEventFilter(this); }
 
-QWidget* KeyboardFocus::holder(const Control& c) const {
+QWidget* KeyboardFocus::holder(const ui::Control& c) const {
     return views_.widgetFor(isLightweight(c) ? c.design().container : c.name());
 }
 
-Control* KeyboardFocus::focused() const {
+ui::Control* KeyboardFocus::focused() const {
     const QWidget* w = QApplication::focusWidget();
     if (!w || w->window() != &views_.window()) return nullptr;
     if (lightweight_ && holder(*lightweight_) == w) return lightweight_;
     for (; w && w != &views_.window(); w = w->parentWidget())
-        if (Control* c = views_.control(w->objectName().toStdString()); c && views_.widgetFor(c->name()) == w)
+        if (ui::Control* c = views_.control(w->objectName().toStdString()); c && views_.widgetFor(c->name()) == w)
             return c;
     return nullptr;
 }
 
-Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
+ui::Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
     if (!lightweight_ || !container || !container->hasFocus()) return nullptr;
     return holder(*lightweight_) == container ? lightweight_ : nullptr;
 }
 
 // What a click reaches, the keyboard reaches: shown and enabled, and for a
 // label or image, not covered by another label, image or widget.
-bool KeyboardFocus::reachable(const Control& c) const {
-    if (!canTakeFocus(views_.controls(), c)) return false;
+bool KeyboardFocus::reachable(const ui::Control& c) const {
+    if (!ui::canTakeFocus(views_.controls(), c)) return false;
     if (!isLightweight(c)) return true;
     const QPoint centre = pixelRect(c).center();
     if (views_.lightweightAt(c.design().container, centre) != &c) return false;
@@ -88,7 +88,7 @@ bool KeyboardFocus::reachable(const Control& c) const {
     return true;
 }
 
-void KeyboardFocus::focus(Control& c, Qt::FocusReason reason) {
+void KeyboardFocus::focus(ui::Control& c, Qt::FocusReason reason) {
     QWidget* w = holder(c);
     if (!w) return;
     if (!isLightweight(c)) {
@@ -117,7 +117,7 @@ bool KeyboardFocus::tab(bool next) {
         repairSoon();
         return true;
     }
-    Control* to = order_.next(focused(), next, [this](const Control& c) { return reachable(c); });
+    ui::Control* to = order_.next(focused(), next, [this](const ui::Control& c) { return reachable(c); });
     if (!to) return false;
     focus(*to, next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
@@ -125,24 +125,24 @@ bool KeyboardFocus::tab(bool next) {
 
 bool KeyboardFocus::containerKey(QWidget* container, QKeyEvent* event) {
     if (!pressesLikeAClick(event)) return false;
-    Control* c = lightweightFocusIn(container);
+    ui::Control* c = lightweightFocusIn(container);
     if (!c || !reachable(*c)) return false;
     press_(*c);
     return true;
 }
 
-void KeyboardFocus::clicked(Control& c) {
+void KeyboardFocus::clicked(ui::Control& c) {
     if (order_.contains(c) && reachable(c)) focus(c, Qt::MouseFocusReason);
 }
 
-void KeyboardFocus::changed(Control& c, Change change) {
-    if (change != Change::Visible && change != Change::Enabled && change != Change::Geometry) return;
-    Control* now = focused();
+void KeyboardFocus::changed(ui::Control& c, ui::Change change) {
+    if (change != ui::Change::Visible && change != ui::Change::Enabled && change != ui::Change::Geometry) return;
+    ui::Control* now = focused();
     if (!now) return;
     // The focused control itself, or a frame around it.
-    for (const Control* h = now; h; h = h->design().container.empty() ? nullptr : views_.control(h->design().container))
+    for (const ui::Control* h = now; h; h = h->design().container.empty() ? nullptr : views_.control(h->design().container))
         if (h == &c) {
-            if (change == Change::Geometry)
+            if (change == ui::Change::Geometry)
                 ring_.place();
             else if (!reachable(*now)) {
                 lost_ = now;
@@ -162,13 +162,13 @@ void KeyboardFocus::repairSoon() {
 // (one loudspeaker shown for the other), else the next stop that can.
 void KeyboardFocus::repair() {
     repairQueued_ = false;
-    Control* was = lost_;
+    ui::Control* was = lost_;
     lost_ = nullptr;
     if (!was) return;
-    const auto can = [this](const Control& c) { return reachable(c); };
-    if (Control* same = reachable(*was) ? was : order_.atSameStop(*was, can))
+    const auto can = [this](const ui::Control& c) { return reachable(c); };
+    if (ui::Control* same = reachable(*was) ? was : order_.atSameStop(*was, can))
         focus(*same, Qt::OtherFocusReason);
-    else if (Control* to = order_.next(was, true, can))
+    else if (ui::Control* to = order_.next(was, true, can))
         focus(*to, Qt::OtherFocusReason);
 }
 
@@ -192,11 +192,11 @@ bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
 }
 
 RingPlace KeyboardFocus::ringPlace() const {
-    Control* c = focused();
+    ui::Control* c = focused();
     QWidget* w = c ? holder(*c) : nullptr;
     if (!w || !reachable(*c)) return {};
     if (isLightweight(*c)) return {w, pixelRect(*c)};
     return {w->parentWidget(), w->geometry()};
 }
 
-}  // namespace ui::qt
+}  // namespace qt

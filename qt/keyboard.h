@@ -19,7 +19,7 @@
 class QKeyEvent;
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 class ControlViews;
 
@@ -31,18 +31,18 @@ class KeyboardFocus : public QObject {
 public:
     // `press` is the child's press on a control, as a click: its key
     // combination, or Space and Enter on a focused label or image.
-    KeyboardFocus(const ControlViews& views, std::function<void(Control&)> press);
+    KeyboardFocus(const ControlViews& views, std::function<void(ui::Control&)> press);
     ~KeyboardFocus() override;
 
     // The control that has the keyboard focus; nullptr when none has.
-    Control* focused() const;
+    ui::Control* focused() const;
     // The label or image that has the focus inside a container widget.
-    Control* lightweightFocusIn(const QWidget* container) const;
-    bool isStop(const Control& c) const { return order_.contains(c); }
+    ui::Control* lightweightFocusIn(const QWidget* container) const;
+    bool isStop(const ui::Control& c) const { return order_.contains(c); }
 
     // Gives a control the focus: a widget takes Qt's focus, a label or image
     // its container's.
-    void focus(Control& c, Qt::FocusReason reason);
+    void focus(ui::Control& c, Qt::FocusReason reason);
     // Tab (next) and Shift+Tab; also Qt's call when the focused widget is
     // hidden or disabled. Returns whether the focus moved.
     bool tab(bool next);
@@ -51,27 +51,27 @@ public:
     bool containerKey(QWidget* container, QKeyEvent* event);
     // A click by the mouse on a control about to run its handler: the
     // control takes the focus, as a push button does.
-    void clicked(Control& c);
+    void clicked(ui::Control& c);
     // The model changed a control.
-    void changed(Control& c, Change change);
+    void changed(ui::Control& c, ui::Change change);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool reachable(const Control& c) const;
-    QWidget* holder(const Control& c) const;  // the widget that holds Qt's focus for c
+    bool reachable(const ui::Control& c) const;
+    QWidget* holder(const ui::Control& c) const;  // the widget that holds Qt's focus for c
     void repairSoon();
     void repair();
     RingPlace ringPlace() const;
 
     const ControlViews& views_;
-    std::function<void(Control&)> press_;
-    TabOrder order_;
-    Control* lightweight_ = nullptr;  // the label or image last given the focus
-    Control* lost_ = nullptr;         // the control whose focus is being repaired
+    std::function<void(ui::Control&)> press_;
+    ui::TabOrder order_;
+    ui::Control* lightweight_ = nullptr;  // the label or image last given the focus
+    ui::Control* lost_ = nullptr;         // the control whose focus is being repaired
     bool repairQueued_ = false;
     FocusRing ring_;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

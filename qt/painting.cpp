@@ -11,10 +11,10 @@
 #include "qt/control_views.h"
 #include "qt/text.h"
 
-namespace ui::qt {
+namespace qt {
 
 // windowText stands for the palette's text colour.
-QColor toQColor(Color c, const QWidget* w) {
+QColor toQColor(ui::Color c, const QWidget* w) {
     if (c.windowText) return w->palette().color(QPalette::WindowText);
     return QColor(c.r, c.g, c.b);
 }
@@ -24,19 +24,19 @@ namespace {
 // Where the ink of a one-line caption lies across a label of the given
 // width, placed as QPainter::drawText places it for that alignment
 // (checked against rendered text: within a pixel).
-std::pair<int, int> inkSpan(const QFont& font, const QString& text, Align align, int width) {
+std::pair<int, int> inkSpan(const QFont& font, const QString& text, ui::Align align, int width) {
     const QFontMetrics fm(font);
     const int advance = fm.horizontalAdvance(text);
     int x = 0;
-    if (align == Align::Right)
+    if (align == ui::Align::Right)
         x = width - advance;
-    else if (align == Align::Center)
+    else if (align == ui::Align::Center)
         x = (width - advance) / 2;
     const QRect ink = fm.tightBoundingRect(text);
     return {x + ink.left(), x + ink.right()};
 }
 
-bool inkFits(const QFont& font, const QString& text, Align align, int width, int overhang) {
+bool inkFits(const QFont& font, const QString& text, ui::Align align, int width, int overhang) {
     const auto [left, right] = inkSpan(font, text, align, width);
     return left >= -overhang && right <= width - 1 + overhang;
 }
@@ -57,9 +57,9 @@ void paintImage(QPainter& p, const ControlView& e);
 void paintContainer(const ControlViews& views, const std::string& container, QPainter& p, QWidget* on) {
     const ControlView* host = views.find(container);
     if (host) {
-        const Control& c = *host->control;
+        const ui::Control& c = *host->control;
         p.fillRect(on->rect(), toQColor(c.backColor(), on));
-        if (c.kind() == Kind::Frame && c.design().bordered) {
+        if (c.kind() == ui::Kind::Frame && c.design().bordered) {
             // A group box look: an etched border whose top runs through the
             // middle of the caption.
             const QFontMetrics fm(host->font);
@@ -87,10 +87,10 @@ void paintContainer(const ControlViews& views, const std::string& container, QPa
         if (!e.control->visible()) continue;
         p.save();
         switch (e.control->kind()) {
-        case Kind::Label: paintLabel(p, e, on); break;
-        case Kind::Shape: paintShape(p, e, on); break;
-        case Kind::Line: paintLine(p, e, on); break;
-        case Kind::Image: paintImage(p, e); break;
+        case ui::Kind::Label: paintLabel(p, e, on); break;
+        case ui::Kind::Shape: paintShape(p, e, on); break;
+        case ui::Kind::Line: paintLine(p, e, on); break;
+        case ui::Kind::Image: paintImage(p, e); break;
         default: break;
         }
         p.restore();
@@ -100,7 +100,7 @@ void paintContainer(const ControlViews& views, const std::string& container, QPa
 namespace {
 
 void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
-    const Control& c = *e.control;
+    const ui::Control& c = *e.control;
     const QRect r = pixelRect(c);
     // A label without a back colour is transparent.
     if (c.design().backColor) p.fillRect(r, toQColor(c.backColor(), on));
@@ -109,9 +109,9 @@ void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
     if (!c.enabled()) ink = QColor(128, 128, 128);
     int flags = Qt::AlignTop;
     switch (c.design().align) {
-    case Align::Left: flags |= Qt::AlignLeft; break;
-    case Align::Center: flags |= Qt::AlignHCenter; break;
-    case Align::Right: flags |= Qt::AlignRight; break;
+    case ui::Align::Left: flags |= Qt::AlignLeft; break;
+    case ui::Align::Center: flags |= Qt::AlignHCenter; break;
+    case ui::Align::Right: flags |= Qt::AlignRight; break;
     }
     if (!c.design().autoSize && !e.shrunk) flags |= Qt::TextWordWrap;
     p.setFont(e.shrunk ? e.fitted : e.font);
@@ -121,12 +121,12 @@ void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
 }
 
 void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
-    const Control& c = *e.control;
-    const ControlSpec& s = c.design();
+    const ui::Control& c = *e.control;
+    const ui::ControlSpec& s = c.design();
     const QRectF r = pixelRect(c);
     const QColor border = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
     switch (s.shape) {
-    case ShapeKind::Rectangle: {
+    case ui::ShapeKind::Rectangle: {
         // The border lies inside the bounds; a rectangle thinner than two
         // borders (the table's 1px rules) is solid.
         const double bw = std::max(1, s.borderPixels);
@@ -140,7 +140,7 @@ void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
         }
         break;
     }
-    case ShapeKind::RoundedRectangle: {
+    case ui::ShapeKind::RoundedRectangle: {
         const double bw = std::max(1, s.borderPixels);
         const QRectF inner = QRectF(r).adjusted(bw / 2, bw / 2, -bw / 2, -bw / 2);
         const double radius = std::min(inner.width(), inner.height()) / 10.0;
@@ -150,26 +150,26 @@ void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
         p.drawRoundedRect(inner, radius, radius);
         break;
     }
-    case ShapeKind::Dot: {
+    case ui::ShapeKind::Dot: {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
         p.setBrush(s.fillColor ? toQColor(*s.fillColor, on) : border);
         p.drawEllipse(r);
         break;
     }
-    case ShapeKind::None:
+    case ui::ShapeKind::None:
         break;
     }
 }
 
 void paintLine(QPainter& p, const ControlView& e, QWidget* on) {
-    const Control& c = *e.control;
-    const ControlSpec& s = c.design();
+    const ui::Control& c = *e.control;
+    const ui::ControlSpec& s = c.design();
     const QColor ink = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(ink, std::max(1, s.borderPixels), Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(twipsToPixels(c.left()), twipsToPixels(c.top())),
-               QPointF(twipsToPixels(c.width()), twipsToPixels(c.height())));
+    p.drawLine(QPointF(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top())),
+               QPointF(ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height())));
 }
 
 void paintImage(QPainter& p, const ControlView& e) {
@@ -183,8 +183,8 @@ void paintImage(QPainter& p, const ControlView& e) {
 // ---- caption fitting --------------------------------------------------------
 
 void fitLabel(ControlView& e) {
-    Control& c = *e.control;
-    if (c.kind() != Kind::Label) return;
+    ui::Control& c = *e.control;
+    if (c.kind() != ui::Kind::Label) return;
     if (!c.design().autoSize) {
         fitCaption(e);
         return;
@@ -194,7 +194,7 @@ void fitLabel(ControlView& e) {
     const QFontMetrics fm(e.font);
     const QString text = qstr(c.caption());
     const QSize size = text.isEmpty() ? QSize(0, fm.height()) : fm.size(0, text);
-    c.fitSize(pixelsToTwips(size.width()), pixelsToTwips(size.height()));
+    c.fitSize(ui::pixelsToTwips(size.width()), ui::pixelsToTwips(size.height()));
 }
 
 // A fixed-size label keeps its size, so a caption wider than the label (the
@@ -205,11 +205,11 @@ void fitLabel(ControlView& e) {
 // left as it is, so that every four-digit number in a tile keeps its size.
 // Worked out when the caption changes, not when it is painted.
 void fitCaption(ControlView& e) {
-    const Control& c = *e.control;
+    const ui::Control& c = *e.control;
     e.shrunk = false;
     const QString text = qstr(c.caption());
-    const int width = twipsToPixels(c.width());
-    const Align align = c.design().align;
+    const int width = ui::twipsToPixels(c.width());
+    const ui::Align align = c.design().align;
     if (text.isEmpty() || width <= 0 || inkFits(e.font, text, align, width, 1)) return;
     const QRect ink = QFontMetrics(e.font).tightBoundingRect(text);
     const int designed = e.font.pixelSize();
@@ -225,4 +225,4 @@ void fitCaption(ControlView& e) {
     e.fittedDrop = (QFontMetrics(e.font).height() - QFontMetrics(font).height()) / 2;
 }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -11,13 +11,13 @@
 class QPainter;
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 struct ControlView;
 class ControlViews;
 
 // A design colour on a widget (the palette's text colour for windowText).
-QColor toQColor(Color c, const QWidget* w);
+QColor toQColor(ui::Color c, const QWidget* w);
 
 // Paints a container (the window or a frame) on its widget `on`: its
 // background, a frame's border and caption, then its labels, shapes, lines
@@ -30,4 +30,4 @@ void fitLabel(ControlView& v);
 // A fixed-size label's caption that is too wide for it is drawn smaller.
 void fitCaption(ControlView& v);
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -11,18 +11,18 @@
 #include "ui/control_table.h"
 #include "qt/form_view.h"
 
-namespace ui::qt {
+namespace qt {
 
 void QtEventPump::processEvents() { QCoreApplication::processEvents(); }
 
 int QtScreen::widthTwips() const {
     const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().width() * kTwipsPerPixel : kDesignWidth;
+    return s ? s->geometry().width() * ui::kTwipsPerPixel : ui::kDesignWidth;
 }
 
 int QtScreen::heightTwips() const {
     const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().height() * kTwipsPerPixel : kDesignHeight;
+    return s ? s->geometry().height() * ui::kTwipsPerPixel : ui::kDesignHeight;
 }
 
 void QtWindow::show() {
@@ -85,4 +85,4 @@ void bringToFront(QWidget& window) {
     window.activateWindow();
 }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -12,7 +12,7 @@ class QWidget;
 #include "app/ports.h"
 #include "ui/control.h"
 
-namespace ui::qt {
+namespace qt {
 
 class FormView;
 
@@ -92,4 +92,4 @@ void afterFirstPaint(QWidget& widget, std::function<void()> then);
 // second start of the trainer asks; a minimised window is shown again.
 void bringToFront(QWidget& window);
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <cstdio>
 
-namespace ui::qt {
+namespace qt {
 namespace {
 
 // How long a window manager has to answer the request for full screen.
@@ -62,4 +62,4 @@ void showCoveringScreen(QWidget& window) {
     QTimer::singleShot(kFullScreenAnswerMs, &window, [&window] { coverScreenIfRefused(window); });
 }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace ui::qt {
+namespace qt {
 
 // Covers the primary screen in the full-screen state the desktop knows
 // (EWMH on X11, xdg-shell on Wayland), and without a window manager by the
@@ -13,4 +13,4 @@ namespace ui::qt {
 // stderr says so.
 void showCoveringScreen(QWidget& window);
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -5,8 +5,8 @@
 #include <QString>
 #include <string>
 
-namespace ui::qt {
+namespace qt {
 
 inline QString qstr(const std::string& s) { return QString::fromStdString(s); }
 
-}  // namespace ui::qt
+}  // namespace qt

@@ -21,7 +21,7 @@
 #include "qt/frame_host.h"
 #include "qt/keyboard.h"
 
-namespace ui::qt {
+namespace qt {
 
 // A frame: paints its background, border, caption and lightweight children
 // through the window, and passes clicks to the window's hit test.
@@ -204,4 +204,4 @@ private:
     bool pressed_ = false;
 };
 
-}  // namespace ui::qt
+}  // namespace qt

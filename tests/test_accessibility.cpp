@@ -27,7 +27,7 @@ struct Found {
 
 // Every node under `root`, by the control it stands for: the widget's object
 // name, or for lightweight controls the control whose rectangle it reports.
-void walk(QAccessibleInterface* iface, ui::qt::FormView& view, std::map<std::string, Found>& out,
+void walk(QAccessibleInterface* iface, qt::FormView& view, std::map<std::string, Found>& out,
           std::set<QAccessibleInterface*>& seen, int depth = 0) {
     ASSERT_LT(depth, 20) << "the tree does not end";
     if (!iface || !seen.insert(iface).second) return;
@@ -49,7 +49,7 @@ class AccessibilityTest : public ::testing::Test {
 protected:
     fakes::Rig rig;
     std::vector<std::string> events;
-    ui::qt::FormView view{rig.frm.controls(), [this](ui::Control& c) { events.push_back(c.name()); }, [] {}};
+    qt::FormView view{rig.frm.controls(), [this](ui::Control& c) { events.push_back(c.name()); }, [] {}};
 
     void SetUp() override {
         view.show();
@@ -79,7 +79,7 @@ TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
     int checked = 0;
     for (auto& c : rig.frm.controls().all()) {
         if (!c->handler || c->kind() == ui::Kind::Timer) continue;
-        const ui::qt::AccessibleText* words = ui::qt::accessibleText(c->name());
+        const qt::AccessibleText* words = qt::accessibleText(c->name());
         ASSERT_NE(words, nullptr) << c->name() << " has a handler but no words for screen readers";
         const Found* f = nullptr;
         if (view.widgetFor(c->name())) {

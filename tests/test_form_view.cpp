@@ -27,7 +27,7 @@ namespace {
 
 using ui::Control;
 using ui::Controls;
-using ui::qt::FormView;
+using qt::FormView;
 
 // A window on the real control table whose handlers only count.
 struct Window {
@@ -547,7 +547,7 @@ TEST(FormViewState, VisibilityEnabledAndFocusFollowTheModel) {
 
 int ringPixels(QWidget* view) {
     const QImage image = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb ring = qRgb(ui::qt::kFocusRing.r, ui::qt::kFocusRing.g, ui::qt::kFocusRing.b);
+    const QRgb ring = qRgb(qt::kFocusRing.r, qt::kFocusRing.g, qt::kFocusRing.b);
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == ring;
@@ -559,7 +559,7 @@ TEST(FormViewKeyboard, SpaceAndEnterPressTheFocusedControlCtrlQTheCloseButton) {
     w.view->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
     QWindow* win = w.view->windowHandle();
-    ui::qt::KeyboardFocus& keys = w.view->keyboard();
+    qt::KeyboardFocus& keys = w.view->keyboard();
     // The card, a label painted by the panel, has the focus at start.
     EXPECT_EQ(keys.focused(), &w.controls["lblClickMe"]);
     EXPECT_EQ(QApplication::focusWidget(), w.widget("Frame1"));
@@ -606,7 +606,7 @@ TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
     Window w;
     w.view->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
-    ui::qt::KeyboardFocus& keys = w.view->keyboard();
+    qt::KeyboardFocus& keys = w.view->keyboard();
     keys.focus(w.controls["Picture1"], Qt::TabFocusReason);
     ASSERT_EQ(keys.focused(), &w.controls["Picture1"]);
     // One loudspeaker gives way to the other, the first hidden first.
@@ -625,12 +625,12 @@ TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
 
 TEST(QtPorts, WindowCoversTheScreenAndCloseEndsTheLoopWithZero) {
     Window w;
-    ui::qt::QtWindow window;
+    qt::QtWindow window;
     window.attach(w.view.get());
     window.show();
     EXPECT_TRUE(w.view->isVisible());
     EXPECT_EQ(w.view->geometry(), QGuiApplication::primaryScreen()->geometry());
-    ui::qt::QtScreen screen;
+    qt::QtScreen screen;
     EXPECT_EQ(screen.widthTwips(), w.view->width() * 15);
 
     QTimer::singleShot(0, [&] { window.close(); });
@@ -644,7 +644,7 @@ TEST(QtPorts, AWindowLeftSmallerThanTheScreenIsMadeFramelessWithTheScreensGeomet
     // What a window manager that refuses full screen does: a framed window
     // elsewhere. After the grace period the window covers the screen itself.
     Window w;
-    ui::qt::QtWindow window;
+    qt::QtWindow window;
     window.attach(w.view.get());
     window.show();
     w.view->setWindowState(Qt::WindowNoState);
@@ -656,7 +656,7 @@ TEST(QtPorts, AWindowLeftSmallerThanTheScreenIsMadeFramelessWithTheScreensGeomet
 }
 
 TEST(QtPorts, TimerTicksWhileEventsRunAndStops) {
-    ui::qt::QtTimer timer;
+    qt::QtTimer timer;
     int ticks = 0;
     timer.onTick = [&] { ++ticks; };
     timer.start(10);
