@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {argv[0], nullptr};
     QApplication app(qtArgc, qtArgv);
 
-    program::QtTrainer trainer([] { return speech::createTrainerVoice([] { return false; }); });
+    program::QtTrainer trainer([] { return voices::createTrainerVoice([] { return false; }); });
     app::frmSplash& frm = trainer.frm;
 
     const auto loadStart = Clock::now();

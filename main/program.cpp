@@ -79,7 +79,7 @@ int run(char* argv0, StartupPhases* phases) {
     std::weak_ptr<speech::LateEngine> lateVoice;
     program::QtTrainer trainer([&lateVoice, screenReaderOn = screenReader.reader()] {
         auto voice = std::make_shared<speech::LateEngine>([screenReaderOn] {
-            return speech::createTrainerVoice(screenReaderOn);
+            return voices::createTrainerVoice(screenReaderOn);
         });
         lateVoice = voice;
         return voice;

@@ -154,8 +154,8 @@ public:
     std::atomic<std::size_t> failAfter{SIZE_MAX};
     std::atomic<bool> absent{false};  // no device at all: opening fails
 
-    speech::AudioOpener opener() {
-        return [this](int rate) -> std::unique_ptr<speech::AudioOut> {
+    voices::AudioOpener opener() {
+        return [this](int rate) -> std::unique_ptr<voices::AudioOut> {
             std::lock_guard lock(mutex_);
             if (absent) return nullptr;
             ++opens_;
@@ -191,7 +191,7 @@ public:
     }
 
 private:
-    class Out final : public speech::AudioOut {
+    class Out final : public voices::AudioOut {
     public:
         Out(SoundDevice& device, int rate) : device_(device), rate_(rate) {}
         bool write(const std::int16_t* samples, std::size_t count) override {

@@ -21,7 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Samples = std::vector<std::int16_t>;
-constexpr int kThreshold = speech::QuietTrim::kThreshold;
+constexpr int kThreshold = voices::QuietTrim::kThreshold;
 constexpr const char* kWelcome = "welcome to abacorn, standard mode. click on flashcard to begin.";
 
 bool loud(std::int16_t s) { return s > kThreshold || s < -kThreshold; }
@@ -66,7 +66,7 @@ TEST(QuietTrim, CutsTheEndsAndShortensPausesWhateverThePieces) {
     quiet(170);
 
     for (std::size_t piece : {std::size_t{1}, std::size_t{256}, std::size_t{1000}, wave.size()}) {
-        speech::QuietTrim trim(kRate);
+        voices::QuietTrim trim(kRate);
         Samples out;
         for (std::size_t at = 0; at < wave.size(); at += piece)
             trim.add(wave.data() + at, std::min(piece, wave.size() - at), out);
@@ -80,7 +80,7 @@ TEST(QuietTrim, CutsTheEndsAndShortensPausesWhateverThePieces) {
 
 TEST(EmbeddedVoice, TheTrimmedWaveformStartsAndEndsWithSound) {
     fakes::SoundDevice device;
-    auto voice = speech::createEmbeddedVoice(device.opener());
+    auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice) << "libflite or its voice is missing";
     voice->speak("24");
     waitUntilSaid(device);
@@ -95,7 +95,7 @@ TEST(EmbeddedVoice, TheTrimmedWaveformStartsAndEndsWithSound) {
 TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
     fakes::SoundDevice device;
     device.paced = true;  // the welcome sounds for seconds
-    auto voice = speech::createEmbeddedVoice(device.opener());
+    auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     voice->speak(kWelcome);
     ASSERT_TRUE(fakes::eventually([&] { return device.sinceLastFlush().size() > 16000 / 2; }));
@@ -125,13 +125,13 @@ TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
 
 TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
     fakes::SoundDevice device;
-    auto voice = speech::createEmbeddedVoice(device.opener());
+    auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     // Another voice, not loaded yet: 1.1 MB of relocations for its model.
     void* rms = dlopen("libflite_cmu_us_rms.so.1", RTLD_NOW | RTLD_LOCAL);
     ASSERT_TRUE(rms) << dlerror();
     const long before = residentKb("libflite_cmu_us_rms");
-    speech::dropLoaderTables();
+    voices::dropLoaderTables();
     EXPECT_GT(before - residentKb("libflite_cmu_us_rms"), 1000);
     // Lookups read the tables again from the file; what was loaded still runs.
     EXPECT_NE(dlsym(rms, "register_cmu_us_rms"), nullptr);
@@ -146,14 +146,14 @@ TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) 
     fakes::SoundDevice absent;
     absent.absent = true;
     setenv("PULSE_SERVER", "unix:/nonexistent/abacorn-test", 1);
-    EXPECT_FALSE(speech::createEmbeddedVoice(absent.opener()));
-    EXPECT_FALSE(speech::createEmbeddedVoice(speech::pulseAudio()));
+    EXPECT_FALSE(voices::createEmbeddedVoice(absent.opener()));
+    EXPECT_FALSE(voices::createEmbeddedVoice(voices::pulseAudio()));
 
     // A server that goes away in the first word and is still gone at the
     // next text: the voice tells it broke, once, and stays silent.
     fakes::SoundDevice device;
     device.failAfter = 16000 / 10;
-    auto voice = speech::createEmbeddedVoice(device.opener());
+    auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     std::atomic<int> broke{0};
     voice->whenBroken([&] { ++broke; });
@@ -176,7 +176,7 @@ TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) 
 TEST(EmbeddedVoice, AfterTheSoundServerWentAwayMidWordTheNextTextIsHeard) {
     fakes::SoundDevice device;
     device.failAfter = 16000 / 10;  // gone 0.1 s into the first word
-    auto voice = speech::createEmbeddedVoice(device.opener());
+    auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     voice->speak("twenty four");
     ASSERT_TRUE(fakes::eventually([&] { return device.opens() == 1 && device.silentFor(300ms); }));

@@ -50,7 +50,7 @@ protected:
 
     // The engine, counting when it reports itself broken.
     std::shared_ptr<speech::SpeechEngine> engine() {
-        auto e = speech::createSpeechdEngine();
+        auto e = voices::createSpeechdEngine();
         e->whenBroken([this] {
             brokenAt_ = Clock::now().time_since_epoch().count();
             ++broken_;
@@ -105,7 +105,7 @@ TEST_F(Speechd, EachTextReachesTheDaemonAfterACancelOfWhatCameBefore) {
     }
     EXPECT_EQ(spoken, (Texts{"three plus four", "seven", "Good job!", ".5 starts with a dot", "after"}));
     EXPECT_EQ(stops, 6);
-    std::this_thread::sleep_for(speech::kBeginWait + 200ms);
+    std::this_thread::sleep_for(voices::kBeginWait + 200ms);
     EXPECT_EQ(broken_, 0);
 }
 
@@ -123,7 +123,7 @@ TEST_F(Speechd, TextsHandedOverQuicklyEndWithTheNewestAndNothingBreaks) {
     EXPECT_EQ(d.said().back(), "card 49");
     EXPECT_LT(slowest, 50ms) << "speak waited for the daemon";
     // Long after the bound: a daemon that answers is never given up.
-    std::this_thread::sleep_for(speech::kBeginWait + 300ms);
+    std::this_thread::sleep_for(voices::kBeginWait + 300ms);
     EXPECT_EQ(broken_, 0);
 }
 
@@ -179,8 +179,8 @@ TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNot
     voice->speak("24");
     ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - handed.time_since_epoch();
-    EXPECT_GE(took, speech::kBeginWait - 10ms);
-    EXPECT_LT(took, speech::kBeginWait + 500ms);
+    EXPECT_GE(took, voices::kBeginWait - 10ms);
+    EXPECT_LT(took, voices::kBeginWait + 500ms);
     EXPECT_LT(took, 1s) << "too late for the trainer's own voice to say it soon after the click";
     voice->speak("seven");  // ignored: a broken engine never speaks again
     const auto start = Clock::now();
@@ -206,12 +206,12 @@ TEST_F(Speechd, ADaemonKilledIsFoundAtTheNextTextWithoutWaitingForTheBound) {
     const auto handed = Clock::now();
     voice->speak("24");
     ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
-    EXPECT_LT(Clock::duration(brokenAt_.load()) - handed.time_since_epoch(), speech::kBeginWait / 2);
+    EXPECT_LT(Clock::duration(brokenAt_.load()) - handed.time_since_epoch(), voices::kBeginWait / 2);
 }
 
 TEST_F(Speechd, NoDaemonAtTheAddressIsFoundAtOnceAlsoWhenAskedLate) {
     setenv("SPEECHD_ADDRESS", ("unix_socket:" + dir_ + "/nobody.sock").c_str(), 1);
-    auto voice = speech::createSpeechdEngine();
+    auto voice = voices::createSpeechdEngine();
     std::this_thread::sleep_for(200ms);  // broken before anyone asks
     voice->whenBroken([this] { ++broken_; });
     EXPECT_EQ(broken_, 1);
@@ -235,8 +235,8 @@ TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
     voice->speak("welcome");
     ASSERT_TRUE(fakes::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - start.time_since_epoch();
-    EXPECT_GE(took, speech::kOpenWait - 10ms);
-    EXPECT_LT(took, speech::kOpenWait + 500ms);
+    EXPECT_GE(took, voices::kOpenWait - 10ms);
+    EXPECT_LT(took, voices::kOpenWait + 500ms);
     const auto closing = Clock::now();
     voice.reset();
     EXPECT_LT(Clock::now() - closing, 100ms);
@@ -249,7 +249,7 @@ TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
 TEST_F(Speechd, TheTextAStoppedDaemonLostGoesToTheNextVoiceForTheRestOfTheRun) {
     auto& d = daemon();
     auto next = std::make_shared<fakes::LockedVoice>();
-    auto voice = speech::firstThatStarts({speech::createSpeechdEngine,
+    auto voice = speech::firstThatStarts({voices::createSpeechdEngine,
                                           [&] { return std::shared_ptr<speech::SpeechEngine>(next); }});
     voice->speak("welcome");
     ASSERT_TRUE(logged(d, "begin", "welcome"));

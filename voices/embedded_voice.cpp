@@ -26,7 +26,7 @@ extern "C" {
 #include "voices/loaded_libraries.h"
 #include "speech/worker.h"
 
-namespace speech {
+namespace voices {
 
 // --- the trim ----------------------------------------------------------------
 
@@ -343,7 +343,7 @@ private:
     std::vector<std::int16_t> pending_;
 };
 
-class EmbeddedVoice final : public SpeechEngine {
+class EmbeddedVoice final : public speech::SpeechEngine {
 public:
     EmbeddedVoice(Flite& flite, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
         : inbox_(std::make_shared<Inbox>()),
@@ -360,7 +360,7 @@ public:
         inbox_->wake.notify_one();
         // A thread stuck in a sound server that stopped answering is left
         // behind; it owns what it uses.
-        if (!worker_.finishWithin(kCloseWait))
+        if (!worker_.finishWithin(speech::kCloseWait))
             std::fputs("abacorn: the embedded voice did not close in time; leaving it behind\n", stderr);
     }
 
@@ -386,12 +386,12 @@ public:
 
 private:
     std::shared_ptr<Inbox> inbox_;
-    Worker worker_;
+    speech::Worker worker_;
 };
 
 }  // namespace
 
-std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open) {
+std::shared_ptr<speech::SpeechEngine> createEmbeddedVoice(AudioOpener open) {
     // Without a sound server to play to, the voice does not start, and
     // flite is not loaded for nothing. The output stays open for the first
     // text.
@@ -402,4 +402,4 @@ std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open) {
     return std::make_shared<EmbeddedVoice>(*flite, std::move(open), std::move(out), kVoiceRate);
 }
 
-}  // namespace speech
+}  // namespace voices

@@ -11,7 +11,7 @@
 
 #include "speech/speech_engine.h"
 
-namespace speech {
+namespace voices {
 
 // Where the voice's sound goes: 16-bit mono samples.
 class AudioOut {
@@ -63,6 +63,6 @@ private:
 // first sentence is made. A sound server that goes away mid-text cuts that
 // text; when none can be reached for the next text, the voice is broken for
 // good (SpeechEngine::whenBroken) and that text is lost to it.
-std::shared_ptr<SpeechEngine> createEmbeddedVoice(AudioOpener open = pulseAudio());
+std::shared_ptr<speech::SpeechEngine> createEmbeddedVoice(AudioOpener open = pulseAudio());
 
-}  // namespace speech
+}  // namespace voices

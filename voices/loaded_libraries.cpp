@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
-namespace speech {
+namespace voices {
 
 void dropLoaderTables() {
     dl_iterate_phdr(
@@ -69,4 +69,4 @@ void dropLoaderTables() {
         nullptr);
 }
 
-}  // namespace speech
+}  // namespace voices

@@ -2,7 +2,7 @@
 // Memory the program's shared libraries keep resident after loading.
 #pragma once
 
-namespace speech {
+namespace voices {
 
 // The dynamic loader reads an object's relocation tables once, while it
 // loads it, and never again, and its symbol tables (symbols, their names,
@@ -24,4 +24,4 @@ namespace speech {
 // cache. Takes about 1 ms.
 void dropLoaderTables();
 
-}  // namespace speech
+}  // namespace voices

@@ -26,7 +26,7 @@
 #include "voices/loaded_libraries.h"
 #include "speech/worker.h"
 
-namespace speech {
+namespace voices {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -273,7 +273,7 @@ void watch(const std::shared_ptr<Link>& link) {
     }
 }
 
-class SpeechdEngine final : public SpeechEngine {
+class SpeechdEngine final : public speech::SpeechEngine {
 public:
     SpeechdEngine()
         : link_(std::make_shared<Link>()),
@@ -290,10 +290,10 @@ public:
         }
         link_->wake.notify_all();
         link_->watch.notify_all();
-        watcher_.finishWithin(kCloseWait);
+        watcher_.finishWithin(speech::kCloseWait);
         // A broken engine's thread may be stuck in a call that never
         // returns: it is not waited for at all.
-        speaker_.finishWithin(broken ? std::chrono::milliseconds(0) : kCloseWait);
+        speaker_.finishWithin(broken ? std::chrono::milliseconds(0) : speech::kCloseWait);
     }
 
     void speak(const std::string& text) override {
@@ -323,12 +323,12 @@ public:
 
 private:
     std::shared_ptr<Link> link_;
-    Worker speaker_;
-    Worker watcher_;
+    speech::Worker speaker_;
+    speech::Worker watcher_;
 };
 
 }  // namespace
 
-std::shared_ptr<SpeechEngine> createSpeechdEngine() { return std::make_shared<SpeechdEngine>(); }
+std::shared_ptr<speech::SpeechEngine> createSpeechdEngine() { return std::make_shared<SpeechdEngine>(); }
 
-}  // namespace speech
+}  // namespace voices

@@ -7,7 +7,7 @@
 
 #include "speech/speech_engine.h"
 
-namespace speech {
+namespace voices {
 
 // How long a text handed over may take to begin sounding before the engine
 // counts as broken. Measured in the program with two busy loops on a
@@ -33,6 +33,6 @@ inline constexpr std::chrono::milliseconds kOpenWait{3000};
 // or when a text has not begun within kBeginWait (a daemon that hangs).
 // It never speaks again after that, and closing does not wait for a call
 // into libspeechd that hangs.
-std::shared_ptr<SpeechEngine> createSpeechdEngine();
+std::shared_ptr<speech::SpeechEngine> createSpeechdEngine();
 
-}  // namespace speech
+}  // namespace voices

@@ -7,11 +7,11 @@
 #include "voices/embedded_voice.h"
 #include "voices/speechd_engine.h"
 
-namespace speech {
+namespace voices {
 
-std::shared_ptr<SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn) {
-    return ownVoiceUnlessScreenReader([] { return createEmbeddedVoice(); }, createSpeechdEngine,
+std::shared_ptr<speech::SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn) {
+    return speech::ownVoiceUnlessScreenReader([] { return createEmbeddedVoice(); }, createSpeechdEngine,
                                       std::move(screenReaderOn));
 }
 
-}  // namespace speech
+}  // namespace voices

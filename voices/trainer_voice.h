@@ -7,13 +7,13 @@
 
 #include "speech/speech_engine.h"
 
-namespace speech {
+namespace voices {
 
 // The trainer's own embedded voice (voices/embedded_voice.h), then Speech
 // Dispatcher (voices/speechd_engine.h), then silence; while the desktop's
 // screen-reader switch is on, Speech Dispatcher first, so that the
 // trainer's texts queue with the screen reader's. See
 // ownVoiceUnlessScreenReader (speech/screen_reader_order.h). Returns at once.
-std::shared_ptr<SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn);
+std::shared_ptr<speech::SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn);
 
-}  // namespace speech
+}  // namespace voices
