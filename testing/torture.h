@@ -16,9 +16,9 @@
 #include "problems/numbers.h"
 #include "testing/fakes.h"
 
-namespace torture {
+namespace testing {
 
-struct Stats {
+struct TortureStats {
     long events = 0;
     long nested = 0;
     long deals = 0;
@@ -27,14 +27,14 @@ struct Stats {
     double seconds = 0;
 };
 
-class Run {
+class Torture {
 public:
-    explicit Run(std::uint64_t seed) : rng_(seed), rig_(true, seed) {
+    explicit Torture(std::uint64_t seed) : rng_(seed), rig_(true, seed) {
         rig_.started();
         rig_.pump.onPass = [this](long) { onPass(); };
     }
 
-    Stats run(long count) {
+    TortureStats run(long count) {
         const auto t0 = std::chrono::steady_clock::now();
         for (long i = 0; i < count; ++i) {
             randomEvent();
@@ -152,8 +152,8 @@ private:
     }
 
     std::mt19937_64 rng_;
-    fakes::Rig rig_;
-    Stats stats_;
+    testing::Rig rig_;
+    TortureStats stats_;
 };
 
-}  // namespace torture
+}  // namespace testing

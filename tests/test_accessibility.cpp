@@ -47,7 +47,7 @@ void walk(QAccessibleInterface* iface, qt::FormView& view, std::map<std::string,
 
 class AccessibilityTest : public ::testing::Test {
 protected:
-    fakes::Rig rig;
+    testing::Rig rig;
     std::vector<std::string> events;
     qt::FormView view{rig.frm.controls(), [this](ui::Control& c) { events.push_back(c.name()); }, [] {}};
 

@@ -4,7 +4,7 @@
 #include "problems/numbers.h"
 #include "testing/fakes.h"
 
-using fakes::Rig;
+using testing::Rig;
 using problems::readNumber;
 
 namespace {

@@ -4,7 +4,7 @@
 #include "speech/late_engine.h"
 #include "testing/fakes.h"
 
-using fakes::Rig;
+using testing::Rig;
 
 TEST(Startup, LeavesTheStartValuesAndTheExampleCard) {
     Rig rig;
@@ -126,11 +126,11 @@ TEST(Speech, AnEngineThatThrowsIsIgnored) {
     struct Throwing final : speech::SpeechEngine {
         void speak(const std::string&) override { throw std::runtime_error("engine gone"); }
     };
-    fakes::Pump pump;
-    fakes::Screen screen;
-    fakes::Window window;
-    fakes::Timer timer;
-    fakes::Random random;
+    testing::Pump pump;
+    testing::Screen screen;
+    testing::Window window;
+    testing::Timer timer;
+    testing::Random random;
     app::frmSplash frm(ui::controlTable(), app::Platform{pump, screen, window, timer, random,
                                                          [] { return std::make_shared<Throwing>(); }});
     EXPECT_NO_THROW(frm.Form_Load());
@@ -139,7 +139,7 @@ TEST(Speech, AnEngineThatThrowsIsIgnored) {
 
 TEST(Speech, ALateEngineIsBuiltOnceByStartOrByTheFirstText) {
     int built = 0;
-    auto voice = std::make_shared<fakes::Voice>();
+    auto voice = std::make_shared<testing::Voice>();
     auto factory = [&] {
         ++built;
         return voice;

@@ -5,7 +5,7 @@
 
 #include "testing/fakes.h"
 
-using fakes::Rig;
+using testing::Rig;
 
 namespace {
 
