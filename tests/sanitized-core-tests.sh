@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the window's logic and its tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer in a build directory of their own and runs
+# them; any report fails the run.
+#
+#   tests/sanitized-core-tests.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DABACORN_SANITIZE=ON -DABACORN_BENCHMARKS=OFF -DABACORN_WERROR=ON >/dev/null
+cmake --build "$2" --parallel "$(nproc)" --target core_tests
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  exec "$2/tests/core_tests" --gtest_brief=1
