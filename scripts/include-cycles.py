@@ -7,6 +7,8 @@ connected group of more than one node) with the includes inside it. Exits
 with 1 when there is a circle.
 
     scripts/include-cycles.py qt
+    scripts/include-cycles.py --all    every folder inside, and the folders
+                                       among themselves (a folder is one node)
 """
 import collections
 import pathlib
@@ -20,6 +22,23 @@ def graph(folder):
     for f in sorted(folder.iterdir()):
         if f.suffix in (".h", ".cpp"):
             edges[f.stem] |= {b for b in include.findall(f.read_text()) if b != f.stem}
+    return edges
+
+
+CODE = (".h", ".cpp")
+
+
+def folder_graph(root):
+    """The folders with code as nodes; A -> B when a file in A includes
+    "B/...". Only includes of the project's own folders count."""
+    folders = sorted(d.name for d in root.iterdir() if d.is_dir() and not d.name.startswith((".", "build", "obj-"))
+                     and any(f.suffix in CODE for f in d.rglob("*")))
+    include = re.compile(r'#include\s+"(%s)/' % "|".join(map(re.escape, folders)))
+    edges = collections.defaultdict(set)
+    for name in folders:
+        for f in sorted((root / name).rglob("*")):
+            if f.suffix in CODE:
+                edges[name] |= {b for b in include.findall(f.read_text()) if b != name}
     return edges
 
 
@@ -54,17 +73,26 @@ def circles(edges):
     return found
 
 
-def main():
-    root = pathlib.Path(__file__).resolve().parent.parent
-    folder = root / (sys.argv[1] if len(sys.argv) > 1 else "qt")
-    edges = graph(folder)
+def report(edges, where):
     for a in sorted(edges):
         print("%-16s -> %s" % (a, ", ".join(sorted(edges[a])) or "-"))
     found = circles(edges)
     for group in found:
         inside = ["%s -> %s" % (a, b) for a in group for b in sorted(edges[a]) if b in group]
         print("circle: %s (%s)" % (", ".join(group), "; ".join(inside)))
-    print("%d circle(s) in %s/" % (len(found), folder.name))
+    print("%d circle(s) in %s" % (len(found), where))
+    return len(found)
+
+
+def main():
+    root = pathlib.Path(__file__).resolve().parent.parent
+    arg = sys.argv[1] if len(sys.argv) > 1 else "qt"
+    if arg != "--all":
+        return 1 if report(graph(root / arg), arg + "/") else 0
+    edges = folder_graph(root)
+    found = report(edges, "the folders")
+    for name in sorted(edges):
+        found += report(graph(root / name), name + "/")
     return 1 if found else 0
 
 
