@@ -74,7 +74,7 @@ def main():
     ap.add_argument("--torture", type=int, default=1_000_000)
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--audio-texts", type=int, default=1000,
-                    help="answers heard per voice under two busy loops (texts lost)")
+                    help="answers heard per voice and sound server under two busy loops (texts lost)")
     ap.add_argument("--no-write", "--no-readme", dest="no_write", action="store_true",
                     help="print the figures only, leave docs/performance.md as it is")
     args = ap.parse_args()
@@ -96,11 +96,13 @@ def main():
                           "--runs", str(max(5, args.runs))])))
     onset = os.path.join(HERE, "run_audio_bench.py")
     if os.path.exists(onset):
-        sections.append(("Both voices: click to first audible sample, texts lost, real audio",
+        sections.append(("Both voices on PulseAudio and PipeWire: click to first audible sample, texts lost, "
+                         "real audio",
                          run([sys.executable, onset, "--build", build, "--runs", "20",
                               "--texts", str(args.audio_texts)], timeout=3 * 3600)))
 
-    sections.append(("Both voices: exec to the welcome's first audible sample, CPU in the first 5 s",
+    sections.append(("A default start and one with the screen-reader switch on: exec to the welcome's first "
+                     "audible sample, CPU in the first 5 s",
                      run([sys.executable, os.path.join(HERE, "run_first_word.py"), "--build", build,
                           "--runs", str(max(5, args.runs))])))
     sections.append(("How clearly each voice says the numbers 0 to 144 (pocketsphinx)",

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Speech Dispatcher stopped after start: how long after the click the next
-text is heard. The trainer speaks through a speech-dispatcher of our own
-into a PulseAudio server of our own (null sink, recorded through its monitor
-as run_audio_bench.py does); once the welcome has been heard in full the
+text is heard. The trainer speaks with the voice beside a screen reader, set
+up by run_audio_bench.py's voice_run (a speech-dispatcher of our own, the
+screen-reader switch on), into a PulseAudio server of our own (null sink,
+recorded through its monitor as run_audio_bench.py does); once the welcome has been heard in full the
 daemon is stopped with SIGSTOP, as a daemon that hangs, and the card is
 clicked: the first deal's hint is handed to Speech Dispatcher, which never
 begins it, and the trainer's own voice is to say it instead. Measured: click
@@ -25,7 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import e2elib  # noqa: E402
 import realvoice  # noqa: E402
-from run_audio_bench import voices_here  # noqa: E402
+from run_audio_bench import voice_run, voices_here  # noqa: E402
 
 GOAL_S = 2.0
 TIMEOUT = 30.0
@@ -40,33 +41,28 @@ def heard_after(rec, clicked):
 
 
 def one_run(x, pulse, rec):
-    home = realvoice.private_dir("abacorn-stopped-")
-    try:
-        with realvoice.SpeechDispatcher(pulse) as daemon:
-            env = dict(pulse.client_env(), **daemon.client_env())
-            try:
-                with realvoice.trainer(x, None, home, env) as app:
-                    started = rec.now_index()
-                    app.wait_for_window(timeout=TIMEOUT)
-                    rec.wait_for_silence(rec.wait_for_sound(started, TIMEOUT, THRESHOLD), quiet=0.8,
-                                         timeout=TIMEOUT, threshold=THRESHOLD)
-                    daemon.pause()
-                    # Timed from before xdotool starts: an upper bound.
-                    clicked = time.monotonic()
-                    realvoice.click_control(x, "lblClickMe")
-                    hint = heard_after(rec, clicked)
-                    clicked = time.monotonic()
-                    realvoice.click_control(x, "lblClickMe")  # in place: no motion to wait for
-                    answer = heard_after(rec, clicked)
-                    gave_up = "did not begin" in app.output()[1]
-                    realvoice.click_control(x, "Command1")
-                    app.wait_exit(TIMEOUT)
-                    return hint, answer, gave_up
-            finally:
-                daemon.resume()
-    finally:
-        realvoice.stop_pids(realvoice.processes_mentioning(home))
-        shutil.rmtree(home, ignore_errors=True)
+    with voice_run("screen-reader", x, pulse) as trainer:
+        daemon = trainer.daemon
+        try:
+            with trainer as app:
+                started = rec.now_index()
+                app.wait_for_window(timeout=TIMEOUT)
+                rec.wait_for_silence(rec.wait_for_sound(started, TIMEOUT, THRESHOLD), quiet=0.8,
+                                     timeout=TIMEOUT, threshold=THRESHOLD)
+                daemon.pause()
+                # Timed from before xdotool starts: an upper bound.
+                clicked = time.monotonic()
+                realvoice.click_control(x, "lblClickMe")
+                hint = heard_after(rec, clicked)
+                clicked = time.monotonic()
+                realvoice.click_control(x, "lblClickMe")  # in place: no motion to wait for
+                answer = heard_after(rec, clicked)
+                gave_up = "did not begin" in app.output()[1]
+                realvoice.click_control(x, "Command1")
+                app.wait_exit(TIMEOUT)
+                return hint, answer, gave_up
+        finally:
+            daemon.resume()
 
 
 def main():

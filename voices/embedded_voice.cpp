@@ -125,11 +125,21 @@ AudioOpener pulseAudio() {
         // waits for the whole target length); 100 ms in the server ride out
         // a busy machine. A new text flushes the buffer, so its length does
         // not delay the cut.
+        // pa_simple asks for PA_STREAM_ADJUST_LATENCY: of the 100 ms, the sink
+        // gets (tlength - 2 * minreq) / 2 and the stream's buffer the rest.
+        // With the server's minreq of 20 ms that left the sink 30 ms, and
+        // PipeWire (through pipewire-pulse) ran its whole graph at a quantum
+        // of 1024 frames (21 ms at 48 kHz) for it: the first sound came
+        // 30 ms after PulseAudio's. A minreq of 40 ms leaves the sink 10 ms,
+        // so PipeWire runs a quantum of 256 (5.3 ms, the least it gives a
+        // PulseAudio client) while the voice plays, 20 ms sooner; PulseAudio
+        // was as quick either way. The server asks for more once 40 ms are
+        // free, so 50 ms or more stay buffered.
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = bytesFor(rate, 100);
         attr.prebuf = bytesFor(rate, 20);
-        attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.minreq = bytesFor(rate, 40);
         attr.fragsize = static_cast<std::uint32_t>(-1);
         int error = 0;
         // The default server, or PULSE_SERVER's. libpulse may autospawn a

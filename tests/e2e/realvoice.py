@@ -93,9 +93,7 @@ class _SoundServer:
 
     SINK = "abacorn_test"
     NAME = None  # as benchmarks print it
-    # What the recording asks of the server: how much sound it may hold
-    # back before handing it over (parec --latency-msec).
-    RECORD_LATENCY_MS = 5
+    LOGS = ()  # files in dir that log() gives
 
     def __init__(self, timeout=20.0):
         self.timeout = timeout
