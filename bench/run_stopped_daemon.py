@@ -22,9 +22,9 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 from run_audio_bench import voices_here  # noqa: E402
 
 GOAL_S = 2.0
@@ -40,12 +40,12 @@ def heard_after(rec, clicked):
 
 
 def one_run(x, pulse, rec):
-    home = realvoice.private_dir("abacorn-stopped-")
+    home = e2e.private_dir("abacorn-stopped-")
     try:
-        with realvoice.SpeechDispatcher(pulse) as daemon:
+        with e2e.SpeechDispatcher(pulse) as daemon:
             env = dict(pulse.client_env(), **daemon.client_env())
             try:
-                with realvoice.trainer(x, None, home, env) as app:
+                with e2e.trainer(x, None, home, env) as app:
                     started = rec.now_index()
                     app.wait_for_window(timeout=TIMEOUT)
                     rec.wait_for_silence(rec.wait_for_sound(started, TIMEOUT, THRESHOLD), quiet=0.8,
@@ -53,19 +53,19 @@ def one_run(x, pulse, rec):
                     daemon.pause()
                     # Timed from before xdotool starts: an upper bound.
                     clicked = time.monotonic()
-                    realvoice.click_control(x, "lblClickMe")
+                    e2e.click_control(x, "lblClickMe")
                     hint = heard_after(rec, clicked)
                     clicked = time.monotonic()
-                    realvoice.click_control(x, "lblClickMe")  # in place: no motion to wait for
+                    e2e.click_control(x, "lblClickMe")  # in place: no motion to wait for
                     answer = heard_after(rec, clicked)
                     gave_up = "did not begin" in app.output()[1]
-                    realvoice.click_control(x, "Command1")
+                    e2e.click_control(x, "Command1")
                     app.wait_exit(TIMEOUT)
                     return hint, answer, gave_up
             finally:
                 daemon.resume()
     finally:
-        realvoice.stop_pids(realvoice.processes_mentioning(home))
+        e2e.stop_pids(e2e.processes_mentioning(home))
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -78,9 +78,9 @@ def main():
     if len(voices_here(args, ("xdotool",), voice="both")) < 2:
         return 0
     hints, answers, gave_up = [], [], 0
-    home = realvoice.private_dir("abacorn-stopped-rec-")
+    home = e2e.private_dir("abacorn-stopped-rec-")
     try:
-        with e2elib.Xvfb() as x, realvoice.PulseServer() as pulse, \
+        with e2e.Xvfb() as x, e2e.PulseServer() as pulse, \
                 pulse.record(os.path.join(home, "rec.raw")) as rec:
             rec.wait_started()
             x.mouse_move(2, 2)
