@@ -10,6 +10,7 @@ import tempfile
 from .processes import E2EError, wait_until
 from .program import Program, read_speech_log
 
+
 class Openbox:
     """The openbox window manager on an Xvfb display, with an optional tint2
     panel, each from a configuration text written into a directory of its

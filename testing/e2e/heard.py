@@ -11,6 +11,7 @@ from .images import Screen
 from .processes import E2EError, wait_until
 from .recordings import RATE
 
+
 # --- the card cycle, heard --------------------------------------------------------------
 # Every card 10 + 10 (both range lists at 10): every answer is the same text,
 # "20", and a text heard in full is one as long as the others.

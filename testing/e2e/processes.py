@@ -19,6 +19,7 @@ import tempfile
 import threading
 import time
 
+
 class E2EError(Exception):
     pass
 

@@ -21,6 +21,7 @@ from . import ssip_recorder
 from .buses import AccessibilityBus
 from .processes import E2EError, stop_process, wait_until
 
+
 def build_dir():
     d = os.environ.get("ABACORN_BUILD_DIR")
     if d:

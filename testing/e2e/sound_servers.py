@@ -13,6 +13,7 @@ import subprocess
 from .processes import E2EError, descendants, private_dir, stop_pids, stop_process, wait_until
 from .recordings import Recording
 
+
 # --- the audio servers -----------------------------------------------------------
 # PulseServer and PipeWireServer have one interface: start(), client_env(),
 # pactl_env(), record(path), crash(), stop(), log(), and both are context
