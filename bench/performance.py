@@ -21,8 +21,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-import e2elib  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 
 BEGIN = "<!-- performance:begin -->"
 END = "<!-- performance:end -->"
@@ -36,7 +36,7 @@ def run(cmd, env=None, timeout=3600):
         try:
             out, err = p.communicate(timeout=timeout)
         except BaseException:
-            e2elib.stop_process(p, grace=60)
+            e2e.stop_process(p, grace=60)
             raise
     if p.returncode != 0:
         return f"(exit {p.returncode})\n{out}{err}"
@@ -70,7 +70,7 @@ def core_table(build, runs):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--build", default=e2elib.build_dir())
+    ap.add_argument("--build", default=e2e.build_dir())
     ap.add_argument("--torture", type=int, default=1_000_000)
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--audio-texts", type=int, default=1000,
@@ -85,7 +85,7 @@ def main():
     sections.append(("Dealing, filling and timer cards on the logic (real clock)", core_table(build, args.runs)))
     sections.append(("Random-event torture (every invariant checked after each event)",
                      run([os.path.join(build, "bench", "bench_torture"), str(args.torture)])))
-    with e2elib.Xvfb() as x:
+    with e2e.Xvfb() as x:
         env = x.env(dict(os.environ, QT_QPA_PLATFORM="xcb"))
         sections.append(("Pause passes against bare processEvents (Xvfb)",
                          run([os.path.join(build, "bench", "bench_pause"), str(args.runs)], env=env)))

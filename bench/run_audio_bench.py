@@ -40,7 +40,7 @@ quantum at a time).
 
 On PipeWire the graph runs at its defaults, 48 kHz and a quantum of 1024
 frames unless a stream asks for less; the recording asks for no less (see
-realvoice.PipeWireServer), so the trainer's own request sets the quantum,
+e2e.PipeWireServer), so the trainer's own request sets the quantum,
 as on a desktop. The latency the trainer's stream asked for is printed.
 
 Where the time goes with Speech Dispatcher: once the clicks are done, a
@@ -53,7 +53,7 @@ takes beyond the bare "20".
 
 Texts lost: the same cycle with two busy loops (one per core) spinning
 beside the trainer. A text is lost when no sound follows its click within
-realvoice.LOST_AFTER seconds although the answer is on the card; cut short when its
+e2e.LOST_AFTER seconds although the answer is on the card; cut short when its
 sound is under 70 % of the median length (a newer text never interrupts it
 here); broken when it is over 130 % (a gap inside it). Sound after a silent
 deal is counted as stray (a late or repeated text). Under the loops the
@@ -71,13 +71,11 @@ import os
 import shutil
 import statistics
 import sys
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 
 GOAL_DEFAULT_MS = 15  # the voice a child hears by default, median on PulseAudio
 GOAL_SCREEN_READER_MS = 60  # the voice beside a screen reader, median
@@ -103,32 +101,32 @@ DEFAULT_STARTS = ("no-speechd", "desktop")
 @contextlib.contextmanager
 def voice_run(voice, x, sound, binary=None, start="no-speechd"):
     """One start of the trainer with one voice, playing into `sound` (a
-    realvoice sound server): yields the program, not yet started
-    (realvoice.trainer), with a home of its own and, for the voice beside a
+    sound server of the harness): yields the program, not yet started
+    (e2e.trainer), with a home of its own and, for the voice beside a
     screen reader or a desktop start, a Speech Dispatcher daemon and a
     session bus with the screen-reader switch of its own; stops them and
     whatever was spawned in the home afterwards. program.daemon is the
     daemon (None without one). binary: a build of the program other than
     the build's (None: the build's)."""
-    home = realvoice.private_dir("abacorn-%s-" % voice)
+    home = e2e.private_dir("abacorn-%s-" % voice)
     daemon = None
     try:
         with contextlib.ExitStack() as stack:
             env = dict(sound.client_env())
             if voice == "default" and start == "no-speechd":
-                env.update(realvoice.without_speech_dispatcher(home))
+                env.update(e2e.without_speech_dispatcher(home))
             else:
-                daemon = realvoice.SpeechDispatcher(sound).start()
+                daemon = e2e.SpeechDispatcher(sound).start()
                 env.update(daemon.client_env())
-                switch = stack.enter_context(realvoice.ScreenReaderSwitch(x, on=voice == "screen-reader"))
+                switch = stack.enter_context(e2e.ScreenReaderSwitch(x, on=voice == "screen-reader"))
                 env.update(switch.client_env())
-            program = realvoice.trainer(x, binary, home, env)
+            program = e2e.trainer(x, binary, home, env)
             program.daemon = daemon
             yield program
     finally:
         if daemon:
             daemon.stop()
-        realvoice.stop_pids(realvoice.processes_mentioning(home))
+        e2e.stop_pids(e2e.processes_mentioning(home))
         shutil.rmtree(home, ignore_errors=True)
 
 
@@ -140,9 +138,9 @@ def measure(voice, x, sound, rec, xt, args):
     for attempt in range(ATTEMPTS):
         with voice_run(voice, x, sound) as trainer:
             with trainer as app:
-                t = realvoice.HeardCards(x, rec, xt, app, args.threshold, reveal_by_key=args.press == "key")
+                t = e2e.HeardCards(x, rec, xt, app, args.threshold, reveal_by_key=args.press == "key")
                 t.start()
-                if voice == "screen-reader" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+                if voice == "screen-reader" and e2e.GAVE_UP_DEFAULT in app.output()[1]:
                     print("  (Speech Dispatcher did not start in time; again)", file=sys.stderr)
                     continue
                 quiet = [t.text() for _ in range(args.runs)]
@@ -150,18 +148,18 @@ def measure(voice, x, sound, rec, xt, args):
                 latency = sound.stream_latency("Abacorn")
                 bare = {}
                 if voice == "screen-reader":
-                    with realvoice.SsipClient(app.extra_env["SPEECHD_ADDRESS"]) as client:
+                    with e2e.SsipClient(app.extra_env["SPEECHD_ADDRESS"]) as client:
                         for _ in range(args.runs):
                             for words in BARE_TEXTS:
                                 bare.setdefault(words, []).append(t.said_by(client, words))
                 loaded = []
                 if args.texts:
-                    with realvoice.BusyLoops(2):
+                    with e2e.BusyLoops(2):
                         loaded = [t.text() for _ in range(args.texts)]
-                realvoice.click_control(x, "Command1")
+                e2e.click_control(x, "Command1")
                 app.wait_exit(TIMEOUT)
                 return Result(quiet, loaded, t.strays, t.resyncs, app.output()[1], bare, latency, rec.lag())
-    raise e2elib.E2EError("Speech Dispatcher did not start in time in %d tries" % ATTEMPTS)
+    raise e2e.E2EError("Speech Dispatcher did not start in time in %d tries" % ATTEMPTS)
 
 
 class Result:
@@ -207,7 +205,7 @@ def summary(results, texts):
         mine = [(server, r) for (server, v), r in results.items() if v == voice]
         for i, (server, r) in enumerate(mine):
             label = VOICES[voice] if i == 0 else ""
-            name = realvoice.SERVERS[server].NAME
+            name = e2e.SERVERS[server].NAME
             if r.loaded:
                 fate = "%d (and %d not in full, %d stray)" % (r.lost(), r.short() + r.broken(), r.strays)
             else:
@@ -237,7 +235,7 @@ def summary(results, texts):
 
 def details(voice, server, r):
     heard = [t for t in r.quiet if not t.lost]
-    rows = ["%s, %s:" % (VOICES[voice], realvoice.SERVERS[server].NAME)]
+    rows = ["%s, %s:" % (VOICES[voice], e2e.SERVERS[server].NAME)]
     rows.append("  each (ms): " + ", ".join("%.0f" % t.onset_ms for t in heard))
     if heard:
         rows.append("  click -> first non-zero sample (the stream reaching the sink): median %.1f ms"
@@ -287,15 +285,15 @@ def voices_here(args, tools=(), voice=None):
     asked = voice or args.voice
     voices = list(VOICES) if asked == "both" else [asked]
     if "screen-reader" in voices:
-        for tool in ("speech-dispatcher", "dbus-daemon", "dbus-send", "xprop", realvoice.A11Y_LAUNCHER):
+        for tool in ("speech-dispatcher", "dbus-daemon", "dbus-send", "xprop", e2e.A11Y_LAUNCHER):
             if not shutil.which(tool):
                 print("%s skipped: %s is not installed" % (VOICES["screen-reader"], tool))
                 voices.remove("screen-reader")
                 break
-    if "default" in voices and not os.path.exists(realvoice.FLITE_VOICE):
-        print("%s skipped: %s is not installed" % (VOICES["default"], realvoice.FLITE_VOICE))
+    if "default" in voices and not os.path.exists(e2e.FLITE_VOICE):
+        print("%s skipped: %s is not installed" % (VOICES["default"], e2e.FLITE_VOICE))
         voices.remove("default")
-    realvoice.clean_environment()
+    e2e.clean_environment()
     if not servers_here(args):
         return []
     return voices
@@ -306,11 +304,11 @@ def servers_here(args):
     benchmark has no such option) that are installed, saying why any is
     left out."""
     asked = getattr(args, "server", "pulseaudio")
-    servers = list(realvoice.SERVERS) if asked == "both" else [asked]
+    servers = list(e2e.SERVERS) if asked == "both" else [asked]
     for server in list(servers):
-        missing = [tool for tool in realvoice.SERVER_TOOLS[server] if not shutil.which(tool)]
+        missing = [tool for tool in e2e.SERVER_TOOLS[server] if not shutil.which(tool)]
         if missing:
-            print("%s skipped: %s is not installed" % (realvoice.SERVERS[server].NAME, ", ".join(missing)))
+            print("%s skipped: %s is not installed" % (e2e.SERVERS[server].NAME, ", ".join(missing)))
             servers.remove(server)
     return servers
 
@@ -324,7 +322,7 @@ def main():
     ap.add_argument("--voice", choices=tuple(VOICES) + ("both",), default="both",
                     help="default: the voice a child hears by default; screen-reader: the voice beside a "
                          "screen reader")
-    ap.add_argument("--server", choices=tuple(realvoice.SERVERS) + ("both",), default="both",
+    ap.add_argument("--server", choices=tuple(e2e.SERVERS) + ("both",), default="both",
                     help="the sound server played into (default both, one after the other)")
     ap.add_argument("--press", choices=("click", "key"), default="click",
                     help="reveal each answer with a click on the card or with Space (the card has the focus)")
@@ -342,16 +340,16 @@ def main():
     for server in servers:
         for voice in voices:
             x = sound = rec = xt = None
-            home = realvoice.private_dir("abacorn-audio-rec-")
+            home = e2e.private_dir("abacorn-audio-rec-")
             try:
-                x = e2elib.Xvfb().start()
-                sound = realvoice.SERVERS[server]().start()
+                x = e2e.Xvfb().start()
+                sound = e2e.SERVERS[server]().start()
                 rec = sound.record(os.path.join(home, "rec.raw")).wait_started()
-                xt = realvoice.XTest(x.display)
+                xt = e2e.XTest(x.display)
                 xt.move(2, 2)
                 results[(server, voice)] = measure(voice, x, sound, rec, xt, args)
-            except e2elib.E2EError as e:
-                print("%s, %s: failed: %s" % (VOICES[voice], realvoice.SERVERS[server].NAME, e))
+            except e2e.E2EError as e:
+                print("%s, %s: failed: %s" % (VOICES[voice], e2e.SERVERS[server].NAME, e))
                 failed += 1
             finally:
                 if xt:
@@ -364,7 +362,7 @@ def main():
                     x.stop()
                 shutil.rmtree(home, ignore_errors=True)
     print("Own sound servers (%s), null sink, |sample| > %d counts as audible; every answer is \"20\"."
-          % ("; ".join(realvoice.SERVERS[server].DESCRIPTION for server in servers), args.threshold))
+          % ("; ".join(e2e.SERVERS[server].DESCRIPTION for server in servers), args.threshold))
     print("\n".join(summary(results, args.texts)))
     for voice in VOICES:
         for server in servers:

@@ -37,10 +37,9 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
-import ssip_recorder  # noqa: E402
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 
 LAVENDER = (192, 192, 255)
 PANEL_PROBE = (1340, 820)  # inside the panel, clear of every control
@@ -135,7 +134,7 @@ def wait_startup_over(pid, quiet_s=1.0, timeout=30.0):
             last, since = now, time.monotonic()
         elif time.monotonic() - since >= quiet_s:
             return last / hz
-    raise e2elib.E2EError("start-up did not settle")
+    raise e2e.E2EError("start-up did not settle")
 
 
 # --- first frame ------------------------------------------------------------------------
@@ -143,11 +142,11 @@ def wait_startup_over(pid, quiet_s=1.0, timeout=30.0):
 def first_frame(x, screen, args, env, timeout=20.0):
     """Starts a program and returns (ms to the first lavender panel pixel,
     program) ; the caller stops it."""
-    prog = e2elib.Program(x, args, env=env)
+    prog = e2e.Program(x, args, env=env)
     # launch(), not start(): start() waits a while to see whether the
     # display refused the program, which would be timed too. A refused
     # start is tried again here instead.
-    for attempt in range(e2elib.Program.START_TRIES):
+    for attempt in range(e2e.Program.START_TRIES):
         t0 = time.monotonic()
         prog.launch()
         end = t0 + timeout
@@ -157,9 +156,9 @@ def first_frame(x, screen, args, env, timeout=20.0):
             if time.monotonic() > end or not prog.running():
                 break
             time.sleep(0.0005)
-        if prog.running() or not prog.refused() or attempt == e2elib.Program.START_TRIES - 1:
+        if prog.running() or not prog.refused() or attempt == e2e.Program.START_TRIES - 1:
             prog.cleanup()
-            raise e2elib.E2EError("no first frame from %s" % args[0])
+            raise e2e.E2EError("no first frame from %s" % args[0])
 
 
 def timed_start(x, screen, binary, extra, inspect=None):
@@ -175,7 +174,7 @@ def timed_start(x, screen, binary, extra, inspect=None):
             prog.cleanup()
     finally:
         daemons.stop()
-    e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
+    e2e.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
     return ms, found
 
 
@@ -185,13 +184,13 @@ def bench_first_frame(build, runs):
     work = tempfile.mkdtemp(prefix="abacorn-bench-speech-")
     # The third series, for comparison: abacorn with the recording speech
     # daemon of the tests, which answers at once.
-    recorder = ssip_recorder.Recorder(work, os.path.join(work, "speech.log"))
+    recorder = e2e.ssip_recorder.Recorder(work, os.path.join(work, "speech.log"))
     quick = recorder.env()
     kinds = [("bare", bare, {}), ("abacorn", abacorn, {}), ("abacorn-quick", abacorn, quick)]
     times = {name: [] for name, _, _ in kinds}
     try:
-        with e2elib.Xvfb() as x:
-            screen = e2elib.Screen(x.display)
+        with e2e.Xvfb() as x:
+            screen = e2e.Screen(x.display)
             try:
                 for run in range(runs):
                     order = kinds[run % 3:] + kinds[:run % 3]
@@ -250,8 +249,8 @@ def bench_phases(build, runs):
              ("bare", os.path.join(build, "bench", "bench_bare_window_phases"))]
     stamps = {name: {} for name, _ in kinds}
     seen = {name: [] for name, _ in kinds}
-    with e2elib.Xvfb() as x:
-        screen = e2elib.Screen(x.display)
+    with e2e.Xvfb() as x:
+        screen = e2e.Screen(x.display)
         try:
             for run in range(runs):
                 for name, binary in (kinds if run % 2 == 0 else kinds[::-1]):
@@ -297,12 +296,12 @@ def bench_memory(build, runs, voice="default"):
     absent); each playing into an audio server of ours."""
     hz = os.sysconf("SC_CLK_TCK")
     hwm, rss, idle, startup_cpu = [], [], [], []
-    pulse = realvoice.PulseServer().start()
+    pulse = e2e.PulseServer().start()
     work = tempfile.mkdtemp(prefix="abacorn-bench-mem-")
     program = os.path.join(build, "abacorn")
-    env = dict(pulse.client_env(), **(realvoice.without_speech_dispatcher(work) if voice == "embedded" else {}))
-    with e2elib.Xvfb() as x:
-        screen = e2elib.Screen(x.display)
+    env = dict(pulse.client_env(), **(e2e.without_speech_dispatcher(work) if voice == "embedded" else {}))
+    with e2e.Xvfb() as x:
+        screen = e2e.Screen(x.display)
         try:
             for _ in range(runs):
                 daemons = SpeechDaemons()
@@ -320,7 +319,7 @@ def bench_memory(build, runs, voice="default"):
                         prog.cleanup()
                 finally:
                     daemons.stop()
-                e2elib.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
+                e2e.wait_until(lambda: screen.pixel(*PANEL_PROBE) != LAVENDER, 10, what="the window to go")
         finally:
             screen.close()
             pulse.stop()
@@ -344,8 +343,8 @@ def bench_timer(build, seconds_list=(2, 4), answers=4):
     print("  %-8s %-22s %-22s %-22s %-22s" % ("seconds", "question shown", "answer shown", "blank (card pause)",
                                               "answer to answer (log)"))
     for seconds in seconds_list:
-        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=os.path.join(build, "abacorn")) as app:
-            screen = e2elib.Screen(x.display)
+        with e2e.Xvfb() as x, e2e.Abacorn(x, binary=os.path.join(build, "abacorn")) as app:
+            screen = e2e.Screen(x.display)
             try:
                 app.wait_for_window()
                 app.wait_for_say("welcome to abacorn, standard mode. click on flashcard to begin.")
@@ -365,10 +364,10 @@ def bench_timer(build, seconds_list=(2, 4), answers=4):
                 changes = []
                 last = None
                 end_by = t_pick + 3000 + (seconds * 1000 + 2000) * (answers + 0.5)
-                while e2elib.monotonic_ms() < end_by:
+                while e2e.monotonic_ms() < end_by:
                     s = state()
                     if s != last:
-                        changes.append((e2elib.monotonic_ms(), s))
+                        changes.append((e2e.monotonic_ms(), s))
                         last = s
                     time.sleep(0.001)
                 x.click(100, 100)  # stop the cards
@@ -407,7 +406,7 @@ def bench_timer(build, seconds_list=(2, 4), answers=4):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--build", default=e2elib.build_dir())
+    ap.add_argument("--build", default=e2e.build_dir())
     ap.add_argument("--runs", type=int, default=7)
     ap.add_argument("--only", default="first-frame,phases,memory,timer")
     args = ap.parse_args()

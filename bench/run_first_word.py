@@ -22,7 +22,7 @@ that did not, is reported.
 
 All play into a sound server of our own (--server; PulseAudio by default),
 recorded from its null sink's monitor; the recording's clock is the one
-run_audio_bench.py uses (see realvoice.Recording). |sample| > 300 counts as
+run_audio_bench.py uses (see e2e.Recording). |sample| > 300 counts as
 audible. CPU is utime + stime of the program's process (all its threads,
 not the daemon's) from /proc/PID/stat, 5 s after exec. The starts take
 turns, each run with a fresh daemon, bus and program.
@@ -40,10 +40,10 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
 sys.path.insert(0, HERE)
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+from testing import e2e  # noqa: E402
 from run_audio_bench import DEFAULT_STARTS, VOICES, voice_run, voices_here  # noqa: E402
 
 GOAL_HEARD_MS = 100  # the screen-reader start's welcome after the default start's
@@ -74,15 +74,15 @@ def one_start(voice, start, x, pulse, rec, threshold):
         # Quiet before exec, so nothing earlier counts as the welcome.
         rec.wait_for_silence(rec.now_index(), quiet=0.5, threshold=threshold)
         try:
-            for attempt in range(e2elib.Program.START_TRIES):
+            for attempt in range(e2e.Program.START_TRIES):
                 t0 = time.monotonic()
                 app.launch()
                 try:
                     first = rec.wait_for_sound(rec.index_at(t0), TIMEOUT, threshold)
                     break
-                except e2elib.E2EError:
-                    # Now and then Xvfb refuses a new client (see e2elib.Program).
-                    if app.running() or not app.refused() or attempt == e2elib.Program.START_TRIES - 1:
+                except e2e.E2EError:
+                    # Now and then Xvfb refuses a new client (see e2e.Program).
+                    if app.running() or not app.refused() or attempt == e2e.Program.START_TRIES - 1:
                         raise
             heard_ms = (rec.time_of(first) - t0) * 1000.0
             left = t0 + WINDOW_S - time.monotonic()
@@ -97,7 +97,7 @@ def one_start(voice, start, x, pulse, rec, threshold):
                     wrong = "the default start reached Speech Dispatcher"
                 elif voice == "screen-reader" and not reached:
                     wrong = "the screen-reader start did not reach Speech Dispatcher"
-            if voice == "screen-reader" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+            if voice == "screen-reader" and e2e.GAVE_UP_DEFAULT in app.output()[1]:
                 wrong = "Speech Dispatcher did not start in time (the trainer's own voice spoke)"
         finally:
             app.cleanup()
@@ -117,7 +117,7 @@ def main():
                     help="default: a default start; screen-reader: a start with the screen-reader switch on")
     ap.add_argument("--default-start", choices=("auto",) + DEFAULT_STARTS, default="auto",
                     help="how the default start is made (see above; default auto)")
-    ap.add_argument("--server", choices=tuple(realvoice.SERVERS), default="pulseaudio",
+    ap.add_argument("--server", choices=tuple(e2e.SERVERS), default="pulseaudio",
                     help="the sound server played into (default pulseaudio)")
     ap.add_argument("--threshold", type=int, default=300,
                     help="sample magnitude counted as audible (of 32767); default 300")
@@ -127,15 +127,15 @@ def main():
         return 0
     start = args.default_start
     if start == "auto":
-        binary = os.path.join(e2elib.build_dir(), "abacorn")
-        start = "desktop" if realvoice.follows_screen_reader_switch(binary) else "no-speechd"
+        binary = os.path.join(e2e.build_dir(), "abacorn")
+        start = "desktop" if e2e.follows_screen_reader_switch(binary) else "no-speechd"
     if start == "desktop" and not shutil.which("speech-dispatcher"):
         start = "no-speechd"
 
     results = {voice: [] for voice in voices}
-    home = realvoice.private_dir("abacorn-first-word-rec-")
+    home = e2e.private_dir("abacorn-first-word-rec-")
     try:
-        with e2elib.Xvfb() as x, realvoice.SERVERS[args.server]() as pulse, \
+        with e2e.Xvfb() as x, e2e.SERVERS[args.server]() as pulse, \
                 pulse.record(os.path.join(home, "rec.raw")) as rec:
             rec.wait_started()
             for run in range(args.runs):
@@ -148,7 +148,7 @@ def main():
              "screen-reader": "the screen-reader switch on"}
 
     print("exec -> the welcome's first audible sample on the null sink (%s), the program's CPU in its first %.0f s"
-          % (realvoice.SERVERS[args.server].NAME, WINDOW_S))
+          % (e2e.SERVERS[args.server].NAME, WINDOW_S))
     print("and its peak RSS then; %d runs per voice, taking turns (min / median / max)" % args.runs)
     print("%-56s %-24s %-20s %s" % ("", "heard after exec (ms)", "CPU in 5 s (s)", "peak RSS (MB)"))
     for voice in voices:

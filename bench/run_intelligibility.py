@@ -30,10 +30,10 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
 sys.path.insert(0, HERE)
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+from testing import e2e  # noqa: E402
 from run_audio_bench import VOICES, voice_run, voices_here  # noqa: E402
 
 NUMBERS = range(0, 145)
@@ -88,7 +88,7 @@ ATTEMPTS = 3  # starts of the program, should Speech Dispatcher be given up
 def say_all(voice, x, pulse, rec, workdir, threshold, lang):
     """Has the program say every number; writes each as <workdir>/<n>.raw
     (16 kHz). Returns the numbers that made no sound."""
-    binary = os.path.join(e2elib.build_dir(), "bench", "abacorn_say")
+    binary = os.path.join(e2e.build_dir(), "bench", "abacorn_say")
     for attempt in range(ATTEMPTS):
         with voice_run(voice, x, pulse, binary) as app:
             if lang:
@@ -100,11 +100,11 @@ def say_all(voice, x, pulse, rec, workdir, threshold, lang):
                 app.wait_for_window(timeout=TIMEOUT)
                 rec.wait_for_silence(rec.wait_for_sound(start, TIMEOUT, threshold), quiet=1.0,
                                      threshold=threshold)
-                if voice == "screen-reader" and realvoice.GAVE_UP_DEFAULT in app.output()[1]:
+                if voice == "screen-reader" and e2e.GAVE_UP_DEFAULT in app.output()[1]:
                     print("  (Speech Dispatcher did not start in time; again)", file=sys.stderr)
                     continue
                 return say_numbers(app, rec, workdir, threshold)
-    raise e2elib.E2EError("Speech Dispatcher did not start in time in %d tries" % ATTEMPTS)
+    raise e2e.E2EError("Speech Dispatcher did not start in time in %d tries" % ATTEMPTS)
 
 
 def say_numbers(app, rec, workdir, threshold):
@@ -116,17 +116,17 @@ def say_numbers(app, rec, workdir, threshold):
         app.proc.stdin.flush()
         try:
             first = rec.wait_for_sound(asked, 5.0, threshold)
-        except e2elib.E2EError:
+        except e2e.E2EError:
             silent.append(n)
             continue
         end = rec.wait_for_silence(first, quiet=QUIET, timeout=TIMEOUT, threshold=threshold)
-        margin = int(MARGIN * realvoice.RATE)
+        margin = int(MARGIN * e2e.RATE)
         cut = rec.audio(first - margin).samples[:end + margin - (first - margin)]
         raw = os.path.join(workdir, "%d.22k" % n)
         with open(raw, "wb") as f:
             f.write(cut.tobytes())
         subprocess.run(["sox", "-V1", "-t", "raw", "-e", "signed", "-b", "16", "-c", "1",
-                        "-r", str(realvoice.RATE), raw, "-t", "raw", "-r", "16000",
+                        "-r", str(e2e.RATE), raw, "-t", "raw", "-r", "16000",
                         os.path.join(workdir, "%d.raw" % n)], check=True, timeout=60)
         os.unlink(raw)
     return silent
@@ -148,7 +148,7 @@ def recognise(workdir, numbers):
                           "-adcin", "yes", "-adchdr", "0", "-samprate", "16000", "-hyp", hyp],
                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=1800)
     if res.returncode != 0:
-        raise e2elib.E2EError("pocketsphinx_batch failed: " + res.stderr.decode(errors="replace")[-2000:])
+        raise e2e.E2EError("pocketsphinx_batch failed: " + res.stderr.decode(errors="replace")[-2000:])
     heard = {}
     with open(hyp) as f:
         for line in f:
@@ -196,7 +196,7 @@ def main():
     os.makedirs(top, exist_ok=True)
     rows = []
     try:
-        with e2elib.Xvfb() as x, realvoice.PulseServer() as pulse, \
+        with e2e.Xvfb() as x, e2e.PulseServer() as pulse, \
                 pulse.record(os.path.join(top, "rec.raw")) as rec:
             rec.wait_started()
             said = {}

@@ -23,9 +23,9 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 from run_audio_bench import voice_run, voices_here  # noqa: E402
 
 GOAL_S = 2.0
@@ -52,13 +52,13 @@ def one_run(x, pulse, rec):
                 daemon.pause()
                 # Timed from before xdotool starts: an upper bound.
                 clicked = time.monotonic()
-                realvoice.click_control(x, "lblClickMe")
+                e2e.click_control(x, "lblClickMe")
                 hint = heard_after(rec, clicked)
                 clicked = time.monotonic()
-                realvoice.click_control(x, "lblClickMe")  # in place: no motion to wait for
+                e2e.click_control(x, "lblClickMe")  # in place: no motion to wait for
                 answer = heard_after(rec, clicked)
                 gave_up = "did not begin" in app.output()[1]
-                realvoice.click_control(x, "Command1")
+                e2e.click_control(x, "Command1")
                 app.wait_exit(TIMEOUT)
                 return hint, answer, gave_up
         finally:
@@ -74,9 +74,9 @@ def main():
     if len(voices_here(args, ("xdotool",), voice="both")) < 2:
         return 0
     hints, answers, gave_up = [], [], 0
-    home = realvoice.private_dir("abacorn-stopped-rec-")
+    home = e2e.private_dir("abacorn-stopped-rec-")
     try:
-        with e2elib.Xvfb() as x, realvoice.PulseServer() as pulse, \
+        with e2e.Xvfb() as x, e2e.PulseServer() as pulse, \
                 pulse.record(os.path.join(home, "rec.raw")) as rec:
             rec.wait_started()
             x.mouse_move(2, 2)

@@ -19,9 +19,8 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
-import abacorn_e2e  # noqa: E402
-import e2elib  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testing.e2e
+from testing import e2e  # noqa: E402
 
 WRONG = "wrong answer, try again"
 RIM = 40  # pixels of the black backdrop kept around the panel
@@ -29,7 +28,7 @@ TRIES = 80  # cards dealt at most
 
 
 def build():
-    subprocess.run(["cmake", "--build", e2elib.build_dir(), "--target", "abacorn", "control_rect"],
+    subprocess.run(["cmake", "--build", e2e.build_dir(), "--target", "abacorn", "control_rect"],
                    check=True, stdout=subprocess.DEVNULL)
 
 
@@ -62,12 +61,12 @@ def play(s):
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshot.png")
     build()
-    with abacorn_e2e.Session() as s:
+    with e2e.Session() as s:
         if not play(s):
             sys.exit("no card to show in %d tries" % TRIES)
         shot = s.shot()
     # The lavender panel and the heading above it, with a rim of the backdrop.
-    rects = [abacorn_e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
+    rects = [e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
     x, y = max(0, min(r[0] for r in rects) - RIM), max(0, min(r[1] for r in rects) - RIM)
     w = min(shot.width, max(r[0] + r[2] for r in rects) + RIM) - x
     h = min(shot.height, max(r[1] + r[3] for r in rects) + RIM) - y

@@ -109,7 +109,7 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// The tests' recording speech daemon (tests/e2e/ssip_recorder.py) as a
+// The tests' recording speech daemon (testing/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through
 // address(). events() and said() read its log. Each text sounds for
 // speakMs; a held daemon answers a text only at answer(). pause(), resume()

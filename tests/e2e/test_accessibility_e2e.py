@@ -14,9 +14,7 @@ import sys
 import unittest
 import warnings
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
+from testing import e2e
 
 # How the toolkit the window was designed for names its controls; none may
 # reach a listener.
@@ -44,7 +42,7 @@ class AccessibilityE2ETest(unittest.TestCase):
         if importlib.util.find_spec("pyatspi") is None:
             self.fail("no pyatspi for %s: run this test with /usr/bin/python3" % sys.executable)
         warnings.simplefilter("ignore", DeprecationWarning)  # pyatspi's own calls
-        with e2elib.Xvfb() as x, e2elib.AccessibilityBus(x) as bus:
+        with e2e.Xvfb() as x, e2e.AccessibilityBus(x) as bus:
             # The client connects to the buses named in its environment.
             os.environ.update(bus.env())
             import pyatspi
@@ -61,9 +59,9 @@ class AccessibilityE2ETest(unittest.TestCase):
                     while GLib.MainContext.default().iteration(False):
                         pass
                     return check()
-                return e2elib.wait_until(look, ab.TIMEOUT, what="accessibility events")
-            with e2elib.Abacorn(x, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-                                        "DBUS_SESSION_BUS_ADDRESS": bus.address}) as app:
+                return e2e.wait_until(look, e2e.TIMEOUT, what="accessibility events")
+            with e2e.Abacorn(x, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                                     "DBUS_SESSION_BUS_ADDRESS": bus.address}) as app:
                 # Asked from the start: the first answers come while the
                 # start-up pause runs, and the window goes on all the same.
                 def tree():
@@ -73,10 +71,10 @@ class AccessibilityE2ETest(unittest.TestCase):
                             if any(n.name == "Flash card" for n in nodes):
                                 return nodes
                     return None
-                e2elib.wait_until(tree, ab.TIMEOUT, interval=0.1, what="the trainer in the tree")
-                answered_ms = e2elib.monotonic_ms()
-                events = app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
-                welcome_ms = [e.t_ms for e in events if e.text == ab.WELCOME][0]
+                e2e.wait_until(tree, e2e.TIMEOUT, interval=0.1, what="the trainer in the tree")
+                answered_ms = e2e.monotonic_ms()
+                events = app.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
+                welcome_ms = [e.t_ms for e in events if e.text == e2e.WELCOME][0]
                 print("\ntree answered %.0f ms %s the welcome" % (abs(welcome_ms - answered_ms),
                       "before" if answered_ms < welcome_ms else "after"), file=sys.stderr)
 
@@ -102,26 +100,26 @@ class AccessibilityE2ETest(unittest.TestCase):
                 def focused():
                     found = [n.name for n in tree() if n.getState().contains(pyatspi.STATE_FOCUSED)]
                     return found[0] if len(found) == 1 else None
-                self.assertEqual(e2elib.wait_until(focused, ab.TIMEOUT, interval=0.1, what="a focused object"),
+                self.assertEqual(e2e.wait_until(focused, e2e.TIMEOUT, interval=0.1, what="a focused object"),
                                  "Flash card")
                 x.key("Tab")
-                e2elib.wait_until(lambda: focused() == "Addition", ab.TIMEOUT, interval=0.1,
-                                  what="the focus on the next control")
+                e2e.wait_until(lambda: focused() == "Addition", e2e.TIMEOUT, interval=0.1,
+                               what="the focus on the next control")
                 x.key("shift+Tab")
-                e2elib.wait_until(lambda: focused() == "Flash card", ab.TIMEOUT, interval=0.1,
-                                  what="the focus back on the card")
+                e2e.wait_until(lambda: focused() == "Flash card", e2e.TIMEOUT, interval=0.1,
+                               what="the focus back on the card")
 
                 # A press on the card through the client deals a card.
                 press(by_name["Flash card"])
-                app.wait_for_say("click flash card for answer", timeout=ab.TIMEOUT)
+                app.wait_for_say("click flash card for answer", timeout=e2e.TIMEOUT)
 
                 # Interactive mode: the answers join the tree with their numbers,
                 # and a press on one is judged.
                 said = len(app.said())
                 press(by_name["Interactive mode"])
-                e2elib.wait_until(lambda: len(app.said()) > said, ab.TIMEOUT, what="interactive mode said")
-                answers = e2elib.wait_until(
-                    lambda: [n for n in tree() if re.match(r"^Answer [1-6]: \d+$", n.name)], ab.TIMEOUT,
+                e2e.wait_until(lambda: len(app.said()) > said, e2e.TIMEOUT, what="interactive mode said")
+                answers = e2e.wait_until(
+                    lambda: [n for n in tree() if re.match(r"^Answer [1-6]: \d+$", n.name)], e2e.TIMEOUT,
                     interval=0.1, what="the six answers")
                 self.assertEqual(len(answers), 6, [a.name for a in answers])
                 print("answers: " + ", ".join(a.name for a in answers), file=sys.stderr)
@@ -129,7 +127,7 @@ class AccessibilityE2ETest(unittest.TestCase):
                 events_until(lambda: "Possible answers" in added)
                 said = len(app.said())
                 press(answers[0])
-                e2elib.wait_until(lambda: len(app.said()) > said, ab.TIMEOUT, what="the pick judged")
+                e2e.wait_until(lambda: len(app.said()) > said, e2e.TIMEOUT, what="the pick judged")
                 self.assertTrue(app.running())
 
 

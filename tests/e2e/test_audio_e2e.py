@@ -10,11 +10,8 @@ import shutil
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
-from realvoice import RATE  # noqa: E402
+from testing import e2e
+from testing.e2e import RATE
 
 TIMEOUT = 30.0
 # Silence on a null sink is exact zeros; speech peaks in the thousands.
@@ -24,7 +21,7 @@ TEXTS = 6
 
 
 def answer_shown(shot):
-    return ab.ink_in(shot, ab.rect("lbln3")) > 0
+    return e2e.ink_in(shot, e2e.rect("lbln3")) > 0
 
 
 class Run:
@@ -32,9 +29,9 @@ class Run:
 
     def __init__(self, test):
         self.t = test
-        self.home = realvoice.private_dir("abacorn-audio-home-")
-        env = dict(test.pulse.client_env(), **realvoice.without_speech_dispatcher(self.home))
-        self.app = realvoice.trainer(test.x, None, self.home, env)
+        self.home = e2e.private_dir("abacorn-audio-home-")
+        env = dict(test.pulse.client_env(), **e2e.without_speech_dispatcher(self.home))
+        self.app = e2e.trainer(test.x, None, self.home, env)
 
     def __enter__(self):
         rec = self.t.rec
@@ -55,14 +52,14 @@ class Run:
     def click(self, name):
         """Clicks a control; returns the recording's index at the click."""
         i = self.t.rec.now_index()
-        realvoice.click_control(self.t.x, name)
+        e2e.click_control(self.t.x, name)
         return i
 
     def wait_for_shot(self, check, what):
-        return e2elib.wait_until(lambda: check(self.t.x.screenshot()), TIMEOUT, interval=0.1, what=what)
+        return e2e.wait_until(lambda: check(self.t.x.screenshot()), TIMEOUT, interval=0.1, what=what)
 
     def close(self):
-        realvoice.click_control(self.t.x, "Command1")
+        e2e.click_control(self.t.x, "Command1")
         return self.app.wait_exit(TIMEOUT)
 
 
@@ -72,13 +69,13 @@ class AudioTest(unittest.TestCase):
         for tool in ("pulseaudio", "parec", "pactl", "sox", "Xvfb", "xdotool"):
             if not shutil.which(tool):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        if not os.path.exists(realvoice.FLITE_VOICE):
-            raise unittest.SkipTest("%s is not installed" % realvoice.FLITE_VOICE)
-        realvoice.clean_environment()
-        cls.dir = realvoice.private_dir("abacorn-audio-")
-        cls.x = e2elib.Xvfb().start()
+        if not os.path.exists(e2e.FLITE_VOICE):
+            raise unittest.SkipTest("%s is not installed" % e2e.FLITE_VOICE)
+        e2e.clean_environment()
+        cls.dir = e2e.private_dir("abacorn-audio-")
+        cls.x = e2e.Xvfb().start()
         try:
-            cls.pulse = realvoice.PulseServer().start()
+            cls.pulse = e2e.PulseServer().start()
             cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
         except BaseException:
             cls.tearDownClass()
@@ -105,7 +102,7 @@ class AudioTest(unittest.TestCase):
         a = self.rec.audio()
         with open(path, "wb") as f:
             f.write(a.samples[start:end].tobytes())
-        return realvoice.sox_rms(path)
+        return e2e.sox_rms(path)
 
     def test_welcome_is_heard_and_the_loudspeaker_silences_the_cards(self):
         with Run(self) as run:
@@ -124,8 +121,8 @@ class AudioTest(unittest.TestCase):
                 clicked = run.click("lblClickMe")
                 run.wait_for_shot(lambda s, want=shown: answer_shown(s) == want,
                                   "the answer" if shown else "the next question")
-                e2elib.wait_until(lambda: len(self.rec) - clicked > 2 * RATE, TIMEOUT,
-                                  what="two seconds of recording")
+                e2e.wait_until(lambda: len(self.rec) - clicked > 2 * RATE, TIMEOUT,
+                               what="two seconds of recording")
                 heard = self.rec.audio().first_audible(clicked, THRESHOLD)
                 if heard is not None:
                     self.fail("sound %.2f s after a card click with speech off" % ((heard - clicked) / RATE))
@@ -160,23 +157,23 @@ class AudioTest(unittest.TestCase):
         after a deal. env: Speech Dispatcher's address, which the
         screen-reader switch then puts first (None: none, the trainer's own
         voice). Speech Dispatcher is never given up."""
-        home = realvoice.private_dir("abacorn-audio-home-")
-        xt = realvoice.XTest(self.x.display)
+        home = e2e.private_dir("abacorn-audio-home-")
+        xt = e2e.XTest(self.x.display)
         try:
             screen_reader = env is not None
-            env = dict(self.pulse.client_env(), **(env or realvoice.without_speech_dispatcher(home)))
-            with realvoice.trainer(self.x, None, home, env, screen_reader=screen_reader) as app:
-                cards = realvoice.HeardCards(self.x, self.rec, xt, app, THRESHOLD)
+            env = dict(self.pulse.client_env(), **(env or e2e.without_speech_dispatcher(home)))
+            with e2e.trainer(self.x, None, home, env, screen_reader=screen_reader) as app:
+                cards = e2e.HeardCards(self.x, self.rec, xt, app, THRESHOLD)
                 cards.start()
-                with realvoice.BusyLoops(2):
+                with e2e.BusyLoops(2):
                     texts = [cards.text() for _ in range(TEXTS)]
                 if "SPEECHD_CMD" not in env:
-                    self.assertNotIn(realvoice.GAVE_UP_DEFAULT, app.output()[1])
-                realvoice.click_control(self.x, "Command1")
+                    self.assertNotIn(e2e.GAVE_UP_DEFAULT, app.output()[1])
+                e2e.click_control(self.x, "Command1")
                 self.assertEqual(app.wait_exit(TIMEOUT), 0)
         finally:
             xt.close()
-            realvoice.stop_pids(realvoice.processes_mentioning(home))
+            e2e.stop_pids(e2e.processes_mentioning(home))
             shutil.rmtree(home, ignore_errors=True)
         lost = [i for i, t in enumerate(texts) if t.lost]
         self.assertEqual(lost, [], "answers never heard")
@@ -191,9 +188,9 @@ class AudioTest(unittest.TestCase):
         self.heard_on_a_busy_machine()
 
     def test_no_answer_is_lost_on_a_busy_machine_on_speech_dispatcher(self):
-        if not realvoice.have_speech_dispatcher():
+        if not e2e.have_speech_dispatcher():
             self.skipTest("speech-dispatcher is not installed")
-        with realvoice.SpeechDispatcher(self.pulse) as daemon:
+        with e2e.SpeechDispatcher(self.pulse) as daemon:
             self.heard_on_a_busy_machine(daemon.client_env())
 
 

@@ -1,14 +1,11 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """End to end: the standard card cycle, the number range lists and the four
 operation pictures, on Xvfb with the recording speech daemon."""
-import os
 import re
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-from abacorn_e2e import rect  # noqa: E402
+from testing import e2e
+from testing.e2e import rect
 
 FOR_ANSWER = "click flash card for answer"
 TO_CONTINUE = "click flash card to continue"
@@ -28,20 +25,20 @@ def similar(a, b, share=0.03):
 
 
 def answer_shown(shot):
-    return ab.ink_in(shot, rect("lbln3")) > 0
+    return e2e.ink_in(shot, rect("lbln3")) > 0
 
 
 class CardCycleTest(unittest.TestCase):
     def test_question_then_answer_then_next_card(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             self.assertTrue(answer_shown(s.shot()))
             # First click: a new question without its answer, and its hint.
             s.click("lblClickMe")
-            self.assertEqual(s.wait_for_text(FOR_ANSWER), [ab.WELCOME, FOR_ANSWER])
+            self.assertEqual(s.wait_for_text(FOR_ANSWER), [e2e.WELCOME, FOR_ANSWER])
             shot = s.shot()
             self.assertFalse(answer_shown(shot))
             for name in ["lbln1", "lbln2", "lblOperation"]:
-                self.assertGreater(ab.ink_in(shot, rect(name)), 100, name)
+                self.assertGreater(e2e.ink_in(shot, rect(name)), 100, name)
             # Second click: the answer; the hint to go on is said once.
             s.click("lblClickMe")
             s.wait_for_text(TO_CONTINUE)
@@ -67,7 +64,7 @@ class CardCycleTest(unittest.TestCase):
     def test_first_answer_is_spoken_before_its_hint(self):
         # The first answer is followed at once by the hint to go on; both
         # must reach the voice, the answer first.
-        with ab.Session() as s:
+        with e2e.Session() as s:
             s.click("lblClickMe")
             s.wait_for_text(FOR_ANSWER)
             s.click("lblClickMe")
@@ -78,13 +75,13 @@ class CardCycleTest(unittest.TestCase):
 
 class DoubleClickTest(unittest.TestCase):
     def test_a_double_click_is_one_click_and_slow_clicks_are_two(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             # From the example card: one deal, its hint, and no answer of
             # the card that has just gone.
             s.clicks("lblClickMe", 2, delay_ms=60)
             s.wait_for_text(FOR_ANSWER)
             s.wait_until_idle()
-            self.assertEqual(s.said(), [ab.WELCOME, FOR_ANSWER])
+            self.assertEqual(s.said(), [e2e.WELCOME, FOR_ANSWER])
             self.assertFalse(answer_shown(s.shot()))
 
             heard = len(s.said())
@@ -112,9 +109,9 @@ class DoubleClickTest(unittest.TestCase):
 
 class RangeTest(unittest.TestCase):
     def test_picks_by_mouse_and_keyboard_and_a_refused_range(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             start = s.shot()
-            twelve = ab.ink_box(start, rect("lbln1"))
+            twelve = e2e.ink_box(start, rect("lbln1"))
             # One whole cycle first, so that the hints are behind us.
             s.click("lblClickMe")
             s.wait_for_text(FOR_ANSWER)
@@ -122,18 +119,18 @@ class RangeTest(unittest.TestCase):
             s.wait_for_text(TO_CONTINUE)
 
             heard = len(s.said())
-            s.pick_with_mouse("cmbMinNum", ab.MIN_ITEMS, "6")
+            s.pick_with_mouse("cmbMinNum", e2e.MIN_ITEMS, "6")
             s.wait_for_text("the minimum number is now set to 6", after=heard)
-            s.pick_with_mouse("cmbMaxNum", ab.MAX_ITEMS, "6")
+            s.pick_with_mouse("cmbMaxNum", e2e.MAX_ITEMS, "6")
             s.wait_for_text("the maximum number is now set to 6", after=heard)
             s.wait_until_idle()
             self.assertEqual(s.said()[heard:], ["the minimum number is now set to 6",
                                                 "the maximum number is now set to 6"])
             # The range allows only 6 + 6: a new card, its answer hidden.
             shot = s.wait_for_shot(lambda shot: not answer_shown(shot), "the new card")
-            six = ab.ink_box(shot, rect("lbln1"))
+            six = e2e.ink_box(shot, rect("lbln1"))
             self.assertIsNotNone(six)
-            self.assertEqual(six, ab.ink_box(shot, rect("lbln2")))
+            self.assertEqual(six, e2e.ink_box(shot, rect("lbln2")))
             self.assertNotEqual(six, twelve)
             # Its answer, said and shown, is 12: drawn like the 12 of the
             # example card at start-up.
@@ -141,12 +138,12 @@ class RangeTest(unittest.TestCase):
             s.click("lblClickMe")
             self.assertEqual(s.wait_for_says(1, after=heard), ["12"])
             shot = s.wait_for_shot(answer_shown, "the answer")
-            self.assertTrue(similar(ab.ink_box(shot, rect("lbln3")), twelve))
-            self.assertFalse(similar(ab.ink_box(shot, rect("lbln3")), ab.ink_box(start, rect("lbln3"))))
+            self.assertTrue(similar(e2e.ink_box(shot, rect("lbln3")), twelve))
+            self.assertFalse(similar(e2e.ink_box(shot, rect("lbln3")), e2e.ink_box(start, rect("lbln3"))))
 
             # Picking the entry already shown acts all the same.
             heard = len(s.said())
-            s.pick_with_mouse("cmbMaxNum", ab.MAX_ITEMS, "6")
+            s.pick_with_mouse("cmbMaxNum", e2e.MAX_ITEMS, "6")
             self.assertEqual(s.wait_for_says(1, after=heard), ["the maximum number is now set to 6"])
             s.wait_for_shot(lambda shot: not answer_shown(shot), "the new card")
 
@@ -161,13 +158,13 @@ class RangeTest(unittest.TestCase):
             # A minimum above the maximum is refused: a warning, no new card.
             before = s.shot()
             heard = len(s.said())
-            s.pick_with_mouse("cmbMinNum", ab.MIN_ITEMS, "20")
+            s.pick_with_mouse("cmbMinNum", e2e.MIN_ITEMS, "20")
             self.assertEqual(s.wait_for_says(1, after=heard), [REFUSED])
             s.wait_until_idle()
             self.assertEqual(s.said()[heard:], [REFUSED])
             after = s.shot()
             for name in ["lbln1", "lbln2", "lbln3"]:
-                self.assertEqual(ab.ink_mask(after, rect(name)), ab.ink_mask(before, rect(name)), name)
+                self.assertEqual(e2e.ink_mask(after, rect(name)), e2e.ink_mask(before, rect(name)), name)
 
 
 class OperationTest(unittest.TestCase):
@@ -179,7 +176,7 @@ class OperationTest(unittest.TestCase):
         dots = [dot for _, _, dot in operations]
         lx, ly, lw, lh = rect("lblAddition")
         name_area = (lx, ly, lw + 50, lh)  # the longer words grow to the right
-        with ab.Session() as s:
+        with e2e.Session() as s:
             start = s.shot()
             signs, names = {}, {}
             for picture, word, dot in operations:
@@ -190,16 +187,16 @@ class OperationTest(unittest.TestCase):
                 self.assertEqual(s.said()[heard:], [word])
                 shot = s.shot()
                 for d in dots:
-                    grey = shot.count(ab.DARK_GREY, rect=rect(d), tolerance=30)
+                    grey = shot.count(e2e.DARK_GREY, rect=rect(d), tolerance=30)
                     if d == dot:
                         self.assertGreater(grey, 20, (word, d))
                     else:
                         self.assertEqual(grey, 0, (word, d))
                 # A new card, its answer hidden.
                 self.assertFalse(answer_shown(shot), word)
-                self.assertGreater(ab.ink_in(shot, rect("lbln1")), 100, word)
-                signs[word] = ab.ink_box(shot, rect("lblOperation"))
-                names[word] = ab.ink_mask(shot, name_area)
+                self.assertGreater(e2e.ink_in(shot, rect("lbln1")), 100, word)
+                signs[word] = e2e.ink_box(shot, rect("lblOperation"))
+                names[word] = e2e.ink_mask(shot, name_area)
                 self.assertIsNotNone(signs[word], word)
             words = [w for _, w, _ in operations]
             for i, a in enumerate(words):
@@ -207,9 +204,9 @@ class OperationTest(unittest.TestCase):
                     self.assertNotEqual(signs[a], signs[b], (a, b))
                     self.assertNotEqual(names[a], names[b], (a, b))
             # Back on addition everything looks as it did at start-up.
-            self.assertEqual(signs["addition"], ab.ink_box(start, rect("lblOperation")))
-            self.assertEqual(names["addition"], ab.ink_mask(start, name_area))
-            self.assertGreater(start.count(ab.DARK_GREY, rect=rect("shpAddition"), tolerance=30), 20)
+            self.assertEqual(signs["addition"], e2e.ink_box(start, rect("lblOperation")))
+            self.assertEqual(names["addition"], e2e.ink_mask(start, name_area))
+            self.assertGreater(start.count(e2e.DARK_GREY, rect=rect("shpAddition"), tolerance=30), 20)
 
 
 if __name__ == "__main__":

@@ -3,13 +3,11 @@
 (within 2 per channel), under Xvfb with the recording speech daemon: the
 backdrop, the frames, the banner, the close button, the card, the dots, the labels with a text colour and the answer tiles
 white, red and green."""
-import os
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-from abacorn_e2e import rect  # noqa: E402
+from testing import e2e
+from testing.e2e import rect
 
 WHITE, RED, GREEN = (255, 255, 255), (255, 0, 0), (0, 255, 0)
 SILVER, DARK_GREEN, DARK_RED = (192, 192, 192), (0, 64, 0), (192, 0, 0)
@@ -31,30 +29,30 @@ def text_pixels(shot, name, colour):
 
 class ColoursTest(unittest.TestCase):
     def assertColour(self, shot, point, colour, what):
-        self.assertTrue(ab.near(shot.pixel(*point), colour), "%s at %r is %r, not %r"
+        self.assertTrue(e2e.near(shot.pixel(*point), colour), "%s at %r is %r, not %r"
                         % (what, point, shot.pixel(*point), colour))
 
     def test_window_panel_frames_banner_button_card_and_labels(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             shot = s.shot()
-            self.assertColour(shot, (5, 5), ab.BLACK, "the window")
-            self.assertColour(shot, spot("Frame1", -10, -10), ab.LAVENDER, "Frame1")
-            self.assertColour(shot, spot("frmSet", 64, -5), ab.LAVENDER, "frmSet")
-            self.assertColour(shot, spot("frameTimer", 5, -8), ab.LAVENDER, "frameTimer")
-            self.assertColour(shot, spot("picX", 0, 0), ab.LAVENDER, "the margin of picX")
+            self.assertColour(shot, (5, 5), e2e.BLACK, "the window")
+            self.assertColour(shot, spot("Frame1", -10, -10), e2e.LAVENDER, "Frame1")
+            self.assertColour(shot, spot("frmSet", 64, -5), e2e.LAVENDER, "frmSet")
+            self.assertColour(shot, spot("frameTimer", 5, -8), e2e.LAVENDER, "frameTimer")
+            self.assertColour(shot, spot("picX", 0, 0), e2e.LAVENDER, "the margin of picX")
             self.assertColour(shot, spot("shpFlash", 20, 225), WHITE, "the card")
-            self.assertColour(shot, spot("lblKidSafe", 3, 3), ab.BLACK, "the banner")
+            self.assertColour(shot, spot("lblKidSafe", 3, 3), e2e.BLACK, "the banner")
             self.assertGreater(text_pixels(shot, "lblKidSafe", SILVER), 500)
             self.assertColour(shot, spot("Command1", 6, 24), DARK_RED, "Close Program")
             x, y, w, h = rect("Command1")
             self.assertGreater(shot.count(DARK_RED, rect=rect("Command1"), tolerance=2), w * h * 3 // 4)
-            self.assertGreater(ab.ink_in(shot, rect("Command1"), limit=40), 100)  # its caption
-            self.assertGreater(text_pixels(shot, "ShapeStandard", ab.DARK_GREY), 20)
+            self.assertGreater(e2e.ink_in(shot, rect("Command1"), limit=40), 100)  # its caption
+            self.assertGreater(text_pixels(shot, "ShapeStandard", e2e.DARK_GREY), 20)
             self.assertGreater(text_pixels(shot, "Label1", DARK_GREEN), 50)
-            self.assertGreater(text_pixels(shot, "lblZindle", ab.BLACK), 50)
+            self.assertGreater(text_pixels(shot, "lblZindle", e2e.BLACK), 50)
             # Small captions on the mode buttons: a few pixels are solid text.
             for name in ["Label10", "Label6", "Label7"]:
-                self.assertGreater(text_pixels(shot, name, ab.BLACK), 0, name)
+                self.assertGreater(text_pixels(shot, name, e2e.BLACK), 0, name)
             # No colour of their own: the style's, recorded for the reader.
             for name in ["cmbMinNum", "cmbMaxNum", "lstTimer"]:
                 x, y, w, h = rect(name)
@@ -70,7 +68,7 @@ class ColoursTest(unittest.TestCase):
             shot = s.shot()
             for tile in TILES:
                 self.assertColour(shot, spot(tile, 4, 4), WHITE, tile)
-            self.assertColour(shot, spot("frameChoices", -10, 200), ab.LAVENDER, "frameChoices")
+            self.assertColour(shot, spot("frameChoices", -10, 200), e2e.LAVENDER, "frameChoices")
             self.assertGreater(text_pixels(shot, "Label4", DARK_GREEN), 50)
             picks = []
             for tile in TILES:

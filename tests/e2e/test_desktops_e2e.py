@@ -4,14 +4,10 @@ in the top layer it is full screen as the window manager understands it and
 covers the panel; under a window manager that refuses full screen it says so
 in one line and keeps working; under weston (Wayland, headless) it is
 configured full screen on the output and speaks its welcome."""
-import os
 import re
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
+from testing import e2e
 
 PANEL = (255, 0, 255)  # a colour the trainer never paints
 PANEL_HEIGHT = 60
@@ -53,12 +49,12 @@ class Desktop:
         self.x = self.wm = None
 
     def __enter__(self):
-        self.x = e2elib.Xvfb().start()
+        self.x = e2e.Xvfb().start()
         try:
-            self.wm = e2elib.Openbox(self.x, OPENBOX % self.rules, TINT2RC if self.panel else None).start()
+            self.wm = e2e.Openbox(self.x, OPENBOX % self.rules, TINT2RC if self.panel else None).start()
             if self.panel:
-                e2elib.wait_until(lambda: self.x.screenshot().count(PANEL) >= 1920 * PANEL_HEIGHT, ab.TIMEOUT,
-                                  interval=0.2, what="the tint2 panel")
+                e2e.wait_until(lambda: self.x.screenshot().count(PANEL) >= 1920 * PANEL_HEIGHT, e2e.TIMEOUT,
+                               interval=0.2, what="the tint2 panel")
         except BaseException:
             self.__exit__()
             raise
@@ -72,39 +68,39 @@ class Desktop:
 
 class DesktopsTest(unittest.TestCase):
     def test_full_screen_over_a_panel_in_the_top_layer(self):
-        with Desktop(panel=True) as d, e2elib.Abacorn(d.x) as app:
-            window = app.wait_for_window(timeout=ab.TIMEOUT)
-            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+        with Desktop(panel=True) as d, e2e.Abacorn(d.x) as app:
+            window = app.wait_for_window(timeout=e2e.TIMEOUT)
+            app.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
             self.assertIn("_NET_WM_STATE_FULLSCREEN", d.x.window_state(window))
             geo = d.x.window_geometry(window)
             self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (0, 0, 1920, 1080))
             shot = d.x.screenshot()
             self.assertEqual(shot.count(PANEL), 0)
             # The panel of the trainer lies where it lies without a desktop.
-            px, py, pw, ph = ab.rect("Frame1")
-            self.assertEqual(shot.pixel(px + 2, py + 2), ab.LAVENDER)
-            self.assertEqual(shot.pixel(px - 1, py + 2), ab.BLACK)
+            px, py, pw, ph = e2e.rect("Frame1")
+            self.assertEqual(shot.pixel(px + 2, py + 2), e2e.LAVENDER)
+            self.assertEqual(shot.pixel(px - 1, py + 2), e2e.BLACK)
             self.assertEqual(app.output()[1], "")
 
     def test_a_window_manager_that_refuses_full_screen(self):
-        with Desktop(openbox_rules=REFUSING) as d, e2elib.Abacorn(d.x) as app:
-            app.wait_for_window(timeout=ab.TIMEOUT)
-            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
-            e2elib.wait_until(lambda: FULL_SCREEN_LINE in app.output()[1], ab.TIMEOUT,
-                              what="the line on stderr")
+        with Desktop(openbox_rules=REFUSING) as d, e2e.Abacorn(d.x) as app:
+            app.wait_for_window(timeout=e2e.TIMEOUT)
+            app.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
+            e2e.wait_until(lambda: FULL_SCREEN_LINE in app.output()[1], e2e.TIMEOUT,
+                           what="the line on stderr")
             lines = app.output()[1].splitlines()
             self.assertEqual(len(lines), 1, lines)
             # It keeps working: the card, wherever the window manager put it.
-            window = app.wait_for_window(timeout=ab.TIMEOUT)
+            window = app.wait_for_window(timeout=e2e.TIMEOUT)
             geo = d.x.window_geometry(window)
-            x, y = ab.centre(ab.rect("lblClickMe"))
+            x, y = e2e.centre(e2e.rect("lblClickMe"))
             d.x.click(geo["x"] + x, geo["y"] + y)
-            app.wait_for_say("click flash card for answer", timeout=ab.TIMEOUT)
+            app.wait_for_say("click flash card for answer", timeout=e2e.TIMEOUT)
 
     def test_wayland_full_screen_on_the_output(self):
-        with e2elib.Weston() as w, e2elib.Abacorn(w, env={"QT_QPA_PLATFORM": "wayland",
+        with e2e.Weston() as w, e2e.Abacorn(w, env={"QT_QPA_PLATFORM": "wayland",
                                                            "WAYLAND_DEBUG": "1"}) as app:
-            app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+            app.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
             log = app.output()[1]
             asked = re.search(r"-> xdg_toplevel@(\d+)\.set_fullscreen", log)
             self.assertIsNotNone(asked, "no set_fullscreen request")

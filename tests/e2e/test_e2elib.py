@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Self-test of the end-to-end helpers on Xvfb with a trivial X client."""
+"""Self-test of the end-to-end harness on Xvfb with a trivial X client."""
 import os
 import subprocess
 import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib  # noqa: E402
+from testing import e2e
+
+# Where the package lies (the source root), for the script below.
+HARNESS_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(e2e.__file__))))
 
 
 def alive(pid):
@@ -22,7 +24,7 @@ def alive(pid):
 
 class XvfbTest(unittest.TestCase):
     def test_full_hd_screen_on_a_free_display_and_gone_after(self):
-        with e2elib.Xvfb() as a, e2elib.Xvfb() as b:
+        with e2e.Xvfb() as a, e2e.Xvfb() as b:
             self.assertNotEqual(a.display, b.display)
             pid = a.proc.pid
             shot = a.screenshot()
@@ -31,7 +33,7 @@ class XvfbTest(unittest.TestCase):
         self.assertIsNone(a.proc)
 
     def test_stopped_when_the_block_fails(self):
-        x = e2elib.Xvfb()
+        x = e2e.Xvfb()
         with self.assertRaises(RuntimeError):
             with x:
                 pid = x.proc.pid
@@ -43,7 +45,7 @@ class ClientTest(unittest.TestCase):
     """xmessage stands in for the program: a red window at a known place."""
 
     def test_window_pixels_and_pointer(self):
-        with e2elib.Xvfb() as x, e2elib.Program(
+        with e2e.Xvfb() as x, e2e.Program(
                 x, ["xmessage", "-geometry", "300x200+100+150", "-bg", "red", "-fg", "red",
                     "-title", "e2e-probe", "probe"]) as client:
             win = x.wait_for_window(name="^e2e-probe$")
@@ -53,7 +55,7 @@ class ClientTest(unittest.TestCase):
             with tempfile.TemporaryDirectory() as d:
                 png = os.path.join(d, "screen.png")
                 shot = x.screenshot(save_png=png)
-                self.assertEqual(e2elib.Image.load(png).pixel(150, 170), shot.pixel(150, 170))
+                self.assertEqual(e2e.Image.load(png).pixel(150, 170), shot.pixel(150, 170))
             self.assertEqual(shot.pixel(150, 170), (255, 0, 0))
             self.assertNotEqual(shot.pixel(50, 50), (255, 0, 0))
             self.assertGreater(shot.count((255, 0, 0), rect=(100, 150, 300, 200)), 300 * 200 // 2)
@@ -65,8 +67,8 @@ class ClientTest(unittest.TestCase):
         self.assertFalse(alive(pid))
 
     def test_waiting_for_a_window_that_never_comes_times_out(self):
-        with e2elib.Xvfb() as x:
-            with self.assertRaises(e2elib.E2EError):
+        with e2e.Xvfb() as x:
+            with self.assertRaises(e2e.E2EError):
                 x.wait_for_window(name="^no such window$", timeout=0.5)
 
 
@@ -76,8 +78,8 @@ class ClientTest(unittest.TestCase):
 SIGNALLED_SCRIPT = r"""
 import os, subprocess, sys, time
 sys.path.insert(0, %r)
-import e2elib
-with e2elib.Xvfb() as x:
+from testing import e2e
+with e2e.Xvfb() as x:
     loop = subprocess.Popen(["sleep", "600"], start_new_session=True)
     r, w = os.pipe()
     subprocess.Popen(["sh", "-c", "sleep 600 & echo $! >&%%d" %% w], pass_fds=(w,)).wait()
@@ -91,8 +93,8 @@ class SignalTest(unittest.TestCase):
     def test_a_signal_stops_everything_the_script_started(self):
         for sig in (15, 1):  # SIGTERM as from timeout, SIGHUP as from a closed terminal
             with self.subTest(signal=sig):
-                script = subprocess.Popen([sys.executable, "-c", SIGNALLED_SCRIPT % os.path.dirname(
-                    os.path.abspath(__file__))], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                script = subprocess.Popen([sys.executable, "-c", SIGNALLED_SCRIPT % HARNESS_ROOT],
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
                 try:
                     pids = [int(p) for p in script.stdout.readline().split()]
                     self.assertEqual(len(pids), 3)
@@ -103,7 +105,7 @@ class SignalTest(unittest.TestCase):
                     self.assertIn(b"stopping what was started", script.stderr.read())
                     self.assertEqual([p for p in pids if alive(p)], [])
                 finally:
-                    e2elib.stop_process(script)
+                    e2e.stop_process(script)
                     script.stdout.close()
                     script.stderr.close()
 
@@ -114,10 +116,10 @@ class SpeechLogTest(unittest.TestCase):
             path = os.path.join(d, "speech.log")
             with open(path, "w") as f:
                 f.write("100.250\tstop\t\n200.500\tsay\tthree plus four\n300.000\tsay\tnot fin")
-            self.assertEqual(e2elib.read_speech_log(path), [
-                e2elib.SpeechEvent(100.25, "stop", ""),
-                e2elib.SpeechEvent(200.5, "say", "three plus four")])
-            self.assertEqual(e2elib.read_speech_log(os.path.join(d, "missing")), [])
+            self.assertEqual(e2e.read_speech_log(path), [
+                e2e.SpeechEvent(100.25, "stop", ""),
+                e2e.SpeechEvent(200.5, "say", "three plus four")])
+            self.assertEqual(e2e.read_speech_log(os.path.join(d, "missing")), [])
 
 
 if __name__ == "__main__":

@@ -11,13 +11,10 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+from testing import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 ICON_SIZES = (32, 48, 64, 128, 256)
@@ -88,7 +85,7 @@ def project_version():
 class InstallTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.build = e2elib.build_dir()
+        cls.build = e2e.build_dir()
         cls.tmp = tempfile.mkdtemp(prefix="abacorn-install-")
         cls.usr = os.path.join(cls.tmp, "root", "usr")
         code, out = run(["cmake", "--install", cls.build, "--prefix", cls.usr])
@@ -125,7 +122,7 @@ class DebianPackageTest(unittest.TestCase):
         for tool in ("dpkg-buildpackage", "dh", "dpkg-deb", "Xvfb", "xdotool"):
             if not shutil.which(tool):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh lists it)" % tool)
-        cls.build = e2elib.build_dir()
+        cls.build = e2e.build_dir()
         cls.tmp = tempfile.mkdtemp(prefix="abacorn-deb-test-")
         out_dir = os.path.join(cls.tmp, "package")
         code, out = run([BUILD_DEB, out_dir], env=dict(os.environ, TMPDIR=cls.tmp), timeout=1500)
@@ -196,13 +193,13 @@ class DebianPackageTest(unittest.TestCase):
 
         # The unpacked program, with the system's libraries; its voice goes
         # to the recording daemon so the test can tell that it started up.
-        with e2elib.Xvfb() as x, e2elib.Abacorn(x, binary=program) as app:
+        with e2e.Xvfb() as x, e2e.Abacorn(x, binary=program) as app:
             win = app.wait_for_window(timeout=30)
             geo = x.window_geometry(win)
             self.assertEqual((geo["width"], geo["height"]), (1920, 1080))
             app.wait_for_say(WELCOME, timeout=30)
             self.assertEqual(app.said()[-1], WELCOME)
-            realvoice.click_control(x, "Command1")
+            e2e.click_control(x, "Command1")
             self.assertEqual(app.wait_exit(30), 0)
 
     def check_libraries_are_depended_on(self, program, depends):

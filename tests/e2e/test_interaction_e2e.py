@@ -9,11 +9,9 @@ addition card is "10 plus 10" with the answer 20.
 """
 import os
 import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib  # noqa: E402
+from testing import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 WRONG = "wrong answer, try again"
@@ -28,7 +26,7 @@ _rects = {}
 def rect(name):
     """A control's screen rectangle (x, y, w, h) on the 1920x1080 screen."""
     if name not in _rects:
-        tool = os.path.join(e2elib.build_dir(), "tools", "control_rect")
+        tool = os.path.join(e2e.build_dir(), "tools", "control_rect")
         out = subprocess.run([tool, name, "1920", "1080"], stdout=subprocess.PIPE, check=True,
                              timeout=20).stdout.decode()
         _rects[name] = tuple(int(v) for v in out.split())
@@ -58,7 +56,7 @@ def says(app):
 def wait_for_new_say(app, count_before, timeout=10.0):
     """Waits until something was said after the first count_before texts;
     returns the new texts."""
-    return e2elib.wait_until(lambda: says(app)[count_before:], timeout, what="a new spoken text")
+    return e2e.wait_until(lambda: says(app)[count_before:], timeout, what="a new spoken text")
 
 
 def wait_for_shot(x, check, timeout=10.0):
@@ -70,8 +68,8 @@ def wait_for_shot(x, check, timeout=10.0):
         last[:] = [x.screenshot()]
         return check(last[0])
     try:
-        e2elib.wait_until(look, timeout, interval=0.05, what="the screen")
-    except e2elib.E2EError:
+        e2e.wait_until(look, timeout, interval=0.05, what="the screen")
+    except e2e.E2EError:
         pass
     return last[0]
 
@@ -80,9 +78,9 @@ def start(owner, cleanup):
     """Starts Xvfb and the program for a test class or test; cleanup (its
     addClassCleanup or addCleanup) stops both by PID, also on failure.
     Returns once the welcome has been said."""
-    owner.x = e2elib.Xvfb().start()
+    owner.x = e2e.Xvfb().start()
     cleanup(owner.x.stop)
-    owner.app = e2elib.Abacorn(owner.x).start()
+    owner.app = e2e.Abacorn(owner.x).start()
     cleanup(owner.app.cleanup)
     owner.app.wait_for_window()
     owner.app.wait_for_say(WELCOME)
@@ -91,7 +89,7 @@ def start(owner, cleanup):
 def pick_from_combo(x, app, name, keys):
     """Opens a drop-down with a click and moves through its list with keys."""
     x.click(*centre(name))
-    e2elib.wait_until(lambda: len(x.find_windows(pid=app.pid)) >= 2, 10, what="the open list of " + name)
+    e2e.wait_until(lambda: len(x.find_windows(pid=app.pid)) >= 2, 10, what="the open list of " + name)
     x.key(*keys, "Return")
 
 
@@ -142,7 +140,7 @@ class InteractiveRoundTest(unittest.TestCase):
         cls.next_shot = wait_for_shot(x, lambda s: not ink(s, "lbln3")
                                       and all(tile_colour(s, t) == WHITE for t in TILES))
         x.click(*centre("lbl1"))
-        e2elib.wait_until(lambda: WRONG in says(app)[n:] or "20" in says(app)[n:], 10, what="the pick")
+        e2e.wait_until(lambda: WRONG in says(app)[n:] or "20" in says(app)[n:], 10, what="the pick")
         cls.next_card_said = says(app)[n:-1]
 
     def test_interactive_mode_is_announced_with_its_hint(self):
@@ -205,16 +203,16 @@ class TimerCadenceTest(unittest.TestCase):
 
         def answers():
             return [e for e in app.speech() if e.event == "say" and e.t_ms > cls.t_pick]
-        e2elib.wait_until(lambda: len(answers()) >= cls.CARDS, (5000 + 4000 * (cls.CARDS - 1)) / 1000 + 10,
-                          what="%d answers" % cls.CARDS)
+        e2e.wait_until(lambda: len(answers()) >= cls.CARDS, (5000 + 4000 * (cls.CARDS - 1)) / 1000 + 10,
+                       what="%d answers" % cls.CARDS)
         # A click on the bare window outside the panel stops the cards.
         x.click(100, 100)
         cls.answers = answers()
-        cls.t_stop = e2elib.monotonic_ms()
+        cls.t_stop = e2e.monotonic_ms()
         # The next answer would come 4 s after the last one; wait past that.
         last = cls.answers[-1].t_ms
-        e2elib.wait_until(lambda: e2elib.monotonic_ms() > last + 4000 + 1000, 10, interval=0.1,
-                          what="the time of the next answer")
+        e2e.wait_until(lambda: e2e.monotonic_ms() > last + 4000 + 1000, 10, interval=0.1,
+                       what="the time of the next answer")
         cls.after_stop = [e for e in answers() if e.t_ms > cls.t_stop]
 
     def test_answers_are_spoken_on_the_cadence(self):

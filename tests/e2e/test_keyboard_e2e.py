@@ -3,16 +3,13 @@
 ends the lesson, Ctrl+Q does, Tab walks the controls in order with a ring
 around the focused one, Space does what a click does, and a mouse click
 hides the ring without a trace."""
-import os
 import random
 import re
 import sys
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
-from abacorn_e2e import rect  # noqa: E402
+from testing import e2e
+from testing.e2e import rect
 
 FOR_ANSWER = "click flash card for answer"
 WRONG = "wrong answer, try again"
@@ -36,26 +33,26 @@ def bare_black(s):
 
 class KeysAtStartTest(unittest.TestCase):
     def test_space_enter_and_escape_right_after_start_leave_it_open(self):
-        with ab.Session(wait_for_welcome=False) as s:
+        with e2e.Session(wait_for_welcome=False) as s:
             s.key("space")
             s.key("Return")
             s.key("Escape")
-            s.app.wait_for_say(ab.WELCOME, timeout=ab.TIMEOUT)
+            s.app.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
             s.wait_until_idle()
             self.assertTrue(s.app.running())
             # The card had the focus: the keys dealt and showed as clicks do.
             self.assertIn(FOR_ANSWER, s.said())
 
     def test_ctrl_q_closes_with_status_zero(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             s.key("ctrl+q")
-            self.assertEqual(s.app.wait_exit(timeout=ab.TIMEOUT), 0)
+            self.assertEqual(s.app.wait_exit(timeout=e2e.TIMEOUT), 0)
 
 
 class RandomKeysTest(unittest.TestCase):
     def test_two_thousand_random_keys_leave_it_open_and_dealing_right(self):
         keys = random.Random(13).choices(CHILD_KEYS, k=2000)
-        with ab.Session() as s:
+        with e2e.Session() as s:
             speaker = s.shot().crop(*rect("Picture1")).data
             for i in range(0, len(keys), 250):
                 s.x.run(["xdotool", "key", "--delay", "4"] + keys[i:i + 250], timeout=120)
@@ -73,16 +70,16 @@ class RandomKeysTest(unittest.TestCase):
             s.wait_until_idle()
             heard = len(s.said())
             s.click("lblClickMe")
-            problem = e2elib.wait_until(lambda: next((t for t in s.said()[heard:] if PROBLEM.match(t)), None),
-                                        ab.TIMEOUT, what="the problem read out")
+            problem = e2e.wait_until(lambda: next((t for t in s.said()[heard:] if PROBLEM.match(t)), None),
+                                     e2e.TIMEOUT, what="the problem read out")
             a, word, b = PROBLEM.match(problem).groups()
             expected = OPERATIONS[word](int(a), int(b))
             s.wait_until_idle()
             shot = s.shot()
-            self.assertGreater(ab.ink_in(shot, rect("lbln1")), 100)
-            self.assertGreater(ab.ink_in(shot, rect("lbln2")), 100)
-            self.assertEqual(ab.ink_in(shot, rect("lbln3")), 0)
-            self.assertEqual(a == b, ab.ink_box(shot, rect("lbln1")) == ab.ink_box(shot, rect("lbln2")))
+            self.assertGreater(e2e.ink_in(shot, rect("lbln1")), 100)
+            self.assertGreater(e2e.ink_in(shot, rect("lbln2")), 100)
+            self.assertEqual(e2e.ink_in(shot, rect("lbln3")), 0)
+            self.assertEqual(a == b, e2e.ink_box(shot, rect("lbln1")) == e2e.ink_box(shot, rect("lbln2")))
             answer = None
             for tile in ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]:
                 heard = len(s.said())
@@ -94,14 +91,14 @@ class RandomKeysTest(unittest.TestCase):
             self.assertEqual(answer, str(expected), problem)
             if word == "divided by":
                 self.assertEqual(int(a) % int(b), 0, problem)
-            s.wait_for_shot(lambda shot: ab.ink_in(shot, rect("lbln3")) > 0, "the answer on the card")
+            s.wait_for_shot(lambda shot: e2e.ink_in(shot, rect("lbln3")) > 0, "the answer on the card")
 
 
 class TabWalkTest(unittest.TestCase):
     def test_tab_walks_in_order_and_space_does_what_a_click_does(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             start = s.shot()
-            self.assertIsNone(ab.ring_box(start))  # no ring before a key
+            self.assertIsNone(e2e.ring_box(start))  # no ring before a key
             walk = [s.press("Tab") for _ in STANDARD_WALK]
             self.assertEqual(walk, STANDARD_WALK)
             self.assertEqual(s.press("shift+Tab"), "Picture1")
@@ -138,8 +135,8 @@ class TabWalkTest(unittest.TestCase):
             s.key("space")
             s.popup_window()
             s.key("Escape")
-            e2elib.wait_until(lambda: len(s.x.find_windows(pid=s.app.pid)) == 1, ab.TIMEOUT,
-                              what="the list to close")
+            e2e.wait_until(lambda: len(s.x.find_windows(pid=s.app.pid)) == 1, e2e.TIMEOUT,
+                           what="the list to close")
             heard = len(s.said())
             s.key("Down")
             self.assertEqual(s.wait_for_says(1, after=heard), ["the minimum number is now set to 1"])
@@ -190,7 +187,7 @@ class TabWalkTest(unittest.TestCase):
 
 class RingTest(unittest.TestCase):
     def test_a_click_hides_the_ring_without_a_trace(self):
-        with ab.Session() as s:
+        with e2e.Session() as s:
             # Clicks alone never show it.
             s.click_at(*bare_black(s))
             s.click("picMinus")
@@ -199,12 +196,12 @@ class RingTest(unittest.TestCase):
             s.wait_for_text("addition", after=2)
             s.wait_until_idle()
             before = s.shot()
-            self.assertIsNone(ab.ring_box(before))
+            self.assertIsNone(e2e.ring_box(before))
             for name in ["picPlus", "cmbMinNum"]:
                 s.tab_to(name)
-                self.assertEqual(ab.ring_box(s.shot()), ab.ring_around(name))
+                self.assertEqual(e2e.ring_box(s.shot()), e2e.ring_around(name))
                 s.click_at(*bare_black(s))
-                shot = s.wait_for_shot(lambda shot: ab.ring_box(shot) is None, "the ring gone")
+                shot = s.wait_for_shot(lambda shot: e2e.ring_box(shot) is None, "the ring gone")
                 self.assertEqual(shot.data, before.data, name)
 
 

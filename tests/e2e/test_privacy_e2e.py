@@ -6,13 +6,10 @@ Program) runs under strace; the trace is then checked."""
 import os
 import re
 import shutil
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+from testing import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 TRACED = "socket,connect,open,openat,creat,rename,renameat,renameat2,unlink,unlinkat,execve,clone,clone3,fork,vfork"
@@ -73,7 +70,7 @@ def written_paths(trace):
                 yield pid, path, line
 
 
-alive = realvoice.alive
+alive = e2e.alive
 
 
 def exit_status(trace_file):
@@ -100,7 +97,7 @@ class Session:
         os.makedirs(os.path.dirname(self.prefix))
         full_env = {"HOME": self.home, "XDG_RUNTIME_DIR": self.runtime}
         full_env.update(env or {})
-        self.app = e2elib.Abacorn(xvfb, binary=program, env=full_env, record_speech=speech_log)
+        self.app = e2e.Abacorn(xvfb, binary=program, env=full_env, record_speech=speech_log)
         self.app.args = [shutil.which("strace"), "-ff", "--seccomp-bpf", "-q", "-s", "512", "-o", self.prefix, "-e", "trace=" + TRACED,
                          program] + list(args)
         self.trace = None
@@ -114,7 +111,7 @@ class Session:
             except OSError:
                 return None
             return int(kids[0]) if kids else None
-        return e2elib.wait_until(child, 20, what="the traced program")
+        return e2e.wait_until(child, 20, what="the traced program")
 
     def run(self, clicks=3, shot_png=None):
         """Start, wait for the window and the welcome, click the card a few
@@ -135,16 +132,16 @@ class Session:
                 # A click deals or reveals a card (the words for it are said
                 # only the first time): wait for the screen to change.
                 before = self.xvfb.screenshot().data
-                realvoice.click_control(self.xvfb, "lblClickMe")
-                e2elib.wait_until(lambda b=before: self.xvfb.screenshot().data != b, 60,
-                                  interval=0.2, what="the card to change")
+                e2e.click_control(self.xvfb, "lblClickMe")
+                e2e.wait_until(lambda b=before: self.xvfb.screenshot().data != b, 60,
+                               interval=0.2, what="the card to change")
                 # The card goes blank first, for the pause before the next
                 # one: wait until the screen holds still (the deal is done).
-                e2elib.wait_until(self.screen_still, 60, interval=0.3, what="the new card")
+                e2e.wait_until(self.screen_still, 60, interval=0.3, what="the new card")
             program = self.program_pid()
-            realvoice.click_control(self.xvfb, "Command1")
+            e2e.click_control(self.xvfb, "Command1")
             # strace itself lives on while a daemon the run started does.
-            e2elib.wait_until(lambda: not alive(program), 30, what="the program to exit")
+            e2e.wait_until(lambda: not alive(program), 30, what="the program to exit")
             self.after_exit()
             self.app.wait_exit(30)
             status = exit_status(self.prefix + ".%d" % program)
@@ -182,8 +179,8 @@ class Session:
                 pass
         for pid in mine:
             try:
-                e2elib.wait_until(lambda p=pid: not alive(p), 3, what="the speech daemon to stop")
-            except e2elib.E2EError:
+                e2e.wait_until(lambda p=pid: not alive(p), 3, what="the speech daemon to stop")
+            except e2e.E2EError:
                 try:
                     os.kill(pid, 9)
                 except OSError:
@@ -228,7 +225,7 @@ class PrivacyTest(unittest.TestCase):
         for tool in ("strace", "Xvfb", "xdotool"):
             if not shutil.which(tool):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        cls.program = os.path.join(e2elib.build_dir(), "abacorn")
+        cls.program = os.path.join(e2e.build_dir(), "abacorn")
         # The runs choose their own engines and speech daemon.
         for var in ("QT_PLUGIN_PATH", "SPEECHD_ADDRESS", "XDG_CACHE_HOME", "XDG_CONFIG_HOME",
                     "XDG_DATA_HOME", "XDG_STATE_HOME"):
@@ -262,7 +259,7 @@ class PrivacyTest(unittest.TestCase):
     def test_session_with_the_recording_engine(self):
         """The program itself, its speech going to the recording daemon:
         nothing is run, nothing written."""
-        with e2elib.Xvfb() as x:
+        with e2e.Xvfb() as x:
             s = Session(x, self.program)
             try:
                 status, geo, _, said = s.run()
@@ -280,7 +277,7 @@ class PrivacyTest(unittest.TestCase):
         library dbus-launch (D-Bus autolaunch); neither may reach the
         network, and neither the program nor the daemon writes outside the
         runtime directory and caches."""
-        with e2elib.Xvfb() as x:
+        with e2e.Xvfb() as x:
             # libspeechd's default address (SPEECHD_ADDRESS is unset) is in
             # XDG_RUNTIME_DIR, which is the session's own: a daemon is
             # started just for this run.
@@ -298,7 +295,7 @@ class PrivacyTest(unittest.TestCase):
         """Toolkit options and made-up ones: the window is still an X window
         covering the screen, laid out left to right, pixel for pixel the
         same, and no file named on the command line is opened."""
-        with e2elib.Xvfb() as x, tempfile.TemporaryDirectory() as d:
+        with e2e.Xvfb() as x, tempfile.TemporaryDirectory() as d:
             sheet = os.path.join(d, "sheet.qss")
             with open(sheet, "w") as f:
                 f.write("* { background: red; }\n")

@@ -14,10 +14,7 @@ import sys
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
+from testing import e2e
 
 TIMEOUT = 30.0
 # Closing waits at most half a second for the speech thread; the rest is
@@ -28,7 +25,7 @@ CLOSE_HUNG_WITHIN = 1.0
 
 
 def answer_shown(shot):
-    return ab.ink_in(shot, ab.rect("lbln3")) > 0
+    return e2e.ink_in(shot, e2e.rect("lbln3")) > 0
 
 
 class SpeechFaultsTest(unittest.TestCase):
@@ -37,16 +34,16 @@ class SpeechFaultsTest(unittest.TestCase):
         for tool in ("Xvfb", "xdotool"):
             if not shutil.which(tool):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        realvoice.clean_environment()
-        cls.x = e2elib.Xvfb().start()
+        e2e.clean_environment()
+        cls.x = e2e.Xvfb().start()
         try:
             # The start screen as a run with the recording daemon shows it
             # once the welcome is under way.
             cls.x.mouse_move(2, 2)
-            with e2elib.Abacorn(cls.x) as app:
+            with e2e.Abacorn(cls.x) as app:
                 app.wait_for_window(timeout=TIMEOUT)
-                app.wait_for_say(ab.WELCOME, timeout=TIMEOUT)
-                cls.card = cls.x.screenshot().crop(*ab.rect("Frame1"))
+                app.wait_for_say(e2e.WELCOME, timeout=TIMEOUT)
+                cls.card = cls.x.screenshot().crop(*e2e.rect("Frame1"))
         except BaseException:
             cls.x.stop()
             raise
@@ -56,29 +53,29 @@ class SpeechFaultsTest(unittest.TestCase):
         cls.x.stop()
 
     def setUp(self):
-        self.home = realvoice.private_dir("abacorn-faults-")
+        self.home = e2e.private_dir("abacorn-faults-")
         self.x.mouse_move(2, 2)
 
     def tearDown(self):
         # Whatever was started on the program's behalf (a respawned daemon,
         # its output modules) names our runtime directory or was noted.
-        realvoice.stop_pids(realvoice.processes_mentioning(self.home) + getattr(self, "strays", []))
+        e2e.stop_pids(e2e.processes_mentioning(self.home) + getattr(self, "strays", []))
         shutil.rmtree(self.home, ignore_errors=True)
 
     def shot_of(self, name):
-        return self.x.screenshot().crop(*ab.rect(name))
+        return self.x.screenshot().crop(*e2e.rect(name))
 
     def check_window_works(self, app, close_within=CLOSE_WITHIN):
         """The start screen, three card clicks turning the card, Close."""
-        e2elib.wait_until(lambda: self.shot_of("Frame1").data == self.card.data, TIMEOUT, interval=0.1,
-                          what="the start screen")
+        e2e.wait_until(lambda: self.shot_of("Frame1").data == self.card.data, TIMEOUT, interval=0.1,
+                       what="the start screen")
         for shown in (False, True, False):
             before = self.shot_of("Frame1").data
-            realvoice.click_control(self.x, "lblClickMe")
-            e2elib.wait_until(lambda: self.shot_of("Frame1").data != before, TIMEOUT, interval=0.1,
-                              what="the card to change")
-            e2elib.wait_until(lambda want=shown: answer_shown(self.x.screenshot()) == want, TIMEOUT,
-                              interval=0.1, what="the answer" if shown else "the question")
+            e2e.click_control(self.x, "lblClickMe")
+            e2e.wait_until(lambda: self.shot_of("Frame1").data != before, TIMEOUT, interval=0.1,
+                           what="the card to change")
+            e2e.wait_until(lambda want=shown: answer_shown(self.x.screenshot()) == want, TIMEOUT,
+                           interval=0.1, what="the answer" if shown else "the question")
         self.close_at_once(app, close_within)
 
     def close_at_once(self, app, within=CLOSE_WITHIN):
@@ -87,7 +84,7 @@ class SpeechFaultsTest(unittest.TestCase):
         # Timed from before the click: the program may be gone before
         # xdotool returns.
         clicked = time.monotonic()
-        realvoice.click_control(self.x, "Command1")
+        e2e.click_control(self.x, "Command1")
         status = app.wait_exit(TIMEOUT)
         took = time.monotonic() - clicked
         self.assertEqual(status, 0, app.output()[1])
@@ -96,16 +93,16 @@ class SpeechFaultsTest(unittest.TestCase):
             print("%s: closed in %.2f s" % (self.id(), took), file=sys.stderr)
 
     def test_speech_daemon_killed_while_the_trainer_runs(self):
-        if not realvoice.have_speech_dispatcher():
+        if not e2e.have_speech_dispatcher():
             self.skipTest("speech-dispatcher is not installed")
         # libspeechd starts a daemon of the run's own, its socket in the
         # private runtime directory. It speaks into an audio server of ours
         # so that it works normally until it is killed.
-        pulse = realvoice.PulseServer().start() if shutil.which("pulseaudio") else None
+        pulse = e2e.PulseServer().start() if shutil.which("pulseaudio") else None
         try:
             env = pulse.client_env() if pulse else {
                 "PULSE_SERVER": "unix:" + os.path.join(self.home, "no-audio-server")}
-            with realvoice.trainer(self.x, None, self.home, env, screen_reader=True) as app:
+            with e2e.trainer(self.x, None, self.home, env, screen_reader=True) as app:
                 app.wait_for_window(timeout=TIMEOUT)
 
                 if pulse:
@@ -121,7 +118,7 @@ class SpeechFaultsTest(unittest.TestCase):
                                              "the cards were not heard after the daemon died")
                 else:
                     # It has taken up the welcome once its socket is there.
-                    e2elib.wait_until(lambda: os.path.exists(os.path.join(
+                    e2e.wait_until(lambda: os.path.exists(os.path.join(
                         self.home, "speech-dispatcher", "speechd.sock")), TIMEOUT, what="the daemon's socket")
                     time.sleep(1.0)
                     self.kill_daemon()
@@ -142,42 +139,42 @@ class SpeechFaultsTest(unittest.TestCase):
         noted for the clean-up. It spawns through a short-lived parent of
         the same name: the one to kill is the one that stays."""
         def daemon():
-            found = [p for p in realvoice.processes_mentioning(self.home)
-                     if os.path.basename(self.cmdline(p)[0]) == "speech-dispatcher" and realvoice.alive(p)]
+            found = [p for p in e2e.processes_mentioning(self.home)
+                     if os.path.basename(self.cmdline(p)[0]) == "speech-dispatcher" and e2e.alive(p)]
             return found if len(found) == 1 else None
-        pid = e2elib.wait_until(daemon, TIMEOUT, what="the speech daemon")[0]
-        self.strays = realvoice.children(pid)
+        pid = e2e.wait_until(daemon, TIMEOUT, what="the speech daemon")[0]
+        self.strays = e2e.children(pid)
         os.kill(pid, 9)
-        e2elib.wait_until(lambda: not realvoice.alive(pid), TIMEOUT, what="the daemon to die")
+        e2e.wait_until(lambda: not e2e.alive(pid), TIMEOUT, what="the daemon to die")
 
     def test_speech_daemon_stopped_after_start(self):
         """A daemon that hangs (SIGSTOP) after the welcome: the next text is
         heard all the same, from the trainer's own voice, and so is the one
         after it; closing does not wait for the daemon. (How soon it is
         heard is bench/run_stopped_daemon.py's to measure.)"""
-        if not realvoice.have_speech_dispatcher() or not os.path.exists(realvoice.FLITE_VOICE):
+        if not e2e.have_speech_dispatcher() or not os.path.exists(e2e.FLITE_VOICE):
             self.skipTest("speech-dispatcher or the embedded voice is not installed")
         if not shutil.which("pulseaudio"):
             self.skipTest("pulseaudio is not installed")
-        with realvoice.PulseServer() as pulse, realvoice.SpeechDispatcher(pulse) as daemon, \
+        with e2e.PulseServer() as pulse, e2e.SpeechDispatcher(pulse) as daemon, \
                 pulse.record(os.path.join(self.home, "rec.raw")) as rec:
             rec.wait_started()
             env = dict(pulse.client_env(), **daemon.client_env())
             try:
-                with realvoice.trainer(self.x, None, self.home, env, screen_reader=True) as app:
+                with e2e.trainer(self.x, None, self.home, env, screen_reader=True) as app:
                     app.wait_for_window(timeout=TIMEOUT)
                     rec.wait_for_silence(rec.wait_for_sound(0, TIMEOUT), quiet=0.8, timeout=TIMEOUT)
                     daemon.pause()
                     clicked = time.monotonic()
-                    realvoice.click_control(self.x, "lblClickMe")  # the first deal's hint
+                    e2e.click_control(self.x, "lblClickMe")  # the first deal's hint
                     heard = rec.wait_for_sound(rec.index_at(clicked), TIMEOUT)
                     late = rec.time_of(heard) - clicked
                     rec.wait_for_silence(heard, quiet=0.8, timeout=TIMEOUT)
                     self.assertIn("did not begin", app.output()[1])
                     # The cards go on turning, heard: the answer.
                     clicked = rec.now_index()
-                    realvoice.click_control(self.x, "lblClickMe")
-                    e2elib.wait_until(lambda: answer_shown(self.x.screenshot()), TIMEOUT, what="the answer")
+                    e2e.click_control(self.x, "lblClickMe")
+                    e2e.wait_until(lambda: answer_shown(self.x.screenshot()), TIMEOUT, what="the answer")
                     rec.wait_for_sound(clicked, 10)
                     self.close_at_once(app, CLOSE_HUNG_WITHIN)
                     if os.environ.get("ABACORN_E2E_VERBOSE"):
@@ -186,9 +183,9 @@ class SpeechFaultsTest(unittest.TestCase):
                 daemon.resume()
 
     def test_no_audio_device(self):
-        env = dict(realvoice.without_speech_dispatcher(self.home),
+        env = dict(e2e.without_speech_dispatcher(self.home),
                    PULSE_SERVER="unix:" + os.path.join(self.home, "no-audio-server"))
-        with realvoice.trainer(self.x, None, self.home, env) as app:
+        with e2e.trainer(self.x, None, self.home, env) as app:
             app.wait_for_window(timeout=TIMEOUT)
             self.check_window_works(app)
 
@@ -196,14 +193,14 @@ class SpeechFaultsTest(unittest.TestCase):
         """Speech Dispatcher at the given address, asked first (the
         screen-reader switch on): the welcome is heard on the trainer's own
         voice, the window works and closes at once."""
-        if not os.path.exists(realvoice.FLITE_VOICE):
+        if not os.path.exists(e2e.FLITE_VOICE):
             self.skipTest("the embedded voice is not installed")
         if not shutil.which("pulseaudio"):
             self.skipTest("pulseaudio is not installed")
-        with realvoice.PulseServer() as pulse, pulse.record(os.path.join(self.home, "rec.raw")) as rec:
+        with e2e.PulseServer() as pulse, pulse.record(os.path.join(self.home, "rec.raw")) as rec:
             rec.wait_started()
-            with realvoice.trainer(self.x, None, self.home, dict(pulse.client_env(), **env),
-                                   screen_reader=True) as app:
+            with e2e.trainer(self.x, None, self.home, dict(pulse.client_env(), **env),
+                             screen_reader=True) as app:
                 app.wait_for_window(timeout=TIMEOUT)
                 rec.wait_for_silence(rec.wait_for_sound(0, TIMEOUT), quiet=0.8, timeout=TIMEOUT)
                 self.check_window_works(app, CLOSE_HUNG_WITHIN)
@@ -215,7 +212,7 @@ class SpeechFaultsTest(unittest.TestCase):
         path = os.path.join(self.home, "dead-speechd.sock")
         with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
             s.bind(path)
-        env = dict(realvoice.without_speech_dispatcher(self.home), SPEECHD_ADDRESS="unix_socket:" + path)
+        env = dict(e2e.without_speech_dispatcher(self.home), SPEECHD_ADDRESS="unix_socket:" + path)
         errors = self.own_voice_heard_instead(env)
         if os.environ.get("ABACORN_E2E_VERBOSE"):
             print(errors, file=sys.stderr)
@@ -225,7 +222,7 @@ class SpeechFaultsTest(unittest.TestCase):
         """A daemon that takes connections and never answers: the connection
         never opens, the trainer's own voice speaks the welcome instead, and
         closing does not wait for the engine."""
-        with realvoice.DeafSocket(self.home) as hung:
+        with e2e.DeafSocket(self.home) as hung:
             errors = self.own_voice_heard_instead(hung.client_env())
             self.assertTrue(hung.reached(), "the speech engine never reached the daemon")
         self.assertIn("did not answer", errors)
@@ -233,11 +230,11 @@ class SpeechFaultsTest(unittest.TestCase):
             print(errors, file=sys.stderr)
 
     def test_sound_server_gone_mid_word_and_back(self):
-        if not os.path.exists(realvoice.FLITE_VOICE) or not shutil.which("pulseaudio"):
+        if not os.path.exists(e2e.FLITE_VOICE) or not shutil.which("pulseaudio"):
             self.skipTest("the embedded voice or pulseaudio is not installed")
-        env = realvoice.without_speech_dispatcher(self.home)
-        with realvoice.PulseServer() as pulse:
-            with realvoice.trainer(self.x, None, self.home, dict(env, **pulse.client_env())) as app:
+        env = e2e.without_speech_dispatcher(self.home)
+        with e2e.PulseServer() as pulse:
+            with e2e.trainer(self.x, None, self.home, dict(env, **pulse.client_env())) as app:
                 app.wait_for_window(timeout=TIMEOUT)
                 with pulse.record(os.path.join(self.home, "rec1.raw")) as rec:
                     rec.wait_started()
@@ -249,12 +246,12 @@ class SpeechFaultsTest(unittest.TestCase):
                     # The welcome was cut off with the server; the first
                     # deal's hint is the next text.
                     clicked = rec.now_index()
-                    realvoice.click_control(self.x, "lblClickMe")
+                    e2e.click_control(self.x, "lblClickMe")
                     rec.wait_for_sound(clicked, 10)
                     rec.wait_for_silence(clicked, quiet=0.8, timeout=TIMEOUT)
                 # The cards go on turning: the answer.
-                realvoice.click_control(self.x, "lblClickMe")
-                e2elib.wait_until(lambda: answer_shown(self.x.screenshot()), TIMEOUT, what="the answer")
+                e2e.click_control(self.x, "lblClickMe")
+                e2e.wait_until(lambda: answer_shown(self.x.screenshot()), TIMEOUT, what="the answer")
                 self.close_at_once(app)
 
     def test_embedded_voice_missing(self):
@@ -265,19 +262,19 @@ class SpeechFaultsTest(unittest.TestCase):
             self.skipTest("pulseaudio is not installed")
         libs = os.path.join(self.home, "lib")
         os.makedirs(libs)
-        open(os.path.join(libs, os.path.basename(realvoice.FLITE_VOICE)), "w").close()
-        with realvoice.PulseServer() as pulse, pulse.record(os.path.join(self.home, "rec.raw")) as rec:
+        open(os.path.join(libs, os.path.basename(e2e.FLITE_VOICE)), "w").close()
+        with e2e.PulseServer() as pulse, pulse.record(os.path.join(self.home, "rec.raw")) as rec:
             rec.wait_started()
-            env = dict(pulse.client_env(), LD_LIBRARY_PATH=libs, **realvoice.without_speech_dispatcher(self.home))
-            with realvoice.trainer(self.x, None, self.home, env) as app:
+            env = dict(pulse.client_env(), LD_LIBRARY_PATH=libs, **e2e.without_speech_dispatcher(self.home))
+            with e2e.trainer(self.x, None, self.home, env) as app:
                 app.wait_for_window(timeout=TIMEOUT)
                 self.check_window_works(app)
                 lines = [line for line in app.output()[1].splitlines()
                          if line.startswith("abacorn:") and "Speech Dispatcher" not in line]
             self.assertEqual(len(lines), 1, lines)
-            self.assertIn(os.path.basename(realvoice.FLITE_VOICE), lines[0])
+            self.assertIn(os.path.basename(e2e.FLITE_VOICE), lines[0])
             heard = rec.audio().first_audible(0)
-            self.assertIsNone(heard, "sound %.2f s into the run" % ((heard or 0) / realvoice.RATE))
+            self.assertIsNone(heard, "sound %.2f s into the run" % ((heard or 0) / e2e.RATE))
 
 
 if __name__ == "__main__":

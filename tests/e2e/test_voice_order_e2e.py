@@ -9,17 +9,12 @@ Orca, both are heard through Speech Dispatcher and the trainer cancels only
 its own speech. A second start hands over to the running trainer."""
 import os
 import shutil
-import sys
 import time
 import unittest
 from contextlib import ExitStack
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import abacorn_e2e as ab  # noqa: E402
-import e2elib  # noqa: E402
-import realvoice  # noqa: E402
-import ssip_recorder  # noqa: E402
-from realvoice import RATE  # noqa: E402
+from testing import e2e
+from testing.e2e import RATE
 
 TIMEOUT = 30.0
 THRESHOLD = 300  # silence on a null sink is exact zeros
@@ -39,15 +34,15 @@ class Desktop:
 
     def __enter__(self):
         with ExitStack() as stack:
-            self.dir = realvoice.private_dir("abacorn-voice-order-")
+            self.dir = e2e.private_dir("abacorn-voice-order-")
             stack.callback(shutil.rmtree, self.dir, ignore_errors=True)
-            self.bus = stack.enter_context(e2elib.AccessibilityBus(self.t.x))
+            self.bus = stack.enter_context(e2e.AccessibilityBus(self.t.x))
             for name, on in self.status.items():
                 self.bus.set_status(name, on)
-            self.recorder = ssip_recorder.Recorder(self.dir, os.path.join(self.dir, "speech.log"), clients=True)
+            self.recorder = e2e.ssip_recorder.Recorder(self.dir, os.path.join(self.dir, "speech.log"), clients=True)
             stack.callback(self.recorder.stop)
             if self.with_orca:
-                self.orca = stack.enter_context(e2elib.Orca(self.t.x, self.bus, self.recorder))
+                self.orca = stack.enter_context(e2e.Orca(self.t.x, self.bus, self.recorder))
             self.stack = stack.pop_all()
         return self
 
@@ -57,29 +52,29 @@ class Desktop:
     def trainer(self, window=True):
         """A trainer started on this desktop; window: once its window is mapped."""
         env = dict(self.t.pulse.client_env(), DBUS_SESSION_BUS_ADDRESS=self.bus.address)
-        app = self.stack.enter_context(e2elib.Abacorn(self.t.x, env=env, recorder=self.recorder))
+        app = self.stack.enter_context(e2e.Abacorn(self.t.x, env=env, recorder=self.recorder))
         if window:
             app.wait_for_window(timeout=TIMEOUT)
         return app
 
     def speech(self, orca=False):
         """What reached the SSIP server from the trainers (or from Orca)."""
-        return [e for e in e2elib.read_speech_log(self.recorder.log_path) if e2elib.Orca.is_orca(e) == orca]
+        return [e for e in e2e.read_speech_log(self.recorder.log_path) if e2e.Orca.is_orca(e) == orca]
 
     def said(self):
         return [e.text for e in self.speech() if e.event == "say"]
 
     def wait_for_said(self, text):
-        e2elib.wait_until(lambda: text in self.said(), TIMEOUT, what="%r at the SSIP server (have %r)"
-                          % (text, self.said()))
+        e2e.wait_until(lambda: text in self.said(), TIMEOUT, what="%r at the SSIP server (have %r)"
+                       % (text, self.said()))
 
     def wait_for_orca(self, words, after=0):
         """Waits until Orca says something holding `words` in its text
         number `after` or later; returns that text's number."""
         def look():
-            texts = [e2elib.Orca.words(e.text) for e in self.speech(orca=True) if e.event == "say"]
+            texts = [e2e.Orca.words(e.text) for e in self.speech(orca=True) if e.event == "say"]
             return next((i + 1 for i in range(after, len(texts)) if words in texts[i]), None)
-        return e2elib.wait_until(look, TIMEOUT, what="Orca to say %r" % words) - 1
+        return e2e.wait_until(look, TIMEOUT, what="Orca to say %r" % words) - 1
 
     def settle(self):
         """Returns once the trainer's window thread has taken up every change
@@ -97,13 +92,13 @@ class VoiceOrderTest(unittest.TestCase):
                      "/usr/libexec/at-spi-bus-launcher"):
             if not shutil.which(tool):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        if not os.path.exists(realvoice.FLITE_VOICE):
-            raise unittest.SkipTest("%s is not installed" % realvoice.FLITE_VOICE)
-        realvoice.clean_environment()
-        cls.dir = realvoice.private_dir("abacorn-voice-order-rec-")
-        cls.x = e2elib.Xvfb().start()
+        if not os.path.exists(e2e.FLITE_VOICE):
+            raise unittest.SkipTest("%s is not installed" % e2e.FLITE_VOICE)
+        e2e.clean_environment()
+        cls.dir = e2e.private_dir("abacorn-voice-order-rec-")
+        cls.x = e2e.Xvfb().start()
         try:
-            cls.pulse = realvoice.PulseServer().start()
+            cls.pulse = e2e.PulseServer().start()
             cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
         except BaseException:
             cls.tearDownClass()
@@ -133,7 +128,7 @@ class VoiceOrderTest(unittest.TestCase):
         """Nothing sounded on the sink from index `since` to LISTEN seconds
         from now."""
         until = self.rec.now_index() + int(LISTEN * RATE)
-        e2elib.wait_until(lambda: len(self.rec) >= until, TIMEOUT, what="the recording to go on")
+        e2e.wait_until(lambda: len(self.rec) >= until, TIMEOUT, what="the recording to go on")
         loud = self.rec.audio(since).first_audible(since, THRESHOLD)
         if loud is not None and loud < until:
             self.fail("sound on the sink %.2f s after %s" % ((loud - since) / RATE, what))
@@ -141,7 +136,7 @@ class VoiceOrderTest(unittest.TestCase):
     def click(self, name):
         """Clicks a control; returns the recording's index at the click."""
         i = self.rec.now_index()
-        realvoice.click_control(self.x, name)
+        e2e.click_control(self.x, name)
         return i
 
     # --- the tests ---
@@ -162,7 +157,7 @@ class VoiceOrderTest(unittest.TestCase):
         with Desktop(self, {"ScreenReaderEnabled": True}) as desktop:
             started = self.rec.now_index()
             desktop.trainer()
-            desktop.wait_for_said(ab.WELCOME)
+            desktop.wait_for_said(e2e.WELCOME)
             self.click("picMinus")
             desktop.wait_for_said("subtraction")
             self.assert_quiet(started, "the start")
@@ -182,7 +177,7 @@ class VoiceOrderTest(unittest.TestCase):
             desktop.settle()
             self.click("picX")
             desktop.wait_for_said("multiplication")
-            self.assertNotIn(ab.WELCOME, desktop.said())
+            self.assertNotIn(e2e.WELCOME, desktop.said())
             self.assert_quiet(switched, "the switch")
 
     def test_beside_orca(self):
@@ -194,7 +189,7 @@ class VoiceOrderTest(unittest.TestCase):
             started = self.rec.now_index()
             app = desktop.trainer()
             card = desktop.wait_for_orca("Flash card")
-            desktop.wait_for_said(ab.WELCOME)
+            desktop.wait_for_said(e2e.WELCOME)
             # Tab from the card to the first operation picture: Orca names it.
             self.x.key("Tab")
             desktop.wait_for_orca("Addition", after=card + 1)

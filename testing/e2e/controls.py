@@ -1,20 +1,18 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Shared pieces of the end-to-end tests of the trainer: a session (Xvfb and
-the program, waiting for the welcome), where controls are on the screen,
-clicks on controls and entries of the drop-down lists, dark "ink" in a
-rectangle and waiting for what is said next.
-
-Standard library only; built on e2elib.
+"""The trainer's controls and a session on them: a session (Xvfb and the
+program, waiting for the welcome), where controls are on the screen, clicks
+on controls and entries of the drop-down lists, dark "ink" in a rectangle,
+the focus ring, and waiting for what is said next.
 """
 
 import functools
 import os
 import re
 import subprocess
-import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib  # noqa: E402
+from .processes import E2EError, wait_until
+from .program import Abacorn, build_dir, monotonic_ms
+from .screens import SCREEN_HEIGHT, SCREEN_WIDTH, Xvfb
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 LAVENDER = (192, 192, 255)
@@ -35,10 +33,11 @@ TIMEOUT = 30.0
 
 
 @functools.lru_cache(maxsize=None)
-def rect(name):
-    """(x, y, w, h) of a control on the 1920x1080 screen, from control_rect."""
-    tool = os.path.join(e2elib.build_dir(), "tools", "control_rect")
-    out = subprocess.run([tool, name, str(e2elib.SCREEN_WIDTH), str(e2elib.SCREEN_HEIGHT)],
+def rect(name, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+    """(x, y, w, h) of a control on the screen (1920x1080 unless told),
+    from control_rect."""
+    tool = os.path.join(build_dir(), "tools", "control_rect")
+    out = subprocess.run([tool, name, str(width), str(height)],
                          stdout=subprocess.PIPE, check=True, timeout=20).stdout.decode()
     x, y, w, h = (int(v) for v in out.split())
     return x, y, w, h
@@ -47,6 +46,11 @@ def rect(name):
 def centre(r):
     x, y, w, h = r
     return x + w // 2, y + h // 2
+
+
+def control_centre(name, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+    """The middle of a control on the screen."""
+    return centre(rect(name, width, height))
 
 
 def near(px, colour, tolerance=2):
@@ -119,7 +123,7 @@ def popup_window(xvfb, pid, window):
             if g.get("map_state") == "IsViewable":
                 return g["x"], g["y"], g["width"], g["height"]
         return None
-    return e2elib.wait_until(look, TIMEOUT, what="the drop-down list to open")
+    return wait_until(look, TIMEOUT, what="the drop-down list to open")
 
 
 def click_at(xvfb, x, y):
@@ -129,6 +133,11 @@ def click_at(xvfb, x, y):
         xvfb.click_in_place()
     else:
         xvfb.click(x, y)
+
+
+def click_control(xvfb, name):
+    """Clicks the middle of a control."""
+    click_at(xvfb, *control_centre(name))
 
 
 def pick_with_mouse(xvfb, pid, window, combo, items, entry):
@@ -161,11 +170,11 @@ class Session:
         self.mapped_ms = None  # CLOCK_MONOTONIC ms at which the window was seen mapped
 
     def __enter__(self):
-        self.x = e2elib.Xvfb().start()
+        self.x = Xvfb().start()
         try:
-            self.app = e2elib.Abacorn(self.x).start()
+            self.app = Abacorn(self.x).start()
             self.window = self.app.wait_for_window(timeout=TIMEOUT)
-            self.mapped_ms = e2elib.monotonic_ms()
+            self.mapped_ms = monotonic_ms()
             if self.wait_for_welcome:
                 self.app.wait_for_say(WELCOME, timeout=TIMEOUT)
         except BaseException:
@@ -226,7 +235,7 @@ class Session:
         then surrounds."""
         before = ring_box(self.shot())
         self.key(key)
-        return e2elib.wait_until(lambda: (lambda b: b != before and self.focused() if b else None)(
+        return wait_until(lambda: (lambda b: b != before and self.focused() if b else None)(
             ring_box(self.shot())), TIMEOUT, interval=0.05, what="the focus ring to move on " + key)
 
     def tab_to(self, name, limit=30):
@@ -236,7 +245,7 @@ class Session:
         for _ in range(limit):
             if self.press("Tab") == name:
                 return
-        raise e2elib.E2EError("Tab never reached " + name)
+        raise E2EError("Tab never reached " + name)
 
     def focus_combo(self, combo):
         """Gives a drop-down list the keyboard focus: a click opens it,
@@ -244,7 +253,7 @@ class Session:
         self.click(combo)
         self.popup_window()
         self.x.key("Escape")
-        e2elib.wait_until(lambda: len(self.x.find_windows(pid=self.app.pid)) == 1, TIMEOUT,
+        wait_until(lambda: len(self.x.find_windows(pid=self.app.pid)) == 1, TIMEOUT,
                           what="the drop-down list to close")
 
     def main_thread_cpu_ticks(self):
@@ -259,12 +268,12 @@ class Session:
         state = {"ticks": None, "since": None}
 
         def quiet():
-            ticks, now = self.main_thread_cpu_ticks(), e2elib.monotonic_ms()
+            ticks, now = self.main_thread_cpu_ticks(), monotonic_ms()
             if ticks != state["ticks"]:
                 state["ticks"], state["since"] = ticks, now
                 return False
             return now - state["since"] >= quiet_s * 1000
-        e2elib.wait_until(quiet, TIMEOUT, interval=0.05, what="the program to wait for input")
+        wait_until(quiet, TIMEOUT, interval=0.05, what="the program to wait for input")
 
     # --- what is seen and heard ---
 
@@ -273,7 +282,7 @@ class Session:
 
     def wait_for_shot(self, check, what="the screen"):
         """Takes screenshots until check(shot) holds; returns that shot."""
-        return e2elib.wait_until(lambda: (lambda s: s if check(s) else None)(self.shot()),
+        return wait_until(lambda: (lambda s: s if check(s) else None)(self.shot()),
                                  TIMEOUT, interval=0.05, what=what)
 
     def said(self):
@@ -282,13 +291,13 @@ class Session:
     def wait_for_says(self, count, after=0):
         """Waits until at least `count` texts follow the first `after`; returns
         all texts said after those `after`."""
-        e2elib.wait_until(lambda: len(self.said()) >= after + count, TIMEOUT,
+        wait_until(lambda: len(self.said()) >= after + count, TIMEOUT,
                           what="%d more spoken texts (have %r)" % (count, self.said()[after:]))
         return self.said()[after:]
 
     def wait_for_text(self, text, after=0):
         """Waits until `text` is said after the first `after` texts; returns
         all texts said after those."""
-        e2elib.wait_until(lambda: text in self.said()[after:], TIMEOUT,
+        wait_until(lambda: text in self.said()[after:], TIMEOUT,
                           what="%r to be said (have %r)" % (text, self.said()[after:]))
         return self.said()[after:]

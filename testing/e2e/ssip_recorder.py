@@ -5,7 +5,7 @@ trainer through libspeechd) the way the daemon does, on a unix socket, and
 speaks nothing. Every text, every cancel and every beginning is logged with
 its time, one line each: "<CLOCK_MONOTONIC ms>\\tsay\\t<text>",
 "<ms>\\tstop\\t" and "<ms>\\tbegin\\t<text>" (the format
-e2elib.read_speech_log reads). A beginning is logged once the client has
+read_speech_log in program.py reads). A beginning is logged once the client has
 been told of it. With --clients, for a daemon shared by several programs (a
 screen reader beside the trainer), each line also names the connection it
 came from: a fourth field with the name the client gave in SET SELF

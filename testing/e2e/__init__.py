@@ -1,0 +1,71 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The harness of the end-to-end tests, the benchmarks and the screenshot
+script: the real program on a real screen, its speech and its sound.
+
+    from testing import e2e
+
+    with e2e.Xvfb() as x, e2e.Abacorn(x) as app:
+        win = app.wait_for_window()
+        x.click(500, 300)
+        r, g, b = x.screenshot().pixel(10, 10)
+        events = app.wait_for_speech(lambda ev: any(e.event == "say" for e in ev))
+
+Its modules, each built on those before it:
+    processes      waiting, stopping by PID, the clean-up on SIGTERM,
+                   SIGHUP and Ctrl-C, busy loops
+    images         pixels of a screen, pictures (PPM, PNG)
+    screens        Xvfb and Weston
+    buses          the session and accessibility buses, the desktop's
+                   screen-reader switch
+    ssip_recorder  the recording speech daemon (also a script)
+    program        any program on a screen, the trainer, its speech log
+    desktop        openbox with tint2, Orca
+    recordings     what a sound server played, sample by sample
+    sound_servers  PulseAudio and PipeWire of the test's own
+    voices         the trainer on its real voices, speech-dispatcher, a
+                   daemon that hangs, a bare SSIP client
+    controls       where the trainer's controls are, clicks on them, ink
+                   and the focus ring, a session waiting for the welcome
+    heard          the card cycle heard answer by answer, XTest
+Every public name is here as e2e.<name>; the recording daemon is
+e2e.ssip_recorder.
+
+Python standard library only. Every process started here is stopped by its
+own PID, also when a test fails or the script is ended by a signal; nothing
+is killed by name, and nothing shared is touched.
+
+Environment:
+    ABACORN_BUILD_DIR   the CMake build directory (default: <repo>/build)
+    ABACORN_E2E_KEEP    set: working directories and logs are kept
+"""
+
+from . import ssip_recorder
+from .buses import A11Y_LAUNCHER, AccessibilityBus, ScreenReaderSwitch, follows_screen_reader_switch
+from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_ITEMS, RING_REACH, TIMEOUT,
+                       WELCOME, Session, centre, click_at, click_control, control_centre, ink_box, ink_in,
+                       ink_mask, is_ink, near, pick_with_mouse, popup_window, rect, ring_around, ring_box)
+from .desktop import Openbox, Orca
+from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
+from .images import Image, Screen
+from .processes import (BusyLoops, E2EError, Terminated, alive, children, descendants, private_dir,
+                        processes_mentioning, stop_descendants, stop_pids, stop_process, wait_until)
+from .program import Abacorn, Program, SpeechEvent, build_dir, monotonic_ms, read_speech_log
+from .recordings import RATE, Audio, Recording, sox_rms
+from .screens import SCREEN_DEPTH, SCREEN_HEIGHT, SCREEN_WIDTH, Weston, Xvfb
+from .sound_servers import SERVER_TOOLS, SERVERS, PipeWireServer, PulseServer
+from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, SpeechDispatcher, SsipClient, clean_environment,
+                     have_speech_dispatcher, trainer, without_speech_dispatcher)
+
+__all__ = [
+    "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
+    "centre", "children", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
+    "DeafSocket", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
+    "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",
+    "is_ink", "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "near", "Openbox", "Orca",
+    "pick_with_mouse", "PipeWireServer", "popup_window", "private_dir", "processes_mentioning", "Program",
+    "PulseServer", "QUIET", "RATE", "read_speech_log", "Recording", "rect", "ring_around", "ring_box",
+    "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch",
+    "SERVER_TOOLS", "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder",
+    "SsipClient", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
+    "wait_until", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xvfb"
+]
