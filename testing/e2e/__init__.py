@@ -53,13 +53,13 @@ from .program import Abacorn, Program, SpeechEvent, build_dir, monotonic_ms, rea
 from .recordings import RATE, Audio, Recording, sox_rms
 from .screens import SCREEN_DEPTH, SCREEN_HEIGHT, SCREEN_WIDTH, Weston, Xvfb
 from .sound_servers import SERVER_TOOLS, SERVERS, PipeWireServer, PulseServer
-from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, SpeechDispatcher, SsipClient, clean_environment,
+from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase, SpeechDispatcher, SsipClient, clean_environment,
                      have_speech_dispatcher, trainer, without_speech_dispatcher)
 
 __all__ = [
     "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
     "centre", "children", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
-    "DeafSocket", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
+    "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
     "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",
     "is_ink", "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "near", "Openbox", "Orca",
     "pick_with_mouse", "PipeWireServer", "popup_window", "private_dir", "processes_mentioning", "Program",

@@ -21,9 +21,12 @@ import shutil
 import socket
 import subprocess
 import time
+import unittest
 
 from .processes import E2EError, private_dir, stop_process, wait_until
 from .program import Abacorn
+from .screens import Xvfb
+from .sound_servers import PulseServer
 
 # The voice the trainer's own engine loads at run time (it pulls in libflite).
 FLITE_VOICE = "/usr/lib/x86_64-linux-gnu/libflite_cmu_us_slt.so.1"
@@ -237,3 +240,40 @@ class SsipClient:
 
     def __exit__(self, *exc):
         self.close()
+
+
+class OwnVoiceTestCase(unittest.TestCase):
+    """Tests that hear the trainer's own voice: one Xvfb, a PulseAudio
+    server of the class's own and a recording of its sink for the whole
+    class (cls.x, cls.pulse, cls.rec, cls.dir). TOOLS: what the class needs
+    besides."""
+
+    TOOLS = ()
+    DIR_PREFIX = "abacorn-own-voice-"
+
+    @classmethod
+    def setUpClass(cls):
+        for tool in ("Xvfb", "xdotool", "pulseaudio", "parec", "pactl") + tuple(cls.TOOLS):
+            if not shutil.which(tool):
+                raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
+        if not os.path.exists(FLITE_VOICE):
+            raise unittest.SkipTest("%s is not installed" % FLITE_VOICE)
+        clean_environment()
+        cls.dir = private_dir(cls.DIR_PREFIX)
+        cls.x = Xvfb().start()
+        try:
+            cls.pulse = PulseServer().start()
+            cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if getattr(cls, "rec", None):
+            cls.rec.stop()
+        if getattr(cls, "pulse", None):
+            cls.pulse.stop()
+        cls.x.stop()
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(cls.dir, ignore_errors=True)

@@ -63,33 +63,9 @@ class Run:
         return self.app.wait_exit(TIMEOUT)
 
 
-class AudioTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        for tool in ("pulseaudio", "parec", "pactl", "sox", "Xvfb", "xdotool"):
-            if not shutil.which(tool):
-                raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        if not os.path.exists(e2e.FLITE_VOICE):
-            raise unittest.SkipTest("%s is not installed" % e2e.FLITE_VOICE)
-        e2e.clean_environment()
-        cls.dir = e2e.private_dir("abacorn-audio-")
-        cls.x = e2e.Xvfb().start()
-        try:
-            cls.pulse = e2e.PulseServer().start()
-            cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        if getattr(cls, "rec", None):
-            cls.rec.stop()
-        if getattr(cls, "pulse", None):
-            cls.pulse.stop()
-        cls.x.stop()
-        if not os.environ.get("ABACORN_E2E_KEEP"):
-            shutil.rmtree(cls.dir, ignore_errors=True)
+class AudioTest(e2e.OwnVoiceTestCase):
+    TOOLS = ("sox",)
+    DIR_PREFIX = "abacorn-audio-"
 
     def sound(self, start, timeout=TIMEOUT):
         return self.rec.wait_for_sound(start, timeout, THRESHOLD)

@@ -85,34 +85,9 @@ class Desktop:
         self.t.assertTrue(ok, out)
 
 
-class VoiceOrderTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        for tool in ("Xvfb", "xdotool", "pulseaudio", "parec", "pactl", "dbus-daemon", "dbus-send",
-                     "/usr/libexec/at-spi-bus-launcher"):
-            if not shutil.which(tool):
-                raise unittest.SkipTest("%s is not installed (scripts/common.sh installs it)" % tool)
-        if not os.path.exists(e2e.FLITE_VOICE):
-            raise unittest.SkipTest("%s is not installed" % e2e.FLITE_VOICE)
-        e2e.clean_environment()
-        cls.dir = e2e.private_dir("abacorn-voice-order-rec-")
-        cls.x = e2e.Xvfb().start()
-        try:
-            cls.pulse = e2e.PulseServer().start()
-            cls.rec = cls.pulse.record(os.path.join(cls.dir, "all.raw")).wait_started()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        if getattr(cls, "rec", None):
-            cls.rec.stop()
-        if getattr(cls, "pulse", None):
-            cls.pulse.stop()
-        cls.x.stop()
-        if not os.environ.get("ABACORN_E2E_KEEP"):
-            shutil.rmtree(cls.dir, ignore_errors=True)
+class VoiceOrderTest(e2e.OwnVoiceTestCase):
+    TOOLS = ("dbus-daemon", "dbus-send", "/usr/libexec/at-spi-bus-launcher")
+    DIR_PREFIX = "abacorn-voice-order-rec-"
 
     def setUp(self):
         self.x.mouse_move(2, 2)
