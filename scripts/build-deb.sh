@@ -23,6 +23,10 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir "$WORK/abacorn"
 tar -C "$ROOT" --exclude=./.git --exclude='./build*' --exclude='./obj-*' --exclude=./out --exclude=__pycache__ -cf - . |
   tar -C "$WORK/abacorn" -xf -
+# When the caller builds through ccache (scripts/run-tests.sh does), the
+# copy is its base and Debian's -ffile-prefix-map, which names the copy, is
+# left out of the hash: one temporary copy finds what the last one cached.
+export CCACHE_BASEDIR="$WORK/abacorn" CCACHE_IGNOREOPTIONS='-ffile-prefix-map=*'
 (cd "$WORK/abacorn" &&
   DEB_BUILD_OPTIONS="parallel=$(nproc) ${DEB_BUILD_OPTIONS:-}" dpkg-buildpackage -b -us -uc)
 shopt -s nullglob

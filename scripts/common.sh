@@ -22,8 +22,8 @@ DEB_PACKAGES=(debhelper dpkg-dev lintian)
 # window managers, a panel and a Wayland compositor; the accessibility bus,
 # a client of it and a screen reader; the speech recogniser of the
 # intelligibility benchmark; PipeWire with its PulseAudio server, for the
-# audio benchmarks.
-TEST_PACKAGES=(xvfb xdotool libxtst6 imagemagick x11-utils python3
+# audio benchmarks; the compiler cache the test command's builds share.
+TEST_PACKAGES=(ccache xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
   pipewire pipewire-pulse wireplumber iproute2
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca

@@ -3,6 +3,16 @@
 # Installs what is missing, builds and runs the whole test suite.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+# The tests build the same sources three times (the tests' build, the
+# logic's sanitized build, the package) and again on every clean clone:
+# ccache keeps what the compiler made, in the user's cache directory.
+# Paths under the clone are hashed relative to it, so a clone elsewhere
+# finds the same entries; CMake reads the launcher from the environment
+# when it configures a build directory. The cache directory is named
+# outright, as debhelper gives the package build a home of its own.
+export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=true
+CCACHE_DIR=$(ccache --get-config cache_dir)
+export CCACHE_DIR
 # Warnings fail the test build. The logic's sanitized build is made now
 # too, while the processors are free; its test only runs it.
 build -DABACORN_WERROR=ON
