@@ -21,4 +21,4 @@ cd "$BUILD"
 # The end-to-end tests spend most of their time waiting for a window, a
 # word or a sound, so several run at once; the ones that need the machine
 # to themselves say so (RUN_SERIAL in tests/CMakeLists.txt).
-ctest --output-on-failure --timeout 900 --parallel "$(( $(nproc) + 1 ))" "$@"
+ctest --output-on-failure --timeout 900 --parallel "$(( 2 * $(nproc) + 1 ))" "$@"

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Pixels: a quick look at a few pixels of an X display (Screen, through
-libX11), and whole pictures (Image) from screenshots and PNG files, through
-ImageMagick's import and convert."""
+"""Pixels: a quick look at an X display's pixels (Screen, through libX11),
+and whole pictures (Image) from it, from screenshots of other displays and
+from PNG files, through ImageMagick's import and convert."""
 
 import ctypes
 import os
@@ -63,6 +63,26 @@ class Screen:
 
     def pixel(self, x, y):
         return self.strip(x, y, 1)[0]
+
+    def image(self, x, y, w, h):
+        """A rectangle as an Image; None on a screen whose pixels are not
+        32-bit little-endian. Ten times as fast as ImageMagick's import,
+        which the tests that walk the focus ring feel."""
+        img = self.x.XGetImage(self.dpy, self.root, x, y, w, h, self.AllPlanes, self.ZPixmap)
+        if not img:
+            raise E2EError("XGetImage failed")
+        try:
+            im = img.contents
+            if im.bits_per_pixel != 32 or im.byte_order != 0:
+                return None
+            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
+            if im.bytes_per_line != 4 * w:
+                raw = b"".join(raw[r * im.bytes_per_line:r * im.bytes_per_line + 4 * w] for r in range(h))
+            rgb = bytearray(3 * w * h)
+            rgb[0::3], rgb[1::3], rgb[2::3] = raw[2::4], raw[1::4], raw[0::4]
+            return Image(w, h, bytes(rgb))
+        finally:
+            self.x.XDestroyImage(img)
 
 
 class Image:

@@ -17,7 +17,7 @@ import subprocess
 import tempfile
 import time
 
-from .images import Image
+from .images import Image, Screen
 from .processes import E2EError, descendants, stop_pids, stop_process, wait_until
 
 SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
@@ -32,6 +32,7 @@ class Xvfb:
         self.proc = None
         self.display = None
         self._last_click = None  # (x, y, time.monotonic()) of the last click
+        self._screen = None  # the connection screenshots are read through
 
     def start(self):
         # -displayfd makes Xvfb pick a free display number itself and write it
@@ -70,6 +71,9 @@ class Xvfb:
         return self
 
     def stop(self):
+        if self._screen is not None:
+            self._screen.close()
+            self._screen = None
         stop_process(self.proc)
         self.proc = None
 
@@ -191,7 +195,10 @@ class Xvfb:
 
     def screenshot(self, save_png=None):
         """The whole screen as an Image (optionally also saved as a PNG)."""
-        image = Image.grab(self.env())
+        if self._screen is None:
+            self._screen = Screen(self.display)
+        image = (self._screen.image(0, 0, self.width, self.height)
+                 or Image.grab(self.env()))
         if save_png:
             image.save_png(save_png)
         return image
