@@ -2,17 +2,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the window's logic and its tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build directory of their own and runs
-# them; any report fails the run. --build-only stops after the build
-# (scripts/run-tests.sh builds it before the tests start, when the
-# processors are not shared).
+# them; any report fails the run.
 #
-#   tests/sanitized-core-tests.sh SOURCE_DIR BUILD_DIR [--build-only]
+#   tests/sanitized-core-tests.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 # -O1, as the sanitizers' authors advise: a third faster to build than -O2
 # and as fast to run here.
 cmake -S "$1" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g -DNDEBUG" \
       -DABACORN_SANITIZE=ON -DABACORN_BENCHMARKS=OFF -DABACORN_WERROR=ON >/dev/null
 cmake --build "$2" --parallel "$(nproc)" --target core_tests
-[ "${3:-}" = --build-only ] && exit 0
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   exec "$2/tests/core_tests" --gtest_brief=1
