@@ -137,15 +137,36 @@ TEST(EngineOrder, ClosingDoesNotWaitForAStartThatHangs) {
 }
 
 // A desktop engine whose daemon dies while the trainer runs.
+// Breaks when told, from the test's thread. Like a real engine, one that
+// broke before the chain asked to be told (the chain asks on its own
+// thread, after handing over the first text) tells at once when asked.
 class BreakingVoice final : public speech::SpeechEngine {
 public:
     void speak(const std::string& text) override { said.speak(text); }
-    void whenBroken(std::function<void()> broke) override { broke_ = std::move(broke); }
-    void breakNow() { broke_(); }
+    void whenBroken(std::function<void()> broke) override {
+        bool broken;
+        {
+            std::lock_guard lock(mutex_);
+            broke_ = broke;
+            broken = broken_;
+        }
+        if (broken) broke();
+    }
+    void breakNow() {
+        std::function<void()> broke;
+        {
+            std::lock_guard lock(mutex_);
+            broken_ = true;
+            broke = broke_;
+        }
+        if (broke) broke();
+    }
     testing::LockedVoice said;
 
 private:
+    std::mutex mutex_;
     std::function<void()> broke_;
+    bool broken_ = false;
 };
 
 TEST(EngineOrder, WhenTheDesktopEngineBreaksTheEmbeddedVoiceSpeaksWhatItLost) {

@@ -48,7 +48,8 @@ from .desktop import Openbox, Orca
 from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
 from .images import Image, Screen
 from .processes import (BusyLoops, E2EError, Terminated, alive, children, descendants, private_dir,
-                        processes_mentioning, stop_descendants, stop_pids, stop_process, wait_until)
+                        processes_mentioning, stop_descendants, stop_pids, stop_process, wait_until,
+                        wait_until_idle)
 from .program import Abacorn, Program, SpeechEvent, build_dir, monotonic_ms, read_speech_log
 from .recordings import RATE, Audio, Recording, sox_rms
 from .screens import SCREEN_DEPTH, SCREEN_HEIGHT, SCREEN_WIDTH, Weston, Xvfb
@@ -67,5 +68,5 @@ __all__ = [
     "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch",
     "SERVER_TOOLS", "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder",
     "SsipClient", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
-    "wait_until", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xvfb"
+    "wait_until", "wait_until_idle", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xvfb"
 ]

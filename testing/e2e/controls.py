@@ -10,7 +10,7 @@ import os
 import re
 import subprocess
 
-from .processes import E2EError, wait_until
+from .processes import E2EError, wait_until, wait_until_idle
 from .program import Abacorn, build_dir, monotonic_ms
 from .screens import SCREEN_HEIGHT, SCREEN_WIDTH, Xvfb
 
@@ -256,24 +256,9 @@ class Session:
         wait_until(lambda: len(self.x.find_windows(pid=self.app.pid)) == 1, TIMEOUT,
                           what="the drop-down list to close")
 
-    def main_thread_cpu_ticks(self):
-        with open("/proc/%d/task/%d/stat" % (self.app.pid, self.app.pid)) as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        return int(fields[11]) + int(fields[12])  # utime + stime
-
     def wait_until_idle(self, quiet_s=0.5):
-        """Waits until the program's main thread has used no processor time
-        for quiet_s: its pauses count event passes in a busy loop, so a
-        quiet main thread has none running and waits for input."""
-        state = {"ticks": None, "since": None}
-
-        def quiet():
-            ticks, now = self.main_thread_cpu_ticks(), monotonic_ms()
-            if ticks != state["ticks"]:
-                state["ticks"], state["since"] = ticks, now
-                return False
-            return now - state["since"] >= quiet_s * 1000
-        wait_until(quiet, TIMEOUT, interval=0.05, what="the program to wait for input")
+        """Waits until the program waits for input (see wait_until_idle)."""
+        wait_until_idle(self.app.pid, quiet_s, TIMEOUT)
 
     # --- what is seen and heard ---
 

@@ -36,6 +36,23 @@ def wait_until(check, timeout=20.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def wait_until_idle(pid, quiet_s=0.5, timeout=30.0):
+    """Waits until the main thread of program `pid` has used no processor
+    time for quiet_s: the trainer's pauses count event passes in a busy
+    loop, so a quiet main thread has none running and waits for input."""
+    state = {"ticks": None, "since": None}
+
+    def quiet():
+        with open("/proc/%d/task/%d/stat" % (pid, pid)) as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        ticks, now = int(fields[11]) + int(fields[12]), time.monotonic()  # utime + stime
+        if ticks != state["ticks"]:
+            state["ticks"], state["since"] = ticks, now
+            return False
+        return now - state["since"] >= quiet_s
+    wait_until(quiet, timeout, interval=0.05, what="the program to wait for input")
+
+
 def _signal(proc, sig):
     """Sends sig to a process we started; to its whole process group when
     it leads one of its own (started with start_new_session: a daemon and

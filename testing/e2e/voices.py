@@ -18,6 +18,7 @@ its PID.
 
 import os
 import shutil
+import signal
 import socket
 import subprocess
 import time
@@ -136,13 +137,27 @@ class SpeechDispatcher:
             self.proc.wait(10)
 
     def pause(self):
-        """Stops the daemon (SIGSTOP): a daemon that hangs."""
+        """Stops the daemon (SIGSTOP): a daemon that hangs. Returns once
+        every thread of it has stopped; the signal alone does not wait, and
+        a thread still running could answer one more request."""
         if self.proc and self.proc.poll() is None:
-            os.kill(self.proc.pid, 19)
+            pid = self.proc.pid
+            os.kill(pid, signal.SIGSTOP)
+
+            def stopped():
+                states = []
+                for task in os.listdir("/proc/%d/task" % pid):
+                    try:
+                        with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
+                            states.append(f.read().rsplit(")", 1)[1].split()[0])
+                    except OSError:
+                        pass  # a thread that ended meanwhile
+                return all(state in "Tt" for state in states)
+            wait_until(stopped, 10, interval=0.01, what="the speech daemon's threads to stop")
 
     def resume(self):
         if self.proc and self.proc.poll() is None:
-            os.kill(self.proc.pid, 18)
+            os.kill(self.proc.pid, signal.SIGCONT)
 
     def stop(self):
         self.resume()  # a stopped process would not take SIGTERM until continued

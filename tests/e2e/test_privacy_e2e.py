@@ -136,8 +136,9 @@ class Session:
                 e2e.wait_until(lambda b=before: self.xvfb.screenshot().data != b, 60,
                                interval=0.2, what="the card to change")
                 # The card goes blank first, for the pause before the next
-                # one: wait until the screen holds still (the deal is done).
-                e2e.wait_until(self.screen_still, 60, interval=0.3, what="the new card")
+                # one, and holds still through it: wait until the program
+                # waits for input (the deal is done, its words said).
+                e2e.wait_until_idle(self.program_pid(), timeout=60)
             program = self.program_pid()
             e2e.click_control(self.xvfb, "Command1")
             # strace itself lives on while a daemon the run started does.
@@ -150,13 +151,6 @@ class Session:
             self.app.stop()
         self.trace = Trace(self.prefix)
         return status, geo, shot, said
-
-    def screen_still(self):
-        """True when the screen is the same as at the last call."""
-        now = self.xvfb.screenshot().data
-        still = now == getattr(self, "_last_screen", None)
-        self._last_screen = now
-        return still
 
     def after_exit(self):
         """A speech-dispatcher the run started lives on after the program
