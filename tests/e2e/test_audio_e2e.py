@@ -97,6 +97,7 @@ class AudioTest(e2e.OwnVoiceTestCase):
                 clicked = run.click("lblClickMe")
                 run.wait_for_shot(lambda s, want=shown: answer_shown(s) == want,
                                   "the answer" if shown else "the next question")
+                e2e.wait_until_idle(run.app.pid, timeout=TIMEOUT)  # the deal's pause over
                 e2e.wait_until(lambda: len(self.rec) - clicked > 2 * RATE, TIMEOUT,
                                what="two seconds of recording")
                 heard = self.rec.audio().first_audible(clicked, THRESHOLD)

@@ -76,6 +76,9 @@ class SpeechFaultsTest(unittest.TestCase):
                            what="the card to change")
             e2e.wait_until(lambda want=shown: answer_shown(self.x.screenshot()) == want, TIMEOUT,
                            interval=0.1, what="the answer" if shown else "the question")
+            # A deal hides the card through a pause before the question:
+            # the next click is for the card dealt, not the pause.
+            e2e.wait_until_idle(app.pid, timeout=TIMEOUT)
         self.close_at_once(app, close_within)
 
     def close_at_once(self, app, within=CLOSE_WITHIN):
