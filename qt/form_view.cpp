@@ -49,12 +49,6 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
     accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
 }
 
-std::vector<ui::Control*> FormView::lightweightControls(std::string_view container) const {
-    std::vector<ui::Control*> out;
-    for (const ControlView* v : views_.layer(container)) out.push_back(v->control);
-    return out;
-}
-
 void FormView::activate(ui::Control& c) {
     if (!c.visible() || !c.enabled() || !c.handler) return;
     if (const ui::Control* host = this->control(c.design().container); host && !host->visible()) return;

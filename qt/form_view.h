@@ -65,8 +65,6 @@ public:
     ui::Controls& controls() const { return views_.controls(); }
     // The window's own control name.
     const std::string& formName() const { return views_.formName(); }
-    // The labels, shapes, lines and images a container paints, front to back.
-    std::vector<ui::Control*> lightweightControls(std::string_view container) const;
     // Acts as a click on a control by the child (an assistive tool's press):
     // raises its handler when it is visible and enabled.
     void activate(ui::Control& c);
