@@ -35,6 +35,7 @@ class CardCycleTest(unittest.TestCase):
             # First click: a new question without its answer, and its hint.
             s.click("lblClickMe")
             self.assertEqual(s.wait_for_text(FOR_ANSWER), [e2e.WELCOME, FOR_ANSWER])
+            s.wait_until_idle()  # the hint is given before the new card is painted
             shot = s.shot()
             self.assertFalse(answer_shown(shot))
             for name in ["lbln1", "lbln2", "lblOperation"]:
