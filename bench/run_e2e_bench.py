@@ -107,12 +107,6 @@ class SpeechDaemons:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def cpu_ticks(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime + stime
-
-
 def status_kb(pid, key):
     with open("/proc/%d/status" % pid) as f:
         for line in f:
@@ -126,10 +120,10 @@ def wait_startup_over(pid, quiet_s=1.0, timeout=30.0):
     keeps one core busy until it ends)."""
     hz = os.sysconf("SC_CLK_TCK")
     end = time.monotonic() + timeout
-    last, since = cpu_ticks(pid), time.monotonic()
+    last, since = e2e.cpu_ticks(pid), time.monotonic()
     while time.monotonic() < end:
         time.sleep(0.05)
-        now = cpu_ticks(pid)
+        now = e2e.cpu_ticks(pid)
         if now != last:
             last, since = now, time.monotonic()
         elif time.monotonic() - since >= quiet_s:

@@ -53,9 +53,7 @@ TIMEOUT = 20.0
 
 
 def cpu_seconds(pid):
-    with open("/proc/%d/stat" % pid) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    return e2e.cpu_ticks(pid) / os.sysconf("SC_CLK_TCK")
 
 
 def status_kb(pid, key):

@@ -47,9 +47,9 @@ from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_IT
 from .desktop import Openbox, Orca
 from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
 from .images import Image, Screen
-from .processes import (BusyLoops, E2EError, Terminated, alive, children, descendants, private_dir,
-                        processes_mentioning, stop_descendants, stop_pids, stop_process, wait_until,
-                        wait_until_idle)
+from .processes import (BusyLoops, E2EError, Terminated, alive, children, cpu_ticks, descendants, private_dir,
+                        processes_mentioning, stat_fields, stop_descendants, stop_pids, stop_process,
+                        wait_until, wait_until_idle)
 from .program import Abacorn, Program, SpeechEvent, build_dir, monotonic_ms, read_speech_log
 from .recordings import RATE, Audio, Recording, sox_rms
 from .screens import SCREEN_DEPTH, SCREEN_HEIGHT, SCREEN_WIDTH, Weston, Xvfb
@@ -59,7 +59,7 @@ from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase,
 
 __all__ = [
     "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
-    "centre", "children", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
+    "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
     "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
     "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",
     "is_ink", "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "near", "Openbox", "Orca",
@@ -67,6 +67,6 @@ __all__ = [
     "PulseServer", "QUIET", "RATE", "read_speech_log", "Recording", "rect", "ring_around", "ring_box",
     "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch",
     "SERVER_TOOLS", "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder",
-    "SsipClient", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
+    "SsipClient", "stat_fields", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
     "wait_until", "wait_until_idle", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xvfb"
 ]

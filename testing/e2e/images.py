@@ -47,19 +47,11 @@ class Screen:
 
     def strip(self, x, y, w, h=1):
         """The pixels of a rectangle as [(r, g, b)], row by row."""
-        img = self.x.XGetImage(self.dpy, self.root, x, y, w, h, self.AllPlanes, self.ZPixmap)
-        try:
-            im = img.contents
-            raw = ctypes.string_at(im.data, im.bytes_per_line * h)
-            out = []
-            for row in range(h):
-                base = row * im.bytes_per_line
-                for i in range(w):  # 32 bits a pixel, little-endian BGRX
-                    p = base + 4 * i
-                    out.append((raw[p + 2], raw[p + 1], raw[p]))
-            return out
-        finally:
-            self.x.XDestroyImage(img)
+        image = self.image(x, y, w, h)
+        if image is None:
+            raise E2EError("the screen's pixels are not 32-bit little-endian")
+        d = image.data
+        return [(d[i], d[i + 1], d[i + 2]) for i in range(0, len(d), 3)]
 
     def pixel(self, x, y):
         return self.strip(x, y, 1)[0]

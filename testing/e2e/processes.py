@@ -36,6 +36,21 @@ def wait_until(check, timeout=20.0, interval=0.02, what="condition"):
         time.sleep(interval)
 
 
+def stat_fields(pid, tid=None):
+    """The fields of /proc/PID/stat (of thread TID when given) after the
+    command name: [0] the state, [1] the parent, [11] and [12] the user and
+    system time in clock ticks. Raises OSError for a process that is gone."""
+    path = "/proc/%d/stat" % pid if tid is None else "/proc/%d/task/%s/stat" % (pid, tid)
+    with open(path) as f:
+        return f.read().rsplit(")", 1)[1].split()
+
+
+def cpu_ticks(pid, tid=None):
+    """Processor time used so far (user + system), in clock ticks."""
+    fields = stat_fields(pid, tid)
+    return int(fields[11]) + int(fields[12])
+
+
 def wait_until_idle(pid, quiet_s=0.5, timeout=30.0):
     """Waits until the main thread of program `pid` has used no processor
     time for quiet_s: the trainer's pauses count event passes in a busy
@@ -43,9 +58,7 @@ def wait_until_idle(pid, quiet_s=0.5, timeout=30.0):
     state = {"ticks": None, "since": None}
 
     def quiet():
-        with open("/proc/%d/task/%d/stat" % (pid, pid)) as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-        ticks, now = int(fields[11]) + int(fields[12]), time.monotonic()  # utime + stime
+        ticks, now = cpu_ticks(pid, pid), time.monotonic()  # the main thread's
         if ticks != state["ticks"]:
             state["ticks"], state["since"] = ticks, now
             return False
@@ -89,8 +102,7 @@ def descendants(pid):
         if not entry.isdigit():
             continue
         try:
-            with open("/proc/%s/stat" % entry) as f:
-                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            ppid = int(stat_fields(int(entry))[1])
         except (OSError, ValueError, IndexError):
             continue
         children[ppid].append(int(entry))
@@ -117,8 +129,7 @@ def children(pid):
 def alive(pid):
     """Whether a process runs (a zombie counts as ended)."""
     try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+        return stat_fields(pid)[0] != "Z"
     except (OSError, IndexError):
         return False
 

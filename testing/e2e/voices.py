@@ -24,7 +24,7 @@ import subprocess
 import time
 import unittest
 
-from .processes import E2EError, private_dir, stop_process, wait_until
+from .processes import E2EError, private_dir, stat_fields, stop_process, wait_until
 from .program import Abacorn
 from .screens import Xvfb
 from .sound_servers import PulseServer
@@ -148,8 +148,7 @@ class SpeechDispatcher:
                 states = []
                 for task in os.listdir("/proc/%d/task" % pid):
                     try:
-                        with open("/proc/%d/task/%s/stat" % (pid, task)) as f:
-                            states.append(f.read().rsplit(")", 1)[1].split()[0])
+                        states.append(stat_fields(pid, task)[0])
                     except OSError:
                         pass  # a thread that ended meanwhile
                 return all(state in "Tt" for state in states)
