@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
 namespace {
 
@@ -21,10 +21,10 @@ struct Bench {
         timer.onTick = [this] { frm.dispatch(&app::frmSplash::Timer1_Timer); };
         frm.Form_Load();
     }
-    testing::Pump pump;
-    testing::Screen screen;
-    testing::Window window;
-    testing::Timer timer;
+    testbed::Pump pump;
+    testbed::Screen screen;
+    testbed::Window window;
+    testbed::Timer timer;
     problems::SteadyClock clock;
     problems::MixingRandom random;
     // Counts instead of keeping every text, so that memory stays flat.
@@ -81,10 +81,10 @@ void FillAllEqual(benchmark::State& st) {
         void reseed() override {}
     };
     Constant constant;
-    testing::Pump pump;
-    testing::Screen screen;
-    testing::Window window;
-    testing::Timer timer;
+    testbed::Pump pump;
+    testbed::Screen screen;
+    testbed::Window window;
+    testbed::Timer timer;
     app::frmSplash frm(ui::controlTable(), app::Platform{pump, screen, window, timer, constant, nullptr});
     frm.state().maxNumber = 3;
     frm.controls()["lbln1"].setCaption("3");

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <exception>
 
-#include "testing/torture.h"
+#include "testbed/torture.h"
 
 int main(int argc, char** argv) {
     const long count = argc > 1 ? std::atol(argv[1]) : 1'000'000;
     try {
-        testing::Torture run(20261207);
-        const testing::TortureStats s = run.run(count);
+        testbed::Torture run(20261207);
+        const testbed::TortureStats s = run.run(count);
         std::printf("events %ld (nested %ld) in %.1f s: %.1f us per event; %ld checked deals, %ld checked fillings, "
                     "deepest nesting %d\n",
                     s.events, s.nested, s.seconds, 1e6 * s.seconds / s.events, s.deals, s.fillings, s.deepest);

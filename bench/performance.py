@@ -21,8 +21,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
-from testing import e2e  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
 
 BEGIN = "<!-- performance:begin -->"
 END = "<!-- performance:end -->"

@@ -74,8 +74,8 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
-from testing import e2e  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
 
 GOAL_DEFAULT_MS = 15  # the voice a child hears by default, median on PulseAudio
 GOAL_SCREEN_READER_MS = 60  # the voice beside a screen reader, median

@@ -38,8 +38,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
-from testing import e2e  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
 
 LAVENDER = (192, 192, 255)
 PANEL_PROBE = (1340, 820)  # inside the panel, clear of every control

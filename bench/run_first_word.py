@@ -41,9 +41,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
 sys.path.insert(0, HERE)
-from testing import e2e  # noqa: E402
+from testbed import e2e  # noqa: E402
 from run_audio_bench import DEFAULT_STARTS, VOICES, voice_run, voices_here  # noqa: E402
 
 GOAL_HEARD_MS = 100  # the screen-reader start's welcome after the default start's

@@ -31,9 +31,9 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
 sys.path.insert(0, HERE)
-from testing import e2e  # noqa: E402
+from testbed import e2e  # noqa: E402
 from run_audio_bench import VOICES, voice_run, voices_here  # noqa: E402
 
 NUMBERS = range(0, 145)

@@ -24,8 +24,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
-from testing import e2e  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
 from run_audio_bench import voice_run, voices_here  # noqa: E402
 
 GOAL_S = 2.0

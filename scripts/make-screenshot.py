@@ -19,8 +19,8 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, ROOT)  # the harness, testing.e2e
-from testing import e2e  # noqa: E402
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
 
 WRONG = "wrong answer, try again"
 RIM = 40  # pixels of the black backdrop kept around the panel

@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 #include "qt/accessibility.h"
 #include "qt/form_view.h"
 #include "qt/keyboard.h"
@@ -47,7 +47,7 @@ void walk(QAccessibleInterface* iface, qt::FormView& view, std::map<std::string,
 
 class AccessibilityTest : public ::testing::Test {
 protected:
-    testing::Rig rig;
+    testbed::Rig rig;
     std::vector<std::string> events;
     qt::FormView view{rig.frm.controls(), [this](ui::Control& c) { events.push_back(c.name()); }, [] {}};
 

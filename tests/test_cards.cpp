@@ -7,9 +7,9 @@
 #include <set>
 
 #include "problems/numbers.h"
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
-using testing::Rig;
+using testbed::Rig;
 using problems::readNumber;
 
 namespace {

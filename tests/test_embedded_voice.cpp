@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trainer's own voice: real flite synthesis into a sound device of the
-// test's own (testing/fakes.h), or into no device at all. Waits have
+// test's own (testbed/voice_fakes.h), or into no device at all. Waits have
 // generous deadlines; nothing here measures speed.
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "voices/embedded_voice.h"
 #include "voices/loaded_libraries.h"
 #include "speech/worker.h"
-#include "testing/voice_fakes.h"
+#include "testbed/voice_fakes.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ constexpr const char* kWelcome = "welcome to abacorn, standard mode. click on fl
 bool loud(std::int16_t s) { return s > kThreshold || s < -kThreshold; }
 
 // Waits until the voice has played something and then stopped.
-void waitUntilSaid(const testing::SoundDevice& device) {
-    ASSERT_TRUE(testing::eventually([&] { return !device.sinceLastFlush().empty() && device.silentFor(400ms); }));
+void waitUntilSaid(const testbed::SoundDevice& device) {
+    ASSERT_TRUE(testbed::eventually([&] { return !device.sinceLastFlush().empty() && device.silentFor(400ms); }));
 }
 
 // What this process keeps resident of the files whose path contains `name`.
@@ -79,7 +79,7 @@ TEST(QuietTrim, CutsTheEndsAndShortensPausesWhateverThePieces) {
 }
 
 TEST(EmbeddedVoice, TheTrimmedWaveformStartsAndEndsWithSound) {
-    testing::SoundDevice device;
+    testbed::SoundDevice device;
     auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice) << "libflite or its voice is missing";
     voice->speak("24");
@@ -93,12 +93,12 @@ TEST(EmbeddedVoice, TheTrimmedWaveformStartsAndEndsWithSound) {
 }
 
 TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
-    testing::SoundDevice device;
+    testbed::SoundDevice device;
     device.paced = true;  // the welcome sounds for seconds
     auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     voice->speak(kWelcome);
-    ASSERT_TRUE(testing::eventually([&] { return device.sinceLastFlush().size() > 16000 / 2; }));
+    ASSERT_TRUE(testbed::eventually([&] { return device.sinceLastFlush().size() > 16000 / 2; }));
     const auto cutAt = std::chrono::steady_clock::now();
     voice->speak("24");
     waitUntilSaid(device);
@@ -124,7 +124,7 @@ TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
 }
 
 TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
-    testing::SoundDevice device;
+    testbed::SoundDevice device;
     auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     // Another voice, not loaded yet: 1.1 MB of relocations for its model.
@@ -143,7 +143,7 @@ TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
 
 TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) {
     // No device at all, and a sound server that is not there.
-    testing::SoundDevice absent;
+    testbed::SoundDevice absent;
     absent.absent = true;
     setenv("PULSE_SERVER", "unix:/nonexistent/abacorn-test", 1);
     EXPECT_FALSE(voices::createEmbeddedVoice(absent.opener()));
@@ -151,18 +151,18 @@ TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) 
 
     // A server that goes away in the first word and is still gone at the
     // next text: the voice tells it broke, once, and stays silent.
-    testing::SoundDevice device;
+    testbed::SoundDevice device;
     device.failAfter = 16000 / 10;
     auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     std::atomic<int> broke{0};
     voice->whenBroken([&] { ++broke; });
     voice->speak("twenty four");
-    ASSERT_TRUE(testing::eventually([&] { return device.samplesPlayed() > 0 && device.silentFor(300ms); }));
+    ASSERT_TRUE(testbed::eventually([&] { return device.samplesPlayed() > 0 && device.silentFor(300ms); }));
     EXPECT_EQ(broke, 0) << "a text cut by the server is not yet a broken voice";
     device.absent = true;
     voice->speak("seven");
-    ASSERT_TRUE(testing::eventually([&] { return broke == 1; }));
+    ASSERT_TRUE(testbed::eventually([&] { return broke == 1; }));
     const std::size_t before = device.samplesPlayed();
     voice->speak("eight");
     std::this_thread::sleep_for(200ms);
@@ -174,16 +174,16 @@ TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) 
 }
 
 TEST(EmbeddedVoice, AfterTheSoundServerWentAwayMidWordTheNextTextIsHeard) {
-    testing::SoundDevice device;
+    testbed::SoundDevice device;
     device.failAfter = 16000 / 10;  // gone 0.1 s into the first word
     auto voice = voices::createEmbeddedVoice(device.opener());
     ASSERT_TRUE(voice);
     voice->speak("twenty four");
-    ASSERT_TRUE(testing::eventually([&] { return device.opens() == 1 && device.silentFor(300ms); }));
+    ASSERT_TRUE(testbed::eventually([&] { return device.opens() == 1 && device.silentFor(300ms); }));
     device.failAfter = SIZE_MAX;  // back again
     const std::size_t before = device.samplesPlayed();
     voice->speak("seven");
-    ASSERT_TRUE(testing::eventually([&] { return device.opens() == 2; }));
+    ASSERT_TRUE(testbed::eventually([&] { return device.opens() == 2; }));
     waitUntilSaid(device);
     EXPECT_GT(device.samplesPlayed() - before, 16000u * 3 / 10) << "seven was not heard whole";
     EXPECT_TRUE(loud(device.played().back().samples.back()));

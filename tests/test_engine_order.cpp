@@ -15,7 +15,7 @@
 #include "speech/engine_chain.h"
 #include "speech/screen_reader_order.h"
 #include "speech/worker.h"
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ using namespace std::chrono_literals;
 using Texts = std::vector<std::string>;
 
 struct Engines {
-    std::shared_ptr<testing::LockedVoice> desktop = std::make_shared<testing::LockedVoice>();
-    std::shared_ptr<testing::LockedVoice> embedded = std::make_shared<testing::LockedVoice>();
+    std::shared_ptr<testbed::LockedVoice> desktop = std::make_shared<testbed::LockedVoice>();
+    std::shared_ptr<testbed::LockedVoice> embedded = std::make_shared<testbed::LockedVoice>();
     std::atomic<int> embeddedStarts{0};
 
     speech::EngineFactory embeddedFactory() {
@@ -58,7 +58,7 @@ TEST(EngineOrder, TheDesktopEngineSpeaksWhenItStartsAndTheEmbeddedVoiceIsNeverLo
     auto voice = speech::firstThatStarts({[&] { return std::shared_ptr<speech::SpeechEngine>(e.desktop); },
                                           e.embeddedFactory()});
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return !e.desktop->said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !e.desktop->said().empty(); }));
     voice->speak("24");
     EXPECT_EQ(e.desktop->said(), (Texts{"welcome", "24"}));
     voice.reset();
@@ -75,7 +75,7 @@ TEST(EngineOrder, TheEmbeddedVoiceTakesOverFromADesktopEngineThatFailsOrThrows) 
         Engines e;
         auto voice = speech::firstThatStarts({desktop, e.embeddedFactory()});
         voice->speak("welcome");
-        ASSERT_TRUE(testing::eventually([&] { return !e.embedded->said().empty(); }));
+        ASSERT_TRUE(testbed::eventually([&] { return !e.embedded->said().empty(); }));
         voice->speak("seven");
         EXPECT_EQ(e.embedded->said(), (Texts{"welcome", "seven"}));
         EXPECT_EQ(e.embeddedStarts, 1);
@@ -108,7 +108,7 @@ TEST(EngineOrder, TextsWaitForASlowStartAndOnlyTheNewestIsSpoken) {
     EXPECT_LT(slowest, 100ms) << "speak waited for the engine";
     EXPECT_TRUE(e.desktop->said().empty());
     gate.release();
-    ASSERT_TRUE(testing::eventually([&] { return !e.desktop->said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !e.desktop->said().empty(); }));
     voice->speak("24");
     EXPECT_EQ(e.desktop->said(), (Texts{"click flash card for answer", "24"}));
 }
@@ -118,7 +118,7 @@ TEST(EngineOrder, TextsWaitForASlowStartAndOnlyTheNewestIsSpoken) {
 // that comes up after closing is released unused.
 TEST(EngineOrder, ClosingDoesNotWaitForAStartThatHangs) {
     auto gate = std::make_shared<Gate>();
-    auto late = std::make_shared<testing::LockedVoice>();
+    auto late = std::make_shared<testbed::LockedVoice>();
     auto entered = std::make_shared<std::atomic<bool>>(false);
     auto voice = speech::firstThatStarts({[gate, late, entered] {
         *entered = true;
@@ -126,13 +126,13 @@ TEST(EngineOrder, ClosingDoesNotWaitForAStartThatHangs) {
         return std::shared_ptr<speech::SpeechEngine>(late);
     }});
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return entered->load(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return entered->load(); }));
     const auto start = std::chrono::steady_clock::now();
     voice.reset();
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, speech::kCloseWait + 1s);
     gate->release();
-    EXPECT_TRUE(testing::eventually([&] { return late.use_count() == 1; })) << "the late engine was kept";
+    EXPECT_TRUE(testbed::eventually([&] { return late.use_count() == 1; })) << "the late engine was kept";
     EXPECT_TRUE(late->said().empty());
 }
 
@@ -161,7 +161,7 @@ public:
         }
         if (broke) broke();
     }
-    testing::LockedVoice said;
+    testbed::LockedVoice said;
 
 private:
     std::mutex mutex_;
@@ -175,10 +175,10 @@ TEST(EngineOrder, WhenTheDesktopEngineBreaksTheEmbeddedVoiceSpeaksWhatItLost) {
     auto voice = speech::firstThatStarts({[&] { return std::shared_ptr<speech::SpeechEngine>(desktop); },
                                           e.embeddedFactory()});
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return !desktop->said.said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !desktop->said.said().empty(); }));
     voice->speak("24");
     desktop->breakNow();  // "24" was not spoken
-    ASSERT_TRUE(testing::eventually([&] { return !e.embedded->said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !e.embedded->said().empty(); }));
     voice->speak("seven");
     desktop->breakNow();  // told twice: changes nothing
     voice.reset();
@@ -194,7 +194,7 @@ class AlreadyBroken final : public speech::SpeechEngine {
 public:
     void speak(const std::string& text) override { said.speak(text); }
     void whenBroken(std::function<void()> broke) override { broke(); }
-    testing::LockedVoice said;
+    testbed::LockedVoice said;
 };
 
 TEST(EngineOrder, AnEngineBrokenBeforeItIsAskedHandsItsTextOnAtOnce) {
@@ -208,7 +208,7 @@ TEST(EngineOrder, AnEngineBrokenBeforeItIsAskedHandsItsTextOnAtOnce) {
                                           e.embeddedFactory()});
     voice->speak("welcome");
     gate.release();
-    ASSERT_TRUE(testing::eventually([&] { return !e.embedded->said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !e.embedded->said().empty(); }));
     voice->speak("24");
     EXPECT_EQ(broken->said.said(), Texts{"welcome"});
     EXPECT_EQ(e.embedded->said(), (Texts{"welcome", "24"}));
@@ -263,12 +263,12 @@ TEST(EngineOrder, TheOwnVoiceSpeaksUnlessAScreenReaderIsOnAndTheDesktopsEngineIs
         ScreenReaderOrder o;
         auto voice = o.voice();
         voice->speak("welcome");
-        ASSERT_TRUE(testing::eventually([&] { return !o.ownSaid(0).empty(); }));
+        ASSERT_TRUE(testbed::eventually([&] { return !o.ownSaid(0).empty(); }));
         voice->speak("24");
         EXPECT_EQ(o.ownSaid(0), (Texts{"welcome", "24"}));
         EXPECT_EQ(o.desktopStarts, 0) << "the desktop's engine was started beside the own voice";
         o.own(0)->breakNow();  // no sound server for "24"
-        ASSERT_TRUE(testing::eventually([&] { return !o.desktop->said.said().empty(); }));
+        ASSERT_TRUE(testbed::eventually([&] { return !o.desktop->said.said().empty(); }));
         o.desktop->breakNow();  // nor a daemon: silence, the broken own voice is not tried again
         voice->speak("seven");
         voice.reset();
@@ -280,7 +280,7 @@ TEST(EngineOrder, TheOwnVoiceSpeaksUnlessAScreenReaderIsOnAndTheDesktopsEngineIs
         o.soundServer = false;
         auto voice = o.voice();
         voice->speak("welcome");
-        ASSERT_TRUE(testing::eventually([&] { return !o.desktop->said.said().empty(); }));
+        ASSERT_TRUE(testbed::eventually([&] { return !o.desktop->said.said().empty(); }));
         o.desktop->breakNow();
         voice.reset();
         EXPECT_EQ(o.ownStarts(), 1);
@@ -292,11 +292,11 @@ TEST(EngineOrder, WithTheScreenReaderOnTheDesktopsEngineSpeaksAndTheOwnVoiceTake
     o.screenReader = true;
     auto voice = o.voice();
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return !o.desktop->said.said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !o.desktop->said.said().empty(); }));
     EXPECT_EQ(o.ownStarts(), 0) << "the own voice was loaded beside the screen reader";
     voice->speak("24");
     o.desktop->breakNow();
-    ASSERT_TRUE(testing::eventually([&] { return !o.ownSaid(0).empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !o.ownSaid(0).empty(); }));
     voice->speak("seven");
     voice.reset();
     EXPECT_EQ(o.desktop->said.said(), (Texts{"welcome", "24"}));
@@ -307,18 +307,18 @@ TEST(EngineOrder, AScreenReaderTurnedOnMidRunTakesTheNextTextAndKeepsTheRest) {
     ScreenReaderOrder o;
     auto voice = o.voice();
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return !o.ownSaid(0).empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !o.ownSaid(0).empty(); }));
     o.screenReader = true;
     voice->speak("addition");
-    ASSERT_TRUE(testing::eventually([&] { return !o.desktop->said.said().empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !o.desktop->said.said().empty(); }));
     o.screenReader = false;  // turned off again: the trainer stays
     voice->speak("24");
     EXPECT_EQ(o.desktop->said.said(), (Texts{"addition", "24"}));
     EXPECT_EQ(o.ownSaid(0), Texts{"welcome"});
     // Released, so that whatever it still had to say is cut.
-    EXPECT_TRUE(testing::eventually([&] { return o.own(0).use_count() == 2; })) << "the own voice was kept";
+    EXPECT_TRUE(testbed::eventually([&] { return o.own(0).use_count() == 2; })) << "the own voice was kept";
     o.desktop->breakNow();  // the own voice did not fail: it is the fallback
-    ASSERT_TRUE(testing::eventually([&] { return !o.ownSaid(1).empty(); }));
+    ASSERT_TRUE(testbed::eventually([&] { return !o.ownSaid(1).empty(); }));
     voice.reset();
     EXPECT_EQ(o.ownSaid(1), Texts{"24"});
     EXPECT_EQ(o.ownStarts(), 2);

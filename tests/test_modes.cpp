@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "problems/numbers.h"
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
-using testing::Rig;
+using testbed::Rig;
 using problems::readNumber;
 
 namespace {

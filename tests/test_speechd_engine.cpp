@@ -19,7 +19,7 @@
 #include "speech/engine_chain.h"
 #include "voices/speechd_engine.h"
 #include "speech/worker.h"
-#include "testing/voice_fakes.h"
+#include "testbed/voice_fakes.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ protected:
         std::filesystem::remove_all(dir_);
     }
 
-    testing::RecordingDaemon& daemon(int speakMs = 300, bool held = false) {
-        daemon_ = std::make_unique<testing::RecordingDaemon>(ABACORN_SSIP_RECORDER, dir_, speakMs, held);
+    testbed::RecordingDaemon& daemon(int speakMs = 300, bool held = false) {
+        daemon_ = std::make_unique<testbed::RecordingDaemon>(ABACORN_SSIP_RECORDER, dir_, speakMs, held);
         EXPECT_TRUE(daemon_->started());
         setenv("SPEECHD_ADDRESS", daemon_->address().c_str(), 1);
         return *daemon_;
@@ -59,17 +59,17 @@ protected:
     }
 
     // Waits until the daemon's log holds `event` ("say", "begin") for `text`.
-    bool logged(const testing::RecordingDaemon& d, const std::string& event, const std::string& text) {
-        return testing::eventually([&] {
+    bool logged(const testbed::RecordingDaemon& d, const std::string& event, const std::string& text) {
+        return testbed::eventually([&] {
             for (const auto& e : d.events())
                 if (e.first == event && e.second == text) return true;
             return false;
         });
     }
-    bool said(const testing::RecordingDaemon& d, const std::string& text) { return logged(d, "say", text); }
+    bool said(const testbed::RecordingDaemon& d, const std::string& text) { return logged(d, "say", text); }
 
     std::string dir_;
-    std::unique_ptr<testing::RecordingDaemon> daemon_;
+    std::unique_ptr<testbed::RecordingDaemon> daemon_;
     std::atomic<int> broken_{0};
     std::atomic<Clock::rep> brokenAt_{0};
 };
@@ -89,7 +89,7 @@ TEST_F(Speechd, EachTextReachesTheDaemonAfterACancelOfWhatCameBefore) {
         return n;
     };
     voice->speak("");
-    ASSERT_TRUE(testing::eventually([&] { return stopsSoFar() == 5; }));
+    ASSERT_TRUE(testbed::eventually([&] { return stopsSoFar() == 5; }));
     voice->speak("after");
     ASSERT_TRUE(said(d, "after"));
     const auto events = d.events();
@@ -177,7 +177,7 @@ TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNot
     d.pause();
     const auto handed = Clock::now();
     voice->speak("24");
-    ASSERT_TRUE(testing::eventually([&] { return broken_ > 0; }, 10s));
+    ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - handed.time_since_epoch();
     EXPECT_GE(took, voices::kBeginWait - 10ms);
     EXPECT_LT(took, voices::kBeginWait + 500ms);
@@ -189,7 +189,7 @@ TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNot
     // Woken up, the daemon says nothing more of ours: the engine's thread,
     // left behind, cancels what it had sent and closes.
     d.resume();
-    ASSERT_TRUE(testing::eventually([&] {
+    ASSERT_TRUE(testbed::eventually([&] {
         const auto events = d.events();
         return !events.empty() && events.back().first == "stop";
     }));
@@ -205,7 +205,7 @@ TEST_F(Speechd, ADaemonKilledIsFoundAtTheNextTextWithoutWaitingForTheBound) {
     d.kill();
     const auto handed = Clock::now();
     voice->speak("24");
-    ASSERT_TRUE(testing::eventually([&] { return broken_ > 0; }, 10s));
+    ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
     EXPECT_LT(Clock::duration(brokenAt_.load()) - handed.time_since_epoch(), voices::kBeginWait / 2);
 }
 
@@ -233,7 +233,7 @@ TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
     const auto start = Clock::now();
     auto voice = engine();
     voice->speak("welcome");
-    ASSERT_TRUE(testing::eventually([&] { return broken_ > 0; }, 10s));
+    ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - start.time_since_epoch();
     EXPECT_GE(took, voices::kOpenWait - 10ms);
     EXPECT_LT(took, voices::kOpenWait + 500ms);
@@ -248,21 +248,21 @@ TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
 // everything after that; the daemon, back, hears no more.
 TEST_F(Speechd, TheTextAStoppedDaemonLostGoesToTheNextVoiceForTheRestOfTheRun) {
     auto& d = daemon();
-    auto next = std::make_shared<testing::LockedVoice>();
+    auto next = std::make_shared<testbed::LockedVoice>();
     auto voice = speech::firstThatStarts({voices::createSpeechdEngine,
                                           [&] { return std::shared_ptr<speech::SpeechEngine>(next); }});
     voice->speak("welcome");
     ASSERT_TRUE(logged(d, "begin", "welcome"));
     d.pause();
     voice->speak("24");
-    ASSERT_TRUE(testing::eventually([&] { return !next->said().empty(); }, 10s));
+    ASSERT_TRUE(testbed::eventually([&] { return !next->said().empty(); }, 10s));
     voice->speak("seven");
     d.resume();
     const auto start = Clock::now();
     voice.reset();
     EXPECT_LT(Clock::now() - start, speech::kCloseWait + 200ms);
     EXPECT_EQ(next->said(), (Texts{"24", "seven"}));
-    EXPECT_TRUE(testing::eventually([&] { return d.events().back().first == "stop"; }));
+    EXPECT_TRUE(testbed::eventually([&] { return d.events().back().first == "stop"; }));
     EXPECT_EQ(d.said(), Texts{"welcome"});
 }
 

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "speech/late_engine.h"
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
-using testing::Rig;
+using testbed::Rig;
 
 TEST(Startup, LeavesTheStartValuesAndTheExampleCard) {
     Rig rig;
@@ -126,11 +126,11 @@ TEST(Speech, AnEngineThatThrowsIsIgnored) {
     struct Throwing final : speech::SpeechEngine {
         void speak(const std::string&) override { throw std::runtime_error("engine gone"); }
     };
-    testing::Pump pump;
-    testing::Screen screen;
-    testing::Window window;
-    testing::Timer timer;
-    testing::Random random;
+    testbed::Pump pump;
+    testbed::Screen screen;
+    testbed::Window window;
+    testbed::Timer timer;
+    testbed::Random random;
     app::frmSplash frm(ui::controlTable(), app::Platform{pump, screen, window, timer, random,
                                                          [] { return std::make_shared<Throwing>(); }});
     EXPECT_NO_THROW(frm.Form_Load());
@@ -139,7 +139,7 @@ TEST(Speech, AnEngineThatThrowsIsIgnored) {
 
 TEST(Speech, ALateEngineIsBuiltOnceByStartOrByTheFirstText) {
     int built = 0;
-    auto voice = std::make_shared<testing::Voice>();
+    auto voice = std::make_shared<testbed::Voice>();
     auto factory = [&] {
         ++built;
         return voice;

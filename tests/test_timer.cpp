@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
-using testing::Rig;
+using testbed::Rig;
 
 namespace {
 

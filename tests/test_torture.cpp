@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "testing/torture.h"
+#include "testbed/torture.h"
 
 // A short run for every test pass; the benchmark target runs a million
 // events (ABACORN_TORTURE_EVENTS sets the count here too).
@@ -11,8 +11,8 @@ TEST(Torture, RandomEventsKeepEveryInvariant) {
     long count = 20000;
     if (const char* env = std::getenv("ABACORN_TORTURE_EVENTS")) count = std::atol(env);
     for (std::uint64_t seed : {1u, 2u}) {
-        testing::Torture run(seed);
-        testing::TortureStats stats;
+        testbed::Torture run(seed);
+        testbed::TortureStats stats;
         ASSERT_NO_THROW(stats = run.run(count / 2)) << "seed " << seed;
         EXPECT_GT(stats.nested, 0);
         EXPECT_GT(stats.fillings, 0);

@@ -14,7 +14,7 @@ import sys
 import unittest
 import warnings
 
-from testing import e2e
+from testbed import e2e
 
 # How the toolkit the window was designed for names its controls; none may
 # reach a listener.

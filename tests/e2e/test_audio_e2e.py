@@ -10,8 +10,8 @@ import shutil
 import sys
 import unittest
 
-from testing import e2e
-from testing.e2e import RATE
+from testbed import e2e
+from testbed.e2e import RATE
 
 TIMEOUT = 30.0
 # Silence on a null sink is exact zeros; speech peaks in the thousands.

@@ -4,8 +4,8 @@ operation pictures, on Xvfb with the recording speech daemon."""
 import re
 import unittest
 
-from testing import e2e
-from testing.e2e import rect
+from testbed import e2e
+from testbed.e2e import rect
 
 FOR_ANSWER = "click flash card for answer"
 TO_CONTINUE = "click flash card to continue"

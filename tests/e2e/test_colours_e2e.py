@@ -6,8 +6,8 @@ white, red and green."""
 import sys
 import unittest
 
-from testing import e2e
-from testing.e2e import rect
+from testbed import e2e
+from testbed.e2e import rect
 
 WHITE, RED, GREEN = (255, 255, 255), (255, 0, 0), (0, 255, 0)
 SILVER, DARK_GREEN, DARK_RED = (192, 192, 192), (0, 64, 0), (192, 0, 0)

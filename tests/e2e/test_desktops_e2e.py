@@ -7,7 +7,7 @@ configured full screen on the output and speaks its welcome."""
 import re
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 PANEL = (255, 0, 255)  # a colour the trainer never paints
 PANEL_HEIGHT = 60

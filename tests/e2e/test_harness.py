@@ -6,7 +6,7 @@ import sys
 import tempfile
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 # Where the package lies (the source root), for the script below.
 HARNESS_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(e2e.__file__))))
@@ -78,7 +78,7 @@ class ClientTest(unittest.TestCase):
 SIGNALLED_SCRIPT = r"""
 import os, subprocess, sys, time
 sys.path.insert(0, %r)
-from testing import e2e
+from testbed import e2e
 with e2e.Xvfb() as x:
     loop = subprocess.Popen(["sleep", "600"], start_new_session=True)
     r, w = os.pipe()

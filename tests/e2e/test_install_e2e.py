@@ -14,7 +14,7 @@ import subprocess
 import tempfile
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 ICON_SIZES = (32, 48, 64, 128, 256)

@@ -11,7 +11,7 @@ import os
 import subprocess
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 WRONG = "wrong answer, try again"

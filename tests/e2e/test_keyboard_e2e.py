@@ -8,8 +8,8 @@ import re
 import sys
 import unittest
 
-from testing import e2e
-from testing.e2e import rect
+from testbed import e2e
+from testbed.e2e import rect
 
 FOR_ANSWER = "click flash card for answer"
 WRONG = "wrong answer, try again"

@@ -9,7 +9,7 @@ import shutil
 import tempfile
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 TRACED = "socket,connect,open,openat,creat,rename,renameat,renameat2,unlink,unlinkat,execve,clone,clone3,fork,vfork"

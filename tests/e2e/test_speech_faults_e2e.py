@@ -14,7 +14,7 @@ import sys
 import time
 import unittest
 
-from testing import e2e
+from testbed import e2e
 
 TIMEOUT = 30.0
 # Closing waits at most half a second for the speech thread; the rest is

@@ -3,8 +3,8 @@
 Close Program, on Xvfb with the recording speech daemon."""
 import unittest
 
-from testing import e2e
-from testing.e2e import rect
+from testbed import e2e
+from testbed.e2e import rect
 
 
 def question_and_answer(test, s):

@@ -13,8 +13,8 @@ import time
 import unittest
 from contextlib import ExitStack
 
-from testing import e2e
-from testing.e2e import RATE
+from testbed import e2e
+from testbed.e2e import RATE
 
 TIMEOUT = 30.0
 THRESHOLD = 300  # silence on a null sink is exact zeros

@@ -14,9 +14,9 @@
 #include <string>
 
 #include "problems/numbers.h"
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 
-namespace testing {
+namespace testbed {
 
 struct TortureStats {
     long events = 0;
@@ -152,8 +152,8 @@ private:
     }
 
     std::mt19937_64 rng_;
-    testing::Rig rig_;
+    testbed::Rig rig_;
     TortureStats stats_;
 };
 
-}  // namespace testing
+}  // namespace testbed

@@ -18,7 +18,7 @@
 #include "ui/control_table.h"
 #include "ui/keyboard.h"
 
-namespace testing {
+namespace testbed {
 
 // One pass of "pending events": runs whatever the test queued for this pass.
 class Pump final : public app::EventPump {
@@ -207,4 +207,4 @@ struct Rig {
     app::frmSplash frm;
 };
 
-}  // namespace testing
+}  // namespace testbed

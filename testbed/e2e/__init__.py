@@ -2,7 +2,7 @@
 """The harness of the end-to-end tests, the benchmarks and the screenshot
 script: the real program on a real screen, its speech and its sound.
 
-    from testing import e2e
+    from testbed import e2e
 
     with e2e.Xvfb() as x, e2e.Abacorn(x) as app:
         win = app.wait_for_window()

@@ -6,9 +6,16 @@ circle. A file pair x.h/x.cpp is one node; A -> B when a file of A includes
 connected group of more than one node) with the includes inside it. Exits
 with 1 when there is a circle.
 
-    scripts/include-cycles.py qt
-    scripts/include-cycles.py --all    every folder inside, and the folders
-                                       among themselves (a folder is one node)
+    scripts/check-includes.py qt
+    scripts/check-includes.py --all    every folder inside, and the folders
+                                       among themselves (a folder is one node);
+                                       and no include runs up the layers
+
+The layers are the README's map (its "Layers" section): a folder there may
+include only the folders listed below it, down to the last layer; the
+folders "beside them" may include any layer, and no layer includes them.
+Folders the map leaves out (tests/) include what they like, and no layer
+includes them either.
 """
 import collections
 import pathlib
@@ -40,6 +47,36 @@ def folder_graph(root):
             if f.suffix in CODE:
                 edges[name] |= {b for b in include.findall(f.read_text()) if b != name}
     return edges
+
+
+def layers(readme):
+    """The map's folders, top first, as (name, beside) pairs."""
+    section = readme.read_text().split("## Layers", 1)[1].split("\n## ", 1)[0]
+    found, beside, inside = [], False, False
+    for line in section.splitlines():
+        inside = inside or line.startswith("    folder ")
+        if inside and line and not line.startswith(" "):
+            break  # the map ends with the first line that is not indented
+        if line.strip() == "beside them":
+            beside = True
+        m = re.match(r"    (\w+)/\s", line)
+        if inside and m:
+            found.append((m.group(1), beside))
+    return found
+
+
+def upward(edges, order):
+    """The includes that break the layers: (from, to, why)."""
+    rank = {name: i for i, (name, beside) in enumerate(order) if not beside}
+    beside = {name for name, b in order if b}
+    wrong = []
+    for a in sorted(edges):
+        for b in sorted(edges[a]):
+            if a in rank and b not in rank:
+                wrong.append((a, b, "beside the layers" if b in beside else "not in the map"))
+            elif a in rank and rank[b] < rank[a]:
+                wrong.append((a, b, "a layer above"))
+    return wrong
 
 
 def circles(edges):
@@ -91,6 +128,11 @@ def main():
         return 1 if report(graph(root / arg), arg + "/") else 0
     edges = folder_graph(root)
     found = report(edges, "the folders")
+    order = layers(root / "README.md")
+    for a, b, why in upward(edges, order):
+        print("up the layers: %s -> %s (%s)" % (a, b, why))
+        found += 1
+    print("layers, top first: %s" % " ".join(name for name, beside in order if not beside))
     for name in sorted(edges):
         found += report(graph(root / name), name + "/")
     return 1 if found else 0

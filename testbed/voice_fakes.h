@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fakes around the real voices, for the tests of the engines themselves: a
 // sound device for the embedded voice and the recording speech daemon for
-// Speech Dispatcher. Linked through abacorn_testing_voices.
+// Speech Dispatcher. Linked through abacorn_testbed_voices.
 #pragma once
 
 #include <signal.h>
@@ -21,10 +21,10 @@
 #include <utility>
 #include <vector>
 
-#include "testing/fakes.h"
+#include "testbed/fakes.h"
 #include "voices/embedded_voice.h"
 
-namespace testing {
+namespace testbed {
 
 // A sound device for the embedded voice: keeps what is played, in order,
 // with a flush as an empty entry. paced: a write takes as long as its
@@ -109,7 +109,7 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// The tests' recording speech daemon (testing/e2e/ssip_recorder.py) as a
+// The tests' recording speech daemon (testbed/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through
 // address(). events() and said() read its log. Each text sounds for
 // speakMs; a held daemon answers a text only at answer(). pause(), resume()
@@ -206,4 +206,4 @@ private:
     bool started_ = false;
 };
 
-}  // namespace testing
+}  // namespace testbed
