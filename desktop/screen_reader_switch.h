@@ -7,36 +7,31 @@
 // the screen reader ends.
 #pragma once
 
-#include <QObject>
-#include <QString>
-#include <QStringList>
-#include <QVariantMap>
-
-#include <atomic>
 #include <functional>
 #include <memory>
 
 namespace desktop {
 
-class ScreenReaderSwitch final : public QObject {
-    Q_OBJECT
+class ScreenReaderSwitch final {
 public:
     // Starts reading the switch at once, on a thread of its own, and
-    // follows its changes from then on. Make it on the window's thread,
-    // after the application object.
+    // follows its changes from then on (on the window's thread). Make it on
+    // the window's thread, after the application object, and end it there
+    // before the application object.
     ScreenReaderSwitch();
-    ~ScreenReaderSwitch() override;
+    ~ScreenReaderSwitch();
+    ScreenReaderSwitch(const ScreenReaderSwitch&) = delete;
+    ScreenReaderSwitch& operator=(const ScreenReaderSwitch&) = delete;
 
     // Whether the switch is on, as last read: off until the first reading
     // answers, and off without a session bus or an accessibility bus. The
     // function may be called from any thread, also after this object is gone.
     std::function<bool()> reader() const;
 
-private Q_SLOTS:
-    void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+    struct Shared;
 
 private:
-    std::shared_ptr<std::atomic<bool>> on_;
+    std::shared_ptr<Shared> shared_;
     struct Reading;
     std::unique_ptr<Reading> reading_;
 };

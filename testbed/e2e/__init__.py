@@ -16,7 +16,7 @@ Its modules, each built on those before it:
     images         pixels of a screen, pictures (PPM, PNG)
     screens        Xvfb and Weston
     buses          the session and accessibility buses, the desktop's
-                   screen-reader switch
+                   screen-reader switch, a proxy that holds back calls
     ssip_recorder  the recording speech daemon (also a script)
     program        any program on a screen, the trainer, its speech log
     desktop        openbox with tint2, Orca
@@ -40,7 +40,7 @@ Environment:
 """
 
 from . import ssip_recorder
-from .buses import A11Y_LAUNCHER, AccessibilityBus, ScreenReaderSwitch, follows_screen_reader_switch
+from .buses import A11Y_LAUNCHER, AccessibilityBus, BusProxy, ScreenReaderSwitch, follows_screen_reader_switch
 from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_ITEMS, RING_REACH, TIMEOUT,
                        WELCOME, Session, centre, click_at, click_control, control_centre, ink_box, ink_in,
                        ink_mask, is_ink, near, pick_with_mouse, popup_window, rect, ring_around, ring_box)
@@ -58,7 +58,7 @@ from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase,
                      have_speech_dispatcher, trainer, without_speech_dispatcher)
 
 __all__ = [
-    "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
+    "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "BusProxy", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
     "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
     "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
     "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",

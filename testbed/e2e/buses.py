@@ -1,11 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Desktop services on D-Bus: a session bus of the test's own with
-at-spi2-core's accessibility bus on it (AccessibilityBus), and the
-desktop's screen-reader switch on that bus (ScreenReaderSwitch), which
-the trainer reads to choose its voice."""
+at-spi2-core's accessibility bus on it (AccessibilityBus), the desktop's
+screen-reader switch on that bus (ScreenReaderSwitch), which the trainer
+reads to choose its voice, and a proxy in front of such a bus that holds
+back or reorders what passes (BusProxy)."""
 
+import os
 import shutil
+import socket
+import struct
 import subprocess
+import threading
 
 from .processes import E2EError, descendants, private_dir, stop_pids, stop_process, wait_until
 
@@ -187,3 +192,119 @@ def follows_screen_reader_switch(binary):
     except OSError:
         return False
     return name.encode() in data or name.encode("utf-16-le") in data
+
+
+# --- a proxy in front of the session bus ----------------------------------------
+
+def _message_length(buf):
+    """The length of the D-Bus message at the start of buf, or None while
+    its fixed header is incomplete."""
+    if len(buf) < 16:
+        return None
+    end = "<" if buf[0:1] == b"l" else ">"
+    body_len, = struct.unpack_from(end + "I", buf, 4)
+    fields_len, = struct.unpack_from(end + "I", buf, 12)
+    return (16 + fields_len + 7) // 8 * 8 + body_len
+
+
+class BusProxy:
+    """A session bus address of the test's own in front of `bus` (an
+    AccessibilityBus): what its clients send and receive passes through,
+    message by message, except a client's call for which hold(message
+    bytes) returns True: that is held back for good, the bus never hears it
+    and the client waits for its answer, as from a service that hangs. calls() lists every call the
+    clients sent, as bytes; address is what a client is given. Threads of
+    its own; no process is started."""
+
+    def __init__(self, bus, hold=None):
+        self.bus, self.hold = bus, hold
+        self.dir = self.address = self.server = None
+        self.sockets, self.sent_calls = [], []
+        self.lock = threading.Lock()
+
+    def __enter__(self):
+        self.dir = private_dir("abacorn-bus-proxy-")
+        path = os.path.join(self.dir, "bus")
+        self.server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.server.bind(path)
+        self.server.listen(16)
+        self.address = "unix:path=" + path
+        threading.Thread(target=self._accept, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        with self.lock:
+            sockets, self.sockets = self.sockets, []
+        for s in [self.server] + sockets:
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass
+            s.close()
+        if self.dir:
+            shutil.rmtree(self.dir, ignore_errors=True)
+            self.dir = None
+
+    def client_env(self):
+        return {"DBUS_SESSION_BUS_ADDRESS": self.address}
+
+    def calls(self):
+        with self.lock:
+            return list(self.sent_calls)
+
+    def _accept(self):
+        bus_path = self.bus.address.split("path=", 1)[1].split(",", 1)[0]
+        while True:
+            try:
+                client, _ = self.server.accept()
+            except OSError:
+                return
+            upstream = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            try:
+                upstream.connect(bus_path)
+            except OSError:
+                client.close()
+                continue
+            with self.lock:
+                self.sockets += [client, upstream]
+            link = {"begun": threading.Event()}
+            threading.Thread(target=self._pump, args=(client, upstream, True, link), daemon=True).start()
+            threading.Thread(target=self._pump, args=(upstream, client, False, link), daemon=True).start()
+
+    def _pump(self, src, dst, from_client, link):
+        buf = b""
+        try:
+            while True:
+                data = src.recv(65536)
+                if not data:
+                    break
+                buf += data
+                while buf:
+                    if not link["begun"].is_set():
+                        # Authentication goes line by line ("\0AUTH ...",
+                        # "OK ...", "BEGIN"); messages follow the client's BEGIN.
+                        end = buf.find(b"\r\n")
+                        if end < 0:
+                            break
+                        line, buf = buf[:end + 2], buf[end + 2:]
+                        if from_client and line.startswith(b"BEGIN"):
+                            link["begun"].set()
+                        dst.sendall(line)
+                        continue
+                    n = _message_length(buf)
+                    if n is None or len(buf) < n:
+                        break
+                    message, buf = buf[:n], buf[n:]
+                    if from_client and message[1] == 1:  # a method call
+                        with self.lock:
+                            self.sent_calls.append(message)
+                            if self.hold and self.hold(message):
+                                continue
+                    dst.sendall(message)
+        except OSError:
+            pass
+        for s in (src, dst):
+            try:
+                s.shutdown(socket.SHUT_RDWR)
+            except OSError:
+                pass

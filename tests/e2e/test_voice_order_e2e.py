@@ -7,9 +7,12 @@ screen-reader switch is on, before the start or during the run (IsEnabled
 alone is no such switch); then every text goes to Speech Dispatcher. Beside
 Orca, both are heard through Speech Dispatcher and the trainer cancels only
 its own speech. A second start brings the running trainer to the front and
-ends."""
+ends. On a bus
+that keeps the switch's calls waiting, the trainer built with the sanitizers
+starts and closes cleanly, again and again."""
 import os
 import shutil
+import sys
 import time
 import unittest
 from contextlib import ExitStack
@@ -205,6 +208,50 @@ class VoiceOrderTest(e2e.OwnVoiceTestCase):
             self.assertEqual(desktop.speech(), [], "reached the SSIP server")
             # The first still answers.
             self.heard(self.click("picMinus"))
+
+
+class SlowBusTest(unittest.TestCase):
+    """The trainer built with AddressSanitizer and UndefinedBehaviorSanitizer
+    (tests/sanitized-core-tests.sh builds it beside the sanitized logic) on a
+    session bus whose every call about the accessibility bus is held back:
+    the reading of the switch waits for answers that do not come, as from a
+    launcher that hangs. Qt's own accessibility bridge would wait too, on
+    the window's thread, 25 s for each of its calls: pointed straight at an
+    accessibility bus (none here), it leaves the session bus alone. Started,
+    greeted and closed with Ctrl+Q at once, RUNS times: every start ends by
+    itself with status 0 and without a sanitizer's report (a
+    reading thread that outlived the switch and touched it would make one,
+    at the latest when the bus goes at exit)."""
+
+    RUNS = 50
+
+    def test_started_and_closed_at_once_on_a_slow_bus_with_no_report(self):
+        binary = os.path.join(e2e.build_dir() + "-sanitize", "abacorn")
+        self.assertTrue(os.access(binary, os.X_OK), "no sanitized trainer at %s" % binary)
+        env = {"ASAN_OPTIONS": "detect_leaks=0:detect_stack_use_after_return=1:abort_on_error=1",
+               "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1",
+               "AT_SPI_BUS_ADDRESS": "unix:path=/nonexistent/abacorn-no-accessibility-bus"}
+        closes = []
+        with e2e.Xvfb() as x, e2e.AccessibilityBus(x) as bus, \
+                e2e.BusProxy(bus, hold=lambda message: b"org.a11y" in message) as proxy:
+            env.update(proxy.client_env())
+            for run in range(self.RUNS):
+                with e2e.Abacorn(x, binary=binary, env=env) as app:
+                    app.wait_for_window()
+                    app.wait_for_say(e2e.WELCOME, timeout=TIMEOUT)
+                    closed = time.monotonic()
+                    x.key("ctrl+q")
+                    status = app.wait_exit(TIMEOUT)
+                    closes.append(time.monotonic() - closed)
+                    err = app.output()[1]
+                    self.assertEqual(status, 0, "start %d: %s" % (run + 1, err))
+                    self.assertNotIn("Sanitizer", err, "start %d" % (run + 1))
+                    self.assertNotIn("runtime error", err, "start %d" % (run + 1))
+            # The switch's calls did reach the proxy, and were held there.
+            self.assertTrue(any(b"ScreenReaderEnabled" in c for c in proxy.calls()))
+        closes.sort()
+        print("\nCtrl+Q to the end, %d starts: median %.2f s, slowest %.2f s"
+              % (len(closes), closes[len(closes) // 2], closes[-1]), file=sys.stderr)
 
 
 if __name__ == "__main__":
