@@ -334,22 +334,24 @@ public:
 
 private:
     void play(const Piece& piece) {
-        if (inbox_->cut(piece.generation) || piece.generation == failed_) return;
-        if (!out_ || piece.rate != rate_) {
-            out_.reset();
-            out_ = openOutput(open_, piece.rate);
-            rate_ = piece.rate;
-            if (!out_) {
-                // No sound server for a text: the voice is broken for good,
-                // and the text goes to the next voice.
-                inbox_->breakForGood();
-                return;
-            }
-        }
+        if (piece.generation == failed_) return;
         const std::size_t step = static_cast<std::size_t>(piece.rate / 1000 * kPieceMs);
         const std::vector<std::int16_t>& s = piece.samples;
         for (std::size_t at = 0; at < s.size(); at += step) {
+            // A newer text cuts this one, between two steps at the latest;
+            // pieces of a text cut before they came are dropped here.
             if (inbox_->cut(piece.generation)) return;
+            if (!out_ || piece.rate != rate_) {
+                out_.reset();
+                out_ = openOutput(open_, piece.rate);
+                rate_ = piece.rate;
+                if (!out_) {
+                    // No sound server for a text: the voice is broken for
+                    // good, and the text goes to the next voice.
+                    inbox_->breakForGood();
+                    return;
+                }
+            }
             if (!out_->write(s.data() + at, std::min(step, s.size() - at))) {
                 // The sound server went away: the rest of this text is cut,
                 // and the next text reconnects.
@@ -398,9 +400,8 @@ public:
                 text = std::move(*inbox_->text);
                 inbox_->text.reset();
                 generation_ = inbox_->generation;
-                // Whatever of the text before is still to come or to be
-                // heard goes now.
-                inbox_->pieces.clear();
+                // Whatever of the text before is still to be heard goes now;
+                // the writer drops its pieces still to come.
                 inbox_->flush = true;
             }
             inbox_->sound.notify_all();
