@@ -122,6 +122,7 @@ TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
     EXPECT_TRUE(loud(answer.front()));
     EXPECT_TRUE(loud(answer.back()));
     EXPECT_GT(answer.size(), 16000u * 4 / 10) << "the answer was not spoken whole";
+    EXPECT_LT(answer.size(), 16000u * 9 / 10) << "the rest of the welcome came after the answer";
 }
 
 TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {

@@ -434,7 +434,6 @@ private:
 
     // Hands a piece to the writer; false when the text is to end here.
     bool hand(const cst_wave* wave, int start, int size) {
-        if (cut()) return false;
         if (!trim_) trim_.emplace(wave->sample_rate);
         Piece piece{generation_, wave->sample_rate, {}};
         trim_->add(wave->samples + start, static_cast<std::size_t>(size), piece.samples);
