@@ -168,15 +168,16 @@ struct Rig {
     void key(const char* focused, ui::Key key) {
         if (ui::pressesFocused(key)) frm.dispatchControl((*this)[focused]);
     }
-    // The controls Tab visits from `from`, `count` presses.
+    // The controls Tab visits from `from` (nullptr: from no focus), `count`
+    // presses.
     std::vector<std::string> tabs(const char* from, int count, bool forward = true) {
         const ui::TabOrder order(frm.controls(), ui::tabOrder());
         const auto can = [this](const ui::Control& c) { return ui::canTakeFocus(frm.controls(), c); };
         std::vector<std::string> visited;
-        const ui::Control* at = &(*this)[from];
-        for (int i = 0; i < count && at; ++i) {
-            at = order.next(at, forward, can);
-            if (at) visited.push_back(at->name());
+        const ui::Control* at = from ? &(*this)[from] : nullptr;
+        for (int i = 0; i < count; ++i) {
+            if (!(at = order.next(at, forward, can))) break;
+            visited.push_back(at->name());
         }
         return visited;
     }

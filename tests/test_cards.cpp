@@ -419,6 +419,9 @@ TEST(Keyboard, TabWalksTheWindowInOrderOverWhatIsShown) {
                                         "img123", "lblInteractive", "lblStandard", "lblTimer", "Picture1",
                                         "lblClickMe"}));
     EXPECT_EQ(rig.tabs("lblInteractive", 2, false), (std::vector<std::string>{"img123", "cmbMaxNum"}));
+    // From no focus: Tab takes the first stop, Shift+Tab the last.
+    EXPECT_EQ(rig.tabs(nullptr, 2), (std::vector<std::string>{"lblInteractive", "lblStandard"}));
+    EXPECT_EQ(rig.tabs(nullptr, 2, false), (std::vector<std::string>{"img123", "cmbMaxNum"}));
     // The loudspeaker off: the other picture is the same stop.
     rig.click("Picture1");
     EXPECT_EQ(rig.tabs("lblTimer", 2), (std::vector<std::string>{"Picture2", "lblClickMe"}));

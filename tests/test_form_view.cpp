@@ -468,6 +468,22 @@ TEST(FormViewPainting, PaintsBackToFrontWithTransparentLabels) {
     EXPECT_EQ(choices.pixelColor(tile.center()), QColor(0, 255, 0));
 }
 
+TEST(FormViewPainting, DisabledLabelsAreDrawnGrey) {
+    Window w;
+    Control& label = w.controls["lbln3"];
+    label.setVisible(true);
+    label.setCaption("24");
+    const QRect r = w.view->pixelRect(label);
+    EXPECT_EQ(inkIn(w.widget("Frame1")->grab().toImage(), r).glyphs(), 2);
+    label.setEnabled(false);
+    const QImage panel = w.widget("Frame1")->grab().toImage();
+    EXPECT_EQ(inkIn(panel, r).glyphs(), 0);  // no dark ink left
+    int grey = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) grey += panel.pixelColor(x, y) == QColor(128, 128, 128);
+    EXPECT_GT(grey, 100);
+}
+
 TEST(FormViewPainting, CloseButtonIsFlatDarkRedUnderEveryStyle) {
     const QString original = QApplication::style()->name();
     for (const char* style : {"fusion", "windows"}) {

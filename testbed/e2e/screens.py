@@ -143,6 +143,12 @@ class Xvfb:
                 geo[keys[key]] = value if key == "Map State" else int(value)
         return geo
 
+    def stacking(self):
+        """Ids of the top-level windows, the front-most first (xwininfo
+        lists the root's children in that order)."""
+        out = self.run(["xwininfo", "-root", "-children"])
+        return [int(line.split()[0], 16) for line in out.splitlines() if line.strip().startswith("0x")]
+
     def window_state(self, window):
         """The window's _NET_WM_STATE atoms, e.g. ['_NET_WM_STATE_FULLSCREEN']."""
         out = self.run(["xprop", "-id", str(window), "_NET_WM_STATE"])

@@ -6,7 +6,8 @@ reachable by the trainer. Its own voice speaks unless the desktop's
 screen-reader switch is on, before the start or during the run (IsEnabled
 alone is no such switch); then every text goes to Speech Dispatcher. Beside
 Orca, both are heard through Speech Dispatcher and the trainer cancels only
-its own speech. A second start hands over to the running trainer."""
+its own speech. A second start brings the running trainer to the front and
+ends."""
 import os
 import shutil
 import time
@@ -86,7 +87,7 @@ class Desktop:
 
 
 class VoiceOrderTest(e2e.OwnVoiceTestCase):
-    TOOLS = ("dbus-daemon", "dbus-send", "/usr/libexec/at-spi-bus-launcher")
+    TOOLS = ("dbus-daemon", "dbus-send", "/usr/libexec/at-spi-bus-launcher", "xmessage", "xwininfo")
     DIR_PREFIX = "abacorn-voice-order-rec-"
 
     def setUp(self):
@@ -181,14 +182,25 @@ class VoiceOrderTest(e2e.OwnVoiceTestCase):
     def test_a_second_start_hands_over_to_the_first(self):
         with Desktop(self) as desktop:
             started = self.rec.now_index()
-            desktop.trainer()
+            window = desktop.trainer().wait_for_window(timeout=TIMEOUT)
             self.heard(started)
+            # Another program's window in front of the trainer.
+            cover = desktop.stack.enter_context(e2e.Program(self.x, ["xmessage", "-geometry", "400x300+100+100",
+                                                                     "in front"]))
+            covering = cover.wait_for_window(name="^xmessage$", timeout=TIMEOUT)
+
+            def in_front():
+                stacking = self.x.stacking()
+                return stacking.index(window) < stacking.index(covering)
+            self.assertFalse(in_front())
             launched = self.rec.now_index()
             second = desktop.trainer(window=False)
             status = second.wait_exit(TIMEOUT)
             took = time.monotonic() - second.launched
             self.assertEqual(status, 0, second.output()[1])
             self.assertLess(took, 2.0, "the second start took %.2f s to end" % took)
+            # The running trainer came to the front.
+            e2e.wait_until(in_front, TIMEOUT, what="the trainer in front of the other window")
             self.assert_quiet(launched, "the second start")
             self.assertEqual(desktop.speech(), [], "reached the SSIP server")
             # The first still answers.
