@@ -153,6 +153,14 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
+// The threads this process runs now (Linux's /proc).
+inline int threadsOfThisProcess() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    return -1;
+}
+
 // The tests' recording speech daemon (testbed/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through
 // address(). events() and said() read its log. Each text sounds for
