@@ -264,6 +264,10 @@ def details(voice, server, r):
         rows.append("  click -> first audible sample under the loops: %s ms" % spread(under))
     if r.resyncs:
         rows.append("  %d clicks fell into a deal's pause and were repeated" % r.resyncs)
+    if voice == "default":
+        # Speech Dispatcher is absent here: the trainer tries it only when
+        # its own voice broke, and says so.
+        rows.append("  the default voice fell back %d times (goal 0)" % r.errors.count("Speech Dispatcher"))
     warnings = [line for line in r.errors.splitlines() if line.strip()]
     if warnings:
         rows.append("  the trainer said on stderr: " + " | ".join(warnings[:3]))

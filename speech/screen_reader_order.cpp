@@ -43,15 +43,23 @@ public:
     }
 
 private:
+    // The switch is the desktop's code, read outside the lock; once moved
+    // over, the voice stays moved over.
     bool moveOver() {
+        {
+            std::lock_guard lock(mutex_);
+            if (movedOver_) return true;
+        }
+        if (!screenReaderOn_()) return false;
         std::function<void()> broke;
         {
             std::lock_guard lock(mutex_);
             if (movedOver_) return true;
-            if (!screenReaderOn_()) return false;
             movedOver_ = true;
             broke = broke_;
         }
+        // Not asked yet (the text came while the chain was settling):
+        // whenBroken() tells instead.
         if (broke) broke();
         return true;
     }

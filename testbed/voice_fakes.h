@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -30,7 +31,9 @@ namespace testbed {
 // with a flush as an empty entry. paced: a write takes as long as its
 // samples last, as on a device whose buffer is full. failAfter: the device
 // breaks (the sound server goes away) once that many samples were played
-// since it was opened; each open gives a fresh device.
+// since it was opened; hangAfter: the write that would pass that many never
+// returns until release() (a sound server that stopped); each open gives a
+// fresh device. refuse: that many opens fail before the next succeeds.
 class SoundDevice {
 public:
     struct Entry {
@@ -39,15 +42,44 @@ public:
     };
     bool paced = false;
     std::atomic<std::size_t> failAfter{SIZE_MAX};
+    std::atomic<std::size_t> hangAfter{SIZE_MAX};
     std::atomic<bool> absent{false};  // no device at all: opening fails
+    std::atomic<int> refuse{0};
+
+    SoundDevice() = default;
+    SoundDevice(const SoundDevice&) = delete;
+    SoundDevice& operator=(const SoundDevice&) = delete;
+    // A hung write is let go, and the voice's threads are waited for, so
+    // that none touches the device once it is gone.
+    ~SoundDevice() {
+        release();
+        eventually([&] { return outputsOpen() == 0; });
+    }
 
     voices::AudioOpener opener() {
         return [this](int rate) -> std::unique_ptr<voices::AudioOut> {
             std::lock_guard lock(mutex_);
             if (absent) return nullptr;
+            if (refuse > 0) {
+                --refuse;
+                return nullptr;
+            }
             ++opens_;
             return std::make_unique<Out>(*this, rate);
         };
+    }
+    // Lets a hung write return (as a failure) and no later write hang.
+    void release() {
+        hangAfter = SIZE_MAX;
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        wake_.notify_all();
+    }
+    // Outputs opened and not yet closed: 0 once no thread of the voice's
+    // can touch the device any more.
+    int outputsOpen() const {
+        std::lock_guard lock(mutex_);
+        return live_;
     }
     std::vector<Entry> played() const {
         std::lock_guard lock(mutex_);
@@ -80,8 +112,17 @@ public:
 private:
     class Out final : public voices::AudioOut {
     public:
-        Out(SoundDevice& device, int rate) : device_(device), rate_(rate) {}
+        Out(SoundDevice& device, int rate) : device_(device), rate_(rate) { ++device_.live_; }
+        ~Out() override {
+            std::lock_guard lock(device_.mutex_);
+            --device_.live_;
+        }
         bool write(const std::int16_t* samples, std::size_t count) override {
+            if (played_ + count > device_.hangAfter) {
+                std::unique_lock lock(device_.mutex_);
+                device_.wake_.wait(lock, [&] { return device_.released_; });
+                return false;
+            }
             if (played_ + count > device_.failAfter) return false;
             played_ += count;
             if (device_.paced) std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000 / rate_));
@@ -104,10 +145,21 @@ private:
         played_.push_back(std::move(e));
     }
     mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool released_ = false;
     std::vector<Entry> played_;
     int opens_ = 0;
+    int live_ = 0;  // under mutex_
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
+
+// The threads this process runs now (Linux's /proc).
+inline int threadsOfThisProcess() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    return -1;
+}
 
 // The tests' recording speech daemon (testbed/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through

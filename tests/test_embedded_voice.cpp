@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "speech/engine_chain.h"
 #include "voices/embedded_voice.h"
 #include "voices/loaded_libraries.h"
 #include "speech/worker.h"
@@ -121,6 +122,7 @@ TEST(EmbeddedVoice, ASecondTextStopsTheFirstAtOnceAndIsSpokenWhole) {
     EXPECT_TRUE(loud(answer.front()));
     EXPECT_TRUE(loud(answer.back()));
     EXPECT_GT(answer.size(), 16000u * 4 / 10) << "the answer was not spoken whole";
+    EXPECT_LT(answer.size(), 16000u * 9 / 10) << "the rest of the welcome came after the answer";
 }
 
 TEST(EmbeddedVoice, HandingBackTheLoaderTablesLeavesEveryLibraryWorking) {
@@ -148,6 +150,10 @@ TEST(EmbeddedVoice, WithoutASoundServerItDoesNotStartAndOneGoneForGoodBreaksIt) 
     setenv("PULSE_SERVER", "unix:/nonexistent/abacorn-test", 1);
     EXPECT_FALSE(voices::createEmbeddedVoice(absent.opener()));
     EXPECT_FALSE(voices::createEmbeddedVoice(voices::pulseAudio()));
+    // One that refuses the first connection is asked again.
+    testbed::SoundDevice busy;
+    busy.refuse = voices::kOpenAttempts - 1;
+    EXPECT_TRUE(voices::createEmbeddedVoice(busy.opener()));
 
     // A server that goes away in the first word and is still gone at the
     // next text: the voice tells it broke, once, and stays silent.
@@ -180,13 +186,36 @@ TEST(EmbeddedVoice, AfterTheSoundServerWentAwayMidWordTheNextTextIsHeard) {
     ASSERT_TRUE(voice);
     voice->speak("twenty four");
     ASSERT_TRUE(testbed::eventually([&] { return device.opens() == 1 && device.silentFor(300ms); }));
-    device.failAfter = SIZE_MAX;  // back again
+    device.failAfter = SIZE_MAX;  // back again, and busy: it refuses the first connection
+    device.refuse = 1;
+    std::atomic<int> broke{0};
+    voice->whenBroken([&] { ++broke; });
     const std::size_t before = device.samplesPlayed();
     voice->speak("seven");
     ASSERT_TRUE(testbed::eventually([&] { return device.opens() == 2; }));
     waitUntilSaid(device);
     EXPECT_GT(device.samplesPlayed() - before, 16000u * 3 / 10) << "seven was not heard whole";
     EXPECT_TRUE(loud(device.played().back().samples.back()));
+    EXPECT_EQ(broke, 0);
+}
+
+// A sound server that stops answering (stopped, as by SIGSTOP) mid-word:
+// the write never returns. The voice counts as broken, the text it was
+// saying goes to the voice after it, and so does the rest of the run.
+TEST(EmbeddedVoice, AWriteThatNeverReturnsBreaksTheVoiceAndItsTextGoesOn) {
+    testbed::SoundDevice device;
+    device.hangAfter = 16000 / 10;
+    auto next = std::make_shared<testbed::LockedVoice>();
+    auto voice = speech::firstThatStarts({[&] { return voices::createEmbeddedVoice(device.opener()); },
+                                          [&] { return std::shared_ptr<speech::SpeechEngine>(next); }});
+    voice->speak("twenty four");
+    ASSERT_TRUE(testbed::eventually([&] { return !next->said().empty(); }));
+    voice->speak("seven");
+    voice.reset();
+    EXPECT_EQ(next->said(), (std::vector<std::string>{"twenty four", "seven"}));
+    // The stuck thread, let go, touches the device no more.
+    device.release();
+    EXPECT_TRUE(testbed::eventually([&] { return device.outputsOpen() == 0; }));
 }
 
 }  // namespace

@@ -112,16 +112,14 @@ TEST_F(Speechd, EachTextReachesTheDaemonAfterACancelOfWhatCameBefore) {
 TEST_F(Speechd, TextsHandedOverQuicklyEndWithTheNewestAndNothingBreaks) {
     auto& d = daemon(/*speakMs=*/2000);  // each one is still sounding when the next comes
     auto voice = engine();
-    auto slowest = Clock::duration::zero();
+    // (That speak never waits for the daemon is seen by the flood below,
+    // handed over while the daemon is stopped.)
     for (int i = 0; i < 50; ++i) {
-        const auto start = Clock::now();
         voice->speak("card " + std::to_string(i));
-        slowest = std::max(slowest, Clock::now() - start);
-        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 * 5));
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 7 * 5));  // a child's clicks, not a wait
     }
     ASSERT_TRUE(said(d, "card 49"));
     EXPECT_EQ(d.said().back(), "card 49");
-    EXPECT_LT(slowest, 50ms) << "speak waited for the daemon";
     // Long after the bound: a daemon that answers is never given up.
     std::this_thread::sleep_for(voices::kBeginWait + 300ms);
     EXPECT_EQ(broken_, 0);
@@ -133,7 +131,8 @@ TEST_F(Speechd, AFloodWhileTheDaemonIsBusyEndsWithTheNewestTextsInOrder) {
     voice->speak("welcome");
     ASSERT_TRUE(logged(d, "begin", "welcome"));
     // While it is stopped, one text at most gets on its way; the others wait,
-    // and of a flood the newest eight are kept.
+    // and of a flood the newest eight are kept. A speak that waited for the
+    // daemon would never return here.
     d.pause();
     Texts newest;
     for (int i = 0; i < 20; ++i) {
@@ -179,13 +178,16 @@ TEST_F(Speechd, ADaemonStoppedAfterStartIsGivenUpWithinTheBoundAndClosingDoesNot
     voice->speak("24");
     ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - handed.time_since_epoch();
+    // At the bound, with a margin no loaded machine reaches; how soon the
+    // own voice says the text then is measured by bench/run_stopped_daemon.py.
     EXPECT_GE(took, voices::kBeginWait - 10ms);
-    EXPECT_LT(took, voices::kBeginWait + 500ms);
-    EXPECT_LT(took, 1s) << "too late for the trainer's own voice to say it soon after the click";
+    EXPECT_LT(took, voices::kBeginWait + 5s);
     voice->speak("seven");  // ignored: a broken engine never speaks again
+    // A broken engine's close does not wait for its thread at all; one that
+    // waited would take the whole close wait, as the call never returns.
     const auto start = Clock::now();
     voice.reset();
-    EXPECT_LT(Clock::now() - start, 100ms) << "closing waited for a call that hangs";
+    EXPECT_LT(Clock::now() - start, speech::kCloseWait) << "closing waited for a call that hangs";
     // Woken up, the daemon says nothing more of ours: the engine's thread,
     // left behind, cancels what it had sent and closes.
     d.resume();
@@ -203,21 +205,24 @@ TEST_F(Speechd, ADaemonKilledIsFoundAtTheNextTextWithoutWaitingForTheBound) {
     voice->speak("welcome");
     ASSERT_TRUE(said(d, "welcome"));
     d.kill();
-    const auto handed = Clock::now();
+    ::testing::internal::CaptureStderr();
     voice->speak("24");
-    ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
-    EXPECT_LT(Clock::duration(brokenAt_.load()) - handed.time_since_epoch(), voices::kBeginWait / 2);
+    const bool broke = testbed::eventually([&] { return broken_ > 0; }, 10s);
+    const std::string why = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(broke);
+    // Found by the text's own failure, not by the bound running out.
+    EXPECT_NE(why.find("went away"), std::string::npos) << why;
 }
 
 TEST_F(Speechd, NoDaemonAtTheAddressIsFoundAtOnceAlsoWhenAskedLate) {
     setenv("SPEECHD_ADDRESS", ("unix_socket:" + dir_ + "/nobody.sock").c_str(), 1);
+    const int threads = testbed::threadsOfThisProcess();
     auto voice = voices::createSpeechdEngine();
-    std::this_thread::sleep_for(200ms);  // broken before anyone asks
+    // Broken before anyone asks: both of its threads have ended.
+    ASSERT_TRUE(testbed::eventually([&] { return testbed::threadsOfThisProcess() == threads; }));
     voice->whenBroken([this] { ++broken_; });
     EXPECT_EQ(broken_, 1);
-    const auto start = Clock::now();
     voice.reset();
-    EXPECT_LT(Clock::now() - start, 100ms);
 }
 
 TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
@@ -236,10 +241,11 @@ TEST_F(Speechd, ADaemonThatNeverAnswersIsGivenUpAfterTheOpeningBound) {
     ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
     const auto took = Clock::duration(brokenAt_.load()) - start.time_since_epoch();
     EXPECT_GE(took, voices::kOpenWait - 10ms);
-    EXPECT_LT(took, voices::kOpenWait + 500ms);
+    EXPECT_LT(took, voices::kOpenWait + 5s);
+    // Its thread is stuck in the opening: not waited for.
     const auto closing = Clock::now();
     voice.reset();
-    EXPECT_LT(Clock::now() - closing, 100ms);
+    EXPECT_LT(Clock::now() - closing, speech::kCloseWait);
     close(deaf);
 }
 
@@ -260,7 +266,7 @@ TEST_F(Speechd, TheTextAStoppedDaemonLostGoesToTheNextVoiceForTheRestOfTheRun) {
     d.resume();
     const auto start = Clock::now();
     voice.reset();
-    EXPECT_LT(Clock::now() - start, speech::kCloseWait + 200ms);
+    EXPECT_LT(Clock::now() - start, speech::kCloseWait + 5s);
     EXPECT_EQ(next->said(), (Texts{"24", "seven"}));
     EXPECT_TRUE(testbed::eventually([&] { return d.events().back().first == "stop"; }));
     EXPECT_EQ(d.said(), Texts{"welcome"});

@@ -18,9 +18,11 @@ extern "C" {
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "voices/loaded_libraries.h"
@@ -221,6 +223,8 @@ std::vector<std::string> sentences(const std::string& text) {
 
 // --- the voice ---------------------------------------------------------------
 
+using Clock = std::chrono::steady_clock;
+
 // Pieces of at most 20 ms are handed to the output, so a new text is noticed
 // at the latest 20 ms after it arrives even while the output's buffer is full.
 constexpr int kPieceMs = 20;
@@ -228,73 +232,191 @@ constexpr int kPieceMs = 20;
 // server can let the device sleep. Kept open between the clicks of a round:
 // opening costs 1-7 ms before the first sound.
 constexpr std::chrono::seconds kIdleClose{10};
+// How often the synthesising thread looks at a writer at work.
+constexpr auto kStuckCheck = kStuckWrite / 8;
 
-// Shared by the caller's side and the voice's thread.
+// Opens the output, trying again after a failure: a sound server on a busy
+// machine may refuse one connection and take the next.
+std::unique_ptr<AudioOut> openOutput(const AudioOpener& open, int rate) {
+    for (int attempt = 1;; ++attempt) {
+        std::unique_ptr<AudioOut> out = open ? open(rate) : nullptr;
+        if (out || attempt == kOpenAttempts) return out;
+        std::this_thread::sleep_for(kOpenRetryGap);
+    }
+}
+
+// Sound made of one text, trimmed, on its way to the output.
+struct Piece {
+    std::uint64_t generation;  // the text's
+    int rate;
+    std::vector<std::int16_t> samples;
+};
+
+// Shared by the caller's side, the synthesising thread and the writing
+// thread; either thread may be left behind and owns it with the others.
 struct Inbox {
     std::mutex mutex;
-    std::condition_variable wake;
+    std::condition_variable wake;   // the synthesiser: a text, closing
+    std::condition_variable sound;  // the writer: a piece, a flush, closing
     std::optional<std::string> text;  // the newest text not yet taken up
     std::atomic<std::uint64_t> generation{0};  // counts texts; a change cuts the one sounding
     bool closing = false;
-    bool broken = false;            // no sound server for a new text: for good
+    bool broken = false;            // for good: no sound server for a text, or a write stuck
     std::function<void()> broke;    // who is told of it
+    std::deque<Piece> pieces;       // for the writer, oldest first
+    bool flush = false;             // the output is to drop what it holds of the text before
+    std::optional<Clock::time_point> busySince;  // the writer inside a call to the output
+
+    bool cut(std::uint64_t of) const { return generation != of; }
+
+    // Marks the voice broken and tells, once; false when it was already.
+    bool breakForGood() {
+        std::function<void()> told;
+        {
+            std::lock_guard lock(mutex);
+            if (broken) return false;
+            broken = true;
+            told = std::exchange(broke, nullptr);
+        }
+        wake.notify_all();
+        sound.notify_all();
+        if (told) told();
+        return true;
+    }
 };
 
-// The voice's thread: takes up the newest text, makes it sentence by
-// sentence and hands each piece to the output as it comes.
+// The writing thread: hands the pieces to the output in order, outside any
+// lock of flite's, so that a sound server that stops answering holds up
+// this thread alone. It opens the output for the first piece after one was
+// closed, and closes it after kIdleClose without sound.
+class Writer {
+public:
+    Writer(std::shared_ptr<Inbox> inbox, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
+        : inbox_(std::move(inbox)), open_(std::move(open)), out_(std::move(out)), rate_(rate) {}
+
+    void run() {
+        for (;;) {
+            std::optional<Piece> piece;
+            {
+                std::unique_lock lock(inbox_->mutex);
+                const auto ready = [&] {
+                    return inbox_->closing || inbox_->broken || inbox_->flush || !inbox_->pieces.empty();
+                };
+                if (out_) {
+                    if (!inbox_->sound.wait_for(lock, kIdleClose, ready)) {
+                        lock.unlock();
+                        out_.reset();
+                        continue;
+                    }
+                } else {
+                    inbox_->sound.wait(lock, ready);
+                }
+                if (inbox_->closing || inbox_->broken) break;
+                if (!std::exchange(inbox_->flush, false)) {
+                    piece = std::move(inbox_->pieces.front());
+                    inbox_->pieces.pop_front();
+                }
+                inbox_->busySince = Clock::now();
+            }
+            if (piece) {
+                play(*piece);
+            } else if (out_ && !out_->flush()) {
+                // Whatever of the text before was still to be heard is gone.
+                // A server that went away since is found here; the next
+                // piece goes to a new connection.
+                out_.reset();
+            }
+            std::lock_guard lock(inbox_->mutex);
+            inbox_->busySince.reset();
+        }
+        out_.reset();
+    }
+
+private:
+    void play(const Piece& piece) {
+        if (piece.generation == failed_) return;
+        const std::size_t step = static_cast<std::size_t>(piece.rate / 1000 * kPieceMs);
+        const std::vector<std::int16_t>& s = piece.samples;
+        for (std::size_t at = 0; at < s.size(); at += step) {
+            // A newer text cuts this one, between two steps at the latest;
+            // pieces of a text cut before they came are dropped here.
+            if (inbox_->cut(piece.generation)) return;
+            if (!out_ || piece.rate != rate_) {
+                out_.reset();
+                out_ = openOutput(open_, piece.rate);
+                rate_ = piece.rate;
+                if (!out_) {
+                    // No sound server for a text: the voice is broken for
+                    // good, and the text goes to the next voice.
+                    inbox_->breakForGood();
+                    return;
+                }
+            }
+            if (!out_->write(s.data() + at, std::min(step, s.size() - at))) {
+                // The sound server went away: the rest of this text is cut,
+                // and the next text reconnects.
+                out_.reset();
+                failed_ = piece.generation;
+                return;
+            }
+        }
+    }
+
+    std::shared_ptr<Inbox> inbox_;
+    AudioOpener open_;
+    std::unique_ptr<AudioOut> out_;
+    int rate_ = 0;
+    std::optional<std::uint64_t> failed_;  // the text whose sound the server lost
+};
+
+// The synthesising thread: takes up the newest text and makes it sentence by
+// sentence under flite's lock, handing each piece to the writer as it
+// comes. It also keeps watch over the writer: a call into the output that
+// has not returned within kStuckWrite breaks the voice for good, and the
+// text is handed on, as for a daemon that dies.
 class Speaker {
 public:
-    // out: the output opened when the voice was made, at `rate`.
-    Speaker(std::shared_ptr<Inbox> inbox, Flite& flite, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
-        : inbox_(std::move(inbox)), flite_(flite), open_(std::move(open)), out_(std::move(out)), rate_(rate) {}
+    Speaker(std::shared_ptr<Inbox> inbox, Flite& flite) : inbox_(std::move(inbox)), flite_(flite) {}
 
     void run() {
         for (;;) {
             std::string text;
             {
                 std::unique_lock lock(inbox_->mutex);
-                const auto ready = [&] { return inbox_->closing || inbox_->text.has_value(); };
-                if (out_) {
-                    if (!inbox_->wake.wait_for(lock, kIdleClose, ready)) {
+                for (;;) {
+                    if (inbox_->closing || inbox_->broken) return;
+                    if (inbox_->text) break;
+                    if (inbox_->busySince && Clock::now() - *inbox_->busySince >= kStuckWrite) {
                         lock.unlock();
-                        out_.reset();
-                        continue;
+                        if (inbox_->breakForGood())
+                            std::fputs("abacorn: the sound server stopped taking the voice's sound\n", stderr);
+                        return;
                     }
-                } else {
-                    inbox_->wake.wait(lock, ready);
+                    if (inbox_->busySince || !inbox_->pieces.empty())
+                        inbox_->wake.wait_for(lock, kStuckCheck);
+                    else
+                        inbox_->wake.wait(lock);
                 }
-                if (inbox_->closing || inbox_->broken) break;
                 text = std::move(*inbox_->text);
                 inbox_->text.reset();
                 generation_ = inbox_->generation;
+                // Whatever of the text before is still to be heard goes now;
+                // the writer drops its pieces still to come.
+                inbox_->flush = true;
             }
-            // Whatever of the text before is still to be heard goes now. A
-            // server that went away since is found here; the text then goes
-            // to a new connection.
-            if (out_ && !out_->flush()) out_.reset();
+            inbox_->sound.notify_all();
             speak(text);
         }
-        out_.reset();
     }
 
 private:
-    bool cut() const { return inbox_->generation != generation_; }
-
-    void breakForGood() {
-        std::function<void()> broke;
-        {
-            std::lock_guard lock(inbox_->mutex);
-            inbox_->broken = true;
-            broke = inbox_->broke;
-        }
-        if (broke) broke();
-    }
+    bool cut() const { return inbox_->cut(generation_); }
 
     void speak(const std::string& text) {
         trim_.reset();
         std::lock_guard lock(flite_.synthesis);
         for (const auto& sentence : sentences(text)) {
-            if (cut() || broken_) break;
+            if (cut()) break;
             auto* info = flite_.newStreamingInfo();
             info->min_buffsize = 256;  // 16 ms at 16 kHz
             info->asc = &Speaker::onPiece;
@@ -303,74 +425,65 @@ private:
             flite_.featSet(flite_.voice->features, "streaming_info", flite_.streamingInfoVal(info));
             flite_.textToSpeech(sentence.c_str(), flite_.voice, "none");
         }
-        broken_ = false;
     }
 
     static int onPiece(const cst_wave* wave, int start, int size, int, cst_audio_streaming_info* info) {
         auto* self = static_cast<Speaker*>(info->userdata);
-        return self->play(wave, start, size) ? CST_AUDIO_STREAM_CONT : CST_AUDIO_STREAM_STOP;
+        return self->hand(wave, start, size) ? CST_AUDIO_STREAM_CONT : CST_AUDIO_STREAM_STOP;
     }
 
-    // Hands a piece on; false when the text is to end here.
-    bool play(const cst_wave* wave, int start, int size) {
-        if (cut() || broken_) return false;
-        const int rate = wave->sample_rate;
-        if (!out_ || rate != rate_) {
-            out_.reset();
-            out_ = open_(rate);
-            rate_ = rate;
-            if (!out_) {
-                // No sound server for a new text: the voice is broken for
-                // good, and the text goes to the next voice.
-                broken_ = true;
-                breakForGood();
-                return false;
-            }
+    // Hands a piece to the writer; false when the text is to end here.
+    bool hand(const cst_wave* wave, int start, int size) {
+        if (!trim_) trim_.emplace(wave->sample_rate);
+        Piece piece{generation_, wave->sample_rate, {}};
+        trim_->add(wave->samples + start, static_cast<std::size_t>(size), piece.samples);
+        if (piece.samples.empty()) return true;
+        {
+            std::lock_guard lock(inbox_->mutex);
+            if (inbox_->broken || inbox_->closing || cut()) return false;
+            inbox_->pieces.push_back(std::move(piece));
         }
-        if (!trim_) trim_.emplace(rate);
-        pending_.clear();
-        trim_->add(wave->samples + start, static_cast<std::size_t>(size), pending_);
-        const std::size_t piece = static_cast<std::size_t>(rate / 1000 * kPieceMs);
-        for (std::size_t at = 0; at < pending_.size(); at += piece) {
-            if (cut()) return false;
-            if (!out_->write(pending_.data() + at, std::min(piece, pending_.size() - at))) {
-                out_.reset();  // the sound server went away; the next text reconnects
-                broken_ = true;
-                return false;
-            }
-        }
+        inbox_->sound.notify_all();
         return true;
     }
 
     std::shared_ptr<Inbox> inbox_;
     Flite& flite_;
-    AudioOpener open_;
-    std::unique_ptr<AudioOut> out_;
-    int rate_ = 0;
     std::uint64_t generation_ = 0;
     std::optional<QuietTrim> trim_;  // the current text's
-    bool broken_ = false;
-    std::vector<std::int16_t> pending_;
 };
 
 class EmbeddedVoice final : public speech::SpeechEngine {
 public:
     EmbeddedVoice(Flite& flite, AudioOpener open, std::unique_ptr<AudioOut> out, int rate)
         : inbox_(std::make_shared<Inbox>()),
-          worker_([speaker = std::make_shared<Speaker>(inbox_, flite, std::move(open), std::move(out), rate)] {
-              speaker->run();
-          }) {}
+          writer_([writer = std::make_shared<Writer>(inbox_, std::move(open), std::move(out), rate)] {
+              writer->run();
+          }),
+          speaker_([speaker = std::make_shared<Speaker>(inbox_, flite)] { speaker->run(); }) {}
 
     ~EmbeddedVoice() override {
+        bool broken;
         {
             std::lock_guard lock(inbox_->mutex);
             inbox_->closing = true;
+            broken = inbox_->broken;
+            inbox_->broke = nullptr;
             ++inbox_->generation;
         }
-        inbox_->wake.notify_one();
+        inbox_->wake.notify_all();
+        inbox_->sound.notify_all();
         // A thread stuck in a sound server that stopped answering is left
-        // behind; it owns what it uses.
-        if (!worker_.finishWithin(speech::kCloseWait))
+        // behind; it owns what it uses. Both share one wait, and a writer
+        // found stuck is not waited for at all.
+        const auto deadline = Clock::now() + speech::kCloseWait;
+        const auto left = [&] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(std::max(deadline - Clock::now(),
+                                                                                  Clock::duration::zero()));
+        };
+        bool closed = speaker_.finishWithin(left());
+        closed = writer_.finishWithin(broken ? std::chrono::milliseconds(0) : left()) && closed;
+        if (!closed && !broken)
             std::fputs("abacorn: the embedded voice did not close in time; leaving it behind\n", stderr);
     }
 
@@ -380,7 +493,7 @@ public:
             inbox_->text = text;
             ++inbox_->generation;
         }
-        inbox_->wake.notify_one();
+        inbox_->wake.notify_all();
     }
 
     void whenBroken(std::function<void()> broke) override {
@@ -396,7 +509,8 @@ public:
 
 private:
     std::shared_ptr<Inbox> inbox_;
-    speech::Worker worker_;
+    speech::Worker writer_;
+    speech::Worker speaker_;
 };
 
 }  // namespace
@@ -405,7 +519,7 @@ std::shared_ptr<speech::SpeechEngine> createEmbeddedVoice(AudioOpener open) {
     // Without a sound server to play to, the voice does not start, and
     // flite is not loaded for nothing. The output stays open for the first
     // text.
-    std::unique_ptr<AudioOut> out = open ? open(kVoiceRate) : nullptr;
+    std::unique_ptr<AudioOut> out = openOutput(open, kVoiceRate);
     if (!out) return nullptr;
     Flite* flite = loadFlite();
     if (!flite) return nullptr;

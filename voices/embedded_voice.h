@@ -3,6 +3,7 @@
 // straight to the desktop's sound server. No daemon, no toolkit.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -55,14 +56,27 @@ private:
     std::vector<std::int16_t> quiet_;  // the quiet run since the last sound
 };
 
+// Opening the output is tried this often, kOpenRetryGap apart, before it
+// counts as failed: a sound server on a busy machine may refuse one
+// connection and take the next.
+inline constexpr int kOpenAttempts = 3;
+inline constexpr std::chrono::milliseconds kOpenRetryGap{100};
+// A call into the output (a write, a flush, an open) that has not returned
+// after this long is stuck: the sound server stopped answering. A write
+// waits for room in the server's buffer, 100 ms long, so it returns within
+// tens of milliseconds while the server runs, also on a busy machine.
+inline constexpr std::chrono::milliseconds kStuckWrite{2000};
+
 // Creates the voice; nullptr when there is no sound server to play to, and
 // (with one line on stderr) when libflite or its voice cannot be loaded.
 // Opens the output and loads flite on the calling thread (about 15 ms);
-// afterwards synthesis and sound run on a thread of the voice's own. Each
-// text stops the one before at once; a long text starts sounding after its
-// first sentence is made. A sound server that goes away mid-text cuts that
-// text; when none can be reached for the next text, the voice is broken for
-// good (SpeechEngine::whenBroken) and that text is lost to it.
+// afterwards synthesis runs on a thread of the voice's own, under flite's
+// process-wide lock, and the sound is written on another. Each text stops
+// the one before at once; a long text starts sounding after its first
+// piece is made. A sound server that goes away mid-text cuts that text.
+// The voice is broken for good (SpeechEngine::whenBroken), and the text it
+// was speaking is lost to it, when no sound server can be reached for the
+// next text or when a call into the output is stuck for kStuckWrite.
 std::shared_ptr<speech::SpeechEngine> createEmbeddedVoice(AudioOpener open = pulseAudio());
 
 }  // namespace voices

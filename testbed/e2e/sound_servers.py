@@ -8,6 +8,7 @@ PID."""
 import json
 import os
 import shutil
+import signal
 import subprocess
 
 from .processes import E2EError, descendants, private_dir, stop_pids, stop_process, wait_until
@@ -154,7 +155,17 @@ class PulseServer(_SoundServer):
             self.proc.kill()
             self.proc.wait(10)
 
+    def pause(self):
+        """Stops the server (SIGSTOP), as one that hangs: the connections
+        stay open and nothing is taken from them; resume() lets it go on."""
+        os.kill(self.proc.pid, signal.SIGSTOP)
+
+    def resume(self):
+        os.kill(self.proc.pid, signal.SIGCONT)
+
     def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.resume()  # a stopped server would not see the end
         stop_process(self.proc)
         self.proc = None
         if self.dir and not os.environ.get("ABACORN_E2E_KEEP"):

@@ -257,6 +257,27 @@ class SpeechFaultsTest(unittest.TestCase):
                 e2e.wait_until(lambda: answer_shown(self.x.screenshot()), TIMEOUT, what="the answer")
                 self.close_at_once(app)
 
+    def test_sound_server_stopped_mid_word(self):
+        """A sound server that stops answering (SIGSTOP) in the welcome's
+        first words: the trainer's own voice finds its sound stuck and gives
+        up, and the welcome goes to the voice after it, Speech Dispatcher
+        (the recorder), as do the cards after it; closing does not wait."""
+        if not os.path.exists(e2e.FLITE_VOICE) or not shutil.which("pulseaudio"):
+            self.skipTest("the embedded voice or pulseaudio is not installed")
+        with e2e.PulseServer() as pulse:
+            with e2e.Abacorn(self.x, env=pulse.client_env()) as app:
+                app.wait_for_window(timeout=TIMEOUT)
+                with pulse.record(os.path.join(self.home, "rec.raw")) as rec:
+                    rec.wait_started()
+                    rec.wait_for_sound(0, TIMEOUT)
+                pulse.pause()
+                try:
+                    app.wait_for_say(e2e.WELCOME, timeout=TIMEOUT)
+                    self.check_window_works(app)
+                    self.assertIn("stopped taking the voice's sound", app.output()[1])
+                finally:
+                    pulse.resume()
+
     def test_embedded_voice_missing(self):
         """No Speech Dispatcher and the embedded voice's library unreadable
         (a file found first on the library path, not a library): silent, one
