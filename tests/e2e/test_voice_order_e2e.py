@@ -7,9 +7,8 @@ screen-reader switch is on, before the start or during the run (IsEnabled
 alone is no such switch); then every text goes to Speech Dispatcher. Beside
 Orca, both are heard through Speech Dispatcher and the trainer cancels only
 its own speech. A second start brings the running trainer to the front and
-ends. On a bus
-that keeps the switch's calls waiting, the trainer built with the sanitizers
-starts and closes cleanly, again and again."""
+ends. On a bus that keeps the switch's calls waiting, the trainer built with
+the sanitizers starts and closes cleanly, again and again."""
 import os
 import shutil
 import sys
