@@ -212,12 +212,14 @@ class BusProxy:
     AccessibilityBus): what its clients send and receive passes through,
     message by message, except a client's call for which hold(message
     bytes) returns True: that is held back for good, the bus never hears it
-    and the client waits for its answer, as from a service that hangs. calls() lists every call the
-    clients sent, as bytes; address is what a client is given. Threads of
-    its own; no process is started."""
+    and the client waits for its answer, as from a service that hangs. With
+    accept_after, each client is taken on only that many seconds after it
+    connected, as by a bus on a loaded desktop. calls() lists every call
+    the clients sent, as bytes; address is what a client is given. Threads
+    of its own; no process is started."""
 
-    def __init__(self, bus, hold=None):
-        self.bus, self.hold = bus, hold
+    def __init__(self, bus, hold=None, accept_after=0.0):
+        self.bus, self.hold, self.accept_after = bus, hold, accept_after
         self.dir = self.address = self.server = None
         self.sockets, self.sent_calls = [], []
         self.lock = threading.Lock()
@@ -253,23 +255,30 @@ class BusProxy:
             return list(self.sent_calls)
 
     def _accept(self):
-        bus_path = self.bus.address.split("path=", 1)[1].split(",", 1)[0]
         while True:
             try:
                 client, _ = self.server.accept()
             except OSError:
                 return
-            upstream = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-            try:
-                upstream.connect(bus_path)
-            except OSError:
-                client.close()
-                continue
-            with self.lock:
-                self.sockets += [client, upstream]
-            link = {"begun": threading.Event()}
-            threading.Thread(target=self._pump, args=(client, upstream, True, link), daemon=True).start()
-            threading.Thread(target=self._pump, args=(upstream, client, False, link), daemon=True).start()
+            threading.Thread(target=self._link, args=(client,), daemon=True).start()
+
+    def _link(self, client):
+        # A bus slow to take a client on: nothing of the client's is read,
+        # nor answered, until accept_after seconds have passed.
+        if self.accept_after:
+            threading.Event().wait(self.accept_after)
+        bus_path = self.bus.address.split("path=", 1)[1].split(",", 1)[0]
+        upstream = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        try:
+            upstream.connect(bus_path)
+        except OSError:
+            client.close()
+            return
+        with self.lock:
+            self.sockets += [client, upstream]
+        link = {"begun": threading.Event()}
+        threading.Thread(target=self._pump, args=(client, upstream, True, link), daemon=True).start()
+        threading.Thread(target=self._pump, args=(upstream, client, False, link), daemon=True).start()
 
     def _pump(self, src, dst, from_client, link):
         buf = b""
