@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "qt/painting.h"
+#include "ui/control_table.h"
 
 namespace qt {
 
@@ -31,7 +32,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.fillRect(rect(), toQColor(kFocusRing, this));
+        p.fillRect(rect(), toQColor(ui::kFocusRing, this));
     }
 };
 
