@@ -21,6 +21,7 @@
 #include "qt/form_view.h"
 #include "qt/keyboard.h"
 #include "ui/placement.h"
+#include "qt/ports.h"
 #include "qt/qt_platform.h"
 
 namespace {
