@@ -21,7 +21,7 @@ QRect pixelRect(const ui::Control& c) {
 }
 
 QRect paintArea(const ui::Control& c) {
-    const int margin = 2 + (c.kind() == ui::Kind::Line || c.kind() == ui::Kind::Shape ? c.design().borderPixels : 0);
+    const int margin = ui::paintMargin(c);
     return pixelRect(c).adjusted(-margin, -margin, margin, margin);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "ui/control.h"
@@ -20,6 +21,17 @@ inline int twipsToPixels(int twips) {
 }
 inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
 
+// A font's size in pixels at the design's scale. Sizes are given in points
+// at 20 twips to the point, so at 15 twips to the pixel every size in the
+// table is a whole number of pixels (9.75pt is 13px, 72pt is 96px).
+inline int fontPixels(const Font& f) {
+    const double points = f.points > 0 ? f.points : kDefaultFontPoints;
+    const int pixels = static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel));
+    return pixels < 1 ? 1 : pixels;
+}
+// The family a font is drawn in: the row's, else the design's default.
+inline std::string fontFamily(const Font& f) { return f.family.empty() ? kDefaultFontFamily : f.family; }
+
 // A control's box in its container's pixels (not a line's: a line holds its
 // two ends). A box of no width or height holds no point; one of a negative
 // width or height reaches back from its corner.
@@ -34,6 +46,12 @@ private:
 };
 inline PixelBox pixelBox(const Control& c) {
     return {twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()), twipsToPixels(c.height())};
+}
+
+// How far past its box a control may paint: room for a thick line's round
+// caps and for antialiased edges.
+inline int paintMargin(const Control& c) {
+    return 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
 }
 
 // Labels and images take clicks; shapes and lines never do: a click falls
