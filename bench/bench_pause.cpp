@@ -28,6 +28,7 @@
 #include "problems/random.h"
 #include "ui/control_table.h"
 #include "qt/form_view.h"
+#include "qt/ports.h"
 #include "qt/qt_platform.h"
 
 namespace {

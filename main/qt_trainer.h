@@ -8,6 +8,7 @@
 #include "problems/random.h"
 #include "speech/speech_engine.h"
 #include "qt/form_view.h"
+#include "qt/ports.h"
 #include "qt/qt_platform.h"
 
 namespace program {

@@ -10,10 +10,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "ui/accessibility.h"
 #include "ui/control.h"
 #include "qt/control_views.h"
 #include "qt/keyboard.h"
@@ -22,50 +24,23 @@
 namespace qt {
 namespace {
 
-const std::unordered_map<std::string_view, AccessibleText>& table() {
-    static const std::unordered_map<std::string_view, AccessibleText> t = {
-        {"frmSplash", {"Abacorn", "Arithmetic flash cards"}},
-        {"lblClickMe", {"Flash card", "Deals a card; the next click shows and says the answer"}},
-        {"lblStandard", {"Standard mode", "Click the card to see the answer"}},
-        {"lblInteractive", {"Interactive mode", "Pick the right answer among six"}},
-        {"lblTimer", {"Timer mode", "The cards run by themselves"}},
-        {"lbl1", {"Answer 1", "One of the six possible answers", true}},
-        {"lbl2", {"Answer 2", "One of the six possible answers", true}},
-        {"lbl3", {"Answer 3", "One of the six possible answers", true}},
-        {"lbl4", {"Answer 4", "One of the six possible answers", true}},
-        {"lbl5", {"Answer 5", "One of the six possible answers", true}},
-        {"lbl6", {"Answer 6", "One of the six possible answers", true}},
-        {"img123", {"Quilla", "Quilla draws a picture"}},
-        {"lblQuillaWrites", {"Quilla writes", "Quilla draws a picture"}},
-        {"picPlus", {"Addition", "Practise adding"}},
-        {"picMinus", {"Subtraction", "Practise taking away"}},
-        {"picX", {"Multiplication", "Practise times tables"}},
-        {"picDivide", {"Division", "Practise dividing"}},
-        // The two loudspeakers take turns: the one shown tells the state.
-        {"Picture1", {"Speech on", "Switches the voice off"}},
-        {"Picture2", {"Speech off", "Switches the voice on"}},
-        {"Command1", {"Close Program", "Ends the trainer"}},
-        {"cmbMinNum", {"Smallest number", "The smallest number on the cards"}},
-        {"cmbMaxNum", {"Largest number", "The largest number on the cards"}},
-        {"lstTimer", {"Seconds per card", "How long each card stays in timer mode"}},
-        {"frameChoices", {"Possible answers", "Six answers to pick from"}},
-        {"frmSet", {"Number range", "The smallest and the largest number on the cards"}},
-        {"frameTimer", {"Timer", "Seconds per card in timer mode"}},
-    };
-    return t;
-}
+QString nameOf(const ui::Control& c) { return qstr(ui::accessibleName(c)); }
 
-QString nameOf(const ui::Control& c) {
-    const AccessibleText* t = accessibleText(c.name());
-    if (!t) return qstr(c.caption());  // a label without words of its own reads its caption
-    QString name = qstr(t->name);
-    if (t->withCaption && !c.caption().empty()) name += QStringLiteral(": ") + qstr(c.caption());
-    return name;
-}
+QString descriptionOf(const ui::Control& c) { return qstr(ui::accessibleDescription(c)); }
 
-QString descriptionOf(const ui::Control& c) {
-    const AccessibleText* t = accessibleText(c.name());
-    return t ? qstr(t->description) : QString();
+// The platform's word for the part a control plays.
+QAccessible::Role roleOf(const ui::Control& c) {
+    switch (ui::accessibleRole(c)) {
+    case ui::Role::Window: return QAccessible::Window;
+    case ui::Role::Grouping: return QAccessible::Grouping;
+    case ui::Role::Button: return QAccessible::Button;
+    case ui::Role::PushButton: return QAccessible::PushButton;
+    case ui::Role::Plain: return QAccessible::Client;
+    case ui::Role::ComboBox: return QAccessible::ComboBox;
+    case ui::Role::List: return QAccessible::List;
+    case ui::Role::None: break;
+    }
+    return QAccessible::NoRole;
 }
 
 // A label or image with a click handler, inside its container's widget.
@@ -98,7 +73,7 @@ public:
         const QRect r = pixelRect(*control_);
         return QRect(container_->mapToGlobal(r.topLeft()), r.size());
     }
-    QAccessible::Role role() const override { return QAccessible::Button; }
+    QAccessible::Role role() const override { return roleOf(*control_); }
     QAccessible::State state() const override {
         QAccessible::State s;
         if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
@@ -134,7 +109,7 @@ public:
     ContainerAccessible(QWidget* w, AccessibilityBridge* bridge, std::string container, QAccessible::Role role)
         : QAccessibleWidget(w, role), bridge_(bridge), container_(std::move(container)) {
         for (const ControlView* v : bridge->views().layer(container_))
-            if (v->control->handler) lights_.push_back(v->control);
+            if (ui::inAccessibleTree(*v->control)) lights_.push_back(v->control);
         ids_.assign(lights_.size(), 0);
     }
     ~ContainerAccessible() override {
@@ -186,12 +161,7 @@ public:
     }
     QString text(QAccessible::Text t) const override {
         const ui::Control* c = bridge_ ? bridge_->views().control(container_) : nullptr;
-        if (c && t == QAccessible::Name) {
-            if (const AccessibleText* words = accessibleText(c->name())) return qstr(words->name);
-            // A frame's caption is a name only where the frame draws it.
-            if (c->kind() == ui::Kind::Frame && !c->design().bordered) return {};
-            return qstr(c->caption()).trimmed();
-        }
+        if (c && t == QAccessible::Name) return nameOf(*c);
         if (c && t == QAccessible::Description) return descriptionOf(*c);
         return QAccessibleWidget::text(t);
     }
@@ -267,11 +237,11 @@ public:
     }
 };
 
-// A picture box: a button as far as the child is concerned.
+// A picture box, which an assistive tool presses as a click.
 class PictureAccessible final : public QAccessibleWidget {
 public:
     PictureAccessible(QWidget* w, AccessibilityBridge* bridge, ui::Control* control)
-        : QAccessibleWidget(w, QAccessible::Button), bridge_(bridge), control_(control) {
+        : QAccessibleWidget(w, roleOf(*control)), bridge_(bridge), control_(control) {
         addControllingSignal(QStringLiteral("destroyed(QObject*)"));
     }
     QStringList actionNames() const override { return {pressAction()}; }
@@ -340,26 +310,27 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
     AccessibilityBridge* bridge = bridgeOf(w);
     if (!bridge) return nullptr;
     const ControlViews& views = bridge->views();
-    if (w == &views.window()) return new ContainerAccessible(w, bridge, views.formName(), QAccessible::Window);
+    if (w == &views.window()) {
+        const ui::Control* form = views.control(views.formName());
+        return new ContainerAccessible(w, bridge, views.formName(), form ? roleOf(*form) : QAccessible::Window);
+    }
     const std::string name = w->objectName().toStdString();
     if (views.widgetFor(name) != w) return nullptr;
     ui::Control* c = views.control(name);
     if (!c) return nullptr;
-    if (c->kind() == ui::Kind::Frame) return new ContainerAccessible(w, bridge, name, QAccessible::Grouping);
-    if (c->kind() == ui::Kind::PictureBox) return new PictureAccessible(w, bridge, c);
-    if (auto* box = qobject_cast<QComboBox*>(w)) return new ComboAccessible(box);
-    // A button without words of its own (the focus button) must not read
-    // out its design caption: a plain widget has no name.
-    if (c->kind() == ui::Kind::Button && !accessibleText(name)) return new QAccessibleWidget(w, QAccessible::Client);
-    return nullptr;  // the other buttons and the list have Qt's own
+    switch (ui::accessibleRole(*c)) {
+    case ui::Role::Grouping: return new ContainerAccessible(w, bridge, name, roleOf(*c));
+    case ui::Role::Button: return new PictureAccessible(w, bridge, c);
+    case ui::Role::ComboBox:
+        if (auto* box = qobject_cast<QComboBox*>(w)) return new ComboAccessible(box);
+        return nullptr;
+    // A plain widget has no name.
+    case ui::Role::Plain: return new QAccessibleWidget(w, roleOf(*c));
+    default: return nullptr;  // the other buttons and the list have Qt's own
+    }
 }
 
 }  // namespace
-
-const AccessibleText* accessibleText(std::string_view control) {
-    auto it = table().find(control);
-    return it == table().end() ? nullptr : &it->second;
-}
 
 AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const KeyboardFocus& keys,
                                          std::function<void(ui::Control&)> press)
@@ -382,15 +353,13 @@ AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const Keyboa
     auto* notifier = new TreeNotifier(&window);
     for (QWidget* w : window.findChildren<QWidget*>())
         if (views_.widgetFor(w->objectName().toStdString()) == w) w->installEventFilter(notifier);
-    for (const auto& [name, words] : table()) {
-        QWidget* w = views_.widgetFor(name);
-        if (!w || w == &window) continue;
-        w->setAccessibleName(qstr(words.name));
-        w->setAccessibleDescription(qstr(words.description));
-    }
-    if (const AccessibleText* words = accessibleText(views_.formName())) {
-        window.setAccessibleName(qstr(words->name));
-        window.setAccessibleDescription(qstr(words->description));
+    // The widgets with words of their own are named once: none of their
+    // names follows its caption.
+    for (const auto& c : views_.controls().all()) {
+        QWidget* w = views_.widgetFor(c->name());
+        if (!w || !ui::accessibleText(c->name())) continue;
+        w->setAccessibleName(nameOf(*c));
+        w->setAccessibleDescription(descriptionOf(*c));
     }
 }
 

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What screen readers hear: plain-English names and descriptions for the
-// controls the child can use, and accessible interfaces for the lightweight
-// labels and images, which are painted by their container and so are not
-// widgets of their own.
+// What screen readers hear, on Qt: the window's names, descriptions and
+// roles (ui/accessibility.h) on its widgets, and accessible interfaces for
+// the lightweight labels and images, which are painted by their container
+// and so are not widgets of their own.
 #pragma once
 
 #include <QObject>
 #include <functional>
-#include <string>
-#include <string_view>
 
 #include "ui/control.h"
 
@@ -16,15 +14,6 @@ namespace qt {
 
 class ControlViews;
 class KeyboardFocus;
-
-struct AccessibleText {
-    std::string name;
-    std::string description;
-    bool withCaption = false;  // the name is followed by the control's caption
-};
-
-// The words for one control; nullptr for controls that have none.
-const AccessibleText* accessibleText(std::string_view control);
 
 // While it lives, names the window's real widgets and makes Qt ask it for
 // the window, its frames and picture boxes. `press` is an assistive tool's

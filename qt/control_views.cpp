@@ -16,12 +16,12 @@ QRect pixelRect(const ui::Control& c) {
                      QPoint(ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height())))
             .normalized();
     }
-    return QRect(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top()), ui::twipsToPixels(c.width()),
-                 ui::twipsToPixels(c.height()));
+    const ui::PixelBox box = ui::pixelBox(c);
+    return QRect(box.x, box.y, box.width, box.height);
 }
 
 QRect paintArea(const ui::Control& c) {
-    const int margin = 2 + (c.kind() == ui::Kind::Line || c.kind() == ui::Kind::Shape ? c.design().borderPixels : 0);
+    const int margin = ui::paintMargin(c);
     return pixelRect(c).adjusted(-margin, -margin, margin, margin);
 }
 
@@ -74,14 +74,7 @@ const std::vector<ControlView*>& ControlViews::layer(std::string_view container)
 }
 
 ui::Control* ControlViews::lightweightAt(std::string_view container, QPoint pos) const {
-    for (const ControlView* v : layer(container)) {
-        ui::Control* c = v->control;
-        // Shapes and lines never take a click: it falls through them.
-        if (c->kind() != ui::Kind::Label && c->kind() != ui::Kind::Image) continue;
-        if (!c->visible() || !c->enabled()) continue;
-        if (pixelRect(*c).contains(pos)) return c;
-    }
-    return nullptr;
+    return ui::lightweightAt(controls_, container, pos.x(), pos.y());
 }
 
 }  // namespace qt

@@ -8,15 +8,16 @@
 #include <utility>
 
 #include "qt/painting.h"
+#include "ui/control_table.h"
 
 namespace qt {
 
-// Three pixels wide, a pixel clear of the control, over whatever lies
-// around it. A QFocusFrame, so that screen readers never meet it among the
+// Round the control (ui::kFocusRingGap, ui::kFocusRingWidth), over
+// whatever lies around it. A QFocusFrame, so that screen readers never meet it among the
 // widgets of a container (Qt leaves focus frames out).
 class FocusRing::Frame final : public QFocusFrame {
 public:
-    static constexpr int kGap = 1, kWidth = 3;
+    static constexpr int kGap = ui::kFocusRingGap, kWidth = ui::kFocusRingWidth;
     explicit Frame(QWidget* parent) : QFocusFrame(parent) {}
     void around(QWidget* parent, QRect r) {
         if (parentWidget() != parent) setParent(parent);
@@ -31,7 +32,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.fillRect(rect(), toQColor(kFocusRing, this));
+        p.fillRect(rect(), toQColor(ui::kFocusRing, this));
     }
 };
 

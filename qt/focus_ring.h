@@ -9,15 +9,10 @@
 #include <QRect>
 #include <functional>
 
-#include "ui/control.h"
 
 class QWidget;
 
 namespace qt {
-
-// The ring's colour: contrast 6.67:1 against the lavender panel and 11.45:1
-// against the white card (WCAG 2 relative luminance).
-inline constexpr ui::Color kFocusRing{0, 0, 200};
 
 // Where the ring goes: the widget it is drawn in and the rectangle it goes
 // round, in that widget's pixels. No widget: nowhere, the ring hides.

@@ -3,12 +3,10 @@
 
 #include <QFontDatabase>
 #include <QStringList>
-#include <algorithm>
-#include <cmath>
 #include <string>
 #include <utility>
 
-#include "ui/control_table.h"
+#include "ui/placement.h"
 #include "qt/text.h"
 
 namespace qt {
@@ -35,12 +33,11 @@ QString installedOrStandIn(const QString& family) {
 
 }  // namespace
 
-// Font sizes are given in points at 20 twips to the point, so at 15 twips
-// to the pixel every size in the table is a whole number of pixels (9.75pt
-// is 13px, 72pt is 96px). Setting the pixel size keeps the text in scale
-// with the twip geometry whatever DPI the display reports (Xvfb says 100).
+// The size in pixels (ui::fontPixels): setting the pixel size keeps the
+// text in scale with the twip geometry whatever DPI the display reports
+// (Xvfb says 100).
 QFont makeFont(const ui::Font& f) {
-    const std::string family = f.family.empty() ? std::string("MS Sans Serif") : f.family;
+    const std::string family = ui::fontFamily(f);
     QFont font;
     // Naming the stand-ins directly spares fontconfig a failing search for
     // the missing family, which costs up to 10 ms before the first frame.
@@ -48,8 +45,7 @@ QFont makeFont(const ui::Font& f) {
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     else
         font.setFamily(installedOrStandIn(qstr(family)));
-    const double points = f.points > 0 ? f.points : 8.25;
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / ui::kTwipsPerPixel))));
+    font.setPixelSize(ui::fontPixels(f));
     font.setBold(f.bold);
     // Every text the program shows is plain ASCII, which each of these
     // fonts has: without merging Qt skips building the list of fallback

@@ -50,9 +50,7 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
 }
 
 void FormView::activate(ui::Control& c) {
-    if (!c.visible() || !c.enabled() || !c.handler) return;
-    if (const ui::Control* host = this->control(c.design().container); host && !host->visible()) return;
-    userEvent_(c);
+    if (ui::takesPress(views_.controls(), c)) userEvent_(c);
 }
 
 FormView::~FormView() {

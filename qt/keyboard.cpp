@@ -158,17 +158,13 @@ void KeyboardFocus::repairSoon() {
     QTimer::singleShot(0, this, [this] { repair(); });
 }
 
-// The focused control has gone: its stop's other control takes the focus
-// (one loudspeaker shown for the other), else the next stop that can.
+// The focused control has gone: the tab order tells where the focus goes.
 void KeyboardFocus::repair() {
     repairQueued_ = false;
     ui::Control* was = lost_;
     lost_ = nullptr;
     if (!was) return;
-    const auto can = [this](const ui::Control& c) { return reachable(c); };
-    if (ui::Control* same = reachable(*was) ? was : order_.atSameStop(*was, can))
-        focus(*same, Qt::OtherFocusReason);
-    else if (ui::Control* to = order_.next(was, true, can))
+    if (ui::Control* to = order_.afterLoss(*was, [this](const ui::Control& c) { return reachable(c); }))
         focus(*to, Qt::OtherFocusReason);
 }
 

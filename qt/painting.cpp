@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/control_table.h"
 #include "ui/placement.h"
 #include "qt/control_views.h"
 #include "qt/text.h"
@@ -65,9 +66,9 @@ void paintContainer(const ControlViews& views, const std::string& container, QPa
             const QFontMetrics fm(host->font);
             const int mid = fm.height() / 2;
             const QRect box(0, mid, on->width() - 1, on->height() - mid - 1);
-            p.setPen(QColor(128, 128, 128));
+            p.setPen(toQColor(ui::kEtchShadow, on));
             p.drawRect(box.adjusted(0, 0, -1, -1));
-            p.setPen(Qt::white);
+            p.setPen(toQColor(ui::kEtchLight, on));
             p.drawRect(box.adjusted(1, 1, 0, 0));
             const QString caption = qstr(c.caption());
             if (!caption.isEmpty()) {
@@ -106,7 +107,7 @@ void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
     if (c.design().backColor) p.fillRect(r, toQColor(c.backColor(), on));
     if (c.caption().empty()) return;
     QColor ink = c.design().foreColor ? toQColor(*c.design().foreColor, on) : on->palette().color(QPalette::WindowText);
-    if (!c.enabled()) ink = QColor(128, 128, 128);
+    if (!c.enabled()) ink = toQColor(ui::kDisabledText, on);
     int flags = Qt::AlignTop;
     switch (c.design().align) {
     case ui::Align::Left: flags |= Qt::AlignLeft; break;

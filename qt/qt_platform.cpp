@@ -1,39 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/qt_platform.h"
 
-#include <QCoreApplication>
 #include <QEvent>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWidget>
 #include <fontconfig/fontconfig.h>
-
-#include "ui/control_table.h"
-#include "qt/form_view.h"
+#include <utility>
 
 namespace qt {
-
-void QtEventPump::processEvents() { QCoreApplication::processEvents(); }
-
-int QtScreen::widthTwips() const {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().width() * ui::kTwipsPerPixel : ui::kDesignWidth;
-}
-
-int QtScreen::heightTwips() const {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().height() * ui::kTwipsPerPixel : ui::kDesignHeight;
-}
-
-void QtWindow::show() {
-    if (view_ && !closed_) view_->showCoveringScreen();
-}
-
-void QtWindow::close() {
-    closed_ = true;
-    if (view_) view_->hide();
-    QCoreApplication::exit(0);
-}
 
 QtTimer::QtTimer() {
     timer_.setTimerType(Qt::PreciseTimer);

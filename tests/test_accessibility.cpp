@@ -13,6 +13,7 @@
 
 #include "testbed/fakes.h"
 #include "qt/accessibility.h"
+#include "ui/accessibility.h"
 #include "qt/form_view.h"
 #include "qt/keyboard.h"
 
@@ -79,7 +80,7 @@ TEST_F(AccessibilityTest, EveryControlWithAHandlerHasANameInTheTree) {
     int checked = 0;
     for (auto& c : rig.frm.controls().all()) {
         if (!c->handler || c->kind() == ui::Kind::Timer) continue;
-        const qt::AccessibleText* words = qt::accessibleText(c->name());
+        const ui::AccessibleText* words = ui::accessibleText(c->name());
         ASSERT_NE(words, nullptr) << c->name() << " has a handler but no words for screen readers";
         const Found* f = nullptr;
         if (view.widgetFor(c->name())) {

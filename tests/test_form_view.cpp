@@ -21,6 +21,7 @@
 #include "qt/form_view.h"
 #include "qt/keyboard.h"
 #include "ui/placement.h"
+#include "qt/ports.h"
 #include "qt/qt_platform.h"
 
 namespace {
@@ -563,7 +564,7 @@ TEST(FormViewState, VisibilityEnabledAndFocusFollowTheModel) {
 
 int ringPixels(QWidget* view) {
     const QImage image = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRgb ring = qRgb(qt::kFocusRing.r, qt::kFocusRing.g, qt::kFocusRing.b);
+    const QRgb ring = qRgb(ui::kFocusRing.r, ui::kFocusRing.g, ui::kFocusRing.b);
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == ring;

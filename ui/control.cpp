@@ -116,6 +116,8 @@ Control* Controls::find(std::string_view name) {
     return nullptr;
 }
 
+const Control* Controls::find(std::string_view name) const { return const_cast<Controls&>(*this).find(name); }
+
 Control& Controls::operator[](std::string_view name) {
     if (Control* c = find(name)) return *c;
     throw std::out_of_range("no control named " + std::string(name));
@@ -123,6 +125,12 @@ Control& Controls::operator[](std::string_view name) {
 
 const Control& Controls::operator[](std::string_view name) const {
     return const_cast<Controls&>(*this)[name];
+}
+
+bool takesPress(const Controls& controls, const Control& c) {
+    if (!c.visible() || !c.enabled() || !c.handler) return false;
+    const Control* host = controls.find(c.design().container);
+    return !host || host->visible();
 }
 
 }  // namespace ui

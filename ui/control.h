@@ -180,11 +180,17 @@ public:
     Control& operator[](std::string_view name);
     const Control& operator[](std::string_view name) const;
     Control* find(std::string_view name);
+    const Control* find(std::string_view name) const;
     std::vector<std::unique_ptr<Control>>& all() { return controls_; }
     const std::vector<std::unique_ptr<Control>>& all() const { return controls_; }
 
 private:
     std::vector<std::unique_ptr<Control>> controls_;
 };
+
+// Whether a press by the child (a click, Space or Enter, an assistive
+// tool's press) reaches a control's handler now: it has one, it is shown and
+// enabled, and so is shown the container it lies in.
+bool takesPress(const Controls& controls, const Control& c);
 
 }  // namespace ui

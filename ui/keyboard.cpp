@@ -53,4 +53,9 @@ Control* TabOrder::atSameStop(const Control& from, const CanFocus& can) const {
     return at < 0 ? nullptr : firstIn(static_cast<std::size_t>(at), can);
 }
 
+Control* TabOrder::afterLoss(Control& was, const CanFocus& can) const {
+    if (Control* same = can(was) ? &was : atSameStop(was, can)) return same;
+    return next(&was, true, can);
+}
+
 }  // namespace ui

@@ -37,6 +37,11 @@ public:
     // loudspeaker when one gives way to the other); nullptr when none.
     Control* atSameStop(const Control& from, const CanFocus& can) const;
     bool contains(const Control& c) const { return stopOf(c) >= 0; }
+    // Where the focus goes when the focused control `was` is hidden or
+    // disabled: back to it if it can take it again by now, else to its
+    // stop's other control (one loudspeaker shown for the other), else to
+    // the next stop that can; nullptr when none can.
+    Control* afterLoss(Control& was, const CanFocus& can) const;
 
 private:
     int stopOf(const Control& c) const;

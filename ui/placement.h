@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where controls land on screen, without any toolkit: twips to pixels and
-// the offsets of nested containers. The Qt binding and the control_rect tool
-// share it, so both agree to the pixel.
+// Where controls land on screen, without any toolkit: twips to pixels, the
+// offsets of nested containers, and which control a click lands on. The Qt
+// binding and the control_rect tool share it, so both agree to the pixel.
 #pragma once
 
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "ui/control.h"
@@ -19,6 +20,55 @@ inline int twipsToPixels(int twips) {
     return twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
 }
 inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+
+// A font's size in pixels at the design's scale. Sizes are given in points
+// at 20 twips to the point, so at 15 twips to the pixel every size in the
+// table is a whole number of pixels (9.75pt is 13px, 72pt is 96px).
+inline int fontPixels(const Font& f) {
+    const double points = f.points > 0 ? f.points : kDefaultFontPoints;
+    const int pixels = static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel));
+    return pixels < 1 ? 1 : pixels;
+}
+// The family a font is drawn in: the row's, else the design's default.
+inline std::string fontFamily(const Font& f) { return f.family.empty() ? kDefaultFontFamily : f.family; }
+
+// A control's box in its container's pixels (not a line's: a line holds its
+// two ends). A box of no width or height holds no point; one of a negative
+// width or height reaches back from its corner.
+struct PixelBox {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool contains(int px, int py) const { return spans(x, width, px) && spans(y, height, py); }
+
+private:
+    static bool spans(int start, int length, int p) {
+        return length < 0 ? p >= start + length && p < start : p >= start && p < start + length;
+    }
+};
+inline PixelBox pixelBox(const Control& c) {
+    return {twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()), twipsToPixels(c.height())};
+}
+
+// How far past its box a control may paint: room for a thick line's round
+// caps and for antialiased edges.
+inline int paintMargin(const Control& c) {
+    return 2 + (c.kind() == Kind::Line || c.kind() == Kind::Shape ? c.design().borderPixels : 0);
+}
+
+// Labels and images take clicks; shapes and lines never do: a click falls
+// through them.
+inline bool takesClicks(Kind k) { return k == Kind::Label || k == Kind::Image; }
+
+// The front-most shown, enabled label or image of a container under a point
+// given in that container's pixels; nullptr when there is none. Within a
+// container the table runs from front to back.
+inline Control* lightweightAt(const Controls& controls, std::string_view container, int x, int y) {
+    for (const auto& c : controls.all()) {
+        if (c->design().container != container || !takesClicks(c->kind())) continue;
+        if (!c->visible() || !c->enabled()) continue;
+        if (pixelBox(*c).contains(x, y)) return c.get();
+    }
+    return nullptr;
+}
 
 // Where a control's container lies in the window, in pixels: the frames it
 // sits in, each placed in pixels in its own container, as the widgets are.
