@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -153,13 +154,34 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// The threads this process runs now (Linux's /proc).
-inline int threadsOfThisProcess() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-    return -1;
-}
+// What this process writes to stderr while it lives, kept in a file of its
+// own and readable at any moment (the engines say there why they broke).
+class StderrLog {
+public:
+    StderrLog() {
+        char path[] = "/tmp/abacorn-stderr-XXXXXX";
+        fd_ = mkstemp(path);
+        path_ = path;
+        saved_ = dup(2);
+        dup2(fd_, 2);
+    }
+    StderrLog(const StderrLog&) = delete;
+    StderrLog& operator=(const StderrLog&) = delete;
+    ~StderrLog() {
+        dup2(saved_, 2);
+        close(saved_);
+        close(fd_);
+        unlink(path_.c_str());
+    }
+    std::string text() const {
+        std::ifstream in(path_);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1, saved_ = -1;
+};
 
 // The tests' recording speech daemon (testbed/e2e/ssip_recorder.py) as a
 // child process on a socket in `dir`: libspeechd speaks to it through

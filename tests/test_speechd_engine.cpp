@@ -205,21 +205,24 @@ TEST_F(Speechd, ADaemonKilledIsFoundAtTheNextTextWithoutWaitingForTheBound) {
     voice->speak("welcome");
     ASSERT_TRUE(said(d, "welcome"));
     d.kill();
-    ::testing::internal::CaptureStderr();
+    testbed::StderrLog log;
     voice->speak("24");
-    const bool broke = testbed::eventually([&] { return broken_ > 0; }, 10s);
-    const std::string why = ::testing::internal::GetCapturedStderr();
-    ASSERT_TRUE(broke);
+    ASSERT_TRUE(testbed::eventually([&] { return broken_ > 0; }, 10s));
+    const std::string why = log.text();
     // Found by the text's own failure, not by the bound running out.
     EXPECT_NE(why.find("went away"), std::string::npos) << why;
 }
 
 TEST_F(Speechd, NoDaemonAtTheAddressIsFoundAtOnceAlsoWhenAskedLate) {
     setenv("SPEECHD_ADDRESS", ("unix_socket:" + dir_ + "/nobody.sock").c_str(), 1);
-    const int threads = testbed::threadsOfThisProcess();
-    auto voice = voices::createSpeechdEngine();
-    // Broken before anyone asks: both of its threads have ended.
-    ASSERT_TRUE(testbed::eventually([&] { return testbed::threadsOfThisProcess() == threads; }));
+    auto voice = [] {
+        testbed::StderrLog log;
+        auto engine = voices::createSpeechdEngine();
+        // Broken before anyone asks: it says so once it is.
+        EXPECT_TRUE(testbed::eventually([&] { return log.text().find("cannot be reached") != std::string::npos; }))
+            << log.text();
+        return engine;
+    }();
     voice->whenBroken([this] { ++broken_; });
     EXPECT_EQ(broken_, 1);
     voice.reset();
