@@ -53,6 +53,13 @@ struct Gate {
         std::unique_lock lock(mutex);
         cv.wait_for(lock, 20s, [&] { return open; });
     }
+    // A factory whose start lasts until release(), then gives `engine`.
+    speech::EngineFactory holding(std::shared_ptr<speech::SpeechEngine> engine) {
+        return [this, engine = std::move(engine)] {
+            pass();
+            return engine;
+        };
+    }
 };
 
 TEST(EngineOrder, TheDesktopEngineSpeaksWhenItStartsAndTheEmbeddedVoiceIsNeverLoaded) {
@@ -98,11 +105,7 @@ TEST(EngineOrder, SilenceWhenNoEngineStarts) {
 TEST(EngineOrder, TextsWaitForASlowStartAndOnlyTheNewestIsSpoken) {
     Engines e;
     Gate gate;
-    auto voice = speech::firstThatStarts({[&] {
-                                              gate.pass();
-                                              return std::shared_ptr<speech::SpeechEngine>(e.desktop);
-                                          },
-                                          e.embeddedFactory()});
+    auto voice = speech::firstThatStarts({gate.holding(e.desktop), e.embeddedFactory()});
     // The start is held until after these: a speak that waited for it would
     // never return.
     for (const char* text : {"welcome", "standard", "click flash card for answer"}) voice->speak(text);
@@ -203,11 +206,7 @@ TEST(EngineOrder, AnEngineThatBreaksInsideSpeakHandsThatTextOn) {
         auto desktop = std::make_shared<BreakingVoice>();
         desktop->breakOn = breakOn;
         Gate gate;  // "welcome" waits for the start and goes over on the chain's thread
-        auto voice = speech::firstThatStarts({[&] {
-                                                  gate.pass();
-                                                  return std::shared_ptr<speech::SpeechEngine>(desktop);
-                                              },
-                                              e.embeddedFactory()});
+        auto voice = speech::firstThatStarts({gate.holding(desktop), e.embeddedFactory()});
         voice->speak("welcome");
         gate.release();
         if (breakOn == "welcome") {
@@ -232,10 +231,7 @@ TEST(EngineOrder, TextsThatComeWhileTheFirstIsHandedOverFollowItInOrder) {
     auto desktop = std::make_shared<BreakingVoice>();
     Gate start, inside;
     desktop->holding = &inside;
-    auto voice = speech::firstThatStarts({[&] {
-        start.pass();
-        return std::shared_ptr<speech::SpeechEngine>(desktop);
-    }});
+    auto voice = speech::firstThatStarts({start.holding(desktop)});
     voice->speak("welcome");
     start.release();
     ASSERT_TRUE(testbed::eventually([&] { return !desktop->said.said().empty(); }));  // inside speak()
@@ -255,10 +251,7 @@ TEST(EngineOrder, ASecondReportOfTheSameBreakChangesNothing) {
     auto desktop = std::make_shared<BreakingVoice>();
     Gate gate;
     auto voice = speech::firstThatStarts({[&] { return std::shared_ptr<speech::SpeechEngine>(desktop); },
-                                          [&] {
-                                              gate.pass();
-                                              return std::shared_ptr<speech::SpeechEngine>(e.embedded);
-                                          }});
+                                          gate.holding(e.embedded)});
     voice->speak("welcome");
     ASSERT_TRUE(testbed::eventually([&] { return !desktop->said.said().empty(); }));
     voice->speak("24");
@@ -285,11 +278,7 @@ TEST(EngineOrder, AnEngineBrokenBeforeItIsAskedHandsItsTextOnAtOnce) {
     Engines e;
     auto broken = std::make_shared<AlreadyBroken>();
     Gate gate;
-    auto voice = speech::firstThatStarts({[&] {
-                                              gate.pass();
-                                              return std::shared_ptr<speech::SpeechEngine>(broken);
-                                          },
-                                          e.embeddedFactory()});
+    auto voice = speech::firstThatStarts({gate.holding(broken), e.embeddedFactory()});
     voice->speak("welcome");
     gate.release();
     ASSERT_TRUE(testbed::eventually([&] { return !e.embedded->said().empty(); }));
