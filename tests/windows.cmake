@@ -1,0 +1,18 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Tests of the Windows build (included by tests/CMakeLists.txt when cross-building).
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+add_executable(core_tests
+  test_numbers.cpp
+  test_random.cpp
+  test_control_model.cpp
+  test_startup.cpp
+  test_cards.cpp
+  test_range.cpp
+  test_modes.cpp
+  test_timer.cpp
+  test_torture.cpp
+  test_engine_order.cpp
+)
+target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
