@@ -98,11 +98,12 @@ SectionEnd
 
 Section "Uninstall"
   Delete "$SMPROGRAMS\Abacorn.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
   Delete "$INSTDIR\abacorn.exe"
   Delete "$INSTDIR\LICENSE.txt"
   # The uninstaller runs from a copy in the temporary folder, so it can
-  # delete itself here.
+  # delete itself here. The folder goes last: once it is gone, so is the
+  # rest.
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
