@@ -57,16 +57,30 @@ VIAddVersionKey /LANG=0 "OriginalFilename" "abacorn-${VERSION}-setup.exe"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+# A running trainer holds abacorn.exe open, which then can be neither
+# replaced nor deleted: the setup and the uninstaller stop before they
+# change anything, with /S too (the setup then ends with status 2; the
+# uninstaller's copy ends with 0 all the same).
+!macro STOP_WHILE_ABACORN_RUNS
+  FindWindow $0 "AbacornWindow"
+  ${If} $0 <> 0
+    MessageBox MB_ICONEXCLAMATION|MB_OK "Abacorn is open. Close it with Ctrl+Q, then try again." /SD IDOK
+    Abort
+  ${EndIf}
+!macroend
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP|MB_OK "Abacorn needs the 64-bit edition of Windows." /SD IDOK
     Abort
   ${EndIf}
+  !insertmacro STOP_WHILE_ABACORN_RUNS
   SetRegView 64
   SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
+  !insertmacro STOP_WHILE_ABACORN_RUNS
   SetRegView 64
   SetShellVarContext all
 FunctionEnd
