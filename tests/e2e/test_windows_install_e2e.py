@@ -210,6 +210,19 @@ class WindowsSetupTest(unittest.TestCase):
             program = wine.start(INSTALL_DIR + r"\abacorn.exe")
             win = x.wait_for_window(pid=program.pid, timeout=30)
             times["window"] = time.monotonic() - start
+            # While it runs, neither the setup nor the uninstaller touches
+            # it. The uninstaller runs here as its own copy does, from
+            # outside the folder with _?= naming it, so that the test can
+            # wait for its end (it ends with status 0 all the same). _?=
+            # takes the rest of the command line, unquoted: Wine quotes an
+            # argument with a space, so the folder is passed in words.
+            installed_now = wine.files()
+            self.assertEqual(wine.run(self.setup, "/S"), 2)
+            copy = os.path.join(self.tmp, "uninstall-copy.exe")
+            shutil.copy(os.path.join(wine.unix(INSTALL_DIR), "uninstall.exe"), copy)
+            wine.run(copy, "/S", *("_?=" + INSTALL_DIR).split(" "))
+            self.assertEqual(wine.files(), installed_now)
+            self.assertEqual(wine.reg_query(UNINSTALL_KEY), values)
             x.run(["xdotool", "windowfocus", "--sync", str(win), "key", "ctrl+q"])
             self.assertEqual(program.wait(30), 0)
             wine.wait_idle()
