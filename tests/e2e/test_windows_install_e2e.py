@@ -125,8 +125,11 @@ class WindowsSetupTest(unittest.TestCase):
                 raise unittest.SkipTest("%s is not installed (scripts/common.sh lists it)" % tool)
         cls.tmp = tempfile.mkdtemp(prefix="abacorn-windows-setup-")
         cls.out = os.path.join(cls.tmp, "out")
+        # The cross build the Windows tests use, with their programs, so
+        # that this one neither builds the sources again nor drops them.
         env = dict(os.environ)
         env.setdefault("ABACORN_WINDOWS_BUILD_DIR", os.path.join(e2e.build_dir(), "windows"))
+        env.setdefault("ABACORN_WINDOWS_TESTS", "ON")
         # At a low priority: the tests beside this one wait for windows and
         # sounds in time, the build can wait.
         res = subprocess.run(["nice", "-n", "15", BUILD_WINDOWS, cls.out], env=env, stdout=subprocess.PIPE,
