@@ -208,11 +208,14 @@ class WindowsSetupTest(unittest.TestCase):
             self.assertEqual(values["EstimatedSize"][0], "REG_DWORD")
             self.assertAlmostEqual(int(values["EstimatedSize"][1], 16), installed / 1024, delta=4)
 
-            # The installed program opens its window and closes on Ctrl+Q.
+            # The installed program opens its window over the whole screen
+            # and closes on Ctrl+Q.
             start = time.monotonic()
             program = wine.start(INSTALL_DIR + r"\abacorn.exe")
             win = x.wait_for_window(pid=program.pid, timeout=30)
             times["window"] = time.monotonic() - start
+            geo = x.window_geometry(win)
+            self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (0, 0, x.width, x.height))
             # While it runs, neither the setup nor the uninstaller touches
             # it. The uninstaller runs here as its own copy does, from
             # outside the folder with _?= naming it, so that the test can
