@@ -46,8 +46,9 @@ VIAddVersionKey /LANG=0 "OriginalFilename" "abacorn-${VERSION}-setup.exe"
 !define MUI_LICENSEPAGE_TEXT_TOP "Abacorn is free software under the GNU General Public License, version 3 or later."
 !define MUI_LICENSEPAGE_BUTTON "&Next >"
 !define MUI_LICENSEPAGE_TEXT_BOTTOM "You need not accept the licence to use Abacorn; it says how you may share and change it."
-!define MUI_FINISHPAGE_RUN "$INSTDIR\abacorn.exe"
+!define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start Abacorn"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartAbacorn
 
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
 !insertmacro MUI_PAGE_DIRECTORY
@@ -85,6 +86,14 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
+# The setup runs with the administrator's rights, which a program it
+# starts would inherit, and Windows then keeps programs without them (a
+# switch's or an on-screen keyboard's) from sending keys to its window. The
+# desktop's shell starts the trainer instead, with the user's own rights.
+Function StartAbacorn
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\abacorn.exe"'
+FunctionEnd
+
 Section "Abacorn"
   SetOutPath "$INSTDIR"
   File "/oname=abacorn.exe" "${EXE}"
@@ -98,7 +107,7 @@ Section "Abacorn"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "URLInfoAbout" "${HOMEPAGE}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$\"$INSTDIR\abacorn.exe$\",0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\abacorn.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" "$\"$INSTDIR\uninstall.exe$\""
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" "$\"$INSTDIR\uninstall.exe$\" /S"

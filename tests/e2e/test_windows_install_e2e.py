@@ -196,7 +196,7 @@ class WindowsSetupTest(unittest.TestCase):
                 "DisplayName": ("REG_SZ", "Abacorn"),
                 "DisplayVersion": ("REG_SZ", project_version()),
                 "Publisher": ("REG_SZ", "Abacorn developers"),
-                "DisplayIcon": ("REG_SZ", '"%s\\abacorn.exe",0' % INSTALL_DIR),
+                "DisplayIcon": ("REG_SZ", INSTALL_DIR + r"\abacorn.exe,0"),
                 "UninstallString": ("REG_SZ", quoted_uninstaller),
                 "QuietUninstallString": ("REG_SZ", quoted_uninstaller + " /S"),
                 "InstallLocation": ("REG_SZ", INSTALL_DIR),
