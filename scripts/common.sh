@@ -28,6 +28,11 @@ TEST_PACKAGES=(ccache xvfb xdotool libxtst6 imagemagick x11-utils python3
   pipewire pipewire-pulse wireplumber iproute2
   openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca
   pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
+# What scripts/build-windows.sh needs, and the Windows tests: the mingw-w64
+# cross compiler (posix threads), ImageMagick to make bitmaps of the JPEG
+# and GIF artwork, GoogleTest's sources to cross-build, NSIS for the setup
+# and Wine to run them all.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix imagemagick googletest nsis wine64)
 
 install_missing() {
   local missing=()
