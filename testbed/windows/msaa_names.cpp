@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// msaa_names: the trainer's window as a screen reader sees it through MSAA.
+//
+//   msaa_names.exe [--timeout SECONDS] [--wait-for NAME] [--press NAME]
+//
+// Waits up to SECONDS (default 30) for the window of class AbacornWindow,
+// takes its client object (AccessibleObjectFromWindow, OBJID_CLIENT) and
+// walks the tree depth first: the children AccessibleChildren gives, into
+// every child that is an object of its own (a child window's too). It prints
+// one line per node on stdout, UTF-8, fields split by a tab:
+//
+//   depth  role  name  states  description  value
+//
+// depth is 0 for the window's client object; role is the MSAA role number
+// (ROLE_SYSTEM_PUSHBUTTON is 43, ROLE_SYSTEM_STATICTEXT 41) or the role's own
+// text when a server gives one; states are names split by commas (invisible,
+// focusable, focused, unavailable, selected, ...), empty for none; name,
+// description and value are empty when the node has none. A tab, line break
+// or backslash in a text is written as \t, \n, \r or \\.
+//
+// --wait-for NAME walks again every 100 ms until a node of that name is in
+// the tree (a window answers before its controls are all there), then
+// prints. --press NAME then asks the first node of that name for its default
+// action (accDoDefaultAction), as a switch user's tool does.
+//
+// Exit status: 0 done; 1 bad arguments; 2 no window within the time;
+// 3 no accessible object; 4 no node to press, or the press refused;
+// 5 the name waited for never came (the tree is printed all the same).
+#include <fcntl.h>
+#include <io.h>
+#include <oleacc.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Node {
+    int depth = 0;
+    std::wstring role, name, states, description, value;
+    IAccessible* object = nullptr;  // owned: one reference
+    LONG child = CHILDID_SELF;
+};
+
+constexpr struct {
+    LONG bit;
+    const wchar_t* name;
+} kStates[] = {
+    {STATE_SYSTEM_UNAVAILABLE, L"unavailable"},
+    {STATE_SYSTEM_SELECTED, L"selected"},
+    {STATE_SYSTEM_FOCUSED, L"focused"},
+    {STATE_SYSTEM_PRESSED, L"pressed"},
+    {STATE_SYSTEM_CHECKED, L"checked"},
+    {STATE_SYSTEM_MIXED, L"mixed"},
+    {STATE_SYSTEM_READONLY, L"readonly"},
+    {STATE_SYSTEM_HOTTRACKED, L"hottracked"},
+    {STATE_SYSTEM_DEFAULT, L"default"},
+    {STATE_SYSTEM_EXPANDED, L"expanded"},
+    {STATE_SYSTEM_COLLAPSED, L"collapsed"},
+    {STATE_SYSTEM_BUSY, L"busy"},
+    {STATE_SYSTEM_FLOATING, L"floating"},
+    {STATE_SYSTEM_MARQUEED, L"marqueed"},
+    {STATE_SYSTEM_ANIMATED, L"animated"},
+    {STATE_SYSTEM_INVISIBLE, L"invisible"},
+    {STATE_SYSTEM_OFFSCREEN, L"offscreen"},
+    {STATE_SYSTEM_SIZEABLE, L"sizeable"},
+    {STATE_SYSTEM_MOVEABLE, L"moveable"},
+    {STATE_SYSTEM_SELFVOICING, L"selfvoicing"},
+    {STATE_SYSTEM_FOCUSABLE, L"focusable"},
+    {STATE_SYSTEM_SELECTABLE, L"selectable"},
+    {STATE_SYSTEM_LINKED, L"linked"},
+    {STATE_SYSTEM_TRAVERSED, L"traversed"},
+    {STATE_SYSTEM_MULTISELECTABLE, L"multiselectable"},
+    {STATE_SYSTEM_EXTSELECTABLE, L"extselectable"},
+    {STATE_SYSTEM_ALERT_LOW, L"alert_low"},
+    {STATE_SYSTEM_ALERT_MEDIUM, L"alert_medium"},
+    {STATE_SYSTEM_ALERT_HIGH, L"alert_high"},
+    {STATE_SYSTEM_PROTECTED, L"protected"},
+    {STATE_SYSTEM_HASPOPUP, L"haspopup"},
+};
+
+VARIANT childId(LONG id) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::wstring taken(BSTR s) {
+    std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
+    SysFreeString(s);
+    return out;
+}
+
+std::wstring statesOf(const VARIANT& v) {
+    if (v.vt != VT_I4) return {};
+    std::wstring out;
+    for (const auto& s : kStates)
+        if (v.lVal & s.bit) out += (out.empty() ? L"" : L",") + std::wstring(s.name);
+    return out;
+}
+
+Node describe(IAccessible* object, LONG child, int depth) {
+    Node n;
+    n.depth = depth;
+    n.object = object;
+    n.child = child;
+    object->AddRef();
+    const VARIANT id = childId(child);
+    BSTR s = nullptr;
+    if (object->get_accName(id, &s) == S_OK) n.name = taken(s);
+    s = nullptr;
+    if (object->get_accDescription(id, &s) == S_OK) n.description = taken(s);
+    s = nullptr;
+    if (object->get_accValue(id, &s) == S_OK) n.value = taken(s);
+    VARIANT v;
+    VariantInit(&v);
+    if (SUCCEEDED(object->get_accRole(id, &v))) {
+        if (v.vt == VT_I4) n.role = std::to_wstring(v.lVal);
+        if (v.vt == VT_BSTR) n.role = std::wstring(v.bstrVal, SysStringLen(v.bstrVal));
+    }
+    VariantClear(&v);
+    if (SUCCEEDED(object->get_accState(id, &v))) n.states = statesOf(v);
+    VariantClear(&v);
+    return n;
+}
+
+// The subtree of one object, depth first; simple elements have no children.
+void walk(IAccessible* object, int depth, std::vector<Node>& out) {
+    out.push_back(describe(object, CHILDID_SELF, depth));
+    LONG count = 0;
+    if (depth >= 30 || out.size() > 5000 || FAILED(object->get_accChildCount(&count)) || count <= 0) return;
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    LONG got = 0;
+    if (FAILED(AccessibleChildren(object, 0, count, children.data(), &got))) return;
+    for (LONG i = 0; i < got; ++i) {
+        VARIANT& v = children[static_cast<std::size_t>(i)];
+        if (v.vt == VT_DISPATCH && v.pdispVal) {
+            IAccessible* child = nullptr;
+            if (SUCCEEDED(v.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
+                walk(child, depth + 1, out);
+                child->Release();
+            }
+        } else if (v.vt == VT_I4) {
+            out.push_back(describe(object, v.lVal, depth + 1));
+        }
+        VariantClear(&v);
+    }
+}
+
+void release(std::vector<Node>& nodes) {
+    for (Node& n : nodes) n.object->Release();
+    nodes.clear();
+}
+
+const Node* named(const std::vector<Node>& nodes, const std::wstring& name) {
+    for (const Node& n : nodes)
+        if (n.name == name) return &n;
+    return nullptr;
+}
+
+std::string utf8(const std::wstring& w) {
+    std::wstring escaped;
+    for (wchar_t c : w) {
+        if (c == L'\t') escaped += L"\\t";
+        else if (c == L'\n') escaped += L"\\n";
+        else if (c == L'\r') escaped += L"\\r";
+        else if (c == L'\\') escaped += L"\\\\";
+        else escaped += c;
+    }
+    if (escaped.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, escaped.data(), static_cast<int>(escaped.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+void print(const std::vector<Node>& nodes) {
+    for (const Node& n : nodes) {
+        const std::string line = std::to_string(n.depth) + "\t" + utf8(n.role) + "\t" + utf8(n.name) + "\t" +
+                                 utf8(n.states) + "\t" + utf8(n.description) + "\t" + utf8(n.value) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
+}
+
+int run(int argc, wchar_t** argv) {
+    double timeoutSeconds = 30;
+    std::wstring waitFor, press;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (i + 1 >= argc) return 1;
+        if (arg == L"--timeout") timeoutSeconds = std::wcstod(argv[++i], nullptr);
+        else if (arg == L"--wait-for") waitFor = argv[++i];
+        else if (arg == L"--press") press = argv[++i];
+        else return 1;
+    }
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds * 1000);
+    HWND window = nullptr;
+    while (!(window = FindWindowW(L"AbacornWindow", nullptr))) {
+        if (GetTickCount64() >= deadline) return 2;
+        Sleep(50);
+    }
+    IAccessible* root = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&root))) ||
+        !root)
+        return 3;
+    std::vector<Node> nodes;
+    walk(root, 0, nodes);
+    while (!waitFor.empty() && !named(nodes, waitFor) && GetTickCount64() < deadline) {
+        Sleep(100);
+        release(nodes);
+        walk(root, 0, nodes);
+    }
+    print(nodes);
+    int status = !waitFor.empty() && !named(nodes, waitFor) ? 5 : 0;
+    if (!press.empty()) {
+        const Node* n = named(nodes, press);
+        if (!n || n->object->accDoDefaultAction(childId(n->child)) != S_OK) status = 4;
+    }
+    release(nodes);
+    root->Release();
+    return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const int status = run(argc, argv);
+    CoUninitialize();
+    return status;
+}
