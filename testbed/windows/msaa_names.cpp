@@ -2,6 +2,7 @@
 // msaa_names: the trainer's window as a screen reader sees it through MSAA.
 //
 //   msaa_names.exe [--timeout SECONDS] [--wait-for NAME] [--press NAME]
+//                  [--await-event KIND:NAME]
 //
 // Waits up to SECONDS (default 30) for the window of class AbacornWindow,
 // takes its client object (AccessibleObjectFromWindow, OBJID_CLIENT) and
@@ -23,9 +24,19 @@
 // prints. --press NAME then asks the first node of that name for its default
 // action (accDoDefaultAction), as a switch user's tool does.
 //
+// --await-event KIND:NAME listens, from the start, to what the window tells
+// tools that keep a copy of the tree (WinEvents of its client objects), and
+// after the tree (and the press) waits until an event of that kind comes for
+// an object of that name. Each event heard is printed after the tree, as
+//
+//   event  KIND  name
+//
+// KIND one of show, hide, focus, state, name, value, selection, location.
+//
 // Exit status: 0 done; 1 bad arguments; 2 no window within the time;
 // 3 no accessible object; 4 no node to press, or the press refused;
-// 5 the name waited for never came (the tree is printed all the same).
+// 5 the name waited for never came (the tree is printed all the same);
+// 6 the event waited for never came.
 #include <fcntl.h>
 #include <io.h>
 #include <oleacc.h>
@@ -34,6 +45,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,6 +141,26 @@ Node describe(IAccessible* object, LONG child, int depth) {
     return n;
 }
 
+// A child's object, with a reference of its own. A system's object for a
+// child window stands for its frame and holds its client object; Wine's
+// answers nothing (its calls are stubs), so then the client object is taken
+// from the window.
+IAccessible* clientOf(IAccessible* object) {
+    VARIANT role;
+    VariantInit(&role);
+    const bool answers = SUCCEEDED(object->get_accRole(childId(CHILDID_SELF), &role));
+    VariantClear(&role);
+    HWND hwnd = nullptr;
+    IAccessible* client = nullptr;
+    if (!answers && SUCCEEDED(WindowFromAccessibleObject(object, &hwnd)) && hwnd &&
+        SUCCEEDED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                             reinterpret_cast<void**>(&client))) &&
+        client)
+        return client;
+    object->AddRef();
+    return object;
+}
+
 // The subtree of one object, depth first; simple elements have no children.
 void walk(IAccessible* object, int depth, std::vector<Node>& out) {
     out.push_back(describe(object, CHILDID_SELF, depth));
@@ -142,7 +174,9 @@ void walk(IAccessible* object, int depth, std::vector<Node>& out) {
         if (v.vt == VT_DISPATCH && v.pdispVal) {
             IAccessible* child = nullptr;
             if (SUCCEEDED(v.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
-                walk(child, depth + 1, out);
+                IAccessible* client = clientOf(child);
+                walk(client, depth + 1, out);
+                client->Release();
                 child->Release();
             }
         } else if (v.vt == VT_I4) {
@@ -150,6 +184,46 @@ void walk(IAccessible* object, int depth, std::vector<Node>& out) {
         }
         VariantClear(&v);
     }
+}
+
+constexpr struct {
+    DWORD event;
+    const wchar_t* kind;
+} kEvents[] = {
+    {EVENT_OBJECT_SHOW, L"show"},           {EVENT_OBJECT_HIDE, L"hide"},
+    {EVENT_OBJECT_FOCUS, L"focus"},         {EVENT_OBJECT_STATECHANGE, L"state"},
+    {EVENT_OBJECT_NAMECHANGE, L"name"},     {EVENT_OBJECT_VALUECHANGE, L"value"},
+    {EVENT_OBJECT_SELECTION, L"selection"}, {EVENT_OBJECT_LOCATIONCHANGE, L"location"},
+};
+
+// What the window's process told, kind and name, in order.
+std::vector<std::pair<std::wstring, std::wstring>> heard;
+
+void CALLBACK onEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+    if (object != OBJID_CLIENT) return;  // the caret, the cursor, the system's window objects
+    const wchar_t* kind = nullptr;
+    for (const auto& e : kEvents)
+        if (e.event == event) kind = e.kind;
+    if (!kind) return;
+    std::wstring name;
+    IAccessible* source = nullptr;
+    VARIANT id;
+    VariantInit(&id);
+    if (SUCCEEDED(AccessibleObjectFromEvent(hwnd, static_cast<DWORD>(object), static_cast<DWORD>(child), &source,
+                                            &id)) &&
+        source) {
+        BSTR s = nullptr;
+        if (source->get_accName(id, &s) == S_OK) name = taken(s);
+        source->Release();
+    }
+    VariantClear(&id);
+    heard.emplace_back(kind, name);
+}
+
+bool wasHeard(const std::wstring& kindAndName) {
+    for (const auto& [kind, name] : heard)
+        if (kind + L":" + name == kindAndName) return true;
+    return false;
 }
 
 void release(std::vector<Node>& nodes) {
@@ -191,13 +265,14 @@ void print(const std::vector<Node>& nodes) {
 
 int run(int argc, wchar_t** argv) {
     double timeoutSeconds = 30;
-    std::wstring waitFor, press;
+    std::wstring waitFor, press, awaitEvent;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (i + 1 >= argc) return 1;
         if (arg == L"--timeout") timeoutSeconds = std::wcstod(argv[++i], nullptr);
         else if (arg == L"--wait-for") waitFor = argv[++i];
         else if (arg == L"--press") press = argv[++i];
+        else if (arg == L"--await-event") awaitEvent = argv[++i];
         else return 1;
     }
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds * 1000);
@@ -205,6 +280,13 @@ int run(int argc, wchar_t** argv) {
     while (!(window = FindWindowW(L"AbacornWindow", nullptr))) {
         if (GetTickCount64() >= deadline) return 2;
         Sleep(50);
+    }
+    if (const auto colon = awaitEvent.find(L':'); !awaitEvent.empty()) {
+        if (colon == std::wstring::npos) return 1;
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_VALUECHANGE, nullptr, onEvent, process, 0,
+                        WINEVENT_OUTOFCONTEXT);
     }
     IAccessible* root = nullptr;
     if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
@@ -224,6 +306,18 @@ int run(int argc, wchar_t** argv) {
         const Node* n = named(nodes, press);
         if (!n || n->object->accDoDefaultAction(childId(n->child)) != S_OK) status = 4;
     }
+    // Events come with the messages of this thread.
+    while (!awaitEvent.empty() && !wasHeard(awaitEvent) && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (!awaitEvent.empty() && !wasHeard(awaitEvent) && status == 0) status = 6;
+    for (const auto& [kind, name] : heard) {
+        const std::string line = "event\t" + utf8(kind) + "\t" + utf8(name) + "\n";
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    }
+    std::fflush(stdout);
     release(nodes);
     root->Release();
     return status;
