@@ -162,8 +162,13 @@ class Session:
             s.click("lblClickMe")
     """
 
-    def __init__(self, wait_for_welcome=True):
+    def __init__(self, wait_for_welcome=True, program=Abacorn, timeout=TIMEOUT):
+        """program: the trainer's class, given the Xvfb (WineAbacorn for
+        the Windows build); timeout: how long the window and the welcome
+        may take."""
         self.wait_for_welcome = wait_for_welcome
+        self.program = program
+        self.timeout = timeout
         self.x = None
         self.app = None
         self.window = None
@@ -172,11 +177,11 @@ class Session:
     def __enter__(self):
         self.x = Xvfb().start()
         try:
-            self.app = Abacorn(self.x).start()
-            self.window = self.app.wait_for_window(timeout=TIMEOUT)
+            self.app = self.program(self.x).start()
+            self.window = self.app.wait_for_window(timeout=self.timeout)
             self.mapped_ms = monotonic_ms()
             if self.wait_for_welcome:
-                self.app.wait_for_say(WELCOME, timeout=TIMEOUT)
+                self.app.wait_for_say(WELCOME, timeout=self.timeout)
         except BaseException:
             self.__exit__()
             raise

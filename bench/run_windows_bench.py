@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Benchmarks of the Windows build under Wine on Xvfb 1920x1080 (no window
+manager), measured from outside the program, with the recording SAPI
+server taking its words:
+
+  window   the Win32 build under Wine and the Qt build under Xvfb in one
+           run: each control's rectangle as the screen readers are told
+           it (MSAA's accLocation, AT-SPI's extents), the largest
+           difference, and the same card read from both screenshots
+           (the ink of each number); the two screenshots side by side in
+           docs/windows-side-by-side.png.
+  startup  the window shown, the welcome's Speak, the start-up pause of
+           1,000,000 passes between the two and so the cost of one pass;
+           CPU time over 10 s of idling after the welcome; the size of
+           abacorn.exe and the DLLs it imports.
+  timer    timer mode at 2 s for 100 cards: every answer must reach the
+           recording server, with the flags 3; the cadence.
+  random   2,000 random clicks and keys of a child: the trainer must still
+           be open and answering.
+
+    run_windows_bench.py [--only window,startup,timer,random] [--cards N] [--events N]
+
+Environment: ABACORN_BUILD_DIR (the Linux build, for control_rect and the
+Qt trainer), ABACORN_WINDOWS_BUILD_DIR (the cross build, with its Wine
+prefix made by `python3 -m testbed.e2e.wine prefix`).
+"""
+import argparse
+import os
+import random
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, ROOT)  # the harness, testbed.e2e
+from testbed import e2e  # noqa: E402
+from testbed.e2e import rect  # noqa: E402
+from testbed.e2e.wine import WineAbacorn, WinePrefix, windows_build_dir  # noqa: E402
+
+STARTUP = 90.0
+MINGW_OBJDUMP = "x86_64-w64-mingw32-objdump"
+
+
+def spread(values, fmt="%.0f"):
+    if not values:
+        return "-"
+    return " / ".join(fmt % v for v in (min(values), statistics.median(values), max(values)))
+
+
+def lesson(prefix=None):
+    """Xvfb and the Windows trainer on it, the window mapped."""
+    return e2e.Session(wait_for_welcome=False, timeout=STARTUP,
+                       program=lambda x: WineAbacorn(x, prefix=prefix))
+
+
+def cpu_seconds(pid):
+    fields = e2e.stat_fields(pid)
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def bench_startup(args):
+    exe = os.path.join(windows_build_dir(), "abacorn.exe")
+    dlls = [line.split(":", 1)[1].strip() for line in subprocess.run(
+        [MINGW_OBJDUMP, "-p", exe], stdout=subprocess.PIPE, check=True).stdout.decode().splitlines()
+        if "DLL Name:" in line]
+    print("abacorn.exe: %.2f MB; imports %s" % (os.path.getsize(exe) / 1e6, ", ".join(sorted(dlls))))
+    pauses, idle = [], []
+    for _ in range(args.runs):
+        with lesson() as s:
+            shown = time.time() * 1000
+            s.wait_for_shot(lambda sh: sh.pixel(*e2e.centre(rect("Frame1"))) != e2e.BLACK, "the panel")
+            painted = time.time() * 1000
+            s.app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+            welcome = s.app.speech()[0][0]
+            pauses.append(welcome - painted)
+            s.wait_until_idle(1.0)
+            before = cpu_seconds(s.app.pid)
+            time.sleep(10)  # the measurement itself: ten seconds of idling
+            idle.append((cpu_seconds(s.app.pid) - before) * 1000)
+            mapped = s.mapped_ms - s.app.launched * 1000
+            print("  window mapped %.0f ms after the start, painted %.0f ms later, welcome %.0f ms after the paint"
+                  % (mapped, painted - shown, welcome - painted), flush=True)
+    print("start-up pause (painted -> welcome), min/median/max: %s ms" % spread(pauses))
+    print("one pass of event processing: %s us (the pause / 1,000,000)" % spread([p / 1000 for p in pauses], "%.1f"))
+    print("CPU over 10 s idle after the welcome: %s ms" % spread(idle))
+
+
+def bench_timer(args):
+    with lesson() as s:
+        s.app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+        s.click("lblTimer")
+        s.app.wait_for_say("first choose a timer value in seconds")
+        lx, ly, lw, _ = rect("lstTimer")
+        heard = len(s.said())
+        s.click_at(lx + lw // 3, ly + 10)
+        s.app.wait_for_say("2 seconds.", after=heard)
+        start = len(s.app.speech())
+        e2e.wait_until(lambda: len(s.app.speech()) - start >= args.cards, args.cards * 15 + 60, interval=0.5,
+                       what="%d answers" % args.cards)
+        answers = s.app.speech()[start:start + args.cards]
+        s.click_at(100, 100)
+        bad = [a for a in answers if a[1] != 3 or not a[2].isdigit()]
+        gaps = [b[0] - a[0] for a, b in zip(answers, answers[1:])]
+        print("timer mode, %d cards: %d answers reached SAPI, %d not a number or not flags 3" % (
+            args.cards, len(answers), len(bad)))
+        print("  between two answers, min/median/max: %s ms" % spread(gaps))
+        return not bad
+
+
+# What a child reaches: the keys of the keyboard test, and clicks anywhere.
+CHILD_KEYS = ([chr(c) for c in range(ord("a"), ord("z") + 1)] + [str(d) for d in range(10)] +
+              ["space", "Return", "Tab", "Escape", "BackSpace", "Up", "Down", "Left", "Right", "KP_Enter",
+               "alt+F4", "alt+space"])
+
+
+def bench_random(args):
+    rng = random.Random(25)
+    with lesson() as s:
+        s.app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+        speaker_on = s.shot().crop(*rect("Picture1")).data
+        started = time.monotonic()
+        command = []
+        for i in range(args.events):
+            if rng.random() < 0.5:
+                # Close Program is the one control that ends the lesson; a
+                # child's click elsewhere, anywhere on the screen.
+                while True:
+                    x, y = rng.randrange(1920), rng.randrange(1080)
+                    cx, cy, cw, ch = rect("Command1")
+                    if not (cx - 5 <= x < cx + cw + 5 and cy - 5 <= y < cy + ch + 5):
+                        break
+                command += ["mousemove", str(x), str(y), "click", "1"]
+            else:
+                command += ["key", rng.choice(CHILD_KEYS)]
+            if len(command) > 200 or i == args.events - 1:
+                s.x.run(["xdotool"] + command, timeout=600)
+                command = []
+                if not s.app.running():
+                    print("random events: the trainer ended after %d events" % (i + 1))
+                    return False
+        took = time.monotonic() - started
+        s.key("Escape")
+        s.wait_until_idle(1.0)
+        alive = s.app.running()
+        heard = len(s.said())
+        if alive:
+            # Still answering: speech on again if the child muted it, then
+            # the drawing's sentence.
+            if s.shot().crop(*rect("Picture1")).data != speaker_on:
+                s.click("Picture2")
+                s.wait_until_idle(1.0)
+            s.click("img123")
+            answered = e2e.wait_until(lambda: len(s.said()) > heard, 120, what="an answer after the events")
+        else:
+            answered = False
+        print("random events: %d in %.0f s; open: %s; said %d texts; answering: %s" % (
+            args.events, took, alive, heard, bool(alive and answered)))
+        return alive
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--only", default="startup,timer,random")
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--cards", type=int, default=100)
+    ap.add_argument("--events", type=int, default=2000)
+    args = ap.parse_args()
+    ok = True
+    for part in args.only.split(","):
+        result = {"startup": bench_startup, "timer": bench_timer, "random": bench_random}[part](args)
+        ok = ok and result is not False
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,217 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""End to end on the Windows build: abacorn.exe under Wine on Xvfb, speaking
+to the tests' recording SAPI server. Under Wine one pass of event
+processing costs some 20 us, so the start-up pause alone takes about 20 s
+and every new card 3 s: one start carries a whole lesson, step by step,
+each step checked as the Linux tests check it."""
+import time
+import unittest
+
+from testbed import e2e
+from testbed.e2e import rect
+from testbed.e2e.wine import WineAbacorn, WinePrefix
+
+FOR_ANSWER = "click flash card for answer"
+WRONG = "wrong answer, try again"
+REFUSED = "ut,oh, the minimum number must be less than or equal to the maximum number  "
+STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
+                 "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
+TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
+WHITE, GREEN, RED = (255, 255, 255), (0, 255, 0), (255, 0, 0)
+# The start-up pause of a million passes, and the window before it.
+STARTUP = 90.0
+
+
+def tile_colour(shot, name):
+    x, y, _, _ = rect(name)
+    return shot.pixel(x + 3, y + 3)
+
+
+class WindowsLessonTest(unittest.TestCase):
+    """One start of the Windows trainer, a lesson long."""
+
+    @classmethod
+    def setUpClass(cls):
+        # One prefix for both starts, so that the second finds the first.
+        cls.prefix = WinePrefix().__enter__()
+        cls.addClassCleanup(cls.prefix.close)
+        cls.s = e2e.Session(wait_for_welcome=False, timeout=STARTUP,
+                            program=lambda x: WineAbacorn(x, prefix=cls.prefix)).__enter__()
+        cls.addClassCleanup(cls.s.__exit__)
+        cls.mapped = time.time() * 1000
+
+    def step(self, what):
+        print("  " + what, flush=True)
+
+    def wait_says(self, count, after):
+        return e2e.wait_until(lambda: (lambda said: said if len(said) >= count else None)(self.s.said()[after:]),
+                              e2e.TIMEOUT, what="%d more texts (have %r)" % (count, self.s.said()[after:]))
+
+    def test_a_lesson(self):
+        s, app = self.s, self.s.app
+
+        self.step("the window covers the screen, the panel in its middle, the example card")
+        geo = s.x.window_geometry(s.window)
+        self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (0, 0, 1920, 1080))
+        px, py, pw, ph = rect("Frame1")
+        shot = s.wait_for_shot(lambda sh: sh.pixel(px + 2, py + ph // 2) == e2e.LAVENDER
+                               and e2e.ink_in(sh, rect("lbln3")) > 150, "the panel with the example card")
+        for x, y in [(0, 0), (1919, 1079), (px - 1, py), (px + pw, py + ph - 1)]:
+            self.assertEqual(shot.pixel(x, y), e2e.BLACK, (x, y))
+        for name in ["lbln1", "lbln2", "lbln3", "lblOperation"]:
+            self.assertGreater(e2e.ink_in(shot, rect(name)), 150, name)
+        self.assertEqual(e2e.ink_box(shot, rect("lbln1")), e2e.ink_box(shot, rect("lbln2")))
+        self.assertNotEqual(e2e.ink_box(shot, rect("lbln1")), e2e.ink_box(shot, rect("lbln3")))
+
+        self.step("no key ends the lesson, during the pause either")
+        for keys in (["alt+F4"], ["Escape"], ["alt+space"], ["Escape"], ["alt+F4"]):
+            s.key(*keys)
+        self.assertTrue(app.running())
+
+        self.step("the welcome, once, with the flags 3, after the window showed")
+        app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+        t_ms, flags, _ = app.speech()[0]
+        self.assertEqual(app.said(), [e2e.WELCOME])
+        self.assertEqual(flags, 3)
+        self.assertGreater(t_ms, self.mapped)
+        self.assertTrue(app.running())
+        geo = s.x.window_geometry(s.window)
+        self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"], geo["map_state"]),
+                         (0, 0, 1920, 1080, "IsViewable"))
+
+        self.step("Tab walks in order with a ring; Space presses")
+        self.assertIsNone(e2e.ring_box(s.shot()))
+        self.assertEqual([s.press("Tab") for _ in STANDARD_WALK], STANDARD_WALK)
+        self.assertEqual(s.press("shift+Tab"), "Picture1")
+        self.assertEqual(s.press("Tab"), "lblClickMe")
+        heard = len(s.said())
+        s.key("space")
+        self.assertEqual(self.wait_says(1, heard), [FOR_ANSWER])
+        s.wait_for_shot(lambda sh: e2e.ink_in(sh, rect("lbln3")) == 0 and e2e.ink_in(sh, rect("lbln1")) > 0,
+                        "a new question")
+
+        self.step("a standard cycle with the mouse: the answer, a new card; the ring goes")
+        heard = len(s.said())
+        s.click("lblClickMe")
+        answer = self.wait_says(1, heard)
+        self.assertRegex(answer[0], r"^\d+$")
+        s.wait_for_shot(lambda sh: e2e.ink_in(sh, rect("lbln3")) > 0 and e2e.ring_box(sh) is None, "the answer")
+        s.click("lblClickMe")
+        s.wait_for_shot(lambda sh: e2e.ink_in(sh, rect("lbln3")) == 0, "the next question")
+        s.wait_until_idle()
+
+        self.step("an operation: the dot moves, its name is said")
+        heard = len(s.said())
+        s.click("picMinus")
+        self.assertEqual(self.wait_says(1, heard), ["subtraction"])
+        s.wait_for_shot(lambda sh: sh.count(e2e.DARK_GREY, rect("shpSubtraction"), tolerance=30) > 20
+                        and sh.count(e2e.DARK_GREY, rect("shpAddition"), tolerance=30) == 0, "the dot over minus")
+        s.wait_until_idle()
+
+        self.step("a range pick: a minimum above the maximum is refused with the warning")
+        heard = len(s.said())
+        s.click("cmbMinNum")
+        s.key("End", "Return")
+        self.assertEqual(self.wait_says(2, heard), ["the minimum number is now set to 90", REFUSED])
+        s.wait_until_idle()
+        self.assertEqual(len(s.said()), heard + 2)
+
+        self.step("the range 10 to 10, so that every card is 10 - 10 = 0")
+        heard = len(s.said())
+        s.click("cmbMinNum")
+        s.key("Home", *["Down"] * 10, "Return")
+        self.assertEqual(self.wait_says(1, heard), ["the minimum number is now set to 10"])
+        heard = len(s.said())
+        s.click("cmbMaxNum")
+        s.key("Up", "Up", "Return")
+        self.assertEqual(self.wait_says(1, heard), ["the maximum number is now set to 10"])
+        s.wait_until_idle()
+
+        self.step("muted: a card and its answer in silence; on again")
+        speaker = rect("Picture1")
+        on = s.shot().crop(*speaker).data
+        heard = len(s.said())
+        s.click("Picture1")
+        s.wait_for_shot(lambda sh: sh.crop(*speaker).data != on, "the struck-through loudspeaker")
+        s.click("lblClickMe")
+        s.wait_for_shot(lambda sh: e2e.ink_in(sh, rect("lbln3")) > 0, "the answer")
+        s.wait_until_idle()
+        self.assertEqual(len(s.said()), heard)
+        s.click("Picture2")
+        s.wait_for_shot(lambda sh: sh.crop(*speaker).data == on, "the loudspeaker on again")
+
+        self.step("interactive: a wrong tile turns red, the right one green with its answer")
+        heard = len(s.said())
+        s.click("lblInteractive")
+        self.assertEqual(self.wait_says(2, heard), ["interactive mode", "click possible answers to the right"])
+        wrong_then_right = False
+        for _ in range(6):
+            heard = len(s.said())
+            s.click("lblClickMe")
+            e2e.wait_until(lambda: "click on correct answer to the right" in s.said()[heard:] or
+                           "10 minus 10" in s.said()[heard:], e2e.TIMEOUT, what="the card read aloud")
+            s.wait_for_shot(lambda sh: all(tile_colour(sh, t) == WHITE for t in TILES), "six white tiles")
+            s.wait_until_idle()
+            picks = []
+            for tile in TILES:
+                heard = len(s.said())
+                s.click(tile)
+                said = self.wait_says(1, heard)[0]
+                picks.append(tile)
+                if said != WRONG:
+                    self.assertEqual(said, "0")
+                    break
+            wrong = picks[:-1]
+            s.wait_for_shot(lambda sh: tile_colour(sh, picks[-1]) == GREEN
+                            and all(tile_colour(sh, t) == RED for t in wrong), "red and green tiles")
+            if wrong:
+                wrong_then_right = True
+                break
+        self.assertTrue(wrong_then_right, "the right answer came first on every card")
+
+        self.step("timer mode: the seconds, then the cards run by themselves; a click outside stops them")
+        heard = len(s.said())
+        s.click("lblTimer")
+        self.assertEqual(self.wait_says(2, heard), ["timer mode", "first choose a timer value in seconds"])
+        lx, ly, lw, _ = rect("lstTimer")
+        heard = len(s.said())
+        s.click_at(lx + lw // 3, ly + 10)  # the first entry, "2"
+        self.assertEqual(self.wait_says(1, heard), ["2 seconds."])
+        picked = app.speech()[-1][0]
+        e2e.wait_until(lambda: len(app.speech()[heard + 1:]) >= 3, 60, what="three timed answers")
+        s.click_at(100, 100)
+        stopped = time.time() * 1000
+        answers = app.speech()[heard + 1:]
+        self.assertTrue(all(text == "0" and flags == 3 for _, flags, text in answers), answers)
+        gaps = [b[0] - a[0] for a, b in zip([(picked,)] + answers, answers)]
+        # Each card: the question 2 s, the answer 2 s, and the pause between
+        # cards, which counts passes.
+        for gap in gaps[1:]:
+            self.assertGreater(gap, 3800, gaps)
+            self.assertLess(abs(gap - gaps[1]), 1500, gaps)
+        e2e.wait_until(lambda: time.time() * 1000 > answers[-1][0] + 2 * gaps[-1], 60, interval=0.2,
+                       what="the time of the next answer")
+        self.assertEqual([e for e in app.speech() if e[0] > stopped], [])
+
+        self.step("a second start brings the first to the front and ends with 0, no window, no word")
+        heard = len(s.said())
+        self.assertEqual(app.windows(), [s.window])
+        second = WineAbacorn(s.x, prefix=self.prefix).start()
+        try:
+            self.assertEqual(second.wait_exit(timeout=60), 0)
+            self.assertEqual(second.said(), [])
+        finally:
+            second.cleanup()
+        self.assertTrue(app.running())
+        self.assertEqual(app.windows(), [s.window])
+        shown = [w for w in s.x.stacking() if s.x.window_geometry(w).get("map_state") == "IsViewable"]
+        self.assertEqual(shown[0], s.window)
+
+        self.step("Ctrl+Q closes, with status 0")
+        s.key("ctrl+q")
+        self.assertEqual(app.wait_exit(timeout=e2e.TIMEOUT), 0)
+        self.assertEqual(len(s.said()), heard)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
