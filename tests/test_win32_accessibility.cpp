@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -214,6 +215,24 @@ TEST_F(Win32AccessibilityTest, ObjectsHeldPastTheWindowAnswerDisconnected) {
     current = nullptr;
     EXPECT_TRUE(FAILED(card.object->get_accName(id(CHILDID_SELF), &s)));
     EXPECT_TRUE(pressed.empty());
+}
+
+// Calls into a multithreaded apartment would come on COM's own threads,
+// beside the window's: such a window leaves tools to the system's objects.
+TEST_F(Win32AccessibilityTest, AWindowThreadInAMultithreadedApartmentAnswersNothing) {
+    bool answered = true;
+    std::thread([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        {
+            const HWND form = windows["frmSplash"];
+            win32::Accessibility mta(controls, {[form](const ui::Control& c) { return c.kind() == ui::Kind::Form ? form : HWND{}; },
+                                                [](const ui::Control&) { return RECT{}; }, [](ui::Control&) {}});
+            LRESULT result = 0;
+            answered = mta.answer(form, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT), result);
+        }
+        CoUninitialize();
+    }).join();
+    EXPECT_FALSE(answered);
 }
 
 }  // namespace

@@ -456,10 +456,16 @@ Accessibility::Accessibility(ui::Controls& controls, Binding binding) : shared_(
     shared_->controls = &controls;
     shared_->binding = std::move(binding);
     shared_->pressMessage = RegisterWindowMessageW(L"Abacorn.AccessiblePress");
+    // Tools' calls must come through the window's own queue, on this thread:
+    // in a multithreaded apartment they would come on threads of COM's own,
+    // and then the window answers nothing.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    apartment_ = SUCCEEDED(hr);
 }
 
 Accessibility::~Accessibility() {
     disconnect();
+    if (apartment_) CoUninitialize();
 }
 
 void Accessibility::disconnect() {
@@ -478,7 +484,7 @@ bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
     Shared& s = *shared_;
     if (!s.controls) return false;
     if (msg == WM_GETOBJECT) {
-        if (static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+        if (!apartment_ || static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
         const ui::Control* c = Object::controlOfWindow(s, hwnd);
         if (!c) return false;
         result = LresultFromObject(IID_IAccessible, wp, objectFor(s, *c));

@@ -29,6 +29,8 @@ public:
         std::function<void(ui::Control&)> press;
     };
 
+    // Made on the window's thread, which it enters into a single-threaded
+    // apartment if it is in none.
     Accessibility(ui::Controls& controls, Binding binding);
     ~Accessibility();
     Accessibility(const Accessibility&) = delete;
@@ -51,6 +53,7 @@ public:
 
 private:
     std::shared_ptr<Shared> shared_;
+    bool apartment_ = false;  // the window's thread is in a single-threaded apartment
 };
 
 }  // namespace win32
