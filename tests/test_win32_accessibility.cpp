@@ -83,7 +83,7 @@ protected:
             [](const ui::Control&) { return RECT{0, 0, 10, 10}; },
             [this](ui::Control& c) { pressed.push_back(c.name()); }});
         current = accessibility.get();
-        ASSERT_EQ(AccessibleObjectFromWindow(windows["frmSplash"], static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+        ASSERT_EQ(AccessibleObjectFromWindow(windows["frmSplash"], static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                              reinterpret_cast<void**>(&root)),
                   S_OK);
     }
@@ -122,7 +122,7 @@ protected:
             if (v.vt == VT_I4 && Node{under, v.lVal}.name() == name) found = {under, v.lVal};
             if (v.vt == VT_DISPATCH) {
                 IAccessible* child = nullptr;
-                v.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child));
+                v.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&child));
                 held.push_back(child);
                 found = Node{child}.name() == name ? Node{child} : find(name, child);
             }

@@ -122,7 +122,7 @@ public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -155,10 +155,10 @@ public:
         *out = nullptr;
         if (!live()) return CO_E_OBJNOTCONNECTED;
         if (const ui::Control* up = containerOf(*shared_->controls, control_))
-            return objectFor(*shared_, *up)->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));
+            return objectFor(*shared_, *up)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
         // The form's client area lies in its window, as any window's does.
         const HWND hwnd = shared_->binding.windowOf(control_);
-        return hwnd ? CreateStdAccessibleObject(hwnd, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(out))
+        return hwnd ? CreateStdAccessibleObject(hwnd, OBJID_WINDOW, __uuidof(IDispatch), reinterpret_cast<void**>(out))
                     : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* out) override {
@@ -175,7 +175,7 @@ public:
         Target t;
         if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
         if (t.item >= 0 || t.control == &control_ || !shared_->binding.windowOf(*t.control)) return S_FALSE;
-        return objectFor(*shared_, *t.control)->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(out));
+        return objectFor(*shared_, *t.control)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
     }
 
     // IAccessible: what a control says.
@@ -417,7 +417,7 @@ private:
 
     HRESULT dispatch(const ui::Control& c, VARIANT* out) const {
         IDispatch* object = nullptr;
-        if (HRESULT hr = objectFor(*shared_, c)->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&object));
+        if (HRESULT hr = objectFor(*shared_, c)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(&object));
             FAILED(hr))
             return hr;
         out->vt = VT_DISPATCH;
@@ -487,7 +487,7 @@ bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
         if (!apartment_ || static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
         const ui::Control* c = Object::controlOfWindow(s, hwnd);
         if (!c) return false;
-        result = LresultFromObject(IID_IAccessible, wp, objectFor(s, *c));
+        result = LresultFromObject(__uuidof(IAccessible), wp, objectFor(s, *c));
         return true;
     }
     if (msg == s.pressMessage && msg != 0) {

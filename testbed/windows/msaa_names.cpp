@@ -155,7 +155,7 @@ IAccessible* clientOf(IAccessible* object) {
     HWND hwnd = nullptr;
     IAccessible* client = nullptr;
     if (!answers && SUCCEEDED(WindowFromAccessibleObject(object, &hwnd)) && hwnd &&
-        SUCCEEDED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+        SUCCEEDED(AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                              reinterpret_cast<void**>(&client))) &&
         client)
         return client;
@@ -175,7 +175,7 @@ void walk(IAccessible* object, int depth, std::vector<Node>& out) {
         VARIANT& v = children[static_cast<std::size_t>(i)];
         if (v.vt == VT_DISPATCH && v.pdispVal) {
             IAccessible* child = nullptr;
-            if (SUCCEEDED(v.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&child)))) {
+            if (SUCCEEDED(v.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&child)))) {
                 IAccessible* client = clientOf(child);
                 walk(client, depth + 1, out);
                 client->Release();
@@ -291,7 +291,7 @@ int run(int argc, wchar_t** argv) {
                         WINEVENT_OUTOFCONTEXT);
     }
     IAccessible* root = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&root))) ||
         !root)
         return 3;
