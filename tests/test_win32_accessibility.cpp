@@ -83,8 +83,8 @@ protected:
             [](const ui::Control&) { return RECT{0, 0, 10, 10}; },
             [this](ui::Control& c) { pressed.push_back(c.name()); }});
         current = accessibility.get();
-        ASSERT_EQ(AccessibleObjectFromWindow(windows["frmSplash"], static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                             reinterpret_cast<void**>(&root)),
+        ASSERT_EQ(AccessibleObjectFromWindow(windows["frmSplash"], static_cast<DWORD>(OBJID_CLIENT),
+                                             __uuidof(IAccessible), reinterpret_cast<void**>(&root)),
                   S_OK);
     }
     void TearDown() override {
@@ -225,8 +225,9 @@ TEST_F(Win32AccessibilityTest, AWindowThreadInAMultithreadedApartmentAnswersNoth
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         {
             const HWND form = windows["frmSplash"];
-            win32::Accessibility mta(controls, {[form](const ui::Control& c) { return c.kind() == ui::Kind::Form ? form : HWND{}; },
-                                                [](const ui::Control&) { return RECT{}; }, [](ui::Control&) {}});
+            const auto windowOf = [form](const ui::Control& c) { return c.kind() == ui::Kind::Form ? form : HWND{}; };
+            const auto noRect = [](const ui::Control&) { return RECT{}; };
+            win32::Accessibility mta(controls, {windowOf, noRect, [](ui::Control&) {}});
             LRESULT result = 0;
             answered = mta.answer(form, WM_GETOBJECT, 0, static_cast<LPARAM>(OBJID_CLIENT), result);
         }

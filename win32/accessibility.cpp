@@ -165,8 +165,8 @@ public:
         if (!out) return E_POINTER;
         *out = 0;
         if (!live()) return CO_E_OBJNOTCONNECTED;
-        *out = control_.kind() == ui::Kind::ListBox ? control_.itemCount()
-                                                    : static_cast<LONG>(childrenOf(*shared_->controls, control_).size());
+        const bool list = control_.kind() == ui::Kind::ListBox;
+        *out = list ? control_.itemCount() : static_cast<LONG>(childrenOf(*shared_->controls, control_).size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
@@ -254,8 +254,8 @@ public:
         RECT r{};
         if (t.item >= 0) {
             const HWND hwnd = shared_->binding.windowOf(control_);
-            if (!hwnd || SendMessageW(hwnd, LB_GETITEMRECT, static_cast<WPARAM>(t.item), reinterpret_cast<LPARAM>(&r)) ==
-                             LB_ERR)
+            const auto item = static_cast<WPARAM>(t.item);
+            if (!hwnd || SendMessageW(hwnd, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r)) == LB_ERR)
                 return S_FALSE;
             MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
         } else {
