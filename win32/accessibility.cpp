@@ -3,10 +3,12 @@
 
 #include <oleacc.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "ui/accessibility.h"
 #include "ui/control_table.h"
