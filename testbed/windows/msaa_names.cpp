@@ -10,13 +10,15 @@
 // every child that is an object of its own (a child window's too). It prints
 // one line per node on stdout, UTF-8, fields split by a tab:
 //
-//   depth  role  name  states  description  value
+//   depth  role  name  states  description  value  location
 //
 // depth is 0 for the window's client object; role is the MSAA role number
 // (ROLE_SYSTEM_PUSHBUTTON is 43, ROLE_SYSTEM_STATICTEXT 41) or the role's own
 // text when a server gives one; states are names split by commas (invisible,
 // focusable, focused, unavailable, selected, ...), empty for none; name,
-// description and value are empty when the node has none. A tab, line break
+// description and value are empty when the node has none; location is
+// where the node lies on the screen, "x y width height" in pixels
+// (accLocation), empty when it answers none. A tab, line break
 // or backslash in a text is written as \t, \n, \r or \\.
 //
 // --wait-for NAME walks again every 100 ms until a node of that name is in
@@ -54,7 +56,7 @@ namespace {
 
 struct Node {
     int depth = 0;
-    std::wstring role, name, states, description, value;
+    std::wstring role, name, states, description, value, location;
     IAccessible* object = nullptr;  // owned: one reference
     LONG child = CHILDID_SELF;
 };
@@ -140,6 +142,9 @@ Node describe(IAccessible* object, LONG child, int depth) {
     VariantClear(&v);
     if (SUCCEEDED(object->get_accState(id, &v))) n.states = statesOf(v);
     VariantClear(&v);
+    LONG x = 0, y = 0, w = 0, h = 0;
+    if (object->accLocation(&x, &y, &w, &h, id) == S_OK)
+        for (LONG part : {x, y, w, h}) n.location += (n.location.empty() ? L"" : L" ") + std::to_wstring(part);
     return n;
 }
 
@@ -259,7 +264,8 @@ std::string utf8(const std::wstring& w) {
 void print(const std::vector<Node>& nodes) {
     for (const Node& n : nodes) {
         const std::string line = std::to_string(n.depth) + "\t" + utf8(n.role) + "\t" + utf8(n.name) + "\t" +
-                                 utf8(n.states) + "\t" + utf8(n.description) + "\t" + utf8(n.value) + "\n";
+                                 utf8(n.states) + "\t" + utf8(n.description) + "\t" + utf8(n.value) + "\t" +
+                                 utf8(n.location) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
     }
     std::fflush(stdout);
