@@ -22,7 +22,8 @@
 // or backslash in a text is written as \t, \n, \r or \\.
 //
 // --wait-for NAME walks again every 100 ms until a node of that name is in
-// the tree (a window answers before its controls are all there), then
+// the tree (until the binding's objects are there, a window answers with the
+// system's, which has none of the names), then
 // prints. --press NAME then asks the first node of that name for its default
 // action (accDoDefaultAction), as a switch user's tool does.
 //
