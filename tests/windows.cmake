@@ -16,3 +16,7 @@ add_executable(core_tests
   test_engine_order.cpp
 )
 target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
+
+# The Win32 binding's MSAA objects, asked in process over real windows.
+add_executable(win32_tests test_win32_accessibility.cpp)
+target_link_libraries(win32_tests PRIVATE abacorn_win32 gtest gtest_main oleacc ole32 oleaut32)

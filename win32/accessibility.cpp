@@ -1,0 +1,528 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/accessibility.h"
+
+#include <oleacc.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "ui/accessibility.h"
+#include "ui/control_table.h"
+
+namespace win32 {
+
+struct Accessibility::Shared : std::enable_shared_from_this<Accessibility::Shared> {
+    ui::Controls* controls = nullptr;  // nullptr once disconnected
+    Binding binding;
+    UINT pressMessage = 0;
+    // The object of each control with a window of its own, made at the first
+    // question about it; each holds one reference of ours until disconnect().
+    std::unordered_map<const ui::Control*, IAccessible*> objects;
+};
+
+namespace {
+
+using Shared = Accessibility::Shared;
+
+// The platform's number for the part a control plays (the same numbers as
+// Qt's roles, which took them from here).
+constexpr struct {
+    ui::Role role;
+    LONG msaa;
+} kRoles[] = {
+    {ui::Role::Window, ROLE_SYSTEM_WINDOW},     {ui::Role::Grouping, ROLE_SYSTEM_GROUPING},
+    {ui::Role::Button, ROLE_SYSTEM_PUSHBUTTON}, {ui::Role::PushButton, ROLE_SYSTEM_PUSHBUTTON},
+    {ui::Role::Plain, ROLE_SYSTEM_CLIENT},      {ui::Role::ComboBox, ROLE_SYSTEM_COMBOBOX},
+    {ui::Role::List, ROLE_SYSTEM_LIST},
+};
+
+// A label that takes no click is read as the text it shows.
+bool isStaticText(const ui::Control& c) { return c.kind() == ui::Kind::Label && !ui::inAccessibleTree(c); }
+
+LONG roleOf(const ui::Control& c) {
+    if (isStaticText(c)) return ROLE_SYSTEM_STATICTEXT;
+    const ui::Role role = ui::accessibleRole(c);
+    for (const auto& row : kRoles)
+        if (row.role == role) return row.msaa;
+    return 0;
+}
+
+// Whether a control stands in the tree: every label (the card's numbers
+// too), the images that take a click, and every control with a window.
+bool inTree(const ui::Control& c) {
+    if (ui::accessibleRole(c) == ui::Role::None) return false;
+    if (c.kind() == ui::Kind::Image) return ui::inAccessibleTree(c);
+    return true;
+}
+
+bool pressable(const ui::Control& c) {
+    const ui::Role role = ui::accessibleRole(c);
+    return !isStaticText(c) && (role == ui::Role::Button || role == ui::Role::PushButton);
+}
+
+const ui::Control* containerOf(const ui::Controls& controls, const ui::Control& c) {
+    return c.design().container.empty() ? nullptr : controls.find(c.design().container);
+}
+
+// Shown, and so are the containers it lies in; the same for enabled.
+bool shownAll(const ui::Controls& controls, const ui::Control& c) {
+    for (const ui::Control* p = &c; p; p = containerOf(controls, *p))
+        if (!p->visible()) return false;
+    return true;
+}
+bool enabledAll(const ui::Controls& controls, const ui::Control& c) {
+    for (const ui::Control* p = &c; p; p = containerOf(controls, *p))
+        if (!p->enabled()) return false;
+    return true;
+}
+
+bool isTabStop(const ui::Control& c) {
+    for (const auto& stop : ui::tabOrder())
+        for (const auto& name : stop)
+            if (name == c.name()) return true;
+    return false;
+}
+
+// The tree's children of a control, in the table's order (front to back);
+// a child's id is its place in this list, from 1.
+std::vector<ui::Control*> childrenOf(ui::Controls& controls, const ui::Control& host) {
+    std::vector<ui::Control*> out;
+    for (const auto& c : controls.all())
+        if (c->design().container == host.name() && c.get() != &host && inTree(*c)) out.push_back(c.get());
+    return out;
+}
+
+BSTR bstr(std::string_view utf8) {
+    if (utf8.empty()) return nullptr;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    BSTR s = SysAllocStringLen(nullptr, static_cast<UINT>(n));
+    if (s) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), s, n);
+    return s;
+}
+
+// A text property: S_FALSE with no text when the control has none.
+HRESULT text(std::string_view utf8, BSTR* out) {
+    if (!out) return E_POINTER;
+    *out = bstr(utf8);
+    return *out ? S_OK : S_FALSE;
+}
+
+IAccessible* objectFor(Shared& shared, const ui::Control& c);
+
+// The object behind one window of the binding: the control itself
+// (CHILDID_SELF) and, as simple elements, its labels and the images that
+// take a click (the entries, for the seconds list). The window's other
+// controls are objects of their own.
+class Object final : public IAccessible {
+public:
+    Object(std::shared_ptr<Shared> shared, ui::Control& control) : shared_(std::move(shared)), control_(control) {}
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == __uuidof(IAccessible)) {
+            *out = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+
+    // IDispatch: tools call IAccessible itself.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        if (!n) return E_POINTER;
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    // IAccessible: the tree.
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        if (const ui::Control* up = containerOf(*shared_->controls, control_))
+            return objectFor(*shared_, *up)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
+        // The form's client area lies in its window, as any window's does.
+        const HWND hwnd = shared_->binding.windowOf(control_);
+        return hwnd ? CreateStdAccessibleObject(hwnd, OBJID_WINDOW, __uuidof(IDispatch), reinterpret_cast<void**>(out))
+                    : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* out) override {
+        if (!out) return E_POINTER;
+        *out = 0;
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        const bool list = control_.kind() == ui::Kind::ListBox;
+        *out = list ? control_.itemCount() : static_cast<LONG>(childrenOf(*shared_->controls, control_).size());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        if (t.item >= 0 || t.control == &control_ || !shared_->binding.windowOf(*t.control)) return S_FALSE;
+        return objectFor(*shared_, *t.control)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
+    }
+
+    // IAccessible: what a control says.
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
+        return property(child, out, [](const Target& t) {
+            if (t.item >= 0) return t.control->itemText(t.item);
+            // A button without words of its own must not read its design caption.
+            if (ui::accessibleRole(*t.control) == ui::Role::Plain) return std::string();
+            return ui::accessibleName(*t.control);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
+        return property(child, out, [](const Target& t) {
+            const ui::Kind k = t.control->kind();
+            if (t.item >= 0 || (k != ui::Kind::ComboBox && k != ui::Kind::ListBox)) return std::string();
+            return t.control->itemText(t.control->selectedIndex());  // the entry shown
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
+        return property(child, out, [](const Target& t) {
+            return t.item >= 0 ? std::string() : ui::accessibleDescription(*t.control);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* out) override {
+        return property(child, out,
+                        [](const Target& t) { return t.item >= 0 ? std::string() : t.control->design().tooltip; });
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
+        if (file) *file = nullptr;
+        if (topic) *topic = 0;
+        return live() ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
+        return property(child, out,
+                        [](const Target& t) { return t.item >= 0 ? std::string() : t.control->design().shortcut; });
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* out) override {
+        return property(child, out,
+                        [](const Target& t) { return t.item < 0 && pressable(*t.control) ? "Press" : ""; });
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        out->vt = VT_I4;
+        out->lVal = t.item >= 0 ? ROLE_SYSTEM_LISTITEM : roleOf(*t.control);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        const ui::Controls& controls = *shared_->controls;
+        const ui::Control& c = *t.control;
+        LONG s = 0;
+        if (!shownAll(controls, c)) s |= STATE_SYSTEM_INVISIBLE;
+        if (!enabledAll(controls, c)) s |= STATE_SYSTEM_UNAVAILABLE;
+        if (t.item >= 0) {
+            s |= STATE_SYSTEM_SELECTABLE;
+            if (c.selectedIndex() == t.item) s |= STATE_SYSTEM_SELECTED;
+        } else {
+            if (isTabStop(c)) s |= STATE_SYSTEM_FOCUSABLE;
+            if (const HWND hwnd = shared_->binding.windowOf(c); hwnd && GetFocus() == hwnd) s |= STATE_SYSTEM_FOCUSED;
+        }
+        out->vt = VT_I4;
+        out->lVal = s;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(LONG* x, LONG* y, LONG* w, LONG* h, VARIANT child) override {
+        if (!x || !y || !w || !h) return E_POINTER;
+        *x = *y = *w = *h = 0;
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        RECT r{};
+        if (t.item >= 0) {
+            const HWND hwnd = shared_->binding.windowOf(control_);
+            const auto item = static_cast<WPARAM>(t.item);
+            if (!hwnd || SendMessageW(hwnd, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&r)) == LB_ERR)
+                return S_FALSE;
+            MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        } else {
+            r = shared_->binding.screenRectOf(*t.control);
+        }
+        *x = r.left;
+        *y = r.top;
+        *w = r.right - r.left;
+        *h = r.bottom - r.top;
+        return S_OK;
+    }
+
+    // IAccessible: moving about.
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        const ui::Control* focused = controlOfWindow(*shared_, GetFocus());
+        if (focused == &control_) {
+            out->vt = VT_I4;
+            out->lVal = CHILDID_SELF;
+            return S_OK;
+        }
+        // The child of this that is, or holds, the control with the focus.
+        for (const ui::Control* c = focused; c; c = containerOf(*shared_->controls, *c))
+            if (containerOf(*shared_->controls, *c) == &control_) return dispatch(*c, out);
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        if (control_.kind() != ui::Kind::ListBox) return DISP_E_MEMBERNOTFOUND;
+        if (control_.selectedIndex() < 0) return S_FALSE;
+        out->vt = VT_I4;
+        out->lVal = control_.selectedIndex() + 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT) override {
+        return live() ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE accNavigate(LONG dir, VARIANT start, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        Target t;
+        if (HRESULT hr = resolve(start, t); FAILED(hr)) return hr;
+        const LONG from = start.vt == VT_I4 ? start.lVal : CHILDID_SELF;
+        LONG count = 0;
+        get_accChildCount(&count);
+        LONG to = 0;
+        if (from == CHILDID_SELF && dir == NAVDIR_FIRSTCHILD) to = 1;
+        else if (from == CHILDID_SELF && dir == NAVDIR_LASTCHILD) to = count;
+        else if (from != CHILDID_SELF && dir == NAVDIR_NEXT) to = from + 1;
+        else if (from != CHILDID_SELF && dir == NAVDIR_PREVIOUS) to = from - 1;
+        else return from == CHILDID_SELF && (dir == NAVDIR_NEXT || dir == NAVDIR_PREVIOUS) ? S_FALSE
+                                                                                           : DISP_E_MEMBERNOTFOUND;
+        if (to < 1 || to > count) return S_FALSE;
+        VARIANT id;
+        id.vt = VT_I4;
+        id.lVal = to;
+        IDispatch* object = nullptr;
+        if (get_accChild(id, &object) == S_OK && object) {
+            out->vt = VT_DISPATCH;
+            out->pdispVal = object;
+        } else {
+            *out = id;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* out) override {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        const auto inside = [x, y](const RECT& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
+        if (!inside(shared_->binding.screenRectOf(control_))) return S_FALSE;
+        // Windows lie in front of what their container paints; within each,
+        // the table runs from front to back.
+        const std::vector<ui::Control*> children = childrenOf(*shared_->controls, control_);
+        for (int windowed = 1; windowed >= 0; --windowed)
+            for (std::size_t i = 0; i < children.size(); ++i) {
+                const ui::Control& c = *children[i];
+                if ((shared_->binding.windowOf(c) != nullptr) != (windowed == 1)) continue;
+                if (!shownAll(*shared_->controls, c) || !inside(shared_->binding.screenRectOf(c))) continue;
+                if (windowed) return dispatch(c, out);
+                out->vt = VT_I4;
+                out->lVal = static_cast<LONG>(i + 1);
+                return S_OK;
+            }
+        out->vt = VT_I4;
+        out->lVal = CHILDID_SELF;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        if (t.item >= 0 || !pressable(*t.control)) return DISP_E_MEMBERNOTFOUND;
+        if (!ui::takesPress(*shared_->controls, *t.control)) return E_FAIL;
+        // The press runs from the window's queue, as a click does: its handler
+        // may pause, and must not run inside the tool's call.
+        const ui::Control* form = formOf(*shared_->controls);
+        const HWND hwnd = form ? shared_->binding.windowOf(*form) : nullptr;
+        const auto& all = shared_->controls->all();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (all[i].get() == t.control && hwnd && PostMessageW(hwnd, shared_->pressMessage, i, 0)) return S_OK;
+        return E_FAIL;
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+
+    static const ui::Control* controlOfWindow(const Shared& shared, HWND hwnd) {
+        if (!hwnd || !shared.controls) return nullptr;
+        for (const auto& c : shared.controls->all())
+            if (shared.binding.windowOf(*c) == hwnd) return c.get();
+        return nullptr;
+    }
+    static const ui::Control* formOf(const ui::Controls& controls) {
+        for (const auto& c : controls.all())
+            if (c->kind() == ui::Kind::Form) return c.get();
+        return nullptr;
+    }
+
+private:
+    // What a child id names: a control (this one for CHILDID_SELF), or an
+    // entry of this list.
+    struct Target {
+        ui::Control* control = nullptr;
+        int item = -1;
+    };
+
+    bool live() const { return shared_->controls != nullptr; }
+
+    HRESULT resolve(const VARIANT& child, Target& t) const {
+        if (!live()) return CO_E_OBJNOTCONNECTED;
+        if (child.vt != VT_I4) return E_INVALIDARG;
+        if (child.lVal == CHILDID_SELF) {
+            t.control = &control_;
+            return S_OK;
+        }
+        if (control_.kind() == ui::Kind::ListBox) {
+            if (child.lVal < 1 || child.lVal > control_.itemCount()) return E_INVALIDARG;
+            t.control = &control_;
+            t.item = child.lVal - 1;
+            return S_OK;
+        }
+        const std::vector<ui::Control*> children = childrenOf(*shared_->controls, control_);
+        if (child.lVal < 1 || static_cast<std::size_t>(child.lVal) > children.size()) return E_INVALIDARG;
+        t.control = children[static_cast<std::size_t>(child.lVal - 1)];
+        return S_OK;
+    }
+
+    template <class Read>
+    HRESULT property(const VARIANT& child, BSTR* out, Read read) const {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        Target t;
+        if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
+        return text(read(t), out);
+    }
+
+    HRESULT dispatch(const ui::Control& c, VARIANT* out) const {
+        IDispatch* object = nullptr;
+        if (HRESULT hr = objectFor(*shared_, c)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(&object));
+            FAILED(hr))
+            return hr;
+        out->vt = VT_DISPATCH;
+        out->pdispVal = object;
+        return S_OK;
+    }
+
+    std::shared_ptr<Shared> shared_;
+    ui::Control& control_;  // the model's; asked only while shared_ is connected
+    LONG refs_ = 1;
+};
+
+IAccessible* objectFor(Shared& shared, const ui::Control& c) {
+    auto [it, made] = shared.objects.try_emplace(&c, nullptr);
+    if (made) it->second = new Object(shared.shared_from_this(), const_cast<ui::Control&>(c));
+    return it->second;
+}
+
+// The one event a change of the model raises, if any.
+DWORD eventFor(const ui::Control& c, ui::Change change) {
+    switch (change) {
+    case ui::Change::Caption: return EVENT_OBJECT_NAMECHANGE;
+    case ui::Change::Visible: return c.visible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE;
+    case ui::Change::Enabled: return EVENT_OBJECT_STATECHANGE;
+    case ui::Change::Geometry: return EVENT_OBJECT_LOCATIONCHANGE;
+    case ui::Change::Selection: return EVENT_OBJECT_VALUECHANGE;
+    case ui::Change::Focus: return EVENT_OBJECT_FOCUS;
+    case ui::Change::BackColor: break;  // a colour says nothing a listener reads
+    }
+    return 0;
+}
+
+}  // namespace
+
+Accessibility::Accessibility(ui::Controls& controls, Binding binding) : shared_(std::make_shared<Shared>()) {
+    shared_->controls = &controls;
+    shared_->binding = std::move(binding);
+    shared_->pressMessage = RegisterWindowMessageW(L"Abacorn.AccessiblePress");
+    // Tools' calls must come through the window's own queue, on this thread:
+    // in a multithreaded apartment they would come on threads of COM's own,
+    // and then the window answers nothing.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    apartment_ = SUCCEEDED(hr);
+}
+
+Accessibility::~Accessibility() {
+    disconnect();
+    if (apartment_) CoUninitialize();
+}
+
+void Accessibility::disconnect() {
+    if (!shared_->controls) return;
+    shared_->controls = nullptr;
+    // Tools in other processes hold proxies: cut them off from the objects,
+    // then drop our own references.
+    auto objects = std::move(shared_->objects);
+    for (auto& [control, object] : objects) {
+        CoDisconnectObject(object, 0);
+        object->Release();
+    }
+}
+
+bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    Shared& s = *shared_;
+    if (!s.controls) return false;
+    if (msg == WM_GETOBJECT) {
+        if (!apartment_ || static_cast<DWORD>(lp) != static_cast<DWORD>(OBJID_CLIENT)) return false;
+        const ui::Control* c = Object::controlOfWindow(s, hwnd);
+        if (!c) return false;
+        result = LresultFromObject(__uuidof(IAccessible), wp, objectFor(s, *c));
+        return true;
+    }
+    if (msg == s.pressMessage && msg != 0) {
+        auto& all = s.controls->all();
+        if (wp < all.size() && ui::takesPress(*s.controls, *all[wp])) s.binding.press(*all[wp]);
+        result = 0;
+        return true;
+    }
+    if (msg == WM_DESTROY) {
+        const ui::Control* form = Object::formOf(*s.controls);
+        if (form && s.binding.windowOf(*form) == hwnd) disconnect();
+    }
+    return false;
+}
+
+void Accessibility::changed(const ui::Control& c, ui::Change change) {
+    const Shared& s = *shared_;
+    if (!s.controls) return;
+    const DWORD event = eventFor(c, change);
+    if (!event || !inTree(c)) return;
+    if (const HWND hwnd = s.binding.windowOf(c)) {
+        NotifyWinEvent(event, hwnd, OBJID_CLIENT, CHILDID_SELF);
+        if (change == ui::Change::Selection && c.kind() == ui::Kind::ListBox && c.selectedIndex() >= 0)
+            NotifyWinEvent(EVENT_OBJECT_SELECTION, hwnd, OBJID_CLIENT, c.selectedIndex() + 1);
+        return;
+    }
+    // A label or image is a simple element of its container's object.
+    const ui::Control* up = containerOf(*s.controls, c);
+    const HWND host = up ? s.binding.windowOf(*up) : nullptr;
+    if (!host) return;
+    const std::vector<ui::Control*> children = childrenOf(*s.controls, *up);
+    for (std::size_t i = 0; i < children.size(); ++i)
+        if (children[i] == &c) NotifyWinEvent(event, host, OBJID_CLIENT, static_cast<LONG>(i + 1));
+}
+
+}  // namespace win32
