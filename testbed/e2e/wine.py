@@ -26,6 +26,7 @@ Environment:
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -34,6 +35,7 @@ import time
 
 from .processes import E2EError, stop_process, wait_until
 from .program import Program, build_dir
+from .screens import Xvfb
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
@@ -46,7 +48,7 @@ FONT_REPLACEMENTS = {
     "Times New Roman": "Liberation Serif",
     "MS Sans Serif": "Liberation Sans",
 }
-RECORDER_DLL = os.path.join("testbed", "windows", "sapi_recorder.dll")
+RECORDER_DLL = "sapi_recorder.dll"
 
 
 def windows_build_dir():
@@ -93,6 +95,11 @@ def make_template(prefix=None):
     prefix = prefix or template_dir()
     shutil.rmtree(prefix, ignore_errors=True)
     env = wine_env(prefix)
+    # The users' Desktop, Documents and the like become links into $HOME:
+    # an empty folder beside the prefix, never the real home.
+    env["HOME"] = prefix + "-home"
+    shutil.rmtree(env["HOME"], ignore_errors=True)
+    os.makedirs(env["HOME"])
     started = time.monotonic()
     try:
         _run([WINE, "wineboot", "--init"], env, timeout=300)
@@ -128,13 +135,18 @@ def _link_or_copy(src, dst):
 
 
 class WinePrefix:
-    """A copy of the run's template in a directory of the test's own; its
-    wineserver is ended on leaving."""
+    """A copy of the run's template in a directory of the test's own, with
+    a home of its own (Wine links the users' Desktop and Documents into
+    $HOME); on the screen of `xvfb` when one is given. Every process in it
+    ends with `wineserver -k` when it is closed."""
 
-    def __init__(self, workdir=None):
+    def __init__(self, workdir=None, xvfb=None):
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-wine-")
         self.path = os.path.join(self.workdir, "prefix")
+        self.home = os.path.join(self.workdir, "home")
+        self.xvfb = xvfb
+        self.procs = []
 
     def __enter__(self):
         template = template_dir()
@@ -142,26 +154,79 @@ class WinePrefix:
             raise E2EError("no Wine prefix at %s (ctest's wine_prefix makes it)" % template)
         shutil.copytree(template, self.path, symlinks=True, copy_function=_link_or_copy,
                         ignore=shutil.ignore_patterns("wineserver"))
+        os.makedirs(self.home, exist_ok=True)
         return self
 
     def __exit__(self, *exc):
         self.close()
 
     def close(self):
+        for proc in self.procs:
+            stop_process(proc)
         stop_wineserver(self.path)
         if self._own_dir and not os.environ.get("ABACORN_E2E_KEEP"):
             shutil.rmtree(self.workdir, ignore_errors=True)
 
     def env(self, base=None):
-        return wine_env(self.path, base)
+        if base is None:
+            base = self.xvfb.env() if self.xvfb else os.environ
+        env = wine_env(self.path, base)
+        env["HOME"] = self.home
+        return env
 
-    def run(self, args, env=None, timeout=120):
-        """Runs a Windows program to its end; returns (status, stdout, stderr)."""
-        full = self.env()
-        full.update(env or {})
-        res = subprocess.run([WINE] + list(args), env=full, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                             timeout=timeout)
-        return res.returncode, res.stdout.decode(errors="replace"), res.stderr.decode(errors="replace")
+    def run(self, *args, timeout=120):
+        """Runs a Windows program in the prefix to its end; returns its status."""
+        return subprocess.run([WINE] + list(args), env=self.env(), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+
+    def start(self, *args, quiet=True):
+        """Starts a Windows program; its Popen's PID is the one its windows
+        carry in _NET_WM_PID. Stopped, if still running, on closing. Its
+        output goes nowhere, or (quiet=False) to this process's."""
+        out = subprocess.DEVNULL if quiet else None
+        proc = subprocess.Popen([WINE] + list(args), env=self.env(), stdin=subprocess.DEVNULL,
+                                stdout=out, stderr=out)
+        self.procs.append(proc)
+        return proc
+
+    def wait_idle(self, timeout=60):
+        """Waits until every process in the prefix has ended and the
+        wineserver has saved the registry and gone."""
+        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=True)
+
+    def unix(self, path):
+        """Where a path on drive C: lies in the prefix."""
+        drive, _, rest = path.partition(":\\")
+        assert drive.upper() == "C", path
+        return os.path.join(self.path, "drive_c", *rest.split("\\"))
+
+    def reg_query(self, key):
+        """The values under a registry key, {name: (type, data)}; None when
+        the key does not exist."""
+        res = subprocess.run([WINE, "reg", "query", key], env=self.env(), stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=60)
+        if res.returncode != 0:
+            return None
+        values = {}
+        for line in res.stdout.decode("utf-8", errors="replace").splitlines():
+            m = re.match(r"^ {4}(\S+) {4}(REG_\w+) {4}(.*)$", line.rstrip("\r"))
+            if m:
+                values[m.group(1)] = (m.group(2), m.group(3))
+        return values
+
+    def files(self):
+        """Every file and folder on drive C: but the users' temporary ones
+        (an uninstaller runs from a copy there, which Windows deletes at
+        the next start)."""
+        found = set()
+        drive = os.path.join(self.path, "drive_c")
+        for top, dirs, names in os.walk(drive):
+            rel = os.path.relpath(top, drive)
+            if re.match(r"users/[^/]+/(Temp|AppData/Local/Temp)(/|$)", rel):
+                dirs[:] = []
+                continue
+            found |= {os.path.normpath(os.path.join(rel, n)) for n in dirs + names}
+        return found
 
 
 def read_sapi_log(path):
@@ -204,6 +269,7 @@ class WineAbacorn(Program):
                 self.prefix = WinePrefix(own).__enter__()
             open(self.sapi_log_path, "w").close()
             self.extra_env.update(self.prefix.env({}))
+            self.extra_env["HOME"] = self.prefix.home
             self.extra_env["ABACORN_SAPI_LOG"] = windows_path(self.sapi_log_path)
             self.launch()
             return self
@@ -263,12 +329,10 @@ def _main(argv):
         program = argv[1]
         if not os.path.isabs(program):
             program = os.path.join(windows_build_dir(), program)
-        with WinePrefix() as prefix:
-            proc = subprocess.Popen([WINE, program] + argv[2:], env=prefix.env())
-            try:
-                return proc.wait()
-            finally:
-                stop_process(proc)
+        # On a screen of its own: window tests need one, and none may reach
+        # the user's.
+        with Xvfb() as x, WinePrefix(xvfb=x) as prefix:
+            return prefix.start(program, *argv[2:], quiet=False).wait()
     print(__doc__, file=sys.stderr)
     return 2
 

@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer as a Windows family installs it: scripts/build-windows.sh
-writes the program (statically linked, with its icon and version) and its
-setup; under Wine, in a prefix of the test's own, the setup's /S installs
+(run by ctest's windows_build) writes the program (statically linked, with
+its icon and version) and its setup; under Wine, in a copy of the run's
+prefix, the setup's /S installs
 the program into Program Files with a Start-menu entry and an entry in Apps
 & features, the installed program opens its window and closes on Ctrl+Q,
 and the uninstaller's /S takes all of it away again."""
@@ -14,11 +15,9 @@ import time
 import unittest
 
 from testbed import e2e
+from testbed.e2e.wine import WinePrefix, windows_build_dir
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-BUILD_WINDOWS = os.path.join(ROOT, "scripts", "build-windows.sh")
-WINE64 = "/usr/lib/wine/wine64"
-WINESERVER = "/usr/lib/wine/wineserver"
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Abacorn"
 INSTALL_DIR = r"C:\Program Files\Abacorn"
 START_MENU_LINK = "drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Abacorn.lnk"
@@ -29,113 +28,21 @@ def project_version():
         return re.search(r"project\(abacorn VERSION ([0-9.]+)", f.read()).group(1)
 
 
-class WinePrefix:
-    """A Wine prefix of the test's own under `root`, with a home of its own
-    too (Wine links the prefix's Desktop and Documents to $HOME). Every
-    process in it ends with `wineserver -k` when the `with` block ends."""
-
-    def __init__(self, xvfb, root):
-        self.xvfb = xvfb
-        self.path = os.path.join(root, "prefix")
-        self.home = os.path.join(root, "home")
-        os.makedirs(self.home)
-        self.procs = []
-
-    def env(self):
-        env = self.xvfb.env()
-        env.update(WINEPREFIX=self.path, HOME=self.home, WINEDEBUG="-all",
-                   WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d")
-        return env
-
-    def __enter__(self):
-        try:
-            self.run("wineboot", "--init", timeout=120)
-            self.wait_idle()
-        except BaseException:
-            self.stop()
-            raise
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
-    def stop(self):
-        for proc in self.procs:
-            e2e.stop_process(proc)
-        if os.path.isdir(self.path):
-            subprocess.run([WINESERVER, "-k"], env=self.env(), stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL, timeout=30)
-
-    def run(self, *args, timeout=60):
-        """Runs a program in the prefix to its end; returns its status."""
-        return subprocess.run([WINE64] + list(args), env=self.env(), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
-
-    def start(self, *args):
-        proc = subprocess.Popen([WINE64] + list(args), env=self.env(), stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.procs.append(proc)
-        return proc
-
-    def wait_idle(self, timeout=60):
-        """Waits until every process in the prefix has ended and the
-        wineserver has saved the registry and gone."""
-        subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=True)
-
-    def unix(self, windows_path):
-        """Where a path on drive C: lies in the prefix."""
-        drive, _, rest = windows_path.partition(":\\")
-        assert drive.upper() == "C", windows_path
-        return os.path.join(self.path, "drive_c", *rest.split("\\"))
-
-    def reg_query(self, key):
-        """The values under a registry key, {name: (type, data)}; None when
-        the key does not exist."""
-        res = subprocess.run([WINE64, "reg", "query", key], env=self.env(), stdout=subprocess.PIPE,
-                             stderr=subprocess.DEVNULL, timeout=60)
-        if res.returncode != 0:
-            return None
-        values = {}
-        for line in res.stdout.decode("utf-8", errors="replace").splitlines():
-            m = re.match(r"^ {4}(\S+) {4}(REG_\w+) {4}(.*)$", line.rstrip("\r"))
-            if m:
-                values[m.group(1)] = (m.group(2), m.group(3))
-        return values
-
-    def files(self):
-        """Every file and folder on drive C: but the users' temporary ones
-        (the uninstaller runs from a copy there, which Windows deletes at
-        the next start)."""
-        found = set()
-        drive = os.path.join(self.path, "drive_c")
-        for top, dirs, names in os.walk(drive):
-            rel = os.path.relpath(top, drive)
-            if re.match(r"users/[^/]+/(Temp|AppData/Local/Temp)(/|$)", rel):
-                dirs[:] = []
-                continue
-            found |= {os.path.normpath(os.path.join(rel, n)) for n in dirs + names}
-        return found
+def abacorn_lines(wine):
+    """The registry's lines that name the trainer (the run's prefix has the
+    tests' SAPI server registered from a folder that may)."""
+    lines = []
+    for hive in ("system.reg", "user.reg"):
+        with open(os.path.join(wine.path, hive), encoding="utf-8", errors="replace") as f:
+            lines += [line for line in f if "abacorn" in line.lower() and not line.startswith("#time")]
+    return lines
 
 
 class WindowsSetupTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        for tool in ("makensis", "x86_64-w64-mingw32-g++-posix", WINE64, "Xvfb", "xdotool"):
-            if not shutil.which(tool):
-                raise unittest.SkipTest("%s is not installed (scripts/common.sh lists it)" % tool)
         cls.tmp = tempfile.mkdtemp(prefix="abacorn-windows-setup-")
-        cls.out = os.path.join(cls.tmp, "out")
-        # The cross build the Windows tests use, with their programs, so
-        # that this one neither builds the sources again nor drops them.
-        env = dict(os.environ)
-        env.setdefault("ABACORN_WINDOWS_BUILD_DIR", os.path.join(e2e.build_dir(), "windows"))
-        env.setdefault("ABACORN_WINDOWS_TESTS", "ON")
-        # At a low priority: the tests beside this one wait for windows and
-        # sounds in time, the build can wait.
-        res = subprocess.run(["nice", "-n", "15", BUILD_WINDOWS, cls.out], env=env, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, timeout=1500)
-        if res.returncode != 0:
-            raise AssertionError("build-windows.sh failed:\n" + res.stdout.decode(errors="replace")[-6000:])
+        cls.out = os.path.join(windows_build_dir(), "out")
         cls.exe = os.path.join(cls.out, "abacorn.exe")
         cls.setup = os.path.join(cls.out, "abacorn-%s-setup.exe" % project_version())
 
@@ -171,8 +78,9 @@ class WindowsSetupTest(unittest.TestCase):
 
     def test_silent_install_start_and_silent_uninstall_leave_nothing_behind(self):
         times = {}
-        with e2e.Xvfb() as x, WinePrefix(x, self.tmp) as wine:
+        with e2e.Xvfb() as x, WinePrefix(os.path.join(self.tmp, "wine"), xvfb=x) as wine:
             before = wine.files()
+            hives_before = abacorn_lines(wine)
             start = time.monotonic()
             self.assertEqual(wine.run(self.setup, "/S"), 0)
             times["install"] = time.monotonic() - start
@@ -245,9 +153,7 @@ class WindowsSetupTest(unittest.TestCase):
             self.assertIsNone(wine.reg_query(UNINSTALL_KEY))
             wine.wait_idle()
             self.assertEqual(wine.files() - before, set())
-            for hive in ("system.reg", "user.reg"):
-                with open(os.path.join(wine.path, hive), encoding="utf-8", errors="replace") as f:
-                    self.assertEqual([line for line in f if "abacorn" in line.lower()], [], hive)
+            self.assertEqual(abacorn_lines(wine), hives_before)
             self.assertEqual(os.listdir(wine.home), [])
         print("windows setup: install %.1f s, window %.1f s, uninstall %.1f s" %
               (times["install"], times["window"], times["uninstall"]))
