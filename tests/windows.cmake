@@ -16,3 +16,7 @@ add_executable(core_tests
   test_engine_order.cpp
 )
 target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
+
+# The SAPI voice against a voice object of the test's own (run under Wine).
+add_executable(sapi_voice_tests test_sapi_voice.cpp)
+target_link_libraries(sapi_voice_tests PRIVATE abacorn_voices abacorn_testbed abacorn_testbed_sapi gtest gtest_main)
