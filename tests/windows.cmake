@@ -20,3 +20,7 @@ target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
 # The Win32 binding's MSAA objects, asked in process over real windows.
 add_executable(win32_tests test_win32_accessibility.cpp)
 target_link_libraries(win32_tests PRIVATE abacorn_win32 gtest gtest_main oleacc ole32 oleaut32)
+
+# The SAPI voice against a voice object of the test's own (run under Wine).
+add_executable(sapi_voice_tests test_sapi_voice.cpp)
+target_link_libraries(sapi_voice_tests PRIVATE abacorn_voices abacorn_testbed abacorn_testbed_sapi gtest gtest_main)

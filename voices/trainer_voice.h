@@ -13,7 +13,8 @@ namespace voices {
 // Dispatcher (voices/speechd_engine.h), then silence; while the desktop's
 // screen-reader switch is on, Speech Dispatcher first, so that the
 // trainer's texts queue with the screen reader's. See
-// ownVoiceUnlessScreenReader (speech/screen_reader_order.h). Returns at once.
+// ownVoiceUnlessScreenReader (speech/screen_reader_order.h). On Windows the
+// system's SAPI voice (voices/sapi_voice.h), then silence. Returns at once.
 std::shared_ptr<speech::SpeechEngine> createTrainerVoice(std::function<bool()> screenReaderOn);
 
 }  // namespace voices
