@@ -186,20 +186,20 @@ HWND FormWindow::createChild(ControlView& v, HWND parent) {
 }
 
 // The closed box comes out at the design's height: the selection field's
-// height is what can be set, the edges round it are the system's.
+// height is what can be set, the edges round it are the system's. The
+// field is set and the box measured, then set again by the difference:
+// what CB_GETITEMHEIGHT answers need not be what was set (Wine 8.0 answers
+// two pixels more).
 void FormWindow::fitComboHeight(ControlView& v) {
     const int want = designedHeight(*v.control);
-    auto closed = [&v] {
+    auto field = static_cast<int>(SendMessageW(v.window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int round = 0; round < 3 && field >= 1; ++round) {
+        SendMessageW(v.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
         RECT r{};
         GetWindowRect(v.window, &r);
-        return static_cast<int>(r.bottom - r.top);
-    };
-    for (int round = 0; round < 3; ++round) {
-        const int now = closed();
-        if (now == want) return;
-        const auto field = static_cast<int>(SendMessageW(v.window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-        if (field + want - now < 1) return;
-        SendMessageW(v.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + want - now);
+        const int closed = static_cast<int>(r.bottom - r.top);
+        if (closed == want) return;
+        field += want - closed;
     }
 }
 
