@@ -152,7 +152,9 @@ void KeyboardFocus::changed(ui::Change change, ui::Control* before) {
 void KeyboardFocus::repair() {
     ui::Control* was = std::exchange(lost_, nullptr);
     if (!was) return;
-    if (ui::Control* now = focused(); now && now != was && reachable(*now)) return;
+    // A handler may have given the focus elsewhere already; a frame that
+    // Windows gave it to when its child was hidden is no place for it.
+    if (ui::Control* now = focused(); now && now != was && isStop(*now) && reachable(*now)) return;
     if (ui::Control* to = order_.afterLoss(*was, [this](const ui::Control& c) { return reachable(c); })) focus(*to);
 }
 
