@@ -354,16 +354,19 @@ void FormWindow::command(HWND child, int code) {
         const auto index = static_cast<int>(SendMessageW(child, CB_GETCURSEL, 0, 0));
         // A pick in the dropped list comes as CBN_SELENDOK (also for the
         // entry already shown); the arrow keys and the wheel on the closed
-        // box change the selection at once, each a pick.
+        // box change the selection at once, each a pick. A mouse pick in
+        // the list sends CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE
+        // (Wine 8.0): a change to the entry the model holds is none.
         if (code == CBN_DROPDOWN) dropped_[child] = true;
         if (code == CBN_CLOSEUP) dropped_[child] = false;
         if (code == CBN_SELENDOK && dropped_[child]) pick(c, index);
-        if (code == CBN_SELCHANGE && !dropped_[child]) pick(c, index);
+        if (code == CBN_SELCHANGE && !dropped_[child] && index != c.selectedIndex()) pick(c, index);
         break;
     }
     case ui::Kind::ListBox:
-        // The mouse's picks come when its button is released (childMessage).
-        if (code == LBN_SELCHANGE && !(GetKeyState(VK_LBUTTON) & 0x8000))
+        // The mouse's picks come when its button is released (childMessage);
+        // the list sends its own LBN_SELCHANGE for them then.
+        if (code == LBN_SELCHANGE && listPress_.list != child)
             pick(c, static_cast<int>(SendMessageW(child, LB_GETCURSEL, 0, 0)));
         break;
     default:
@@ -579,24 +582,28 @@ LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool
             return 1;
         }
         return 0;
+    case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        // A list box takes each click of a double click as a click.
-        if (v->control->kind() == ui::Kind::ListBox) {
-            done = true;
-            return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
-        }
-        return 0;
-    case WM_LBUTTONUP:
-        if (v->control->kind() == ui::Kind::ListBox) {
-            // A click picks the entry it ends on, also the one already
-            // selected.
-            done = true;
-            const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-            const auto row = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
-            if (row >= 0 && IsWindowEnabled(hwnd)) pick(*v->control, row);
-            return result;
-        }
-        return 0;
+        if (v->control->kind() != ui::Kind::ListBox) return 0;
+        // Each click of a double click is a click, as in the number lists.
+        done = true;
+        listPress_ = {hwnd, static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0))};
+        return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
+    case WM_LBUTTONUP: {
+        if (v->control->kind() != ui::Kind::ListBox || listPress_.list != hwnd) return 0;
+        // A click picks the entry it ends on, also the one already
+        // selected; a press that moved the selection and ends elsewhere
+        // picks where it moved to.
+        done = true;
+        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+        const int before = listPress_.selected;
+        listPress_ = {};
+        const auto now = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+        const auto under = static_cast<DWORD>(SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lp));
+        const bool onEntry = HIWORD(under) == 0 && static_cast<int>(LOWORD(under)) == now;
+        if (now >= 0 && (onEntry || now != before)) pick(*v->control, now);
+        return result;
+    }
     default:
         return 0;
     }

@@ -107,6 +107,11 @@ private:
     std::unordered_map<std::string, Press> pressed_;
     // The number lists whose list is dropped: their picks come when it closes.
     std::unordered_map<HWND, bool> dropped_;
+    // The list box the mouse button went down on, and its selection then.
+    struct ListPress {
+        HWND list = nullptr;
+        int selected = -1;
+    } listPress_;
     bool painted_ = false;
 };
 
