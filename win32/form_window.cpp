@@ -131,6 +131,7 @@ HWND FormWindow::createChild(ControlView& v, HWND parent) {
         hwnd = CreateWindowExW(0, kFrameClass, L"", common | WS_CLIPCHILDREN, x, y, w, h, parent, nullptr, instance,
                                nullptr);
         SetPropW(hwnd, L"AbacornFrame", const_cast<std::string*>(&c.name()));
+        SetWindowTextW(hwnd, wide(ui::accessibleName(c)).c_str());
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         break;
     case ui::Kind::Button:
@@ -519,15 +520,17 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         if (wp == kTimerId && form->onTimer) form->onTimer();
         return 0;
     case WM_ACTIVATE:
-        // The focus comes back to the control that had it, not to the form.
-        if (LOWORD(wp) != WA_INACTIVE) {
-            if (ui::Control* now = form->keyboard_->focused(); !now) {
-                ui::Control* first = form->views_.controls().find(ui::kFirstFocus);
-                if (first && form->keyboard_->reachable(*first)) form->keyboard_->focus(*first);
-            }
-            return 0;
+        // The focus comes back to the control that had it, not to the form
+        // (at the first activation: the design's first focus).
+        if (LOWORD(wp) == WA_INACTIVE) {
+            form->lastFocus_ = form->keyboard_->focused();
+            break;
         }
-        break;
+        if (!form->keyboard_->focused()) {
+            ui::Control* to = form->lastFocus_ ? form->lastFocus_ : form->views_.controls().find(ui::kFirstFocus);
+            if (to && form->keyboard_->reachable(*to)) form->keyboard_->focus(*to);
+        }
+        return 0;
     case WM_SETFOCUS:
         form->keyboard_->focusMoved();
         return 0;

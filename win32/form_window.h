@@ -113,6 +113,8 @@ private:
         int selected = -1;
     } listPress_;
     bool painted_ = false;
+    // The control that had the focus when the window was last deactivated.
+    ui::Control* lastFocus_ = nullptr;
 };
 
 }  // namespace win32
