@@ -66,7 +66,7 @@ bool KeyboardFocus::tab(bool forward) {
     return true;
 }
 
-bool KeyboardFocus::pressKey(ui::Control& c, bool enter) {
+bool KeyboardFocus::pressKey(ui::Control& c) {
     const ControlView* v = views_.find(c.name());
     if (!v || !v->window) return false;
     switch (c.kind()) {
@@ -91,7 +91,6 @@ bool KeyboardFocus::pressKey(ui::Control& c, bool enter) {
         // A button out of the tab order (the close button, after a click
         // that did not end on it) takes no key: no key ends the lesson.
         if (isStop(c) && reachable(c)) press_(c);
-        (void)enter;
         return true;
     }
 }
@@ -132,7 +131,7 @@ bool KeyboardFocus::message(const MSG& m) {
         return tab(!down(VK_SHIFT));
     }
     if ((key == VK_SPACE || key == VK_RETURN) && plain && !down(VK_SHIFT)) {
-        if (ui::Control* now = focused()) return pressKey(*now, key == VK_RETURN);
+        if (ui::Control* now = focused()) return pressKey(*now);
     }
     return false;
 }

@@ -53,7 +53,7 @@ public:
 
 private:
     bool tab(bool forward);
-    bool pressKey(ui::Control& c, bool enter);
+    bool pressKey(ui::Control& c);
     void placeRing();
 
     ControlViews& views_;
