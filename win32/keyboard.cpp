@@ -25,8 +25,6 @@ bool matchesShortcut(const std::string& shortcut, WPARAM key) {
     return key == static_cast<WPARAM>(shortcut.back()) && down(VK_CONTROL) && !down(VK_MENU) && !down(VK_SHIFT);
 }
 
-bool contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
-
 }  // namespace
 
 KeyboardFocus::KeyboardFocus(ControlViews& views, std::function<void(ui::Control&)> press)
@@ -41,18 +39,7 @@ ui::Control* KeyboardFocus::focused() const {
 bool KeyboardFocus::reachable(const ui::Control& c) const {
     if (!ui::canTakeFocus(views_.controls(), c)) return false;
     const ControlView* v = views_.find(c.name());
-    if (!v || !v->window) return false;
-    const RECT r = pixelRect(c);
-    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    const std::string& container = c.design().container;
-    // A label-like control lies behind the labels and images listed before it.
-    if (ui::isLightweight(c.kind()) && ui::lightweightAt(views_.controls(), container, centre.x, centre.y) != &c)
-        return false;
-    for (const ControlView* in : views_.stack(container)) {
-        if (in == v) return true;
-        if (in->control->visible() && contains(pixelRect(*in->control), centre)) return false;
-    }
-    return true;
+    return v && v->window && ui::frontmostAtCentre(views_.controls(), c);
 }
 
 void KeyboardFocus::focus(ui::Control& c) {

@@ -28,7 +28,7 @@ public:
     ui::Control* focused() const;
     bool isStop(const ui::Control& c) const { return order_.contains(c); }
     // What a click reaches, the keyboard reaches: shown and enabled, inside
-    // shown frames, and not covered by a window in front of it.
+    // shown frames, and in front at its centre (ui::frontmostAtCentre).
     bool reachable(const ui::Control& c) const;
     void focus(ui::Control& c);
 
