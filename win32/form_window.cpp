@@ -99,6 +99,9 @@ UINT FormWindow::bringToFrontMessage() {
 
 void FormWindow::createWindows() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    // The tooltip class is comctl32's, registered on request.
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&common);
     registerClasses(instance, formProc, frameProc);
     const ControlView* form = views_.find(views_.formName());
     const int width = form ? ui::twipsToPixels(form->control->width()) : 0;
