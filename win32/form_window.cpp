@@ -10,6 +10,7 @@
 #include "ui/accessibility.h"
 #include "ui/control_table.h"
 #include "ui/placement.h"
+#include "win32/child_controls.h"
 #include "win32/keyboard.h"
 #include "win32/painting.h"
 #include "win32/text.h"
@@ -17,15 +18,8 @@
 namespace win32 {
 namespace {
 
-constexpr const wchar_t* kFrameClass = L"AbacornFrame";
 // The program's icon resource (main/abacorn.rc).
 constexpr int kIconResource = 1;
-
-// The number lists' closed height: the design's box height.
-int designedHeight(const ui::Control& c) { return ui::twipsToPixels(c.height()); }
-
-// How many entries a dropped number list shows at once.
-constexpr int kDroppedEntries = 10;
 
 SIZE sizeOf(HWND hwnd) {
     RECT r{};
@@ -124,87 +118,16 @@ void FormWindow::createWindows() {
 
 HWND FormWindow::createChild(ControlView& v, HWND parent) {
     ui::Control& c = *v.control;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const RECT r = pixelRect(c);
-    const int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
-    const DWORD common = WS_CHILD | WS_CLIPSIBLINGS | (c.visible() ? WS_VISIBLE : 0) | (c.enabled() ? 0 : WS_DISABLED);
-    HWND hwnd = nullptr;
-    switch (c.kind()) {
-    case ui::Kind::Frame:
-        hwnd = CreateWindowExW(0, kFrameClass, L"", common | WS_CLIPCHILDREN, x, y, w, h, parent, nullptr, instance,
-                               nullptr);
-        SetPropW(hwnd, L"AbacornFrame", const_cast<std::string*>(&c.name()));
-        SetWindowTextW(hwnd, wide(ui::accessibleName(c)).c_str());
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        break;
-    case ui::Kind::Button:
-        if (!c.design().graphical) {
-            hwnd = CreateWindowExW(0, L"BUTTON", wide(c.caption()).c_str(), common | BS_PUSHBUTTON, x, y, w, h, parent,
-                                   nullptr, instance, nullptr);
-            break;
-        }
-        [[fallthrough]];
-    case ui::Kind::PictureBox:
-    case ui::Kind::Label:
-    case ui::Kind::Image:
-        hwnd = CreateWindowExW(0, L"BUTTON", wide(ui::accessibleName(c)).c_str(), common | BS_OWNERDRAW, x, y, w, h,
-                               parent, nullptr, instance, nullptr);
-        break;
-    case ui::Kind::ComboBox:
-        hwnd = CreateWindowExW(0, L"COMBOBOX", L"", common | WS_VSCROLL | CBS_DROPDOWNLIST, x, y, w,
-                               h * (kDroppedEntries + 1), parent, nullptr, instance, nullptr);
-        break;
-    case ui::Kind::ListBox:
-        hwnd = CreateWindowExW(0, L"LISTBOX", L"", common | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, x, y, w, h,
-                               parent, nullptr, instance, nullptr);
-        break;
-    default:
-        return nullptr;
-    }
+    HWND hwnd = createChildWindow(v, parent);
     if (!hwnd) return nullptr;
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(v.font), FALSE);
-    if (c.kind() == ui::Kind::ComboBox || c.kind() == ui::Kind::ListBox) {
-        const UINT add = c.kind() == ui::Kind::ComboBox ? CB_ADDSTRING : LB_ADDSTRING;
-        for (const auto& item : c.design().items)
-            SendMessageW(hwnd, add, 0, reinterpret_cast<LPARAM>(wide(item).c_str()));
-        SendMessageW(hwnd, c.kind() == ui::Kind::ComboBox ? CB_SETCURSEL : LB_SETCURSEL,
-                     static_cast<WPARAM>(c.selectedIndex()), 0);
+    if (c.kind() == ui::Kind::Frame) {
+        // A frame's window paints its container: it knows its name and the form.
+        SetPropW(hwnd, L"AbacornFrame", const_cast<std::string*>(&c.name()));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    } else {
+        SetWindowSubclass(hwnd, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
-    if (!c.design().tooltip.empty()) {
-        // The tooltip lives as long as the window that owns it.
-        HWND tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, hwnd,
-                                   nullptr, instance, nullptr);
-        const std::wstring text = wide(c.design().tooltip);
-        TOOLINFOW info{};
-        info.cbSize = sizeof info;
-        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        info.hwnd = parent;
-        info.uId = reinterpret_cast<UINT_PTR>(hwnd);
-        info.lpszText = const_cast<wchar_t*>(text.c_str());
-        SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-    }
-    SetWindowSubclass(hwnd, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    v.window = hwnd;
-    if (c.kind() == ui::Kind::ComboBox) fitComboHeight(v);
     return hwnd;
-}
-
-// The closed box comes out at the design's height: the selection field's
-// height is what can be set, the edges round it are the system's. The
-// field is set and the box measured, then set again by the difference:
-// what CB_GETITEMHEIGHT answers need not be what was set (Wine 8.0 answers
-// two pixels more).
-void FormWindow::fitComboHeight(ControlView& v) {
-    const int want = designedHeight(*v.control);
-    auto field = static_cast<int>(SendMessageW(v.window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    for (int round = 0; round < 3 && field >= 1; ++round) {
-        SendMessageW(v.window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
-        RECT r{};
-        GetWindowRect(v.window, &r);
-        const int closed = static_cast<int>(r.bottom - r.top);
-        if (closed == want) return;
-        field += want - closed;
-    }
 }
 
 void FormWindow::stackWindows() {
@@ -302,12 +225,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         break;
     case ui::Change::Geometry:
         if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(v);
-        if (v.window) {
-            const RECT r = pixelRect(c);
-            SetWindowPos(v.window, nullptr, r.left, r.top, r.right - r.left,
-                         c.kind() == ui::Kind::ComboBox ? (r.bottom - r.top) * (kDroppedEntries + 1) : r.bottom - r.top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+        if (v.window) placeChildWindow(v);
         if (lightweight) repaintLightweight(v);
         break;
     case ui::Change::BackColor:

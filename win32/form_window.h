@@ -78,7 +78,6 @@ private:
     void createWindows();
     void stackWindows();
     HWND createChild(ControlView& v, HWND parent);
-    void fitComboHeight(ControlView& v);
     void paintContainer(HWND hwnd, const std::string& container);
     void drawItem(const DRAWITEMSTRUCT& item);
     void command(HWND child, int code);
