@@ -213,7 +213,6 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
             InvalidateRect(v.window, nullptr, FALSE);
         }
         if (lightweight) repaintLightweight(v);
-        // accessibility: changed(c, change)
         break;
     case ui::Change::Visible:
         if (v.window) ShowWindow(v.window, c.visible() ? SW_SHOWNA : SW_HIDE);
@@ -245,6 +244,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         break;
     }
     keyboard_->changed(change, before);
+    // accessibility: the screen readers' bridge hears of every change here.
 }
 
 // ---- clicks and picks -----------------------------------------------------
@@ -421,7 +421,7 @@ LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UI
 LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     FormWindow* form = self(hwnd);
     if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
-    // accessibility: if (accessibility.answer(hwnd, msg, wp, lp, result)) return result;
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
     if (msg == bringToFrontMessage()) {
         form->bringToFront();
         return 1;
@@ -471,7 +471,7 @@ LRESULT CALLBACK FormWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     FormWindow* form = self(hwnd);
     const std::string* name = frameName(hwnd);
     if (!form || !name) return DefWindowProcW(hwnd, msg, wp, lp);
-    // accessibility: if (accessibility.answer(hwnd, msg, wp, lp, result)) return result;
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
     if (msg == WM_NCDESTROY) RemovePropW(hwnd, L"AbacornFrame");
     bool done = false;
     const LRESULT result = form->containerMessage(hwnd, *name, msg, wp, lp, done);
@@ -480,7 +480,7 @@ LRESULT CALLBACK FormWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT CALLBACK FormWindow::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* form = reinterpret_cast<FormWindow*>(data);
-    // accessibility: if (accessibility.answer(hwnd, msg, wp, lp, result)) return result;
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
     bool done = false;
     const LRESULT result = form->childMessage(hwnd, msg, wp, lp, done);
     return done ? result : DefSubclassProc(hwnd, msg, wp, lp);
