@@ -134,10 +134,10 @@ void FormWindow::stackWindows() {
     // Within a container the table runs front to back, and the windows of
     // frames, pictures, lists and buttons lie in front of the label-like
     // windows. Each one sent to the bottom in turn leaves the first on top.
-    for (ControlView& v : views_.all())
-        if (v.window && !ui::isLightweight(v.control->kind())) views_.stack(v.control->design().container).push_back(&v);
-    for (ControlView& v : views_.all())
-        if (v.window && ui::isLightweight(v.control->kind())) views_.stack(v.control->design().container).push_back(&v);
+    for (const bool inFront : {true, false})
+        for (ControlView& v : views_.all())
+            if (v.window && ui::liesInFront(v.control->kind()) == inFront)
+                views_.stack(v.control->design().container).push_back(&v);
     for (ControlView& host : views_.all()) {
         if (host.control->kind() != ui::Kind::Form && host.control->kind() != ui::Kind::Frame) continue;
         for (ControlView* v : views_.stack(host.control->name()))

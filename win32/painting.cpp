@@ -234,7 +234,8 @@ void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down) {
     HGDIOBJ old = SelectObject(dc, v.font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c.enabled() ? GetSysColor(COLOR_BTNTEXT) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
 }
 
