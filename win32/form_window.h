@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ui/control.h"
 #include "win32/views.h"
@@ -86,6 +87,8 @@ private:
 
     void observe(ControlView& v, ui::Change change);
     void repaintLightweight(ControlView& v);
+    void flushSoon();
+    void flush();
     void clicked(ui::Control& c);
     void pick(ui::Control& c, int index);
     void activate(ui::Control& c);
@@ -112,6 +115,12 @@ private:
         int selected = -1;
     } listPress_;
     bool painted_ = false;
+    // What the model changed since the last pass: the window texts to set
+    // and the areas of each container to repaint (see flush()).
+    static constexpr UINT kFlushMessage = WM_APP + 2;
+    std::unordered_set<ControlView*> pendingTexts_;
+    std::unordered_map<HWND, RECT> pendingAreas_;
+    bool flushPosted_ = false;
     // The control that had the focus when the window was last deactivated.
     ui::Control* lastFocus_ = nullptr;
 };
