@@ -1,3 +1,69 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The Windows program: the trainer on the Win32 binding, speaking through
+// the system's SAPI voice. It takes no command line.
 #include <windows.h>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+
+#include <memory>
+
+#include "main/win32_trainer.h"
+#include "speech/late_engine.h"
+#include "voices/trainer_voice.h"
+#include "win32/form_window.h"
+
+namespace {
+
+// One trainer at a time in a session.
+constexpr const wchar_t* kInstanceMutex = L"Local\\Abacorn.Trainer";
+
+// A second start: the running trainer comes to the front. Its window may
+// still be on its way (the name is taken before the window is made), so it
+// is looked for a little while.
+void bringFirstToFront() {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (HWND first = FindWindowW(win32::FormWindow::kWindowClass, nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(first, &process);
+            // This start may take the foreground: it hands that right on.
+            AllowSetForegroundWindow(process);
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(first, win32::FormWindow::bringToFrontMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, &answer);
+            return;
+        }
+        Sleep(100);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    HANDLE instance = CreateMutexW(nullptr, FALSE, kInstanceMutex);
+    if (instance && GetLastError() == ERROR_ALREADY_EXISTS) {
+        bringFirstToFront();
+        CloseHandle(instance);
+        return 0;
+    }
+    int status = 0;
+    {
+        // The voice is built once the first frame is on the screen, or
+        // when the first text comes before that.
+        std::weak_ptr<speech::LateEngine> lateVoice;
+        program::Win32Trainer trainer([&lateVoice] {
+            auto voice = std::make_shared<speech::LateEngine>([] {
+                // The screen-reader switch of Windows is not asked yet.
+                return voices::createTrainerVoice([] { return false; });
+            });
+            lateVoice = voice;
+            return voice;
+        });
+        trainer.form.onFirstPaint = [&lateVoice] {
+            if (auto voice = lateVoice.lock()) voice->start();
+        };
+        trainer.frm.Form_Load();
+        MSG m;
+        BOOL got;
+        while ((got = GetMessageW(&m, nullptr, 0, 0)) > 0) win32::dispatch(&trainer.form, m);
+        if (got == 0) status = static_cast<int>(m.wParam);
+    }
+    if (instance) CloseHandle(instance);
+    return status;
+}

@@ -74,6 +74,4 @@ void FocusRing::place() {
     frame_->around(at.in, at.around);
 }
 
-bool FocusRing::is(const QWidget* w) const { return w && w == frame_; }
-
 }  // namespace qt

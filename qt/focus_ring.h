@@ -34,8 +34,6 @@ public:
     void mousePressed();
     // The focus or the focused control's place changed.
     void place();
-    // Whether a widget is the ring itself.
-    bool is(const QWidget* w) const;
 
 private:
     class Frame;

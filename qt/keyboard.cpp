@@ -12,6 +12,7 @@
 #include "ui/control_table.h"
 #include "qt/control_views.h"
 #include "qt/text.h"
+#include "ui/placement.h"
 
 namespace qt {
 
@@ -71,21 +72,11 @@ ui::Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
     return holder(*lightweight_) == container ? lightweight_ : nullptr;
 }
 
-// What a click reaches, the keyboard reaches: shown and enabled, and for a
-// label or image, not covered by another label, image or widget.
+// What a click reaches, the keyboard reaches: shown and enabled, and in
+// front at its centre (a label or image is not covered by another label,
+// image or widget).
 bool KeyboardFocus::reachable(const ui::Control& c) const {
-    if (!ui::canTakeFocus(views_.controls(), c)) return false;
-    if (!isLightweight(c)) return true;
-    const QPoint centre = pixelRect(c).center();
-    if (views_.lightweightAt(c.design().container, centre) != &c) return false;
-    QWidget* host = holder(c);
-    for (QObject* o : host->children()) {
-        auto* w = qobject_cast<QWidget*>(o);
-        if (w && !ring_.is(w) && w->isVisible() && w->geometry().contains(centre) &&
-            views_.control(w->objectName().toStdString()))
-            return false;
-    }
-    return true;
+    return ui::canTakeFocus(views_.controls(), c) && ui::frontmostAtCentre(views_.controls(), c);
 }
 
 void KeyboardFocus::focus(ui::Control& c, Qt::FocusReason reason) {

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "ui/control_table.h"
+#include "ui/placement.h"
 
 namespace {
 
@@ -161,4 +162,26 @@ TEST(ControlTable, GeometryCaptionsAndCreationFlags) {
     EXPECT_EQ(controls["Label1"].design().foreColor, ui::kDarkGreen);
     EXPECT_EQ(controls["Line1"].design().borderPixels, 6);
     EXPECT_EQ(controls["Line1"].width(), 5400);  // a line keeps x2 here
+}
+
+// What a click at a control's centre reaches, the keyboard reaches: the
+// windows of frames, pictures and lists lie in front of labels and images,
+// and within each group the table runs front to back.
+TEST(ControlTable, WhatLiesInFrontAtAControlsCentre) {
+    ui::Controls controls(ui::controlTable());
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["lblClickMe"]));
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["img123"]));
+    controls["frameChoices"].setVisible(true);  // the answers cover the drawing
+    EXPECT_FALSE(ui::frontmostAtCentre(controls, controls["img123"]));
+    EXPECT_FALSE(ui::frontmostAtCentre(controls, controls["lblQuillaWrites"]));
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["lbl1"]));
+    // The mode button's caption lies behind the mode's click surface.
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["lblInteractive"]));
+    EXPECT_FALSE(ui::frontmostAtCentre(controls, controls["Label10"]));
+    // Of the two loudspeakers at one place, the one listed first is in front.
+    controls["Picture2"].setVisible(true);
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["Picture1"]));
+    EXPECT_FALSE(ui::frontmostAtCentre(controls, controls["Picture2"]));
+    controls["Picture1"].setVisible(false);
+    EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["Picture2"]));
 }

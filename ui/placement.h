@@ -70,6 +70,34 @@ inline Control* lightweightAt(const Controls& controls, std::string_view contain
     return nullptr;
 }
 
+// Frames, picture boxes, buttons and lists lie in front of the labels,
+// shapes, lines and images of their container (each binding gives them
+// windows of their own and stacks them so).
+inline bool liesInFront(Kind k) {
+    return k == Kind::Frame || k == Kind::PictureBox || k == Kind::Button || k == Kind::ComboBox ||
+           k == Kind::ListBox;
+}
+
+// Whether a click at the centre of a control's box reaches the control
+// itself: no shown frame, picture box, button or list of its container
+// lies over that point in front of it, nor a label or image listed before
+// it. What the mouse cannot reach there, Tab does not reach either (the
+// drawing while the answers cover it).
+inline bool frontmostAtCentre(const Controls& controls, const Control& c) {
+    const PixelBox b = pixelBox(c);
+    const int x = b.x + (b.width - 1) / 2, y = b.y + (b.height - 1) / 2;
+    const std::string& container = c.design().container;
+    for (const auto& o : controls.all()) {
+        if (o.get() == &c) {
+            if (liesInFront(c.kind())) return true;  // the rest lies behind it
+            continue;
+        }
+        if (o->design().container != container || !liesInFront(o->kind()) || !o->visible()) continue;
+        if (pixelBox(*o).contains(x, y)) return false;
+    }
+    return lightweightAt(controls, container, x, y) == &c;
+}
+
 // Where a control's container lies in the window, in pixels: the frames it
 // sits in, each placed in pixels in its own container, as the widgets are.
 inline void containerOffsetPixels(const Controls& controls, const Control& c, int& x, int& y) {

@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window's fonts on GDI, by the design's names and at its pixel sizes,
+// and the measuring of captions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/control.h"
+
+namespace win32 {
+
+// The font of a row: its family (or the design's default), -ui::fontPixels
+// as the height, bold as FW_BOLD. pixels > 0 asks for another size.
+HFONT makeFont(const ui::Font& f, int pixels = 0);
+
+// The size of a one-line caption in a font, in pixels (height: the font's).
+SIZE textSize(HFONT font, const std::wstring& text);
+// Where the ink of a one-line caption lies across a box of the given width
+// when drawn with that alignment: [left, right], in pixels.
+void inkSpan(HFONT font, const std::wstring& text, ui::Align align, int width, int& left, int& right);
+
+}  // namespace win32

@@ -1,0 +1,571 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "win32/form_window.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <cstdlib>
+#include <utility>
+
+#include "ui/accessibility.h"
+#include "ui/control_table.h"
+#include "ui/placement.h"
+#include "win32/child_controls.h"
+#include "win32/keyboard.h"
+#include "win32/painting.h"
+#include "win32/text.h"
+
+namespace win32 {
+namespace {
+
+// The program's icon resource (main/abacorn.rc).
+constexpr int kIconResource = 1;
+
+SIZE sizeOf(HWND hwnd) {
+    RECT r{};
+    GetClientRect(hwnd, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+bool registerClasses(HINSTANCE instance, WNDPROC form, WNDPROC frame) {
+    static bool done = false;
+    if (done) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    // No CS_DBLCLKS: a fast second click is a click of its own, which the
+    // press handling turns into none (see pressed()).
+    wc.style = 0;
+    wc.lpfnWndProc = form;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    wc.hIconSm = wc.hIcon;
+    wc.lpszClassName = FormWindow::kWindowClass;
+    if (!RegisterClassExW(&wc)) return false;
+    wc.lpfnWndProc = frame;
+    wc.hIcon = wc.hIconSm = nullptr;
+    wc.lpszClassName = kFrameClass;
+    if (!RegisterClassExW(&wc)) return false;
+    done = true;
+    return true;
+}
+
+FormWindow* self(HWND hwnd) { return reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
+
+// The name of the container a frame window paints (its window property).
+const std::string* frameName(HWND hwnd) { return static_cast<const std::string*>(GetPropW(hwnd, L"AbacornFrame")); }
+
+}  // namespace
+
+FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)> userEvent,
+                       std::function<void()> formClick)
+    : userEvent_(std::move(userEvent)), formClick_(std::move(formClick)), views_(controls) {
+    for (ControlView& v : views_.all()) {
+        if (v.control->kind() == ui::Kind::Image && v.picture)
+            // An image that is not stretched takes the size of its picture.
+            v.control->fitSize(ui::pixelsToTwips(v.pictureSize.cx), ui::pixelsToTwips(v.pictureSize.cy));
+        fitLabel(v);
+        if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control);
+    }
+    createWindows();
+    keyboard_ = std::make_unique<KeyboardFocus>(views_, [this](ui::Control& c) { activate(c); });
+    for (ControlView& v : views_.all())
+        // Each observer knows its entry: the dealing loops change captions
+        // many times per card.
+        v.control->observer = [this, view = &v](ui::Control&, ui::Change change) { observe(*view, change); };
+}
+
+FormWindow::~FormWindow() {
+    for (ControlView& v : views_.all()) v.control->observer = nullptr;
+    destroy();
+}
+
+HWND FormWindow::windowFor(const std::string& name) const {
+    if (name == views_.formName()) return views_.form();
+    const ControlView* v = views_.find(name);
+    return v ? v->window : nullptr;
+}
+
+UINT FormWindow::bringToFrontMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Abacorn.BringToFront");
+    return message;
+}
+
+void FormWindow::createWindows() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    // The tooltip class is comctl32's, registered on request.
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&common);
+    registerClasses(instance, formProc, frameProc);
+    const ControlView* form = views_.find(views_.formName());
+    const int width = form ? ui::twipsToPixels(form->control->width()) : 0;
+    const int height = form ? ui::twipsToPixels(form->control->height()) : 0;
+    // A popup: no caption, no border, no system menu; the caption is empty.
+    HWND hwnd = CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, width, height,
+                                nullptr, nullptr, instance, nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    views_.setForm(hwnd);
+    // Containers come before their children in the table, so a child's
+    // parent window always exists by the time the child is made.
+    for (ControlView& v : views_.all()) {
+        if (!hasWindow(*v.control)) continue;
+        HWND parent = views_.containerWindow(v.control->design().container);
+        if (!parent) parent = hwnd;
+        v.window = createChild(v, parent);
+    }
+    stackWindows();
+}
+
+HWND FormWindow::createChild(ControlView& v, HWND parent) {
+    ui::Control& c = *v.control;
+    HWND hwnd = createChildWindow(v, parent);
+    if (!hwnd) return nullptr;
+    if (c.kind() == ui::Kind::Frame) {
+        // A frame's window paints its container: it knows its name and the form.
+        SetPropW(hwnd, L"AbacornFrame", const_cast<std::string*>(&c.name()));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    } else {
+        SetWindowSubclass(hwnd, childProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+    return hwnd;
+}
+
+void FormWindow::stackWindows() {
+    // Within a container the table runs front to back, and the windows of
+    // frames, pictures, lists and buttons lie in front of the label-like
+    // windows. Each one sent to the bottom in turn leaves the first on top.
+    for (const bool inFront : {true, false})
+        for (ControlView& v : views_.all())
+            if (v.window && ui::liesInFront(v.control->kind()) == inFront)
+                views_.stack(v.control->design().container).push_back(&v);
+    for (ControlView& host : views_.all()) {
+        if (host.control->kind() != ui::Kind::Form && host.control->kind() != ui::Kind::Frame) continue;
+        for (ControlView* v : views_.stack(host.control->name()))
+            SetWindowPos(v->window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void FormWindow::showCoveringScreen() {
+    HWND hwnd = views_.form();
+    if (!hwnd) return;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info);
+    // The monitor's whole rectangle, not its work area: the taskbar too.
+    const RECT& m = info.rcMonitor;
+    SetWindowPos(hwnd, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_SHOWWINDOW);
+    SetForegroundWindow(hwnd);
+    if (ui::Control* first = views_.controls().find(ui::kFirstFocus); first && keyboard_->reachable(*first))
+        keyboard_->focus(*first);
+}
+
+void FormWindow::bringToFront() {
+    HWND hwnd = views_.form();
+    if (!hwnd) return;
+    if (IsIconic(hwnd)) ShowWindow(hwnd, SW_RESTORE);
+    SetForegroundWindow(hwnd);
+}
+
+void FormWindow::destroy() {
+    HWND hwnd = views_.form();
+    if (!hwnd) return;
+    views_.setForm(nullptr);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    for (ControlView& v : views_.all())
+        if (v.window) RemoveWindowSubclass(v.window, childProc, 0);
+    DestroyWindow(hwnd);
+    for (ControlView& v : views_.all()) v.window = nullptr;
+    pendingTexts_.clear();
+    pendingAreas_.clear();
+}
+
+bool FormWindow::preTranslate(const MSG& m) {
+    if (!views_.form() || !keyboard_) return false;
+    return keyboard_->message(m);
+}
+
+// ---- the model's changes --------------------------------------------------
+
+// Repaints only where the control was and where it is now: the dealing
+// loops change captions many times per card.
+void FormWindow::repaintLightweight(ControlView& v) {
+    const RECT now = paintArea(*v.control);
+    RECT both{};
+    UnionRect(&both, &v.painted, &now);
+    if (HWND container = views_.containerWindow(v.control->design().container)) {
+        RECT& area = pendingAreas_[container];
+        UnionRect(&area, &area, &both);
+        flushSoon();
+    }
+    v.painted = now;
+}
+
+// The logic writes captions in loops between two passes, and under Wine a
+// RedrawWindow costs 36 us and a SetWindowText of a shown window 164 us:
+// the areas and texts are gathered and handed over once, by a message
+// posted for the next pass (posted messages come before WM_PAINT).
+void FormWindow::flushSoon() {
+    if (flushPosted_ || !views_.form()) return;
+    flushPosted_ = PostMessageW(views_.form(), kFlushMessage, 0, 0) != 0;
+}
+
+void FormWindow::flush() {
+    flushPosted_ = false;
+    for (ControlView* v : pendingTexts_) {
+        if (!v->window) continue;
+        const ui::Control& c = *v->control;
+        const bool plain = c.kind() == ui::Kind::Button && !c.design().graphical;
+        SetWindowTextW(v->window, wide(plain ? c.caption() : ui::accessibleName(c)).c_str());
+    }
+    pendingTexts_.clear();
+    for (const auto& [container, area] : pendingAreas_) repaintArea(container, area);
+    pendingAreas_.clear();
+}
+
+void FormWindow::observe(ControlView& v, ui::Change change) {
+    ui::Control& c = *v.control;
+    if (!views_.form()) return;
+    if (c.kind() == ui::Kind::Form) {
+        InvalidateRect(views_.form(), nullptr, FALSE);
+        return;
+    }
+    if (c.kind() == ui::Kind::Timer) return;
+    // Only hiding and disabling can take the focus away. GetFocus costs
+    // about 6 us under Wine (a round trip to wineserver): not for every
+    // caption the dealing loops write.
+    ui::Control* before =
+        change == ui::Change::Visible || change == ui::Change::Enabled ? keyboard_->focused() : nullptr;
+    const bool lightweight = ui::isLightweight(c.kind());
+    switch (change) {
+    case ui::Change::Caption:
+        if (c.kind() == ui::Kind::Label) fitLabel(v);
+        if (v.window) {
+            pendingTexts_.insert(&v);
+            flushSoon();
+            if (!lightweight) InvalidateRect(v.window, nullptr, FALSE);
+        }
+        if (lightweight) repaintLightweight(v);
+        break;
+    case ui::Change::Visible:
+        if (v.window) ShowWindow(v.window, c.visible() ? SW_SHOWNA : SW_HIDE);
+        if (lightweight) repaintLightweight(v);
+        break;
+    case ui::Change::Enabled:
+        if (v.window) EnableWindow(v.window, c.enabled());
+        if (lightweight) repaintLightweight(v);
+        break;
+    case ui::Change::Geometry:
+        if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(v);
+        if (v.window) placeChildWindow(v);
+        if (lightweight) repaintLightweight(v);
+        break;
+    case ui::Change::BackColor:
+        if (v.window) InvalidateRect(v.window, nullptr, FALSE);
+        if (lightweight) repaintLightweight(v);
+        break;
+    case ui::Change::Selection:
+        // The program's selections only mirror the model: the handler has
+        // been raised by the model already, and these messages notify no one.
+        if (c.kind() == ui::Kind::ComboBox)
+            SendMessageW(v.window, CB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
+        else if (c.kind() == ui::Kind::ListBox)
+            SendMessageW(v.window, LB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
+        break;
+    case ui::Change::Focus:
+        keyboard_->focus(c);
+        break;
+    }
+    keyboard_->changed(change, before);
+    // Here the screen readers' bridge hears of every change.
+}
+
+// ---- clicks and picks -----------------------------------------------------
+
+void FormWindow::activate(ui::Control& c) {
+    if (ui::takesPress(views_.controls(), c)) userEvent_(c);
+}
+
+// A click on a control that has a handler: the control takes the keyboard
+// focus (if it is a stop of the tab order), then its handler runs.
+void FormWindow::clicked(ui::Control& c) {
+    if (!c.handler) return;
+    if (keyboard_->isStop(c) && keyboard_->reachable(c)) keyboard_->focus(c);
+    userEvent_(c);
+}
+
+void FormWindow::pick(ui::Control& c, int index) {
+    if (index < 0 || index >= c.itemCount()) return;
+    c.setSelectedIndex(index);
+    if (c.handler) userEvent_(c);
+}
+
+void FormWindow::command(HWND child, int code) {
+    ControlView* v = views_.byWindow(child);
+    if (!v) return;
+    ui::Control& c = *v->control;
+    switch (c.kind()) {
+    case ui::Kind::ComboBox: {
+        const auto index = static_cast<int>(SendMessageW(child, CB_GETCURSEL, 0, 0));
+        // A pick in the dropped list comes as CBN_SELENDOK (also for the
+        // entry already shown); the arrow keys and the wheel on the closed
+        // box change the selection at once, each a pick. A mouse pick in
+        // the list sends CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE
+        // (Wine 8.0): a change to the entry the model holds is none.
+        if (code == CBN_DROPDOWN) dropped_[child] = true;
+        if (code == CBN_CLOSEUP) dropped_[child] = false;
+        if (code == CBN_SELENDOK && dropped_[child]) pick(c, index);
+        if (code == CBN_SELCHANGE && !dropped_[child] && index != c.selectedIndex()) pick(c, index);
+        break;
+    }
+    case ui::Kind::ListBox:
+        // The mouse's picks come when its button is released (childMessage);
+        // the list sends its own LBN_SELCHANGE for them then.
+        if (code == LBN_SELCHANGE && listPress_.list != child)
+            pick(c, static_cast<int>(SendMessageW(child, LB_GETCURSEL, 0, 0)));
+        break;
+    default:
+        if (code == BN_CLICKED) clicked(c);
+        // BN_DOUBLECLICKED: the second press of a double click is no click.
+        break;
+    }
+}
+
+void FormWindow::pressed(const std::string& container, POINT at, DWORD time) {
+    Press& p = pressed_[container];
+    // A double click is one click: the child means one. The second press
+    // within the system's double-click time and distance clicks nothing.
+    const bool second = p.any && time - p.time <= GetDoubleClickTime() &&
+                        std::abs(at.x - p.at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+                        std::abs(at.y - p.at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    const ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y);
+    p = Press{second ? nullptr : hit, !second && hit == nullptr, second ? 0 : time, at, !second};
+}
+
+void FormWindow::released(const std::string& container, POINT at) {
+    Press& p = pressed_[container];
+    const ui::Control* before = p.on;
+    const bool bare = p.bare;
+    p.on = nullptr;
+    p.bare = false;
+    ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y);
+    if (hit) {
+        if (hit == before) clicked(*hit);
+        return;
+    }
+    const SIZE size = sizeOf(views_.containerWindow(container));
+    const bool inside = at.x >= 0 && at.y >= 0 && at.x < size.cx && at.y < size.cy;
+    if (bare && inside && container == views_.formName() && formClick_) formClick_();
+}
+
+// ---- painting -------------------------------------------------------------
+
+// Double-buffered: the scene is drawn into a memory bitmap of the area to
+// paint, then copied in one go.
+void FormWindow::paintContainer(HWND hwnd, const std::string& container) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    const RECT& r = ps.rcPaint;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w > 0 && h > 0) {
+        HDC mem = CreateCompatibleDC(dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+        HGDIOBJ old = SelectObject(mem, bitmap);
+        SetViewportOrgEx(mem, -r.left, -r.top, nullptr);
+        paintScene(views_, container, mem, sizeOf(hwnd), keyboard_->ringIn(container));
+        SetViewportOrgEx(mem, 0, 0, nullptr);
+        BitBlt(dc, r.left, r.top, w, h, mem, 0, 0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteObject(bitmap);
+        DeleteDC(mem);
+    }
+    EndPaint(hwnd, &ps);
+}
+
+void FormWindow::drawItem(const DRAWITEMSTRUCT& item) {
+    ControlView* v = views_.byWindow(item.hwndItem);
+    if (!v) return;
+    const ui::Control& c = *v->control;
+    const SIZE size{item.rcItem.right - item.rcItem.left, item.rcItem.bottom - item.rcItem.top};
+    if (size.cx <= 0 || size.cy <= 0) return;
+    HDC mem = CreateCompatibleDC(item.hDC);
+    HBITMAP bitmap = CreateCompatibleBitmap(item.hDC, size.cx, size.cy);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    switch (c.kind()) {
+    case ui::Kind::PictureBox:
+        paintPictureBox(views_, *v, mem, size);
+        break;
+    case ui::Kind::Button:
+        paintFlatButton(*v, mem, size, (item.itemState & ODS_SELECTED) != 0);
+        break;
+    default: {
+        // A label or image with a window: its container's scene under it.
+        const RECT r = pixelRect(c);
+        const std::string& container = c.design().container;
+        SetViewportOrgEx(mem, -r.left, -r.top, nullptr);
+        paintScene(views_, container, mem, sizeOf(views_.containerWindow(container)), keyboard_->ringIn(container));
+        SetViewportOrgEx(mem, 0, 0, nullptr);
+        break;
+    }
+    }
+    BitBlt(item.hDC, item.rcItem.left, item.rcItem.top, size.cx, size.cy, mem, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+}
+
+// ---- window procedures ----------------------------------------------------
+
+// What the form and the frames share: painting, their children's
+// notifications and drawing, and the mouse on their lightweight controls.
+LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UINT msg, WPARAM wp, LPARAM lp,
+                                     bool& done) {
+    done = true;
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        paintContainer(hwnd, container);
+        if (hwnd == views_.form() && !painted_) {
+            painted_ = true;
+            if (onFirstPaint) onFirstPaint();
+        }
+        return 0;
+    case WM_DRAWITEM:
+        drawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        return TRUE;
+    case WM_COMMAND:
+        command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+        return 0;
+    case WM_LBUTTONDOWN:
+        SetCapture(hwnd);
+        pressed(container, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}, static_cast<DWORD>(GetMessageTime()));
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == hwnd) ReleaseCapture();
+        released(container, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+        return 0;
+    default:
+        done = false;
+        return 0;
+    }
+}
+
+LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    FormWindow* form = self(hwnd);
+    if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    if (msg == bringToFrontMessage()) {
+        form->bringToFront();
+        return 1;
+    }
+    switch (msg) {
+    case WM_SYSCOMMAND:
+        // No key or run of keys ends the lesson or leaves full screen:
+        // Alt+F4 comes as SC_CLOSE with no mouse position (lParam 0), the
+        // window menu (Alt+Space, F10, a lone Alt) as SC_KEYMENU.
+        if ((wp & 0xFFF0) == SC_CLOSE && lp == 0) return 0;
+        if ((wp & 0xFFF0) == SC_KEYMENU) return 0;
+        break;
+    case WM_CLOSE:
+        if (form->onClose) form->onClose();
+        return 0;
+    case WM_TIMER:
+        if (wp == kTimerId && form->onTimer) form->onTimer();
+        return 0;
+    case WM_ACTIVATE:
+        // The focus comes back to the control that had it, not to the form
+        // (at the first activation: the design's first focus).
+        if (LOWORD(wp) == WA_INACTIVE) {
+            form->lastFocus_ = form->keyboard_->focused();
+            break;
+        }
+        if (!form->keyboard_->focused()) {
+            ui::Control* to = form->lastFocus_ ? form->lastFocus_ : form->views_.controls().find(ui::kFirstFocus);
+            if (to && form->keyboard_->reachable(*to)) form->keyboard_->focus(*to);
+        }
+        return 0;
+    case WM_SETFOCUS:
+        form->keyboard_->focusMoved();
+        return 0;
+    case KeyboardFocus::kRepairMessage:
+        form->keyboard_->repair();
+        return 0;
+    case kFlushMessage:
+        form->flush();
+        return 0;
+    default: {
+        bool done = false;
+        const LRESULT result = form->containerMessage(hwnd, form->views_.formName(), msg, wp, lp, done);
+        if (done) return result;
+    }
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK FormWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    FormWindow* form = self(hwnd);
+    const std::string* name = frameName(hwnd);
+    if (!form || !name) return DefWindowProcW(hwnd, msg, wp, lp);
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    if (msg == WM_NCDESTROY) RemovePropW(hwnd, L"AbacornFrame");
+    bool done = false;
+    const LRESULT result = form->containerMessage(hwnd, *name, msg, wp, lp, done);
+    return done ? result : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK FormWindow::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* form = reinterpret_cast<FormWindow*>(data);
+    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    bool done = false;
+    const LRESULT result = form->childMessage(hwnd, msg, wp, lp, done);
+    return done ? result : DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& done) {
+    done = false;
+    ControlView* v = views_.byWindow(hwnd);
+    if (!v) return 0;
+    switch (msg) {
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+        done = true;
+        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+        if (keyboard_) keyboard_->focusMoved();
+        return result;
+    }
+    case WM_ERASEBKGND:
+        // Owner-drawn windows paint all of themselves.
+        if (v->control->kind() != ui::Kind::ListBox && v->control->kind() != ui::Kind::ComboBox &&
+            (GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK) == BS_OWNERDRAW) {
+            done = true;
+            return 1;
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (v->control->kind() != ui::Kind::ListBox) return 0;
+        // Each click of a double click is a click, as in the number lists.
+        done = true;
+        listPress_ = {hwnd, static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0))};
+        return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
+    case WM_LBUTTONUP: {
+        if (v->control->kind() != ui::Kind::ListBox || listPress_.list != hwnd) return 0;
+        // A click picks the entry it ends on, also the one already
+        // selected; a press that moved the selection and ends elsewhere
+        // picks where it moved to.
+        done = true;
+        const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
+        const int before = listPress_.selected;
+        listPress_ = {};
+        const auto now = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+        const auto under = static_cast<DWORD>(SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lp));
+        const bool onEntry = HIWORD(under) == 0 && static_cast<int>(LOWORD(under)) == now;
+        if (now >= 0 && (onEntry || now != before)) pick(*v->control, now);
+        return result;
+    }
+    default:
+        return 0;
+    }
+}
+
+}  // namespace win32

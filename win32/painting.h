@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How the window's controls look on GDI: the painting of a container with
+// its lightweight controls, and the fitting of captions to their labels.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/control.h"
+
+namespace win32 {
+
+struct ControlView;
+class ControlViews;
+
+// A design colour (the system's window text colour for windowText).
+COLORREF toColorRef(ui::Color c);
+
+// Paints a container (the window or a frame) of the given size into dc,
+// whose origin is the container's top-left corner: its background, a
+// frame's border and caption, then its labels, shapes, lines and images,
+// back to front, then the focus ring when it lies in this container
+// (ring: the focused control's rectangle, or nullptr). The owner-drawn
+// windows of label-like controls paint the same scene under their
+// rectangle, so that what lies behind them shows through.
+void paintScene(const ControlViews& views, const std::string& container, HDC dc, SIZE size, const RECT* ring);
+
+// A picture box: its picture centred on its container's colour.
+void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size);
+// A graphical push button: a flat face in its back colour with the
+// caption, and a one-pixel edge that sinks while it is held down.
+void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down);
+
+// Fits a label to its caption: an auto-size label takes the caption's size
+// (and tells the model), a fixed-size one whose caption is too wide gets a
+// smaller font that fits.
+void fitLabel(ControlView& v);
+
+}  // namespace win32
