@@ -11,6 +11,7 @@
 #include "ui/control_table.h"
 #include "ui/placement.h"
 #include "win32/child_controls.h"
+#include "win32/accessibility.h"
 #include "win32/keyboard.h"
 #include "win32/painting.h"
 #include "win32/text.h"
@@ -69,6 +70,10 @@ FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)>
     }
     createWindows();
     keyboard_ = std::make_unique<KeyboardFocus>(views_, [this](ui::Control& c) { activate(c); });
+    accessibility_ = std::make_unique<Accessibility>(
+        controls, Accessibility::Binding{[this](const ui::Control& c) { return windowFor(c.name()); },
+                                         [this](const ui::Control& c) { return screenRect(c); },
+                                         [this](ui::Control& c) { clicked(c); }});
     for (ControlView& v : views_.all())
         // Each observer knows its entry: the dealing loops change captions
         // many times per card.
@@ -84,6 +89,17 @@ HWND FormWindow::windowFor(const std::string& name) const {
     if (name == views_.formName()) return views_.form();
     const ControlView* v = views_.find(name);
     return v ? v->window : nullptr;
+}
+
+RECT FormWindow::screenRect(const ui::Control& c) const {
+    RECT r{};
+    if (HWND own = windowFor(c.name())) {
+        GetWindowRect(own, &r);
+        return r;
+    }
+    r = pixelRect(c);
+    MapWindowPoints(views_.containerWindow(c.design().container), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
 }
 
 UINT FormWindow::bringToFrontMessage() {
@@ -169,6 +185,8 @@ void FormWindow::bringToFront() {
 void FormWindow::destroy() {
     HWND hwnd = views_.form();
     if (!hwnd) return;
+    // Tools that still hold an object of the window are told it is gone.
+    if (accessibility_) accessibility_->disconnect();
     views_.setForm(nullptr);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     for (ControlView& v : views_.all())
@@ -276,7 +294,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         break;
     }
     keyboard_->changed(change, before);
-    // Here the screen readers' bridge hears of every change.
+    accessibility_->changed(c, change);
 }
 
 // ---- clicks and picks -----------------------------------------------------
@@ -453,7 +471,8 @@ LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UI
 LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     FormWindow* form = self(hwnd);
     if (!form) return DefWindowProcW(hwnd, msg, wp, lp);
-    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    if (LRESULT result = 0; form->accessibility_ && form->accessibility_->answer(hwnd, msg, wp, lp, result))
+        return result;
     if (msg == bringToFrontMessage()) {
         form->bringToFront();
         return 1;
@@ -506,7 +525,8 @@ LRESULT CALLBACK FormWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     FormWindow* form = self(hwnd);
     const std::string* name = frameName(hwnd);
     if (!form || !name) return DefWindowProcW(hwnd, msg, wp, lp);
-    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    if (LRESULT result = 0; form->accessibility_ && form->accessibility_->answer(hwnd, msg, wp, lp, result))
+        return result;
     if (msg == WM_NCDESTROY) RemovePropW(hwnd, L"AbacornFrame");
     bool done = false;
     const LRESULT result = form->containerMessage(hwnd, *name, msg, wp, lp, done);
@@ -515,7 +535,8 @@ LRESULT CALLBACK FormWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT CALLBACK FormWindow::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* form = reinterpret_cast<FormWindow*>(data);
-    // Here the screen readers' bridge answers first (WM_GETOBJECT and the like).
+    if (LRESULT result = 0; form->accessibility_ && form->accessibility_->answer(hwnd, msg, wp, lp, result))
+        return result;
     bool done = false;
     const LRESULT result = form->childMessage(hwnd, msg, wp, lp, done);
     return done ? result : DefSubclassProc(hwnd, msg, wp, lp);

@@ -25,6 +25,7 @@
 
 namespace win32 {
 
+class Accessibility;
 class KeyboardFocus;
 
 class FormWindow {
@@ -97,6 +98,9 @@ private:
     std::function<void()> formClick_;
     ControlViews views_;
     std::unique_ptr<KeyboardFocus> keyboard_;
+    // The screen readers' objects (MSAA).
+    std::unique_ptr<Accessibility> accessibility_;
+    RECT screenRect(const ui::Control& c) const;
     // The control a mouse press landed on in each container; a click counts
     // when the release lands on the same one.
     struct Press {

@@ -25,6 +25,7 @@ Environment:
     ABACORN_WINDOWS_BUILD_DIR   the cross build (default: <ABACORN_BUILD_DIR>-windows)
 """
 
+import collections
 import os
 import re
 import shutil
@@ -227,6 +228,39 @@ class WinePrefix:
                 continue
             found |= {os.path.normpath(os.path.join(rel, n)) for n in dirs + names}
         return found
+
+
+AccessibleNode = collections.namedtuple("AccessibleNode", "depth role name states description value location")
+
+
+def _unescape(text):
+    return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
+
+
+def accessible_tree(prefix, xvfb, *options, timeout=90):
+    """What a screen reader finds in the trainer's window through MSAA, from
+    the tests' client msaa_names.exe run in the trainer's prefix: a list of
+    AccessibleNode (role a number, states a set, location (x, y, w, h) or
+    None), depth first; also the events it was asked to wait for, as
+    (kind, name). Options as msaa_names takes them ("--press", "Flash card");
+    it runs on the trainer's screen, `xvfb`."""
+    env = prefix.env(xvfb.env())
+    res = subprocess.run([WINE, os.path.join(windows_build_dir(), "msaa_names.exe"), "--wait-for", "Flash card"]
+                         + list(options), env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+    if res.returncode != 0:
+        raise E2EError("msaa_names %s ended with %d: %s" % (" ".join(options), res.returncode,
+                                                            res.stderr.decode(errors="replace")[-500:]))
+    nodes, events = [], []
+    for line in res.stdout.decode("utf-8").splitlines():
+        fields = line.split("\t")
+        if fields[0] == "event":
+            events.append((fields[1], _unescape(fields[2])))
+            continue
+        depth, role, name, states, description, value, location = fields
+        nodes.append(AccessibleNode(int(depth), int(role) if role.isdigit() else role, _unescape(name),
+                                    set(states.split(",")) - {""}, _unescape(description), _unescape(value),
+                                    tuple(int(v) for v in location.split()) if location else None))
+    return nodes, events
 
 
 def read_sapi_log(path):

@@ -4,16 +4,24 @@ to the tests' recording SAPI server. Under Wine one pass of event
 processing costs some 20 us, so the start-up pause alone takes about 20 s
 and every new card 3 s: one start carries a whole lesson, step by step,
 each step checked as the Linux tests check it."""
+import re
 import time
 import unittest
 
 from testbed import e2e
 from testbed.e2e import rect
-from testbed.e2e.wine import WineAbacorn, WinePrefix
+from testbed.e2e.wine import WineAbacorn, WinePrefix, accessible_tree
 
 FOR_ANSWER = "click flash card for answer"
 WRONG = "wrong answer, try again"
 REFUSED = "ut,oh, the minimum number must be less than or equal to the maximum number  "
+# What the Linux test finds through AT-SPI, and no internal control name.
+NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
+         "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
+         "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
+INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
+                      r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
+PUSH_BUTTON, STATIC_TEXT, COMBO_BOX, LIST = 43, 41, 46, 33
 STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
                  "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
 TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
@@ -80,11 +88,36 @@ class WindowsLessonTest(unittest.TestCase):
         self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"], geo["map_state"]),
                          (0, 0, 1920, 1080, "IsViewable"))
 
+        self.step("through MSAA: the names, roles and states a screen reader reads; the focus follows Tab")
+        nodes, _ = accessible_tree(self.prefix, s.x)
+        by_name = {n.name: n for n in reversed(nodes)}
+        for name in NAMES:
+            self.assertIn(name, by_name)
+        self.assertEqual([n.name for n in nodes if INTERNAL.match(n.name)], [])
+        self.assertEqual(by_name["Flash card"].role, PUSH_BUTTON)
+        self.assertEqual(by_name["Flash card"].states, {"focused", "focusable"})
+        for name, value in [("Smallest number", "0"), ("Largest number", "12")]:
+            self.assertEqual((by_name[name].role, by_name[name].value), (COMBO_BOX, value))
+        self.assertEqual(by_name["Seconds per card"].role, LIST)
+        # The card's numbers and the plain labels read their captions.
+        for caption in ["12", "24", "+", "version 2.2", "Kid Safe And Completely Free"]:
+            self.assertEqual(by_name[caption].role, STATIC_TEXT, caption)
+        # Hidden: the answers' frame and its tiles, the other loudspeaker.
+        for name in ["Possible answers", "Speech off", "Answer 1", "Answer 6"]:
+            self.assertIn("invisible", by_name[name].states, name)
+        self.assertEqual([n for n in nodes if n.role == PUSH_BUTTON and not n.name], [])
+        # Each control where the design puts it, as on Linux.
+        for name, control in [("Flash card", "lblClickMe"), ("Addition", "picPlus"), ("Smallest number", "cmbMinNum"),
+                              ("Speech on", "Picture1"), ("Close Program", "Command1"), ("Answer 1", "lbl1")]:
+            self.assertEqual(by_name[name].location, rect(control), name)
+
         self.step("Tab walks in order with a ring; Space presses")
         # The keys showed the ring round the card, which has the focus.
         self.assertEqual(s.focused(), "lblClickMe")
         self.assertEqual([s.press("Tab") for _ in STANDARD_WALK], STANDARD_WALK)
         self.assertEqual(s.press("shift+Tab"), "Picture1")
+        nodes, _ = accessible_tree(self.prefix, s.x)
+        self.assertEqual([n.name for n in nodes if "focused" in n.states], ["Speech on"])
         self.assertEqual(s.press("Tab"), "lblClickMe")
         heard = len(s.said())
         s.key("space")
@@ -147,17 +180,29 @@ class WindowsLessonTest(unittest.TestCase):
         s.click("lblInteractive")
         self.assertEqual(self.wait_says(2, heard), ["interactive mode", "click possible answers to the right"])
         wrong_then_right = False
-        for _ in range(6):
+        for card in range(6):
             heard = len(s.said())
             s.click("lblClickMe")
             e2e.wait_until(lambda: "click on correct answer to the right" in s.said()[heard:] or
                            "10 minus 10" in s.said()[heard:], e2e.TIMEOUT, what="the card read aloud")
             s.wait_for_shot(lambda sh: all(tile_colour(sh, t) == WHITE for t in TILES), "six white tiles")
             s.wait_until_idle()
+            if card == 0:
+                # The tiles, shown, read their numbers; a press through
+                # MSAA is judged as a click.
+                nodes, _ = accessible_tree(self.prefix, s.x)
+                tiles = [n for n in nodes if re.match(r"^Answer [1-6]: \d+$", n.name)]
+                self.assertEqual(len(tiles), 6, [n.name for n in nodes])
+                self.assertEqual([n for n in tiles if "invisible" in n.states], [])
+                self.assertEqual(len([n for n in tiles if n.name.endswith(": 0")]), 1, [n.name for n in tiles])
+                first = tiles[[n.name[:8] for n in tiles].index("Answer 1")].name
             picks = []
             for tile in TILES:
                 heard = len(s.said())
-                s.click(tile)
+                if tile == "lbl1" and card == 0:
+                    accessible_tree(self.prefix, s.x, "--press", first)
+                else:
+                    s.click(tile)
                 said = self.wait_says(1, heard)[0]
                 picks.append(tile)
                 if said != WRONG:
