@@ -31,6 +31,7 @@ import random
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -38,7 +39,7 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, ROOT)  # the harness, testbed.e2e
 from testbed import e2e  # noqa: E402
 from testbed.e2e import rect  # noqa: E402
-from testbed.e2e.wine import WineAbacorn, WinePrefix, windows_build_dir  # noqa: E402
+from testbed.e2e.wine import WineAbacorn, WinePrefix, accessible_tree, windows_build_dir  # noqa: E402
 
 STARTUP = 90.0
 MINGW_OBJDUMP = "x86_64-w64-mingw32-objdump"
@@ -59,6 +60,89 @@ def lesson(prefix=None):
 def cpu_seconds(pid):
     fields = e2e.stat_fields(pid)
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def qt_rectangles():
+    """Each named control of the Qt build on Xvfb, as AT-SPI gives its
+    place: [(name, (x, y, w, h))] depth first, and the screen's shot."""
+    import warnings
+    warnings.simplefilter("ignore", DeprecationWarning)
+    with e2e.Xvfb() as x, e2e.AccessibilityBus(x) as bus:
+        os.environ.update(bus.env())
+        import pyatspi
+        with e2e.Abacorn(x, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+                                 "DBUS_SESSION_BUS_ADDRESS": bus.address}) as app:
+            app.wait_for_window()
+            app.wait_for_say(e2e.WELCOME, timeout=60)
+            e2e.wait_until_idle(app.pid, 1.0, 60)
+
+            def walk(acc, out):
+                out.append(acc)
+                for i in range(acc.childCount):
+                    child = acc.getChildAtIndex(i)
+                    if child is not None:
+                        walk(child, out)
+                return out
+            found = []
+            for a in pyatspi.Registry.getDesktop(0):
+                if a is not None and a.name == "abacorn":
+                    for n in walk(a, []):
+                        if n.name and n.getState().contains(pyatspi.STATE_SHOWING):
+                            e = n.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                            found.append((n.name, (e.x, e.y, e.width, e.height)))
+            return found, x.screenshot()
+
+
+def bench_window(args):
+    """The same window on both: places from the screen readers' side, the
+    card from the screenshots."""
+    if "pyatspi" not in sys.modules and not os.path.exists("/usr/lib/python3/dist-packages/pyatspi"):
+        print("window: needs python3-pyatspi (run with /usr/bin/python3)")
+        return False
+    qt, qt_shot = qt_rectangles()
+    with WinePrefix() as prefix, e2e.Xvfb() as x:
+        app = WineAbacorn(x, prefix=prefix).start()
+        try:
+            app.wait_for_window(timeout=STARTUP)
+            app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+            e2e.wait_until_idle(app.pid, 1.0, 60)
+            nodes, _ = accessible_tree(prefix, x)
+            win_shot = x.screenshot()
+        finally:
+            app.cleanup()
+    win = [(n.name, n.location) for n in nodes if n.name and n.location and "invisible" not in n.states]
+    # Names that occur more than once (the two 12s) pair up in order.
+    worst, rows = 0, []
+    remaining = list(win)
+    for name, q in qt:
+        match = next((i for i, (n, _) in enumerate(remaining) if n == name), None)
+        if match is None:
+            continue
+        _, w = remaining.pop(match)
+        diff = max(abs(a - b) for a, b in zip(q, w))
+        worst = max(worst, diff)
+        rows.append((diff, name, q, w))
+    for diff, name, q, w in sorted(rows, reverse=True)[:8]:
+        print("  %-30s Qt %-22s Win32 %-22s %d px" % (name, q, w, diff))
+    print("window: %d controls on both, the largest difference %d px" % (len(rows), worst))
+    # The card read from both screenshots: each number's ink, its box's size.
+    same = True
+    for name in ["lbln1", "lbln2", "lbln3", "lblOperation"]:
+        a, b = e2e.ink_box(qt_shot, rect(name)), e2e.ink_box(win_shot, rect(name))
+        close = a and b and abs(a[0] - b[0]) <= 2 and abs(a[1] - b[1]) <= 2
+        same = same and bool(close)
+        print("  %s: ink %s on Qt, %s on Win32" % (name, a and a[:2], b and b[:2]))
+    for shot in (qt_shot, win_shot):
+        same = same and e2e.ink_box(shot, rect("lbln1")) == e2e.ink_box(shot, rect("lbln2"))
+    print("the same card on both: %s" % same)
+    out = os.path.join(ROOT, "docs", "windows-side-by-side.png")
+    with tempfile.TemporaryDirectory() as tmp:
+        qt_png, win_png = os.path.join(tmp, "qt.png"), os.path.join(tmp, "win32.png")
+        qt_shot.save_png(qt_png)
+        win_shot.save_png(win_png)
+        subprocess.run(["convert", qt_png, win_png, "-resize", "50%", "+append", out], check=True)
+    print("both screens side by side (Qt left, Win32 under Wine right): %s" % os.path.relpath(out, ROOT))
+    return worst <= 2 and same
 
 
 def bench_startup(args):
@@ -163,14 +247,15 @@ def bench_random(args):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("--only", default="startup,timer,random")
+    ap.add_argument("--only", default="window,startup,timer,random")
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--cards", type=int, default=100)
     ap.add_argument("--events", type=int, default=2000)
     args = ap.parse_args()
     ok = True
     for part in args.only.split(","):
-        result = {"startup": bench_startup, "timer": bench_timer, "random": bench_random}[part](args)
+        result = {"window": bench_window, "startup": bench_startup, "timer": bench_timer,
+                  "random": bench_random}[part](args)
         ok = ok and result is not False
     return 0 if ok else 1
 
