@@ -30,7 +30,7 @@ public:
     };
 
     // Made on the window's thread, which it enters into a single-threaded
-    // apartment if it is in none.
+    // apartment when a tool first asks for an object, if it is in none.
     Accessibility(ui::Controls& controls, Binding binding);
     ~Accessibility();
     Accessibility(const Accessibility&) = delete;
@@ -52,8 +52,11 @@ public:
     struct Shared;  // what the handed-out objects share with this
 
 private:
+    bool enterApartment();
+
     std::shared_ptr<Shared> shared_;
-    bool apartment_ = false;  // the window's thread is in a single-threaded apartment
+    // Whether the window's thread is in a single-threaded apartment.
+    enum class Apartment { NotYet, Entered, Refused } apartment_ = Apartment::NotYet;
 };
 
 }  // namespace win32
