@@ -145,15 +145,22 @@ def bench_window(args):
     out = os.path.join(ROOT, "docs", "windows-side-by-side.png")
     with tempfile.TemporaryDirectory() as tmp:
         qt_png, win_png = os.path.join(tmp, "qt.png"), os.path.join(tmp, "win32.png")
-        qt_shot.save_png(qt_png)
-        win_shot.save_png(win_png)
-        subprocess.run(["convert", qt_png, win_png, "-resize", "50%", "+append", out], check=True)
+        # The panel with its banner, a margin of the backdrop round them.
+        px, py, pw, ph = rect("Frame1")
+        top = rect("lblKidSafe")[1]
+        area = (px - 20, top - 20, pw + 40, py + ph - top + 40)
+        qt_shot.crop(*area).save_png(qt_png)
+        win_shot.crop(*area).save_png(win_png)
+        subprocess.run(["convert", qt_png, win_png, "+append", out], check=True)
     print("both screens side by side (Qt left, Win32 under Wine right): %s" % os.path.relpath(out, ROOT))
     return worst <= 2 and same
 
 
 def bench_startup(args):
-    exe = os.path.join(windows_build_dir(), "abacorn.exe")
+    # The program as build-windows.sh ships it (stripped), else the build's.
+    exe = os.path.join(windows_build_dir(), "out", "abacorn.exe")
+    if not os.path.exists(exe):
+        exe = os.path.join(windows_build_dir(), "abacorn.exe")
     dlls = [line.split(":", 1)[1].strip() for line in subprocess.run(
         [MINGW_OBJDUMP, "-p", exe], stdout=subprocess.PIPE, check=True).stdout.decode().splitlines()
         if "DLL Name:" in line]
