@@ -73,7 +73,8 @@ std::shared_ptr<speech::SpeechEngine> createSapiVoice() {
             DISPID speak = DISPID_UNKNOWN;
             IDispatch* voice = createVoice(speak);
             if (!voice) return {};
-            return {[voice, speak](const std::string& text) { say(voice, speak, text); }, [voice] { voice->Release(); }};
+            return {[voice, speak](const std::string& text) { say(voice, speak, text); },
+                    [voice] { voice->Release(); }};
         },
         kCreateWait);
 }

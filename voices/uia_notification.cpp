@@ -24,8 +24,8 @@ UiaFunctions systemUiaFunctions() {
     // Loaded once and kept for the run: the engine's thread calls into it.
     HMODULE uia = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (!uia) return functions;
-    functions.hostProvider =
-        reinterpret_cast<UiaFunctions::HostProvider>(reinterpret_cast<void*>(GetProcAddress(uia, "UiaHostProviderFromHwnd")));
+    functions.hostProvider = reinterpret_cast<UiaFunctions::HostProvider>(
+        reinterpret_cast<void*>(GetProcAddress(uia, "UiaHostProviderFromHwnd")));
     functions.raiseNotification = reinterpret_cast<UiaFunctions::RaiseNotification>(
         reinterpret_cast<void*>(GetProcAddress(uia, "UiaRaiseNotificationEvent")));
     return functions;
@@ -40,7 +40,8 @@ std::shared_ptr<speech::SpeechEngine> createUiaNotification(HWND window, UiaFunc
             return {[provider, raise = functions.raiseNotification](const std::string& text) {
                         BSTR said = bstr(wide(text));
                         BSTR activity = bstr(kActivityId);
-                        if (said && activity) raise(provider, kNotificationKindOther, kImportantMostRecent, said, activity);
+                        if (said && activity)
+                            raise(provider, kNotificationKindOther, kImportantMostRecent, said, activity);
                         SysFreeString(activity);
                         SysFreeString(said);
                     },
