@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The Windows program: the trainer on the Win32 binding, speaking through
-// the system's SAPI voice. It takes no command line.
+// the system's SAPI voice, or through the screen reader while Windows'
+// screen-reader switch is on. It takes no command line.
 #include <windows.h>
 
 #include <memory>
@@ -45,16 +46,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int status = 0;
     {
         // The voice is built once the first frame is on the screen, or
-        // when the first text comes before that.
+        // when the first text comes before that (on the window's thread,
+        // after the trainer is made: its texts start with Form_Load).
         std::weak_ptr<speech::LateEngine> lateVoice;
-        program::Win32Trainer trainer([&lateVoice] {
-            auto voice = std::make_shared<speech::LateEngine>([] {
-                // The screen-reader switch of Windows is not asked yet.
-                return voices::createTrainerVoice([] { return false; });
+        const win32::FormWindow* form = nullptr;
+        program::Win32Trainer trainer([&lateVoice, &form] {
+            auto voice = std::make_shared<speech::LateEngine>([&form] {
+                return voices::createTrainerVoice(form->screenReader.reader(), form->hwnd());
             });
             lateVoice = voice;
             return voice;
         });
+        form = &trainer.form;
         trainer.form.onFirstPaint = [&lateVoice] {
             if (auto voice = lateVoice.lock()) voice->start();
         };

@@ -24,3 +24,8 @@ target_link_libraries(win32_tests PRIVATE abacorn_win32 gtest gtest_main oleacc 
 # The SAPI voice against a voice object of the test's own (run under Wine).
 add_executable(sapi_voice_tests test_sapi_voice.cpp)
 target_link_libraries(sapi_voice_tests PRIVATE abacorn_voices abacorn_testbed abacorn_testbed_sapi gtest gtest_main)
+
+# The screen reader's channel (UI Automation notifications) on a stand-in
+# for the function that raises them.
+add_executable(uia_notification_tests test_uia_notification.cpp)
+target_link_libraries(uia_notification_tests PRIVATE abacorn_voices abacorn_testbed gtest gtest_main)

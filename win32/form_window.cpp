@@ -491,6 +491,9 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_TIMER:
         if (wp == kTimerId && form->onTimer) form->onTimer();
         return 0;
+    case WM_SETTINGCHANGE:
+        form->screenReader.settingChanged(wp);
+        break;
     case WM_ACTIVATE:
         // The focus comes back to the control that had it, not to the form
         // (at the first activation: the design's first focus).

@@ -21,6 +21,7 @@
 #include <unordered_set>
 
 #include "ui/control.h"
+#include "win32/screen_reader_switch.h"
 #include "win32/views.h"
 
 namespace win32 {
@@ -67,6 +68,8 @@ public:
     std::function<void()> onTimer;
     // Once, after the window's first frame has been painted.
     std::function<void()> onFirstPaint;
+    // The screen-reader switch of Windows, followed while the window lives.
+    ScreenReaderSwitch screenReader;
 
     static constexpr UINT_PTR kTimerId = 1;
 

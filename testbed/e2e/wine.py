@@ -277,6 +277,24 @@ def accessible_tree(prefix, xvfb, *options, timeout=90):
     return nodes, events
 
 
+def set_screen_reader(prefix, on, xvfb=None):
+    """Turns the screen-reader switch of Windows on or off in `prefix` as a
+    screen reader does (set_screen_reader.exe: stored in the user's
+    registry, announced to every window with WM_SETTINGCHANGE); returns the
+    switch as read back, True for on. With a trainer running, `xvfb` is its
+    screen: the prefix's wineserver and desktop serve one display. Without
+    one, the wineserver is waited for, so that the next start has its own."""
+    res = subprocess.run(wine(prefix.path) + [os.path.join(windows_build_dir(), "set_screen_reader.exe"),
+                                              "on" if on else "off"],
+                         env=prefix.env(xvfb.env() if xvfb else None), stdin=subprocess.DEVNULL,
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+    if res.returncode != 0:
+        raise E2EError("set_screen_reader ended with %d" % res.returncode)
+    if xvfb is None:
+        prefix.wait_idle()
+    return res.stdout.decode().strip() == "on"
+
+
 def read_sapi_log(path):
     """The recording SAPI server's log as [(t_ms, flags, text)]: t_ms on
     the Unix clock (time.time() * 1000)."""

@@ -10,7 +10,7 @@ import unittest
 
 from testbed import e2e
 from testbed.e2e import rect
-from testbed.e2e.wine import WineAbacorn, WinePrefix, accessible_tree
+from testbed.e2e.wine import WineAbacorn, WinePrefix, accessible_tree, set_screen_reader
 
 FOR_ANSWER = "click flash card for answer"
 WRONG = "wrong answer, try again"
@@ -263,6 +263,44 @@ class WindowsLessonTest(unittest.TestCase):
         s.key("ctrl+q")
         self.assertEqual(app.wait_exit(timeout=e2e.TIMEOUT), 0)
         self.assertEqual(len(s.said()), heard)
+
+
+class WindowsScreenReaderTest(unittest.TestCase):
+    """The screen-reader switch of Windows, on before the start and turned
+    on during the run. Under Wine the screen reader's channel (UI Automation
+    notifications) is missing, so the trainer goes on speaking through SAPI."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix().__enter__()
+        cls.addClassCleanup(cls.prefix.close)
+
+    def lesson(self):
+        return e2e.Session(timeout=STARTUP, program=lambda x: WineAbacorn(x, prefix=self.prefix))
+
+    def card_then_close(self, s):
+        heard = len(s.said())
+        s.key("space")
+        e2e.wait_until(lambda: s.said()[heard:] == [FOR_ANSWER], e2e.TIMEOUT,
+                       what="the card's words (have %r)" % s.said()[heard:])
+        self.assertEqual({flags for _, flags, _ in s.app.speech()}, {3})
+        s.key("ctrl+q")
+        self.assertEqual(s.app.wait_exit(timeout=e2e.TIMEOUT), 0)
+
+    def test_switch_on_before_the_start(self):
+        self.assertTrue(set_screen_reader(self.prefix, True))
+        with self.lesson() as s:
+            self.assertEqual(s.said(), [e2e.WELCOME])
+            self.card_then_close(s)
+
+    def test_switch_turned_on_during_the_run(self):
+        self.assertFalse(set_screen_reader(self.prefix, False))
+        with self.lesson() as s:
+            self.assertEqual(s.said(), [e2e.WELCOME])
+            # Announced to the trainer's window, which goes on as it was.
+            self.assertTrue(set_screen_reader(self.prefix, True, s.x))
+            self.assertTrue(s.app.running())
+            self.card_then_close(s)
 
 
 if __name__ == "__main__":
