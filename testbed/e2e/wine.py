@@ -251,21 +251,14 @@ def _unescape(text):
     return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
 
 
-def accessible_tree(prefix, xvfb, *options, timeout=90):
-    """What a screen reader finds in the trainer's window through MSAA, from
-    the tests' client msaa_names.exe run in the trainer's prefix: a list of
-    AccessibleNode (role a number, states a set, location (x, y, w, h) or
-    None), depth first; also the events it was asked to wait for, as
-    (kind, name). Options as msaa_names takes them ("--press", "Flash card");
-    it runs on the trainer's screen, `xvfb`."""
-    env = prefix.env(xvfb.env())
-    res = subprocess.run(wine(prefix.path) + [os.path.join(windows_build_dir(), "msaa_names.exe"), "--wait-for", "Flash card"]
-                         + list(options), env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
-    if res.returncode != 0:
-        raise E2EError("msaa_names %s ended with %d: %s" % (" ".join(options), res.returncode,
-                                                            res.stderr.decode(errors="replace")[-500:]))
+def _msaa_names(prefix, xvfb, options):
+    return wine(prefix.path) + [os.path.join(windows_build_dir(), "msaa_names.exe"), "--wait-for", "Flash card"] \
+        + list(options)
+
+
+def _parse_tree(text):
     nodes, events = [], []
-    for line in res.stdout.decode("utf-8").splitlines():
+    for line in text.splitlines():
         fields = line.split("\t")
         if fields[0] == "event":
             events.append((fields[1], _unescape(fields[2])))
@@ -275,6 +268,55 @@ def accessible_tree(prefix, xvfb, *options, timeout=90):
                                     set(states.split(",")) - {""}, _unescape(description), _unescape(value),
                                     tuple(int(v) for v in location.split()) if location else None))
     return nodes, events
+
+
+def accessible_tree(prefix, xvfb, *options, timeout=90):
+    """What a screen reader finds in the trainer's window through MSAA, from
+    the tests' client msaa_names.exe run in the trainer's prefix: a list of
+    AccessibleNode (role a number, states a set, location (x, y, w, h) or
+    None), depth first; also the events it was asked to wait for, as
+    (kind, name). Options as msaa_names takes them ("--press", "Flash card");
+    it runs on the trainer's screen, `xvfb`."""
+    res = subprocess.run(_msaa_names(prefix, xvfb, options), env=prefix.env(xvfb.env()), stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=timeout)
+    if res.returncode != 0:
+        raise E2EError("msaa_names %s ended with %d: %s" % (" ".join(options), res.returncode,
+                                                            res.stderr.decode(errors="replace")[-500:]))
+    return _parse_tree(res.stdout.decode("utf-8"))
+
+
+class AccessibleEvents:
+    """What a screen reader that keeps a copy of the tree hears while the
+    test acts: msaa_names listening for `until` ("focus:Speech on") from
+    before its walk, started on entering and waited for on leaving;
+    `events` then holds every (kind, name) it heard, in the order Wine
+    gave them (which within one handler is not the order they were
+    raised)."""
+
+    def __init__(self, prefix, xvfb, until, timeout=90):
+        self.args = _msaa_names(prefix, xvfb, ["--await-event", until, "--timeout", str(timeout)])
+        self.env = prefix.env(xvfb.env())
+        self.timeout = timeout
+        self.events = None
+
+    def __enter__(self):
+        self.proc = subprocess.Popen(self.args, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        # The first line of the tree comes after the hook is set.
+        self.first = self.proc.stdout.readline()
+        if not self.first:
+            stop_process(self.proc)
+            raise E2EError("msaa_names ended before it listened: " + self.proc.stderr.read().decode(errors="replace"))
+        return self
+
+    def __exit__(self, kind, *exc):
+        try:
+            out, err = self.proc.communicate(timeout=self.timeout + 10)
+        finally:
+            stop_process(self.proc)
+        if kind is None and self.proc.returncode != 0:
+            raise E2EError("msaa_names heard no %s (status %d): %s" % (
+                self.args[-3], self.proc.returncode, err.decode(errors="replace")[-500:]))
+        self.events = _parse_tree((self.first + out).decode("utf-8"))[1]
 
 
 def set_screen_reader(prefix, on, xvfb=None):

@@ -10,7 +10,7 @@ import unittest
 
 from testbed import e2e
 from testbed.e2e import rect
-from testbed.e2e.wine import WineAbacorn, WinePrefix, accessible_tree, set_screen_reader
+from testbed.e2e.wine import AccessibleEvents, WineAbacorn, WinePrefix, accessible_tree, set_screen_reader
 
 FOR_ANSWER = "click flash card for answer"
 WRONG = "wrong answer, try again"
@@ -24,6 +24,8 @@ INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
 PUSH_BUTTON, STATIC_TEXT, COMBO_BOX, LIST, LIST_ITEM = 43, 41, 46, 33, 34
 STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
                  "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
+WALK_NAMES = ["Addition", "Subtraction", "Multiplication", "Division", "Smallest number", "Largest number", "Quilla",
+              "Interactive mode", "Standard mode", "Timer mode", "Speech on", "Flash card"]
 TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
 WHITE, GREEN, RED = (255, 255, 255), (0, 255, 0), (255, 0, 0)
 # The start-up pause of a million passes, and the window before it.
@@ -114,7 +116,12 @@ class WindowsLessonTest(unittest.TestCase):
         self.step("Tab walks in order with a ring; Space presses")
         # The keys showed the ring round the card, which has the focus.
         self.assertEqual(s.focused(), "lblClickMe")
-        self.assertEqual([s.press("Tab") for _ in STANDARD_WALK], STANDARD_WALK)
+        # A screen reader hears the focus move along.
+        with AccessibleEvents(self.prefix, s.x, "focus:Speech on") as heard:
+            self.assertEqual([s.press("Tab") for _ in STANDARD_WALK], STANDARD_WALK)
+        focused = [name for kind, name in heard.events if kind == "focus"]
+        for name in WALK_NAMES[:-1]:
+            self.assertIn(name, focused)
         self.assertEqual(s.press("shift+Tab"), "Picture1")
         nodes, _ = accessible_tree(self.prefix, s.x)
         self.assertEqual([n.name for n in nodes if "focused" in n.states], ["Speech on"])
