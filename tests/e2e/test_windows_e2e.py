@@ -175,6 +175,10 @@ class WindowsLessonTest(unittest.TestCase):
         heard = len(s.said())
         s.click("Picture1")
         s.wait_for_shot(lambda sh: sh.crop(*speaker).data != on, "the struck-through loudspeaker")
+        # A screen reader finds the loudspeaker that is shown, named by the state.
+        nodes, _ = accessible_tree(self.prefix, s.x)
+        states = {n.name: n.states for n in nodes if n.name in ("Speech on", "Speech off")}
+        self.assertEqual(("invisible" in states["Speech on"], "invisible" in states["Speech off"]), (True, False))
         s.click("lblClickMe")
         s.wait_for_shot(lambda sh: e2e.ink_in(sh, rect("lbln3")) > 0, "the answer")
         s.wait_until_idle()
