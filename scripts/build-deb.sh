@@ -10,12 +10,7 @@
 # in a temporary directory, so the tree stays clean and dpkg-buildpackage's
 # files beside the source end up there too.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-if [ $# -ne 1 ]; then
-  echo "usage: $0 OUTDIR" >&2
-  exit 2
-fi
-mkdir -p "$1"
-OUT=$(cd "$1" && pwd)
+take_output_dir "$@"
 install_missing "${RUN_PACKAGES[@]}" "${DEB_PACKAGES[@]}"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/abacorn-deb.XXXXXX")

@@ -11,12 +11,7 @@
 # by default). With ABACORN_WINDOWS_TESTS=ON in the environment the
 # cross-built test programs are built there too.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-if [ $# -ne 1 ]; then
-  echo "usage: $0 OUTDIR" >&2
-  exit 2
-fi
-mkdir -p "$1"
-OUT=$(cd "$1" && pwd)
+take_output_dir "$@"
 WINDOWS_BUILD=${ABACORN_WINDOWS_BUILD_DIR:-$ROOT/build-windows}
 install_missing cmake ninja-build ccache "${WINDOWS_PACKAGES[@]}"
 

@@ -34,6 +34,17 @@ TEST_PACKAGES=(ccache xvfb xdotool libxtst6 imagemagick x11-utils python3
 # and Wine to run them all.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix imagemagick googletest nsis wine64)
 
+# The build scripts' one argument, OUTDIR: made if missing, and named in
+# OUT as an absolute path. Anything else is a usage error.
+take_output_dir() {
+  if [ $# -ne 1 ]; then
+    echo "usage: $0 OUTDIR" >&2
+    exit 2
+  fi
+  mkdir -p "$1"
+  OUT=$(cd "$1" && pwd)
+}
+
 install_missing() {
   local missing=()
   local p

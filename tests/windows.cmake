@@ -3,18 +3,7 @@
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-add_executable(core_tests
-  test_numbers.cpp
-  test_random.cpp
-  test_control_model.cpp
-  test_startup.cpp
-  test_cards.cpp
-  test_range.cpp
-  test_modes.cpp
-  test_timer.cpp
-  test_torture.cpp
-  test_engine_order.cpp
-)
+add_executable(core_tests ${abacorn_core_test_sources})
 target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
 
 # The Win32 binding's MSAA objects, asked in process over real windows.

@@ -361,7 +361,9 @@ class WineAbacorn(Program):
 
     def __init__(self, xvfb, exe=None, prefix=None, env=None):
         exe = exe or os.path.join(windows_build_dir(), "abacorn.exe")
-        super().__init__(xvfb, [WINE, exe], env=env)
+        # The command (wine held to the prefix's processor) is known once
+        # the prefix is, in start().
+        super().__init__(xvfb, [], env=env)
         self.exe = exe
         self.shared_prefix = prefix
         self.prefix = prefix
