@@ -53,16 +53,22 @@ FONT_REPLACEMENTS = {
 RECORDER_DLL = "sapi_recorder.dll"
 
 
-def wine(prefix):
+def wine(prefix, timed=False):
     """The command that runs a Windows program in `prefix`: wine64, held to
     one processor chosen by the prefix, with the wineserver it starts. A
     program under Wine asks its wineserver for every pass over its queue;
     with the two on different processors each question waits for the
     other processor to wake, and in this machine's virtual processors
     that makes a pass 72-79 us instead of 11 (the start-up pause 76 s
-    instead of 11)."""
+    instead of 11). A `timed` prefix, whose test measures the trainer's
+    pauses, has the first processor to itself: the others share the rest.
+    (Two Wine programs on one processor make each pause twice as long, and
+    a pause of the timer's cards then outlasts the question.)"""
     cpus = sorted(os.sched_getaffinity(0))
-    cpu = cpus[zlib.crc32(os.path.abspath(prefix).encode()) % len(cpus)]
+    if timed:
+        return ["taskset", "-c", str(cpus[0]), WINE]
+    rest = cpus[1:] or cpus
+    cpu = rest[zlib.crc32(os.path.abspath(prefix).encode()) % len(rest)]
     return ["taskset", "-c", str(cpu), WINE]
 
 
@@ -153,13 +159,14 @@ class WinePrefix:
     """A copy of the run's template in a directory of the test's own, with
     a home of its own (Wine links the users' Desktop and Documents into
     $HOME); on the screen of `xvfb` when one is given. Every process in it
-    ends with `wineserver -k` when it is closed."""
+    ends with `wineserver -k` when it is closed. `timed`: see wine()."""
 
-    def __init__(self, workdir=None, xvfb=None):
+    def __init__(self, workdir=None, xvfb=None, timed=False):
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-wine-")
         self.path = os.path.join(self.workdir, "prefix")
         self.home = os.path.join(self.workdir, "home")
+        self.command = wine(self.path, timed)
         self.xvfb = xvfb
         self.procs = []
 
@@ -191,7 +198,7 @@ class WinePrefix:
 
     def run(self, *args, timeout=120):
         """Runs a Windows program in the prefix to its end; returns its status."""
-        return subprocess.run(wine(self.path) + list(args), env=self.env(), stdin=subprocess.DEVNULL,
+        return subprocess.run(self.command + list(args), env=self.env(), stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
 
     def start(self, *args, quiet=True):
@@ -199,7 +206,7 @@ class WinePrefix:
         carry in _NET_WM_PID. Stopped, if still running, on closing. Its
         output goes nowhere, or (quiet=False) to this process's."""
         out = subprocess.DEVNULL if quiet else None
-        proc = subprocess.Popen(wine(self.path) + list(args), env=self.env(), stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen(self.command + list(args), env=self.env(), stdin=subprocess.DEVNULL,
                                 stdout=out, stderr=out)
         self.procs.append(proc)
         return proc
@@ -218,7 +225,7 @@ class WinePrefix:
     def reg_query(self, key):
         """The values under a registry key, {name: (type, data)}; None when
         the key does not exist."""
-        res = subprocess.run(wine(self.path) + ["reg", "query", key], env=self.env(), stdout=subprocess.PIPE,
+        res = subprocess.run(self.command + ["reg", "query", key], env=self.env(), stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, timeout=60)
         if res.returncode != 0:
             return None
@@ -252,7 +259,7 @@ def _unescape(text):
 
 
 def _msaa_names(prefix, xvfb, options):
-    return wine(prefix.path) + [os.path.join(windows_build_dir(), "msaa_names.exe"), "--wait-for", "Flash card"] \
+    return prefix.command + [os.path.join(windows_build_dir(), "msaa_names.exe"), "--wait-for", "Flash card"] \
         + list(options)
 
 
@@ -326,7 +333,7 @@ def set_screen_reader(prefix, on, xvfb=None):
     switch as read back, True for on. With a trainer running, `xvfb` is its
     screen: the prefix's wineserver and desktop serve one display. Without
     one, the wineserver is waited for, so that the next start has its own."""
-    res = subprocess.run(wine(prefix.path) + [os.path.join(windows_build_dir(), "set_screen_reader.exe"),
+    res = subprocess.run(prefix.command + [os.path.join(windows_build_dir(), "set_screen_reader.exe"),
                                               "on" if on else "off"],
                          env=prefix.env(xvfb.env() if xvfb else None), stdin=subprocess.DEVNULL,
                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
@@ -379,7 +386,7 @@ class WineAbacorn(Program):
                 self.prefix = WinePrefix(own).__enter__()
             open(self.sapi_log_path, "w").close()
             # taskset runs wine in its own place: the PID is the program's.
-            self.args = wine(self.prefix.path) + [self.exe]
+            self.args = self.prefix.command + [self.exe]
             self.extra_env.update(self.prefix.env({}))
             self.extra_env["HOME"] = self.prefix.home
             self.extra_env["ABACORN_SAPI_LOG"] = windows_path(self.sapi_log_path)
