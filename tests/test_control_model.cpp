@@ -185,3 +185,29 @@ TEST(ControlTable, WhatLiesInFrontAtAControlsCentre) {
     controls["Picture1"].setVisible(false);
     EXPECT_TRUE(ui::frontmostAtCentre(controls, controls["Picture2"]));
 }
+
+TEST(Placement, TwipsFollowTheScreensScale) {
+    // At the design's 96 dpi, 15 twips to the pixel, the halves rounding up
+    // (away from zero for negative places).
+    for (int twips = -3000; twips <= 3000; ++twips) {
+        const int half = twips >= 0 ? (twips + 7) / 15 : -((-twips + 7) / 15);
+        ASSERT_EQ(ui::twipsToPixels(twips), half) << twips;
+    }
+    // The panel at 144 and 192 dpi: 1.5 and 2 times its 785 x 585 pixels.
+    EXPECT_EQ(ui::twipsToPixels(11775, 144), 1178);
+    EXPECT_EQ(ui::twipsToPixels(8775, 144), 878);
+    EXPECT_EQ(ui::twipsToPixels(11775, 192), 1570);
+    // A screen of 1920 pixels is 28800 twips at 96 dpi, 19200 at 144.
+    EXPECT_EQ(ui::pixelsToTwips(1920), 28800);
+    EXPECT_EQ(ui::pixelsToTwips(1920, 144), 19200);
+    EXPECT_EQ(ui::fontPixels(ui::Font{"Comic Sans MS", 12}, 144), 24);
+    EXPECT_EQ(ui::fontPixels(ui::Font{"Comic Sans MS", 9.75}), 13);
+    // The focus ring's 3 pixels and the hit test follow the scale too.
+    EXPECT_EQ(ui::scaledPixels(3, 144), 5);
+    EXPECT_EQ(ui::scaledPixels(3, 96), 3);
+    ui::Controls controls(ui::controlTable());
+    const ui::PixelBox card = ui::pixelBox(controls["lblClickMe"], 192);
+    EXPECT_EQ(ui::lightweightAt(controls, "Frame1", card.x + card.width - 2, card.y + 2, 192),
+              &controls["lblClickMe"]);
+    EXPECT_NE(ui::lightweightAt(controls, "Frame1", card.x + card.width - 2, card.y + 2), &controls["lblClickMe"]);
+}

@@ -13,20 +13,31 @@
 
 namespace ui {
 
-// Device-independent pixels; twips that fall between two pixels round to
-// the nearer one.
-inline int twipsToPixels(int twips) {
-    const int half = kTwipsPerPixel / 2;
-    return twips >= 0 ? (twips + half) / kTwipsPerPixel : -((-twips + half) / kTwipsPerPixel);
-}
-inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+// The design's scale: 96 dots per inch, 15 twips to the pixel. A binding
+// that draws in the screen's own pixels passes its dots per inch; the Qt
+// binding draws in device-independent pixels and keeps the design's.
+inline constexpr int kDesignDpi = 96;
+inline constexpr int kTwipsPerInch = 1440;
 
-// A font's size in pixels at the design's scale. Sizes are given in points
-// at 20 twips to the point, so at 15 twips to the pixel every size in the
-// table is a whole number of pixels (9.75pt is 13px, 72pt is 96px).
-inline int fontPixels(const Font& f) {
+// Twips to pixels at a scale; twips that fall between two pixels round to
+// the nearer one.
+inline int twipsToPixels(int twips, int dpi = kDesignDpi) {
+    const long long scaled = static_cast<long long>(twips) * dpi, half = kTwipsPerInch / 2;
+    return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch : -((-scaled + half) / kTwipsPerInch));
+}
+inline int pixelsToTwips(int pixels, int dpi = kDesignDpi) {
+    const long long twips = static_cast<long long>(pixels) * kTwipsPerInch, half = dpi / 2;
+    return static_cast<int>(twips >= 0 ? (twips + half) / dpi : -((-twips + half) / dpi));
+}
+// A length the design gives in pixels (a border, the focus ring) at a scale.
+inline int scaledPixels(int pixels, int dpi) { return (pixels * dpi + kDesignDpi / 2) / kDesignDpi; }
+
+// A font's size in pixels at a scale. Sizes are given in points at 20
+// twips to the point, so at the design's scale every size in the table is
+// a whole number of pixels (9.75pt is 13px, 72pt is 96px).
+inline int fontPixels(const Font& f, int dpi = kDesignDpi) {
     const double points = f.points > 0 ? f.points : kDefaultFontPoints;
-    const int pixels = static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel));
+    const int pixels = static_cast<int>(std::lround(points * 20.0 * dpi / kTwipsPerInch));
     return pixels < 1 ? 1 : pixels;
 }
 // The family a font is drawn in: the row's, else the design's default.
@@ -44,8 +55,9 @@ private:
         return length < 0 ? p >= start + length && p < start : p >= start && p < start + length;
     }
 };
-inline PixelBox pixelBox(const Control& c) {
-    return {twipsToPixels(c.left()), twipsToPixels(c.top()), twipsToPixels(c.width()), twipsToPixels(c.height())};
+inline PixelBox pixelBox(const Control& c, int dpi = kDesignDpi) {
+    return {twipsToPixels(c.left(), dpi), twipsToPixels(c.top(), dpi), twipsToPixels(c.width(), dpi),
+            twipsToPixels(c.height(), dpi)};
 }
 
 // How far past its box a control may paint: room for a thick line's round
@@ -59,13 +71,14 @@ inline int paintMargin(const Control& c) {
 inline bool takesClicks(Kind k) { return k == Kind::Label || k == Kind::Image; }
 
 // The front-most shown, enabled label or image of a container under a point
-// given in that container's pixels; nullptr when there is none. Within a
-// container the table runs from front to back.
-inline Control* lightweightAt(const Controls& controls, std::string_view container, int x, int y) {
+// given in that container's pixels at a scale; nullptr when there is none.
+// Within a container the table runs from front to back.
+inline Control* lightweightAt(const Controls& controls, std::string_view container, int x, int y,
+                              int dpi = kDesignDpi) {
     for (const auto& c : controls.all()) {
         if (c->design().container != container || !takesClicks(c->kind())) continue;
         if (!c->visible() || !c->enabled()) continue;
-        if (pixelBox(*c).contains(x, y)) return c.get();
+        if (pixelBox(*c, dpi).contains(x, y)) return c.get();
     }
     return nullptr;
 }
