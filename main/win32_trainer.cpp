@@ -12,10 +12,14 @@ Win32Trainer::Win32Trainer(speech::EngineFactory createVoice)
           frm.controls(), [this](ui::Control& c) { frm.dispatchControl(c); },
           [this] { frm.dispatch(&app::frmSplash::Form_Click); }) {
     pump.attach(&form);
+    screen.attach(&form);
     window.attach(&form);
     timer.attach(&form);
     form.onClose = [this] { frm.Command1_Click(); };
     form.onTimer = [this] { frm.dispatch(&app::frmSplash::Timer1_Timer); };
+    // At another scale the screen has another size in twips: the panel is
+    // centred on it again, as at the start.
+    form.onScaleChanged = [this] { ui::placeAtStartup(frm.controls(), screen.widthTwips(), screen.heightTwips()); };
 }
 
 }  // namespace program

@@ -54,10 +54,10 @@ void addTooltip(HWND control, HWND parent, const std::string& tooltip) {
 
 }  // namespace
 
-HWND createChildWindow(const ControlView& v, HWND parent) {
+HWND createChildWindow(const ControlView& v, HWND parent, int dpi) {
     const ui::Control& c = *v.control;
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const RECT r = pixelRect(c);
+    const RECT r = pixelRect(c, dpi);
     const int x = r.left, y = r.top, w = r.right - r.left, h = windowHeight(c, r);
     const DWORD common = WS_CHILD | WS_CLIPSIBLINGS | (c.visible() ? WS_VISIBLE : 0) | (c.enabled() ? 0 : WS_DISABLED);
     const wchar_t* windowClass = L"BUTTON";
@@ -107,10 +107,19 @@ HWND createChildWindow(const ControlView& v, HWND parent) {
     return hwnd;
 }
 
-void placeChildWindow(const ControlView& v) {
-    const RECT r = pixelRect(*v.control);
+void placeChildWindow(const ControlView& v, int dpi) {
+    const RECT r = pixelRect(*v.control, dpi);
     SetWindowPos(v.window, nullptr, r.left, r.top, r.right - r.left, windowHeight(*v.control, r),
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void setChildFont(const ControlView& v, int dpi) {
+    SendMessageW(v.window, WM_SETFONT, reinterpret_cast<WPARAM>(v.font), TRUE);
+    placeChildWindow(v, dpi);
+    if (v.control->kind() == ui::Kind::ComboBox) {
+        const RECT r = pixelRect(*v.control, dpi);
+        fitComboHeight(v.window, r.bottom - r.top);
+    }
 }
 
 }  // namespace win32

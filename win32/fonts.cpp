@@ -8,7 +8,7 @@ namespace win32 {
 
 HFONT makeFont(const ui::Font& f, int pixels) {
     const std::wstring family = wide(ui::fontFamily(f));
-    return CreateFontW(-(pixels > 0 ? pixels : ui::fontPixels(f)), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+    return CreateFontW(-pixels, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                        FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                        DEFAULT_PITCH | FF_DONTCARE, family.c_str());
 }

@@ -11,9 +11,9 @@
 
 namespace win32 {
 
-// The font of a row: its family (or the design's default), -ui::fontPixels
-// as the height, bold as FW_BOLD. pixels > 0 asks for another size.
-HFONT makeFont(const ui::Font& f, int pixels = 0);
+// The font of a row at a size in pixels (ui::fontPixels at the window's
+// scale): its family (or the design's default), bold as FW_BOLD.
+HFONT makeFont(const ui::Font& f, int pixels);
 
 // The size of a one-line caption in a font, in pixels (height: the font's).
 SIZE textSize(HFONT font, const std::wstring& text);

@@ -53,6 +53,36 @@ bool registerClasses(HINSTANCE instance, WNDPROC form, WNDPROC frame) {
 
 FormWindow* self(HWND hwnd) { return reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
 
+// A monitor's dots per inch as the program sees them (it is aware of each
+// monitor's scale, see main/abacorn.manifest): GetDpiForMonitor, looked up
+// at run time, else the system's.
+int monitorDpi(HMONITOR monitor) {
+    using GetDpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto get = [] {
+        HMODULE shcore = LoadLibraryW(L"shcore.dll");
+        return shcore ? reinterpret_cast<GetDpiForMonitor>(reinterpret_cast<void*>(
+                            GetProcAddress(shcore, "GetDpiForMonitor")))
+                      : nullptr;
+    }();
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    if (UINT x = 0, y = 0; get && monitor && SUCCEEDED(get(monitor, kEffectiveDpi, &x, &y)) && x > 0)
+        return static_cast<int>(x);
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : ui::kDesignDpi;
+}
+
+HMONITOR primaryMonitor() { return MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY); }
+
+RECT monitorRect(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(monitor, &info)) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    // The monitor's whole rectangle, not its work area: the taskbar too.
+    return info.rcMonitor;
+}
+
 // The name of the container a frame window paints (its window property).
 const std::string* frameName(HWND hwnd) { return static_cast<const std::string*>(GetPropW(hwnd, L"AbacornFrame")); }
 
@@ -60,13 +90,16 @@ const std::string* frameName(HWND hwnd) { return static_cast<const std::string*>
 
 FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)> userEvent,
                        std::function<void()> formClick)
-    : userEvent_(std::move(userEvent)), formClick_(std::move(formClick)), views_(controls) {
+    : userEvent_(std::move(userEvent)), formClick_(std::move(formClick)),
+      // The window opens on the primary monitor, at its scale.
+      views_(controls, monitorDpi(primaryMonitor())) {
     for (ControlView& v : views_.all()) {
         if (v.control->kind() == ui::Kind::Image && v.picture)
-            // An image that is not stretched takes the size of its picture.
+            // An image that is not stretched takes the size of its picture
+            // (in the design's pixels: it is drawn scaled).
             v.control->fitSize(ui::pixelsToTwips(v.pictureSize.cx), ui::pixelsToTwips(v.pictureSize.cy));
-        fitLabel(v);
-        if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control);
+        fitLabel(v, views_.dpi());
+        if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, views_.dpi());
     }
     createWindows();
     keyboard_ = std::make_unique<KeyboardFocus>(views_, [this](ui::Control& c) { activate(c); });
@@ -97,7 +130,7 @@ RECT FormWindow::screenRect(const ui::Control& c) const {
         GetWindowRect(own, &r);
         return r;
     }
-    r = pixelRect(c);
+    r = pixelRect(c, views_.dpi());
     MapWindowPoints(views_.containerWindow(c.design().container), nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
@@ -114,8 +147,8 @@ void FormWindow::createWindows() {
     InitCommonControlsEx(&common);
     registerClasses(instance, formProc, frameProc);
     const ControlView* form = views_.find(views_.formName());
-    const int width = form ? ui::twipsToPixels(form->control->width()) : 0;
-    const int height = form ? ui::twipsToPixels(form->control->height()) : 0;
+    const int width = form ? ui::twipsToPixels(form->control->width(), views_.dpi()) : 0;
+    const int height = form ? ui::twipsToPixels(form->control->height(), views_.dpi()) : 0;
     // A popup: no caption, no border, no system menu; the caption is empty.
     HWND hwnd = CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, width, height,
                                 nullptr, nullptr, instance, nullptr);
@@ -134,7 +167,7 @@ void FormWindow::createWindows() {
 
 HWND FormWindow::createChild(ControlView& v, HWND parent) {
     ui::Control& c = *v.control;
-    HWND hwnd = createChildWindow(v, parent);
+    HWND hwnd = createChildWindow(v, parent, views_.dpi());
     if (!hwnd) return nullptr;
     if (c.kind() == ui::Kind::Frame) {
         // A frame's window paints its container: it knows its name and the form.
@@ -161,14 +194,16 @@ void FormWindow::stackWindows() {
     }
 }
 
+SIZE FormWindow::monitorTwips() const {
+    HWND hwnd = views_.form();
+    const RECT m = monitorRect(hwnd ? MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY) : primaryMonitor());
+    return {ui::pixelsToTwips(m.right - m.left, views_.dpi()), ui::pixelsToTwips(m.bottom - m.top, views_.dpi())};
+}
+
 void FormWindow::showCoveringScreen() {
     HWND hwnd = views_.form();
     if (!hwnd) return;
-    MONITORINFO info{};
-    info.cbSize = sizeof info;
-    GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &info);
-    // The monitor's whole rectangle, not its work area: the taskbar too.
-    const RECT& m = info.rcMonitor;
+    const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY));
     SetWindowPos(hwnd, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_SHOWWINDOW);
     SetForegroundWindow(hwnd);
     if (ui::Control* first = views_.controls().find(ui::kFirstFocus); first && keyboard_->reachable(*first))
@@ -197,6 +232,30 @@ void FormWindow::destroy() {
     pendingAreas_.clear();
 }
 
+// The window came to a monitor of another scale, or its monitor's scale
+// changed (WM_DPICHANGED): the fonts are made anew, every control is
+// placed and sized for the new scale, the window covers the monitor it is
+// now on, and the program places the panel for the screen in twips.
+void FormWindow::rescale(int dpi) {
+    HWND hwnd = views_.form();
+    if (!hwnd || dpi <= 0) return;
+    if (dpi != views_.dpi()) {
+        views_.setDpi(dpi);
+        for (ControlView& v : views_.all()) {
+            fitLabel(v, dpi);
+            if (v.window) setChildFont(v, dpi);
+        }
+        if (onScaleChanged) onScaleChanged();
+        for (ControlView& v : views_.all())
+            if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, dpi);
+        pendingAreas_.clear();
+    }
+    const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
+    SetWindowPos(hwnd, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    keyboard_->focusMoved();
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 bool FormWindow::preTranslate(const MSG& m) {
     if (!views_.form() || !keyboard_) return false;
     return keyboard_->message(m);
@@ -207,7 +266,7 @@ bool FormWindow::preTranslate(const MSG& m) {
 // Repaints only where the control was and where it is now: the dealing
 // loops change captions many times per card.
 void FormWindow::repaintLightweight(ControlView& v) {
-    const RECT now = paintArea(*v.control);
+    const RECT now = paintArea(*v.control, views_.dpi());
     RECT both{};
     UnionRect(&both, &v.painted, &now);
     if (HWND container = views_.containerWindow(v.control->design().container)) {
@@ -256,7 +315,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
     const bool lightweight = ui::isLightweight(c.kind());
     switch (change) {
     case ui::Change::Caption:
-        if (c.kind() == ui::Kind::Label) fitLabel(v);
+        if (c.kind() == ui::Kind::Label) fitLabel(v, views_.dpi());
         if (v.window) {
             pendingTexts_.insert(&v);
             flushSoon();
@@ -273,8 +332,8 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         if (lightweight) repaintLightweight(v);
         break;
     case ui::Change::Geometry:
-        if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(v);
-        if (v.window) placeChildWindow(v);
+        if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(v, views_.dpi());
+        if (v.window) placeChildWindow(v, views_.dpi());
         if (lightweight) repaintLightweight(v);
         break;
     case ui::Change::BackColor:
@@ -355,7 +414,7 @@ void FormWindow::pressed(const std::string& container, POINT at, DWORD time) {
     const bool second = p.any && time - p.time <= GetDoubleClickTime() &&
                         std::abs(at.x - p.at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
                         std::abs(at.y - p.at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-    const ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y);
+    const ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
     p = Press{second ? nullptr : hit, !second && hit == nullptr, second ? 0 : time, at, !second};
 }
 
@@ -365,7 +424,7 @@ void FormWindow::released(const std::string& container, POINT at) {
     const bool bare = p.bare;
     p.on = nullptr;
     p.bare = false;
-    ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y);
+    ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
     if (hit) {
         if (hit == before) clicked(*hit);
         return;
@@ -417,7 +476,7 @@ void FormWindow::drawItem(const DRAWITEMSTRUCT& item) {
         break;
     default: {
         // A label or image with a window: its container's scene under it.
-        const RECT r = pixelRect(c);
+        const RECT r = pixelRect(c, views_.dpi());
         const std::string& container = c.design().container;
         SetViewportOrgEx(mem, -r.left, -r.top, nullptr);
         paintScene(views_, container, mem, sizeOf(views_.containerWindow(container)), keyboard_->ringIn(container));
@@ -494,6 +553,11 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_SETTINGCHANGE:
         form->screenReader.settingChanged(wp);
         break;
+    case WM_DPICHANGED:
+        // The suggested rectangle (lParam) is not needed: the window covers
+        // the monitor it is on.
+        form->rescale(LOWORD(wp));
+        return 0;
     case WM_ACTIVATE:
         // The focus comes back to the control that had it, not to the form
         // (at the first activation: the design's first focus).

@@ -49,6 +49,12 @@ public:
 
     // Covers the whole monitor, the taskbar included, and takes the focus.
     void showCoveringScreen();
+    // The scale the window draws at, in dots per inch: its monitor's.
+    int dpi() const { return views_.dpi(); }
+    // The monitor the window is on, in twips at the window's scale.
+    SIZE monitorTwips() const;
+    // Draws everything at another scale (WM_DPICHANGED).
+    void rescale(int dpi);
     // Restores the window and brings it to the front (a second start asks).
     void bringToFront();
     void destroy();
@@ -68,6 +74,9 @@ public:
     std::function<void()> onTimer;
     // Once, after the window's first frame has been painted.
     std::function<void()> onFirstPaint;
+    // The window's scale changed, so the screen has another size in twips
+    // (the controls are already placed for the new scale).
+    std::function<void()> onScaleChanged;
     // The screen-reader switch of Windows, followed while the window lives.
     ScreenReaderSwitch screenReader;
 

@@ -5,6 +5,7 @@
 
 #include "ui/control_table.h"
 #include "ui/placement.h"
+#include "win32/painting.h"
 #include "win32/views.h"
 
 namespace win32 {
@@ -153,7 +154,7 @@ void KeyboardFocus::placeRing() {
     RECT at{};
     if (ui::Control* c = shown_ ? focused() : nullptr; c && reachable(*c)) {
         container = c->design().container;
-        at = pixelRect(*c);
+        at = pixelRect(*c, views_.dpi());
         if (const ControlView* v = views_.find(c->name()); v && v->window && c->kind() == ui::Kind::ComboBox) {
             // The closed box is the ring's, not the list it drops.
             RECT w{};
@@ -162,10 +163,10 @@ void KeyboardFocus::placeRing() {
         }
     }
     if (container == ringContainer_ && EqualRect(&at, &ring_)) return;
-    constexpr int kOut = ui::kFocusRingGap + ui::kFocusRingWidth;
-    auto repaint = [this, kOut](const std::string& in, RECT r) {
+    const int out = ringReach(views_.dpi());
+    auto repaint = [this, out](const std::string& in, RECT r) {
         if (in.empty()) return;
-        InflateRect(&r, kOut, kOut);
+        InflateRect(&r, out, out);
         repaintArea(views_.containerWindow(in), r);
     };
     repaint(ringContainer_, ring_);

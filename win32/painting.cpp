@@ -31,7 +31,7 @@ void frameRect(HDC dc, RECT r, COLORREF colour) {
     fill(dc, {r.right - 1, r.top, r.right, r.bottom}, colour);
 }
 
-void paintFrameBorder(HDC dc, const ControlView& host, SIZE size) {
+void paintFrameBorder(HDC dc, const ControlView& host, SIZE size, int dpi) {
     const ui::Control& c = *host.control;
     // A group box look: an etched border whose top runs through the
     // middle of the caption.
@@ -41,7 +41,8 @@ void paintFrameBorder(HDC dc, const ControlView& host, SIZE size) {
     frameRect(dc, {0, mid, size.cx - 1, size.cy - 1}, toColorRef(ui::kEtchShadow));
     frameRect(dc, {1, mid + 1, size.cx, size.cy}, toColorRef(ui::kEtchLight));
     if (caption.empty()) return;
-    RECT box{8, 0, 8 + text.cx + 4, text.cy};
+    const int indent = ui::scaledPixels(8, dpi), room = ui::scaledPixels(4, dpi);
+    RECT box{indent, 0, indent + text.cx + room, text.cy};
     fill(dc, box, toColorRef(c.backColor()));
     HGDIOBJ old = SelectObject(dc, host.font);
     SetBkMode(dc, TRANSPARENT);
@@ -51,9 +52,9 @@ void paintFrameBorder(HDC dc, const ControlView& host, SIZE size) {
     SelectObject(dc, old);
 }
 
-void paintLabel(HDC dc, const ControlView& v) {
+void paintLabel(HDC dc, const ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
-    RECT r = pixelRect(c);
+    RECT r = pixelRect(c, dpi);
     // A label without a back colour is transparent.
     if (c.design().backColor) fill(dc, r, toColorRef(c.backColor()));
     if (c.caption().empty()) return;
@@ -71,7 +72,7 @@ void paintLabel(HDC dc, const ControlView& v) {
     HGDIOBJ old = SelectObject(dc, v.fitted ? v.fitted : v.font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, ink);
-    const RECT clip = pixelRect(c);
+    const RECT clip = pixelRect(c, dpi);
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
@@ -79,12 +80,12 @@ void paintLabel(HDC dc, const ControlView& v) {
     SelectObject(dc, old);
 }
 
-void paintShape(HDC dc, const ControlView& v) {
+void paintShape(HDC dc, const ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
     const ui::ControlSpec& s = c.design();
-    const RECT r = pixelRect(c);
+    const RECT r = pixelRect(c, dpi);
     const COLORREF border = s.borderColor ? toColorRef(*s.borderColor) : GetSysColor(COLOR_WINDOWTEXT);
-    const int bw = std::max(1, s.borderPixels);
+    const int bw = ui::scaledPixels(std::max(1, s.borderPixels), dpi);
     switch (s.shape) {
     case ui::ShapeKind::Rectangle:
         // The border lies inside the bounds; a rectangle thinner than two
@@ -122,15 +123,16 @@ void paintShape(HDC dc, const ControlView& v) {
     }
 }
 
-void paintLine(HDC dc, const ControlView& v) {
+void paintLine(HDC dc, const ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
     const ui::ControlSpec& s = c.design();
     const COLORREF ink = s.borderColor ? toColorRef(*s.borderColor) : GetSysColor(COLOR_WINDOWTEXT);
     LOGBRUSH brush{BS_SOLID, ink, 0};
-    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, std::max(1, s.borderPixels), &brush, 0, nullptr);
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, ui::scaledPixels(std::max(1, s.borderPixels), dpi),
+                            &brush, 0, nullptr);
     HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top()), nullptr);
-    LineTo(dc, ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height()));
+    MoveToEx(dc, ui::twipsToPixels(c.left(), dpi), ui::twipsToPixels(c.top(), dpi), nullptr);
+    LineTo(dc, ui::twipsToPixels(c.width(), dpi), ui::twipsToPixels(c.height(), dpi));
     SelectObject(dc, old);
     DeleteObject(pen);
 }
@@ -138,26 +140,46 @@ void paintLine(HDC dc, const ControlView& v) {
 // The drawing's white is transparent: what lies behind it shows.
 constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
 
-void paintImage(HDC dc, const ControlView& v) {
-    if (!v.picture) return;  // artwork missing: nothing to show
-    const RECT r = pixelRect(*v.control);
+// A picture at its size scaled from the design's pixels to the window's.
+void drawPicture(HDC dc, const ControlView& v, int x, int y, int dpi, bool whiteIsClear) {
     HDC src = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(src, v.picture);
-    const std::string& file = v.control->design().picture;
-    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".gif") == 0)
-        TransparentBlt(dc, r.left, r.top, v.pictureSize.cx, v.pictureSize.cy, src, 0, 0, v.pictureSize.cx,
-                       v.pictureSize.cy, kTransparentWhite);
-    else
-        BitBlt(dc, r.left, r.top, v.pictureSize.cx, v.pictureSize.cy, src, 0, 0, SRCCOPY);
+    const SIZE& p = v.pictureSize;
+    const int w = ui::scaledPixels(p.cx, dpi), h = ui::scaledPixels(p.cy, dpi);
+    if (whiteIsClear) {
+        TransparentBlt(dc, x, y, w, h, src, 0, 0, p.cx, p.cy, kTransparentWhite);
+    } else if (w == p.cx && h == p.cy) {
+        BitBlt(dc, x, y, w, h, src, 0, 0, SRCCOPY);
+    } else {
+        const int mode = SetStretchBltMode(dc, HALFTONE);
+        POINT origin{};
+        SetBrushOrgEx(dc, 0, 0, &origin);
+        StretchBlt(dc, x, y, w, h, src, 0, 0, p.cx, p.cy, SRCCOPY);
+        SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+        SetStretchBltMode(dc, mode);
+    }
     SelectObject(src, old);
     DeleteDC(src);
 }
 
-void paintRing(HDC dc, const RECT& around) {
-    constexpr int kOut = ui::kFocusRingGap + ui::kFocusRingWidth;
-    const RECT outer{around.left - kOut, around.top - kOut, around.right + kOut, around.bottom + kOut};
+void paintImage(HDC dc, const ControlView& v, int dpi) {
+    if (!v.picture) return;  // artwork missing: nothing to show
+    const RECT r = pixelRect(*v.control, dpi);
+    const std::string& file = v.control->design().picture;
+    drawPicture(dc, v, r.left, r.top, dpi, file.size() > 4 && file.compare(file.size() - 4, 4, ".gif") == 0);
+}
+
+}  // namespace
+
+int ringReach(int dpi) { return ui::scaledPixels(ui::kFocusRingGap + ui::kFocusRingWidth, dpi); }
+
+namespace {
+
+void paintRing(HDC dc, const RECT& around, int dpi) {
+    const int out = ringReach(dpi);
+    const RECT outer{around.left - out, around.top - out, around.right + out, around.bottom + out};
     const COLORREF ring = toColorRef(ui::kFocusRing);
-    constexpr int w = ui::kFocusRingWidth;
+    const int w = ui::scaledPixels(ui::kFocusRingWidth, dpi);
     fill(dc, {outer.left, outer.top, outer.right, outer.top + w}, ring);
     fill(dc, {outer.left, outer.bottom - w, outer.right, outer.bottom}, ring);
     fill(dc, {outer.left, outer.top, outer.left + w, outer.bottom}, ring);
@@ -170,7 +192,7 @@ void paintScene(const ControlViews& views, const std::string& container, HDC dc,
     if (const ControlView* host = views.find(container)) {
         fill(dc, {0, 0, size.cx, size.cy}, toColorRef(host->control->backColor()));
         if (host->control->kind() == ui::Kind::Frame && host->control->design().bordered)
-            paintFrameBorder(dc, *host, size);
+            paintFrameBorder(dc, *host, size, views.dpi());
     }
     const auto& layer = views.layer(container);
     // Back to front: the table runs front to back.
@@ -178,26 +200,23 @@ void paintScene(const ControlViews& views, const std::string& container, HDC dc,
         const ControlView& v = **it;
         if (!v.control->visible()) continue;
         switch (v.control->kind()) {
-        case ui::Kind::Label: paintLabel(dc, v); break;
-        case ui::Kind::Shape: paintShape(dc, v); break;
-        case ui::Kind::Line: paintLine(dc, v); break;
-        case ui::Kind::Image: paintImage(dc, v); break;
+        case ui::Kind::Label: paintLabel(dc, v, views.dpi()); break;
+        case ui::Kind::Shape: paintShape(dc, v, views.dpi()); break;
+        case ui::Kind::Line: paintLine(dc, v, views.dpi()); break;
+        case ui::Kind::Image: paintImage(dc, v, views.dpi()); break;
         default: break;
         }
     }
-    if (ring) paintRing(dc, *ring);
+    if (ring) paintRing(dc, *ring, views.dpi());
 }
 
 void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size) {
     const ControlView* host = views.find(v.control->design().container);
     fill(dc, {0, 0, size.cx, size.cy}, host ? toColorRef(host->control->backColor()) : toColorRef(ui::kLavender));
     if (!v.picture) return;
-    HDC src = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(src, v.picture);
-    BitBlt(dc, (size.cx - v.pictureSize.cx) / 2, (size.cy - v.pictureSize.cy) / 2, v.pictureSize.cx,
-           v.pictureSize.cy, src, 0, 0, SRCCOPY);
-    SelectObject(src, old);
-    DeleteDC(src);
+    const int dpi = views.dpi();
+    drawPicture(dc, v, (size.cx - ui::scaledPixels(v.pictureSize.cx, dpi)) / 2,
+                (size.cy - ui::scaledPixels(v.pictureSize.cy, dpi)) / 2, dpi, false);
 }
 
 namespace {
@@ -256,7 +275,7 @@ bool inkFits(HFONT font, const std::wstring& text, ui::Align align, int width, i
 // ink to lie inside, on the designed line's vertical centre; clipped,
 // "10000" would read "0000". A pixel of edge past the side is left as it
 // is, so that every four-digit number in a tile keeps its size.
-void fitLabel(ControlView& v) {
+void fitLabel(ControlView& v, int dpi) {
     ui::Control& c = *v.control;
     if (c.kind() != ui::Kind::Label) return;
     const std::wstring text = wide(c.caption());
@@ -264,17 +283,17 @@ void fitLabel(ControlView& v) {
         // An auto-size label keeps its left and top and takes the size of
         // its caption; the model is told so that the logic sees it.
         const SIZE s = textSize(v.font, text);
-        c.fitSize(ui::pixelsToTwips(text.empty() ? 0 : s.cx), ui::pixelsToTwips(s.cy));
+        c.fitSize(ui::pixelsToTwips(text.empty() ? 0 : s.cx, dpi), ui::pixelsToTwips(s.cy, dpi));
         return;
     }
     if (v.fitted) {
         DeleteObject(v.fitted);
         v.fitted = nullptr;
     }
-    const int width = ui::twipsToPixels(c.width());
+    const int width = ui::twipsToPixels(c.width(), dpi);
     const ui::Align align = c.design().align;
     if (text.empty() || width <= 0 || inkFits(v.font, text, align, width, 1)) return;
-    const int designed = ui::fontPixels(c.design().font);
+    const int designed = ui::fontPixels(c.design().font, dpi);
     for (int size = designed - 1; size >= 1; --size) {
         HFONT font = makeFont(c.design().font, size);
         if (inkFits(font, text, align, width, -1) || size == 1) {

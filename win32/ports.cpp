@@ -27,11 +27,13 @@ void Win32EventPump::processEvents() {
 }
 
 int Win32Screen::widthTwips() const {
+    if (form_ && form_->hwnd()) return form_->monitorTwips().cx;
     const int pixels = GetSystemMetrics(SM_CXSCREEN);
     return pixels > 0 ? pixels * ui::kTwipsPerPixel : ui::kDesignWidth;
 }
 
 int Win32Screen::heightTwips() const {
+    if (form_ && form_->hwnd()) return form_->monitorTwips().cy;
     const int pixels = GetSystemMetrics(SM_CYSCREEN);
     return pixels > 0 ? pixels * ui::kTwipsPerPixel : ui::kDesignHeight;
 }

@@ -29,12 +29,17 @@ private:
 // Dispatches one message as the event loops do.
 void dispatch(FormWindow* form, const MSG& m);
 
-// The primary monitor in twips: pixels times 15. (The process is not
-// DPI-aware: Windows scales the window on a high-DPI monitor.)
+// The monitor the window is on, in twips at the monitor's scale: 1440 to
+// the inch, 15 to the pixel at 96 dots per inch, 10 at 144. Before a
+// window is attached: the primary monitor's pixels times 15.
 class Win32Screen : public app::Screen {
 public:
+    void attach(const FormWindow* form) { form_ = form; }
     int widthTwips() const override;
     int heightTwips() const override;
+
+private:
+    const FormWindow* form_ = nullptr;
 };
 
 // The window. show() returns at once; close() destroys the window and ends

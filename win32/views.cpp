@@ -9,20 +9,21 @@
 
 namespace win32 {
 
-RECT pixelRect(const ui::Control& c) {
+RECT pixelRect(const ui::Control& c, int dpi) {
     if (c.kind() == ui::Kind::Line) {
         // left/top/width/height hold x1, y1, x2, y2.
-        const int x1 = ui::twipsToPixels(c.left()), y1 = ui::twipsToPixels(c.top());
-        const int x2 = ui::twipsToPixels(c.width()), y2 = ui::twipsToPixels(c.height());
+        const int x1 = ui::twipsToPixels(c.left(), dpi), y1 = ui::twipsToPixels(c.top(), dpi);
+        const int x2 = ui::twipsToPixels(c.width(), dpi), y2 = ui::twipsToPixels(c.height(), dpi);
         return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
     }
-    const ui::PixelBox b = ui::pixelBox(c);
+    const ui::PixelBox b = ui::pixelBox(c, dpi);
     return {b.x, b.y, b.x + b.width, b.y + b.height};
 }
 
-RECT paintArea(const ui::Control& c) {
-    RECT r = pixelRect(c);
-    InflateRect(&r, ui::paintMargin(c), ui::paintMargin(c));
+RECT paintArea(const ui::Control& c, int dpi) {
+    RECT r = pixelRect(c, dpi);
+    const int margin = ui::scaledPixels(ui::paintMargin(c), dpi);
+    InflateRect(&r, margin, margin);
     return r;
 }
 
@@ -42,12 +43,12 @@ bool hasWindow(const ui::Control& c) {
     }
 }
 
-ControlViews::ControlViews(ui::Controls& controls) : controls_(controls) {
+ControlViews::ControlViews(ui::Controls& controls, int dpi) : controls_(controls), dpi_(dpi) {
     views_.reserve(controls_.all().size());
     for (auto& c : controls_.all()) {
         ControlView v;
         v.control = c.get();
-        v.font = makeFont(c->design().font);
+        v.font = makeFont(c->design().font, ui::fontPixels(c->design().font, dpi_));
         if (!c->design().picture.empty()) v.picture = loadPicture(c->design().picture, v.pictureSize);
         index_[c->name()] = views_.size();
         if (c->kind() == ui::Kind::Form) formName_ = c->name();
@@ -62,6 +63,17 @@ ControlViews::~ControlViews() {
         if (v.font) DeleteObject(v.font);
         if (v.fitted) DeleteObject(v.fitted);
         if (v.picture) DeleteObject(v.picture);
+    }
+}
+
+void ControlViews::setDpi(int dpi) {
+    dpi_ = dpi;
+    for (ControlView& v : views_) {
+        HFONT old = v.font;
+        v.font = makeFont(v.control->design().font, ui::fontPixels(v.control->design().font, dpi_));
+        if (old) DeleteObject(old);
+        if (v.fitted) DeleteObject(v.fitted);
+        v.fitted = nullptr;
     }
 }
 

@@ -30,10 +30,11 @@ struct ControlView {
     int fittedDrop = 0;
 };
 
-// A control's rectangle in its container's pixels, as it is drawn.
-RECT pixelRect(const ui::Control& c);
+// A control's rectangle in its container's pixels at a scale (dots per
+// inch), as it is drawn.
+RECT pixelRect(const ui::Control& c, int dpi);
 // The area a lightweight control may paint (ui::paintMargin round it).
-RECT paintArea(const ui::Control& c);
+RECT paintArea(const ui::Control& c, int dpi);
 
 // Whether a control is shown by a child window of its own: everything a
 // child can click or reach with Tab, the frames, and the push buttons.
@@ -47,7 +48,8 @@ void repaintArea(HWND container, const RECT& area);
 
 class ControlViews {
 public:
-    explicit ControlViews(ui::Controls& controls);
+    // The fonts are made for `dpi`, the scale the window draws at.
+    ControlViews(ui::Controls& controls, int dpi);
     ~ControlViews();  // frees the fonts and pictures
     ControlViews(const ControlViews&) = delete;
     ControlViews& operator=(const ControlViews&) = delete;
@@ -56,6 +58,12 @@ public:
     const std::string& formName() const { return formName_; }
     HWND form() const { return form_; }
     void setForm(HWND form) { form_ = form; }
+    // The scale the window draws at, in dots per inch (96: the design's).
+    int dpi() const { return dpi_; }
+    // Another scale: every font is made anew at once and the old ones are
+    // freed (the caller hands the new ones to the child windows before
+    // anything paints); fitted fonts are dropped.
+    void setDpi(int dpi);
 
     std::vector<ControlView>& all() { return views_; }
     const std::vector<ControlView>& all() const { return views_; }
@@ -78,6 +86,7 @@ private:
     ui::Controls& controls_;
     std::string formName_;
     HWND form_ = nullptr;
+    int dpi_;
     std::vector<ControlView> views_;  // table order
     std::unordered_map<std::string, std::size_t> index_;
     std::unordered_map<std::string, std::vector<ControlView*>> layers_;
