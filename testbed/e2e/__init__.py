@@ -42,7 +42,7 @@ Environment:
 from . import ssip_recorder
 from .buses import A11Y_LAUNCHER, AccessibilityBus, BusProxy, ScreenReaderSwitch, follows_screen_reader_switch
 from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_ITEMS, RING_REACH, TIMEOUT,
-                       WELCOME, Session, centre, click_at, click_control, control_centre, ink_box, ink_in,
+                       WELCOME, Session, centre, click_at, click_control, colour_box, control_centre, ink_box, ink_in,
                        ink_mask, is_ink, near, pick_with_mouse, popup_window, rect, ring_around, ring_box)
 from .desktop import Openbox, Orca
 from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
@@ -59,7 +59,7 @@ from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase,
 
 __all__ = [
     "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "BusProxy", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
-    "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control", "control_centre", "DARK_GREY",
+    "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control", "colour_box", "control_centre", "DARK_GREY",
     "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
     "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",
     "is_ink", "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "near", "Openbox", "Orca",

@@ -93,8 +93,14 @@ def ink_box(shot, r, limit=96):
 def ring_box(shot):
     """(x, y, w, h) around every pixel of the focus ring's colour; None
     when there is none."""
+    return colour_box(shot, FOCUS_RING)
+
+
+def colour_box(shot, colour):
+    """(x, y, w, h) around every pixel of exactly that colour (the focus
+    ring's, the panel's lavender); None when there is none."""
     d, w = shot.data, shot.width
-    pattern = re.compile(re.escape(bytes(FOCUS_RING)))
+    pattern = re.compile(re.escape(bytes(colour)))
     xs, ys = [], []
     for m in pattern.finditer(d):
         i = m.start()

@@ -129,6 +129,13 @@ class Xvfb:
             return None
         return wait_until(look, timeout, what="a window (name=%r, pid=%r)" % (name, pid))
 
+    def set_dpi(self, dpi):
+        """Tells the clients started from now on the screen's dots per inch,
+        as a desktop's settings do: Xft.dpi in the root window's resources
+        (what xrdb writes), which Qt scales its windows by."""
+        self.run(["xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER",
+                  "Xft.dpi:\t%d\n" % dpi])
+
     def window_geometry(self, window):
         """Position on the screen and size of a window, from xwininfo:
         {'x', 'y', 'width', 'height', 'map_state'}."""

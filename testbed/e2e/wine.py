@@ -216,6 +216,14 @@ class WinePrefix:
         wineserver has saved the registry and gone."""
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=True)
 
+    def set_dpi(self, dpi):
+        """The screen's dots per inch for the programs started from now on,
+        as Windows' display settings (and winecfg) store it: LogPixels."""
+        status = self.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                          "/d", str(dpi), "/f")
+        if status != 0:
+            raise E2EError("reg add LogPixels ended with %d" % status)
+
     def unix(self, path):
         """Where a path on drive C: lies in the prefix."""
         drive, _, rest = path.partition(":\\")

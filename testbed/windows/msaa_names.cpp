@@ -2,7 +2,7 @@
 // msaa_names: the trainer's window as a screen reader sees it through MSAA.
 //
 //   msaa_names.exe [--timeout SECONDS] [--wait-for NAME] [--press NAME]
-//                  [--await-event KIND:NAME]
+//                  [--await-event KIND:NAME] [--dpi-changed DPI]
 //
 // Waits up to SECONDS (default 30) for the window of class AbacornWindow,
 // takes its client object (AccessibleObjectFromWindow, OBJID_CLIENT) and
@@ -36,12 +36,17 @@
 //
 // KIND one of show, hide, focus, state, name, value, selection, location.
 //
+// --dpi-changed DPI first tells the window, as Windows does when it comes to
+// a monitor of another scale, that its scale is now DPI dots per inch
+// (WM_DPICHANGED, sent: the walk comes after the window has handled it).
+//
 // On stderr: how many nodes the first walk found, and in what time.
 //
 // Exit status: 0 done; 1 bad arguments; 2 no window within the time;
 // 3 no accessible object; 4 no node to press, or the press refused;
 // 5 the name waited for never came (the tree is printed all the same);
-// 6 the event waited for never came.
+// 6 the event waited for never came; 7 the window did not answer
+// --dpi-changed.
 #include <fcntl.h>
 #include <io.h>
 #include <oleacc.h>
@@ -275,6 +280,7 @@ void print(const std::vector<Node>& nodes) {
 int run(int argc, wchar_t** argv) {
     double timeoutSeconds = 30;
     std::wstring waitFor, press, awaitEvent;
+    int dpiChanged = 0;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (i + 1 >= argc) return 1;
@@ -282,6 +288,7 @@ int run(int argc, wchar_t** argv) {
         else if (arg == L"--wait-for") waitFor = argv[++i];
         else if (arg == L"--press") press = argv[++i];
         else if (arg == L"--await-event") awaitEvent = argv[++i];
+        else if (arg == L"--dpi-changed") dpiChanged = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
         else return 1;
     }
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds * 1000);
@@ -289,6 +296,14 @@ int run(int argc, wchar_t** argv) {
     while (!(window = FindWindowW(L"AbacornWindow", nullptr))) {
         if (GetTickCount64() >= deadline) return 2;
         Sleep(50);
+    }
+    if (dpiChanged > 0) {
+        // The suggested rectangle lies in this process: the window needs none.
+        RECT suggested{};
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpiChanged, dpiChanged),
+                                 reinterpret_cast<LPARAM>(&suggested), SMTO_ABORTIFHUNG, 30000, &answer))
+            return 7;
     }
     if (const auto colon = awaitEvent.find(L':'); !awaitEvent.empty()) {
         if (colon == std::wstring::npos) return 1;

@@ -5,6 +5,7 @@ processing costs some 20 us, so the start-up pause alone takes about 20 s
 and every new card 3 s: one start carries a whole lesson, step by step,
 each step checked as the Linux tests check it."""
 import contextlib
+import os
 import re
 import time
 import unittest
@@ -32,6 +33,8 @@ TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
 WHITE, GREEN, RED = (255, 255, 255), (0, 255, 0), (255, 0, 0)
 # The start-up pause of a million passes, and the window before it.
 STARTUP = 90.0
+# The scales checked, the trainer at 96 last: it is then moved to 144.
+SCALES = (144, 192, 96)
 
 
 def tile_colour(shot, name):
@@ -322,6 +325,96 @@ class WindowsScreenReaderTest(unittest.TestCase):
             self.assertTrue(set_screen_reader(self.prefix, True, s.x))
             self.assertTrue(s.app.running())
             self.card_then_close(s)
+
+
+class WindowsScaleTest(unittest.TestCase):
+    """The panel at 96, 144 and 192 dots per inch, each on a screen of
+    1920x1080 times the scale: the Windows trainer under Wine (its
+    LogPixels) against the Qt build at the same Xft.dpi. Then the Windows
+    trainer at 96 is told, as on coming to another monitor, that its scale
+    is now 144 (WM_DPICHANGED). With ABACORN_E2E_SHOTS naming a folder the
+    screenshots are kept there."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix().__enter__()
+        cls.addClassCleanup(cls.prefix.close)
+
+    def keep(self, shot, name):
+        if os.environ.get("ABACORN_E2E_SHOTS"):
+            shot.save_png(os.path.join(os.environ["ABACORN_E2E_SHOTS"], name + ".png"))
+
+    def wait_for_panel(self, x, dpi):
+        """The screen once the panel shows, with the card and the red
+        button; and the lavender panel's box."""
+        def scaled(name, dx, dy):
+            cx, cy, _, _ = rect(name)
+            return round((cx + dx) * dpi / 96), round((cy + dy) * dpi / 96)
+
+        def painted(shot):
+            box = e2e.colour_box(shot, e2e.LAVENDER)
+            return box and shot.pixel(*scaled("Frame1", 2, 2)) == e2e.LAVENDER \
+                and shot.pixel(*scaled("lblClickMe", 12, 12)) == WHITE \
+                and shot.pixel(*scaled("Command1", 12, 12)) not in (e2e.LAVENDER, e2e.BLACK) and (shot, box)
+        return e2e.wait_until(lambda: painted(x.screenshot()), STARTUP, interval=0.2,
+                              what="the panel at %d dpi" % dpi)
+
+    def assertClose(self, got, want, what):
+        self.assertTrue(all(abs(g - w) <= 2 for g, w in zip(got, want)), "%s: %r, not %r" % (what, got, want))
+
+    def test_three_scales_then_another_monitor(self):
+        panels, cards = {}, {}
+        for dpi in SCALES:
+            print("  %d dpi" % dpi, flush=True)
+            size = (1920 * dpi // 96, 1080 * dpi // 96)
+            with e2e.Xvfb(*size) as x:
+                x.set_dpi(dpi)
+                qt = e2e.Abacorn(x).start()
+                try:
+                    qt.wait_for_window(timeout=e2e.TIMEOUT)
+                    shot, qt_panel = self.wait_for_panel(x, dpi)
+                    self.keep(shot, "qt-%d" % dpi)
+                finally:
+                    qt.cleanup()
+                self.prefix.set_dpi(dpi)
+                app = WineAbacorn(x, prefix=self.prefix).start()
+                try:
+                    app.wait_for_window(timeout=STARTUP)
+                    shot, panels[dpi] = self.wait_for_panel(x, dpi)
+                    self.keep(shot, "windows-%d" % dpi)
+                    self.assertClose(panels[dpi], qt_panel, "the panel against Qt's at %d dpi" % dpi)
+                    nodes, _ = accessible_tree(self.prefix, x)
+                    cards[dpi] = next(n.location for n in nodes if n.name == "Flash card")
+                    if dpi == 96:
+                        self.another_monitor(x, app, panels, cards)
+                finally:
+                    app.cleanup()
+                    self.prefix.wait_idle()
+        for dpi in SCALES:
+            w, h = panels[96][2:]
+            self.assertClose(panels[dpi][2:], (w * dpi / 96, h * dpi / 96), "the panel at %d dpi" % dpi)
+
+    def another_monitor(self, x, app, panels, cards):
+        """The trainer at 96 dpi comes to a monitor at 144: it covers the
+        screen as before, the panel as at 144, centred, and the card
+        takes clicks where it now lies."""
+        app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+        nodes, _ = accessible_tree(self.prefix, x, "--dpi-changed", "144")
+        card = next(n.location for n in nodes if n.name == "Flash card")
+        geo = x.window_geometry(app.windows()[0])
+        self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"]), (0, 0, 1920, 1080))
+        w, h = panels[144][2:]
+        want = ((1920 - w) // 2, (1080 - h) // 2, w, h)
+        shot = e2e.wait_until(lambda: (lambda sh: sh if e2e.colour_box(sh, e2e.LAVENDER) == want else None)(
+            x.screenshot()), e2e.TIMEOUT, interval=0.2, what="the panel at 144 on 1920x1080 (%r)" % (want,))
+        self.keep(shot, "windows-96-then-144")
+        self.assertClose(card[2:], cards[144][2:], "the card's size")
+        self.assertClose((card[0] - want[0], card[1] - want[1]),
+                         (cards[144][0] - panels[144][0], cards[144][1] - panels[144][1]), "the card in the panel")
+        heard = len(app.said())
+        e2e.click_at(x, card[0] + card[2] // 2, card[1] + card[3] // 2)
+        e2e.wait_until(lambda: app.said()[heard:] == [FOR_ANSWER], e2e.TIMEOUT,
+                       what="the card's words (have %r)" % app.said()[heard:])
 
 
 if __name__ == "__main__":
