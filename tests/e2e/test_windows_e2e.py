@@ -194,7 +194,9 @@ class WindowsLessonTest(unittest.TestCase):
 
         self.step("interactive: a wrong tile turns red, the right one green with its answer")
         heard = len(s.said())
-        s.click("lblInteractive")
+        # A screen reader that keeps a copy of the tree hears the answers come.
+        with AccessibleEvents(self.prefix, s.x, "show:Possible answers"):
+            s.click("lblInteractive")
         self.assertEqual(self.wait_says(2, heard), ["interactive mode", "click possible answers to the right"])
         wrong_then_right = False
         # A screen reader hears the tiles' names change with their numbers.
@@ -384,8 +386,13 @@ class WindowsScaleTest(unittest.TestCase):
                     self.keep(shot, "windows-%d" % dpi)
                     self.assertClose(panels[dpi], qt_panel, "the panel against Qt's at %d dpi" % dpi)
                     nodes, _ = accessible_tree(self.prefix, x)
+                    answered_ms = time.time() * 1000
                     cards[dpi] = next(n.location for n in nodes if n.name == "Flash card")
                     if dpi == 96:
+                        # Asked during the start-up pause, as a screen reader
+                        # does: the window goes on, and greets.
+                        app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
+                        print("  the tree answered %.0f ms before the welcome" % (app.speech()[0][0] - answered_ms))
                         self.another_monitor(x, app, panels, cards)
                 finally:
                     app.cleanup()
@@ -398,7 +405,6 @@ class WindowsScaleTest(unittest.TestCase):
         """The trainer at 96 dpi comes to a monitor at 144: it covers the
         screen as before, the panel as at 144, centred, and the card
         takes clicks where it now lies."""
-        app.wait_for_say(e2e.WELCOME, timeout=STARTUP)
         nodes, _ = accessible_tree(self.prefix, x, "--dpi-changed", "144")
         card = next(n.location for n in nodes if n.name == "Flash card")
         geo = x.window_geometry(app.windows()[0])
