@@ -6,8 +6,9 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_executable(core_tests ${abacorn_core_test_sources})
 target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
 
-# The Win32 binding's MSAA objects, asked in process over real windows.
-add_executable(win32_tests test_win32_accessibility.cpp)
+# The Win32 binding over real windows: its MSAA objects, asked in process;
+# its windows at other scales.
+add_executable(win32_tests test_win32_accessibility.cpp test_win32_scale.cpp)
 target_link_libraries(win32_tests PRIVATE abacorn_win32 gtest gtest_main oleacc ole32 oleaut32)
 
 # The SAPI voice against a voice object of the test's own (run under Wine).
