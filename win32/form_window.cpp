@@ -472,7 +472,7 @@ void FormWindow::drawItem(const DRAWITEMSTRUCT& item) {
         paintPictureBox(views_, *v, mem, size);
         break;
     case ui::Kind::Button:
-        paintFlatButton(*v, mem, size, (item.itemState & ODS_SELECTED) != 0);
+        paintFlatButton(*v, mem, size, (item.itemState & ODS_SELECTED) != 0, views_.dpi());
         break;
     default: {
         // A label or image with a window: its container's scene under it.

@@ -24,11 +24,12 @@ void fill(HDC dc, const RECT& r, COLORREF colour) {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
-void frameRect(HDC dc, RECT r, COLORREF colour) {
-    fill(dc, {r.left, r.top, r.right, r.top + 1}, colour);
-    fill(dc, {r.left, r.bottom - 1, r.right, r.bottom}, colour);
-    fill(dc, {r.left, r.top, r.left + 1, r.bottom}, colour);
-    fill(dc, {r.right - 1, r.top, r.right, r.bottom}, colour);
+// A rectangle's outline, `width` pixels wide inside it.
+void frameRect(HDC dc, RECT r, COLORREF colour, int width = 1) {
+    fill(dc, {r.left, r.top, r.right, r.top + width}, colour);
+    fill(dc, {r.left, r.bottom - width, r.right, r.bottom}, colour);
+    fill(dc, {r.left, r.top, r.left + width, r.bottom}, colour);
+    fill(dc, {r.right - width, r.top, r.right, r.bottom}, colour);
 }
 
 void paintFrameBorder(HDC dc, const ControlView& host, SIZE size, int dpi) {
@@ -38,8 +39,9 @@ void paintFrameBorder(HDC dc, const ControlView& host, SIZE size, int dpi) {
     const std::wstring caption = wide(c.caption());
     const SIZE text = textSize(host.font, caption);
     const int mid = text.cy / 2;
-    frameRect(dc, {0, mid, size.cx - 1, size.cy - 1}, toColorRef(ui::kEtchShadow));
-    frameRect(dc, {1, mid + 1, size.cx, size.cy}, toColorRef(ui::kEtchLight));
+    const int line = ui::scaledPixels(1, dpi);
+    frameRect(dc, {0, mid, size.cx - line, size.cy - line}, toColorRef(ui::kEtchShadow), line);
+    frameRect(dc, {line, mid + line, size.cx, size.cy}, toColorRef(ui::kEtchLight), line);
     if (caption.empty()) return;
     const int indent = ui::scaledPixels(8, dpi), room = ui::scaledPixels(4, dpi);
     RECT box{indent, 0, indent + text.cx + room, text.cy};
@@ -238,18 +240,19 @@ COLORREF shade(ui::Color c, int percent) {
 
 }  // namespace
 
-void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down) {
+void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi) {
     const ui::Control& c = *v.control;
     const RECT r{0, 0, size.cx, size.cy};
     fill(dc, r, toColorRef(c.backColor()));
     const COLORREF light = shade(c.backColor(), 140), dark = shade(c.backColor(), 50);
-    fill(dc, {0, 0, size.cx, 1}, down ? dark : light);
-    fill(dc, {0, 0, 1, size.cy}, down ? dark : light);
-    fill(dc, {0, size.cy - 1, size.cx, size.cy}, down ? light : dark);
-    fill(dc, {size.cx - 1, 0, size.cx, size.cy}, down ? light : dark);
+    const int e = ui::scaledPixels(1, dpi);
+    fill(dc, {0, 0, size.cx, e}, down ? dark : light);
+    fill(dc, {0, 0, e, size.cy}, down ? dark : light);
+    fill(dc, {0, size.cy - e, size.cx, size.cy}, down ? light : dark);
+    fill(dc, {size.cx - e, 0, size.cx, size.cy}, down ? light : dark);
     const std::wstring text = wide(c.caption());
     RECT box = r;
-    if (down) OffsetRect(&box, 1, 1);
+    if (down) OffsetRect(&box, e, e);
     HGDIOBJ old = SelectObject(dc, v.font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, c.enabled() ? GetSysColor(COLOR_BTNTEXT) : GetSysColor(COLOR_GRAYTEXT));

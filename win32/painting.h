@@ -30,8 +30,8 @@ void paintScene(const ControlViews& views, const std::string& container, HDC dc,
 // are drawn at their size scaled from the design's pixels to the window's.
 void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size);
 // A graphical push button: a flat face in its back colour with the
-// caption, and a one-pixel edge that sinks while it is held down.
-void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down);
+// caption, and an edge of a design pixel that sinks while it is held down.
+void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi);
 
 // Fits a label to its caption: an auto-size label takes the caption's size
 // (and tells the model), a fixed-size one whose caption is too wide gets a
