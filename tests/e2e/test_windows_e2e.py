@@ -101,6 +101,9 @@ class WindowsLessonTest(unittest.TestCase):
         by_name = {n.name: n for n in reversed(nodes)}
         for name in NAMES:
             self.assertIn(name, by_name)
+            # With a sentence on what it does, the same as on Linux.
+            self.assertTrue(by_name[name].description, name)
+        self.assertEqual(by_name["Flash card"].description, "Deals a card; the next click shows and says the answer")
         self.assertEqual([n.name for n in nodes if INTERNAL.match(n.name)], [])
         self.assertEqual(by_name["Flash card"].role, PUSH_BUTTON)
         self.assertEqual(by_name["Flash card"].states, {"focused", "focusable"})
