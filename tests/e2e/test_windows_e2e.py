@@ -295,8 +295,8 @@ class WindowsLessonTest(unittest.TestCase):
 
 
 class WindowsScreenReaderTest(unittest.TestCase):
-    """The screen-reader switch of Windows, on before the start and turned
-    on during the run. Under Wine the screen reader's channel (UI Automation
+    """The screen-reader switch of Windows, on before the start, and turned
+    on and off again during the run. Under Wine the screen reader's channel (UI Automation
     notifications) is missing, so the trainer goes on speaking through SAPI."""
 
     @classmethod
@@ -326,9 +326,11 @@ class WindowsScreenReaderTest(unittest.TestCase):
         self.assertFalse(set_screen_reader(self.prefix, False))
         with self.lesson() as s:
             self.assertEqual(s.said(), [e2e.WELCOME])
-            # Announced to the trainer's window, which goes on as it was.
+            # Announced to the trainer's window, which goes on as it was;
+            # and off again, as when the screen reader is closed.
             self.assertTrue(set_screen_reader(self.prefix, True, s.x))
             self.assertTrue(s.app.running())
+            self.assertFalse(set_screen_reader(self.prefix, False, s.x))
             self.card_then_close(s)
 
 
