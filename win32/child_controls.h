@@ -13,11 +13,12 @@ namespace win32 {
 inline constexpr const wchar_t* kFrameClass = L"AbacornFrame";
 
 // Makes a control's window in its container's window, at the control's
-// rectangle at the window's scale (dots per inch) and in its state: a frame of kFrameClass; an owner-drawn
-// BUTTON for a picture box, a graphical button and a label or image that
-// takes clicks, its text the control's accessible name; a plain BUTTON; a
-// drop-down list COMBOBOX whose closed box has the design's height; a
-// LISTBOX. A tooltip of the design goes with it. nullptr for other kinds.
+// rectangle at the window's scale (dots per inch) and in its state: a
+// frame of kFrameClass; an owner-drawn BUTTON for a picture box, a
+// graphical button and a label or image that takes clicks, its text the
+// control's accessible name; a plain BUTTON; a drop-down list COMBOBOX
+// whose closed box has the design's height; a LISTBOX. A tooltip of the
+// design goes with it. nullptr for other kinds.
 HWND createChildWindow(const ControlView& v, HWND parent, int dpi);
 
 // Moves a control's window to the control's rectangle.
