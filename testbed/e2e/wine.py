@@ -292,11 +292,16 @@ def accessible_tree(prefix, xvfb, *options, timeout=90):
     None), depth first; also the events it was asked to wait for, as
     (kind, name). Options as msaa_names takes them ("--press", "Flash card");
     it runs on the trainer's screen, `xvfb`."""
-    res = subprocess.run(_msaa_names(prefix, xvfb, options), env=prefix.env(xvfb.env()), stdout=subprocess.PIPE,
+    env = prefix.env(xvfb.env())
+    # Wine's errors (a crash, a failed call across processes) to tell why
+    # should it fail.
+    env["WINEDEBUG"] = "-all,err+all"
+    res = subprocess.run(_msaa_names(prefix, xvfb, options), env=env, stdout=subprocess.PIPE,
                          stderr=subprocess.PIPE, timeout=timeout)
     if res.returncode != 0:
-        raise E2EError("msaa_names %s ended with %d: %s" % (" ".join(options), res.returncode,
-                                                            res.stderr.decode(errors="replace")[-500:]))
+        raise E2EError("msaa_names %s ended with %d: %s; out: %s" % (
+            " ".join(options), res.returncode, res.stderr.decode(errors="replace")[-1500:],
+            res.stdout.decode(errors="replace")[-300:]))
     return _parse_tree(res.stdout.decode("utf-8"))
 
 
