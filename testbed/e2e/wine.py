@@ -216,13 +216,18 @@ class WinePrefix:
         wineserver has saved the registry and gone."""
         subprocess.run([WINESERVER, "-w"], env=self.env(), timeout=timeout, check=True)
 
-    def set_dpi(self, dpi):
+    def set_dpi(self, dpi, xvfb):
         """The screen's dots per inch for the programs started from now on,
-        as Windows' display settings (and winecfg) store it: LogPixels."""
-        status = self.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
-                          "/d", str(dpi), "/f")
-        if status != 0:
-            raise E2EError("reg add LogPixels ended with %d" % status)
+        as Windows' display settings (and winecfg) store it: LogPixels. Run
+        on the screen the programs will use (`xvfb`): the wineserver it
+        starts serves them too, and one started without a display keeps
+        their windows off it (see set_screen_reader)."""
+        res = subprocess.run(self.command + ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                                             "REG_DWORD", "/d", str(dpi), "/f"],
+                             env=self.env(xvfb.env()), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL, timeout=120)
+        if res.returncode != 0:
+            raise E2EError("reg add LogPixels ended with %d" % res.returncode)
 
     def unix(self, path):
         """Where a path on drive C: lies in the prefix."""

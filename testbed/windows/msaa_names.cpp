@@ -281,15 +281,19 @@ int run(int argc, wchar_t** argv) {
     double timeoutSeconds = 30;
     std::wstring waitFor, press, awaitEvent;
     int dpiChanged = 0;
+    auto badArgument = [](const std::wstring& arg) {
+        std::fwprintf(stderr, L"msaa_names: what is %ls?\n", arg.c_str());
+        return 1;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if (i + 1 >= argc) return 1;
+        if (i + 1 >= argc) return badArgument(arg);
         if (arg == L"--timeout") timeoutSeconds = std::wcstod(argv[++i], nullptr);
         else if (arg == L"--wait-for") waitFor = argv[++i];
         else if (arg == L"--press") press = argv[++i];
         else if (arg == L"--await-event") awaitEvent = argv[++i];
         else if (arg == L"--dpi-changed") dpiChanged = static_cast<int>(std::wcstol(argv[++i], nullptr, 10));
-        else return 1;
+        else return badArgument(arg);
     }
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds * 1000);
     HWND window = nullptr;
@@ -302,11 +306,13 @@ int run(int argc, wchar_t** argv) {
         RECT suggested{};
         DWORD_PTR answer = 0;
         if (!SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(dpiChanged, dpiChanged),
-                                 reinterpret_cast<LPARAM>(&suggested), SMTO_ABORTIFHUNG, 30000, &answer))
+                                 reinterpret_cast<LPARAM>(&suggested), SMTO_ABORTIFHUNG, 30000, &answer)) {
+            std::fprintf(stderr, "msaa_names: WM_DPICHANGED not answered (error %lu)\n", GetLastError());
             return 7;
+        }
     }
     if (const auto colon = awaitEvent.find(L':'); !awaitEvent.empty()) {
-        if (colon == std::wstring::npos) return 1;
+        if (colon == std::wstring::npos) return badArgument(awaitEvent);
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_VALUECHANGE, nullptr, onEvent, process, 0,

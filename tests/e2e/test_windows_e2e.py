@@ -389,7 +389,7 @@ class WindowsScaleTest(unittest.TestCase):
                     self.keep(shot, "qt-%d" % dpi)
                 finally:
                     qt.cleanup()
-                self.prefix.set_dpi(dpi)
+                self.prefix.set_dpi(dpi, x)
                 app = WineAbacorn(x, prefix=self.prefix).start()
                 try:
                     app.wait_for_window(timeout=STARTUP)
