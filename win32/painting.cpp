@@ -11,6 +11,8 @@
 
 namespace win32 {
 
+int ringReach(int dpi) { return ui::scaledPixels(ui::kFocusRingGap + ui::kFocusRingWidth, dpi); }
+
 COLORREF toColorRef(ui::Color c) {
     if (c.windowText) return GetSysColor(COLOR_WINDOWTEXT);
     return RGB(c.r, c.g, c.b);
@@ -170,12 +172,6 @@ void paintImage(HDC dc, const ControlView& v, int dpi) {
     const std::string& file = v.control->design().picture;
     drawPicture(dc, v, r.left, r.top, dpi, file.size() > 4 && file.compare(file.size() - 4, 4, ".gif") == 0);
 }
-
-}  // namespace
-
-int ringReach(int dpi) { return ui::scaledPixels(ui::kFocusRingGap + ui::kFocusRingWidth, dpi); }
-
-namespace {
 
 void paintRing(HDC dc, const RECT& around, int dpi) {
     const int out = ringReach(dpi);

@@ -196,10 +196,12 @@ class WinePrefix:
         env["HOME"] = self.home
         return env
 
-    def run(self, *args, timeout=120):
-        """Runs a Windows program in the prefix to its end; returns its status."""
-        return subprocess.run(self.command + list(args), env=self.env(), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout).returncode
+    def run(self, *args, timeout=120, xvfb=None):
+        """Runs a Windows program in the prefix to its end, on the screen of
+        `xvfb` when one is given; returns its status."""
+        return subprocess.run(self.command + list(args), env=self.env(xvfb.env() if xvfb else None),
+                              stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=timeout).returncode
 
     def start(self, *args, quiet=True):
         """Starts a Windows program; its Popen's PID is the one its windows
@@ -222,12 +224,10 @@ class WinePrefix:
         on the screen the programs will use (`xvfb`): the wineserver it
         starts serves them too, and one started without a display keeps
         their windows off it (see set_screen_reader)."""
-        res = subprocess.run(self.command + ["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
-                                             "REG_DWORD", "/d", str(dpi), "/f"],
-                             env=self.env(xvfb.env()), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL, timeout=120)
-        if res.returncode != 0:
-            raise E2EError("reg add LogPixels ended with %d" % res.returncode)
+        status = self.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                          "/d", str(dpi), "/f", xvfb=xvfb)
+        if status != 0:
+            raise E2EError("reg add LogPixels ended with %d" % status)
 
     def unix(self, path):
         """Where a path on drive C: lies in the prefix."""
