@@ -11,10 +11,9 @@ import re
 import subprocess
 
 from .processes import E2EError, wait_until, wait_until_idle
-from .program import Abacorn, build_dir, monotonic_ms
+from .program import WELCOME, Abacorn, build_dir, monotonic_ms
 from .screens import SCREEN_HEIGHT, SCREEN_WIDTH, Xvfb
 
-WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 LAVENDER = (192, 192, 255)
 BLACK = (0, 0, 0)
 DARK_GREY = (64, 64, 64)
@@ -170,8 +169,10 @@ class Session:
 
     def __init__(self, wait_for_welcome=True, program=Abacorn, timeout=TIMEOUT):
         """program: the trainer's class, given the Xvfb (WineAbacorn for
-        the Windows build); timeout: how long the window and the welcome
-        may take."""
+        the Windows build); timeout: how long the window may take. The
+        welcome, and every wait here that may span one of the trainer's
+        pauses, may take as long as the program's pass cost makes it
+        (Program.pause_limit)."""
         self.wait_for_welcome = wait_for_welcome
         self.program = program
         self.timeout = timeout
@@ -187,7 +188,7 @@ class Session:
             self.window = self.app.wait_for_window(timeout=self.timeout)
             self.mapped_ms = monotonic_ms()
             if self.wait_for_welcome:
-                self.app.wait_for_say(WELCOME, timeout=self.timeout)
+                self.app.wait_for_welcome(self.mapped_ms)
         except BaseException:
             self.__exit__()
             raise
@@ -247,7 +248,7 @@ class Session:
         before = ring_box(self.shot())
         self.key(key)
         return wait_until(lambda: (lambda b: b != before and self.focused() if b else None)(
-            ring_box(self.shot())), TIMEOUT, interval=0.05, what="the focus ring to move on " + key)
+            ring_box(self.shot())), self.app.pause_limit(), interval=0.05, what="the focus ring to move on " + key)
 
     def tab_to(self, name, limit=30):
         """Presses Tab until the focus ring surrounds `name`."""
@@ -269,7 +270,7 @@ class Session:
 
     def wait_until_idle(self, quiet_s=0.5):
         """Waits until the program waits for input (see wait_until_idle)."""
-        wait_until_idle(self.app.pid, quiet_s, TIMEOUT)
+        wait_until_idle(self.app.pid, quiet_s, self.app.pause_limit())
 
     # --- what is seen and heard ---
 
@@ -279,7 +280,7 @@ class Session:
     def wait_for_shot(self, check, what="the screen"):
         """Takes screenshots until check(shot) holds; returns that shot."""
         return wait_until(lambda: (lambda s: s if check(s) else None)(self.shot()),
-                                 TIMEOUT, interval=0.05, what=what)
+                          self.app.pause_limit(), interval=0.05, what=what)
 
     def said(self):
         return self.app.said()
@@ -287,13 +288,13 @@ class Session:
     def wait_for_says(self, count, after=0):
         """Waits until at least `count` texts follow the first `after`; returns
         all texts said after those `after`."""
-        wait_until(lambda: len(self.said()) >= after + count, TIMEOUT,
-                          what="%d more spoken texts (have %r)" % (count, self.said()[after:]))
+        wait_until(lambda: len(self.said()) >= after + count, self.app.pause_limit(),
+                   what="%d more spoken texts (have %r)" % (count, self.said()[after:]))
         return self.said()[after:]
 
     def wait_for_text(self, text, after=0):
         """Waits until `text` is said after the first `after` texts; returns
         all texts said after those."""
-        wait_until(lambda: text in self.said()[after:], TIMEOUT,
-                          what="%r to be said (have %r)" % (text, self.said()[after:]))
+        wait_until(lambda: text in self.said()[after:], self.app.pause_limit(),
+                   what="%r to be said (have %r)" % (text, self.said()[after:]))
         return self.said()[after:]

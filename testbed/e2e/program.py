@@ -19,7 +19,10 @@ import time
 
 from . import ssip_recorder
 from .buses import AccessibilityBus
+from .passes import CARD_PASSES, MARGIN_S, STARTUP_PASSES, PassCost
 from .processes import E2EError, stop_process, wait_until
+
+WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
 
 
 def build_dir():
@@ -76,6 +79,7 @@ class Program:
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-e2e-")
         self.stdout_path = os.path.join(self.workdir, "stdout.txt")
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
+        self.passes = PassCost()
 
     # Now and then Xvfb refuses a new client's connection (seen with a bare
     # Qt window too: "could not connect to display", about 1 start in 20 when
@@ -147,6 +151,13 @@ class Program:
     def wait_for_window(self, name=None, timeout=20.0):
         """Waits for this program's window to be mapped; returns its id."""
         return self.xvfb.wait_for_window(name=name, pid=None if name else self.pid, timeout=timeout)
+
+    def pause_limit(self, passes=CARD_PASSES):
+        """How long a wait that includes one of the trainer's pauses of
+        `passes` may take: from the pass cost measured in this run, once
+        known; before, a generous margin (a pass of the Qt build costs
+        well under a microsecond)."""
+        return self.passes.limit(passes) if self.passes.known() else MARGIN_S
 
 
 class Abacorn(Program):
@@ -230,3 +241,12 @@ class Abacorn(Program):
     def wait_for_say(self, text, timeout=20.0):
         return self.wait_for_speech(lambda ev: any(e.event == "say" and e.text == text for e in ev),
                                     timeout)
+
+    def wait_for_welcome(self, shown_ms, timeout=None):
+        """Waits for the welcome, which follows the start-up pause, and notes
+        what that pause (from `shown_ms`, CLOCK_MONOTONIC, the window seen
+        mapped) tells of a pass's cost."""
+        events = self.wait_for_say(WELCOME, timeout or self.pause_limit(STARTUP_PASSES))
+        welcome = next(e for e in events if e.event == "say" and e.text == WELCOME)
+        self.passes.note("start-up pause", STARTUP_PASSES, (welcome.t_ms - shown_ms) / 1000)
+        return events

@@ -35,8 +35,9 @@ import tempfile
 import time
 import zlib
 
+from .passes import STARTUP_PASSES
 from .processes import E2EError, stop_process, wait_until
-from .program import Program, build_dir
+from .program import WELCOME, Program, build_dir
 from .screens import Xvfb
 
 WINE = "/usr/lib/wine/wine64"
@@ -51,24 +52,22 @@ FONT_REPLACEMENTS = {
     "MS Sans Serif": "Liberation Sans",
 }
 RECORDER_DLL = "sapi_recorder.dll"
+# How long a Wine program may take to show its window: Wine's own start,
+# counted in no passes of the trainer's.
+WINDOW_S = 90.0
 
 
-def wine(prefix, timed=False):
+def wine(prefix):
     """The command that runs a Windows program in `prefix`: wine64, held to
     one processor chosen by the prefix, with the wineserver it starts. A
     program under Wine asks its wineserver for every pass over its queue;
     with the two on different processors each question waits for the
-    other processor to wake, and in this machine's virtual processors
-    that makes a pass 72-79 us instead of 11 (the start-up pause 76 s
-    instead of 11). A `timed` prefix, whose test measures the trainer's
-    pauses, has the first processor to itself: the others share the rest.
-    (Two Wine programs on one processor make each pause twice as long, and
-    a pause of the timer's cards then outlasts the question.)"""
+    other processor to wake, which in this machine's virtual processors
+    made a pass 72-79 us instead of 11. Other tests may share that
+    processor: the tests measure what a pass costs (passes.PassCost) and
+    wait accordingly."""
     cpus = sorted(os.sched_getaffinity(0))
-    if timed:
-        return ["taskset", "-c", str(cpus[0]), WINE]
-    rest = cpus[1:] or cpus
-    cpu = rest[zlib.crc32(os.path.abspath(prefix).encode()) % len(rest)]
+    cpu = cpus[zlib.crc32(os.path.abspath(prefix).encode()) % len(cpus)]
     return ["taskset", "-c", str(cpu), WINE]
 
 
@@ -159,14 +158,14 @@ class WinePrefix:
     """A copy of the run's template in a directory of the test's own, with
     a home of its own (Wine links the users' Desktop and Documents into
     $HOME); on the screen of `xvfb` when one is given. Every process in it
-    ends with `wineserver -k` when it is closed. `timed`: see wine()."""
+    ends with `wineserver -k` when it is closed."""
 
-    def __init__(self, workdir=None, xvfb=None, timed=False):
+    def __init__(self, workdir=None, xvfb=None):
         self._own_dir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="abacorn-wine-")
         self.path = os.path.join(self.workdir, "prefix")
         self.home = os.path.join(self.workdir, "home")
-        self.command = wine(self.path, timed)
+        self.command = wine(self.path)
         self.xvfb = xvfb
         self.procs = []
 
@@ -228,6 +227,16 @@ class WinePrefix:
                           "/d", str(dpi), "/f", xvfb=xvfb)
         if status != 0:
             raise E2EError("reg add LogPixels ended with %d" % status)
+
+    def pass_cost(self, xvfb, seconds=0.5):
+        """What a pass of the trainer's event pump costs in this prefix on
+        `xvfb` now, in microseconds (pass_cost.exe, a window of its own)."""
+        res = subprocess.run(self.command + [os.path.join(windows_build_dir(), "pass_cost.exe"), str(seconds)],
+                             env=self.env(xvfb.env()), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=120)
+        if res.returncode != 0:
+            raise E2EError("pass_cost ended with %d" % res.returncode)
+        return float(res.stdout.decode().strip())
 
     def unix(self, path):
         """Where a path on drive C: lies in the prefix."""
@@ -382,7 +391,10 @@ class WineAbacorn(Program):
     """The Windows trainer under Wine on an Xvfb, in a prefix of its own (a
     copy of the template, or `prefix`, a WinePrefix shared with other
     programs, which the caller closes), speaking to the recording SAPI
-    server."""
+    server. Its pauses take as long as Wine's passes make them: `passes`
+    holds what a pass costs, measured before the start (pass_cost.exe) and
+    again by the start-up pause, and the waits for the trainer's words are
+    sized from it (Program.pause_limit)."""
 
     def __init__(self, xvfb, exe=None, prefix=None, env=None):
         exe = exe or os.path.join(windows_build_dir(), "abacorn.exe")
@@ -393,6 +405,7 @@ class WineAbacorn(Program):
         self.shared_prefix = prefix
         self.prefix = prefix
         self.sapi_log_path = os.path.join(self.workdir, "sapi.log")
+        self.shown_ms = None  # time.time() ms at which the window was first seen mapped
 
     def start(self):
         if not os.path.exists(self.exe):
@@ -403,6 +416,7 @@ class WineAbacorn(Program):
                 os.makedirs(own, exist_ok=True)
                 self.prefix = WinePrefix(own).__enter__()
             open(self.sapi_log_path, "w").close()
+            self.passes.calibrated(self.prefix.pass_cost(self.xvfb))
             # taskset runs wine in its own place: the PID is the program's.
             self.args = self.prefix.command + [self.exe]
             self.extra_env.update(self.prefix.env({}))
@@ -433,15 +447,31 @@ class WineAbacorn(Program):
         return [w for w in (int(v) for v in out)
                 if self.xvfb.window_geometry(w).get("map_state") == "IsViewable"]
 
-    def wait_for_window(self, name=None, timeout=30.0):
-        """The trainer's window, once it is mapped."""
+    def wait_for_window(self, name=None, timeout=WINDOW_S):
+        """The trainer's window, once it is mapped. Its start is Wine's and
+        counts no pass: a fixed limit."""
         def look():
             for w in self.windows():
                 return w
             if not self.running():
                 raise E2EError("the trainer ended (status %s) before its window showed" % self.proc.returncode)
             return None
-        return wait_until(look, timeout, what="the trainer's window under Wine")
+        window = wait_until(look, timeout, what="the trainer's window under Wine")
+        if self.shown_ms is None:
+            self.shown_ms = time.time() * 1000
+        return window
+
+    # --- its pauses ---
+
+    def wait_for_welcome(self, _session_ms=None, timeout=None):
+        """Waits for the welcome, which follows the start-up pause, and
+        notes what that pause tells of a pass's cost: from the window first
+        seen mapped (shown_ms, on the SAPI log's clock, the Unix one; a
+        session's CLOCK_MONOTONIC time is not used)."""
+        said = self.wait_for_say(WELCOME, timeout=timeout or self.pause_limit(STARTUP_PASSES))
+        took = self.speech()[self.said().index(WELCOME)][0] - self.shown_ms
+        self.passes.note("start-up pause", STARTUP_PASSES, took / 1000)
+        return said
 
     # --- what it said ---
 
@@ -451,8 +481,10 @@ class WineAbacorn(Program):
     def said(self):
         return [text for _, _, text in self.speech()]
 
-    def wait_for_say(self, text, timeout=60.0, after=0):
-        wait_until(lambda: text in self.said()[after:], timeout,
+    def wait_for_say(self, text, timeout=None, after=0):
+        """Waits until `text` is said (after the first `after` texts); by
+        default as long as a card's pause may take."""
+        wait_until(lambda: text in self.said()[after:], timeout or self.pause_limit(),
                    what="%r to reach SAPI (have %r)" % (text, self.said()[after:]))
         return self.said()[after:]
 

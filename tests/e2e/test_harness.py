@@ -7,6 +7,7 @@ import tempfile
 import unittest
 
 from testbed import e2e
+from testbed.e2e import passes
 
 # Where the package lies (the source root), for the script below.
 HARNESS_ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(e2e.__file__))))
@@ -120,6 +121,35 @@ class SpeechLogTest(unittest.TestCase):
                 e2e.SpeechEvent(100.25, "stop", ""),
                 e2e.SpeechEvent(200.5, "say", "three plus four")])
             self.assertEqual(e2e.read_speech_log(os.path.join(d, "missing")), [])
+
+
+class TimerCadenceModelTest(unittest.TestCase):
+    """What the checks of timer mode expect at a given length of the pause
+    between cards: the tick that comes inside a long pause included."""
+
+    def test_a_short_pause_leaves_the_chosen_cadence(self):
+        for pause in (100, 3000, 5900):
+            self.assertEqual(passes.timer_answers(6, [pause] * 9, 3), ([9000, 17000, 25000], True))
+        # A question on the card at the pick: its answer at the first tick.
+        self.assertEqual(passes.timer_answers(2, [100] * 9, 3, card_shows_answer=False), ([3000, 7000, 11000], True))
+
+    def test_a_tick_inside_a_long_pause_shows_the_answer_early(self):
+        # The tick at 9 s comes inside the first pause: it shows the old
+        # card's answer and sets 2 s; the question that follows the pause
+        # keeps those 2 s.
+        self.assertEqual(passes.timer_answers(6, [7000] * 9, 4), ([9000, 11000, 15000, 19000], True))
+        # Gaps of 9, 8 and 2 s: the second card's pause alone was long.
+        self.assertEqual(passes.timer_answers(6, [3000, 7000, 3000], 3), ([9000, 17000, 19000], True))
+        self.assertEqual(passes.timer_answers(6, [3000], 3), ([9000], False))
+
+    def test_a_fit_needs_the_cadence_of_some_pause_in_the_band(self):
+        self.assertEqual(passes.cadence_fits([9002, 17003, 19004], 6, (1500, 8000)), [9000, 17000, 19000])
+        # The same answers with pauses measured short: no fit.
+        self.assertIsNone(passes.cadence_fits([9002, 17003, 19004], 6, (1500, 4000)))
+        # Five-second questions fit no pause at all.
+        self.assertIsNone(passes.cadence_fits([8000, 15000, 22000], 6, (100, 20000)))
+        self.assertLess(passes.latest_answer_ms(6, (1500, 8000), 3) - 19004, 60000)
+        self.assertGreater(passes.latest_answer_ms(6, (1500, 8000), 3), 25000)
 
 
 if __name__ == "__main__":
