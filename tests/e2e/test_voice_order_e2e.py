@@ -211,7 +211,7 @@ class VoiceOrderTest(e2e.OwnVoiceTestCase):
 
 class SlowBusTest(unittest.TestCase):
     """The trainer built with AddressSanitizer and UndefinedBehaviorSanitizer
-    (tests/sanitized-core-tests.sh builds it beside the sanitized logic) on a
+    (scripts/build-sanitized.sh builds it beside the sanitized logic) on a
     session bus slow to take each client on, and whose every call about the
     accessibility bus is then held back: the reading of the switch waits for
     answers that do not come, as from a launcher that hangs. Qt's own accessibility bridge would wait too, on

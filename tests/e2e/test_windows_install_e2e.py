@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The trainer as a Windows family installs it: scripts/build-windows.sh
-(run by ctest's windows_build) writes the program (statically linked, with
+(run by the test command) writes the program (statically linked, with
 its icon and version) and its setup; under Wine, in a copy of the run's
 prefix, the setup's /S installs
 the program into Program Files with a Start-menu entry and an entry in Apps
