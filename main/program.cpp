@@ -3,9 +3,11 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #include "desktop/screen_reader_switch.h"
 #include "desktop/single_instance.h"
@@ -45,6 +47,10 @@ bool displayNamed() {
     return false;
 }
 
+// SIGTERM (a shutdown, a session that ends without asking) ends the lesson
+// at once with status 0, a clean end: the trainer keeps nothing to save.
+void endOnTerm(int) { _exit(0); }
+
 }  // namespace
 
 int run(char* argv0, StartupPhases* phases) {
@@ -52,6 +58,9 @@ int run(char* argv0, StartupPhases* phases) {
         std::fputs(kNoDisplay, stderr);
         return 1;
     }
+    struct sigaction term = {};
+    term.sa_handler = endOnTerm;
+    sigaction(SIGTERM, &term, nullptr);
     qInstallMessageHandler(startupMessages);
     qt::FontconfigWarmUp fonts;
     // The trainer takes no command line: the toolkit is not shown the

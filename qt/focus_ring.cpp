@@ -36,27 +36,14 @@ protected:
     }
 };
 
-namespace {
-
-bool isModifierOnly(int key) {
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_Meta ||
-           key == Qt::Key_AltGr || key == Qt::Key_CapsLock || key == Qt::Key_NumLock || key == Qt::Key_Super_L ||
-           key == Qt::Key_Super_R;
-}
-
-}  // namespace
-
 FocusRing::FocusRing(QWidget& window, std::function<RingPlace()> where) : window_(window), where_(std::move(where)) {}
 
-void FocusRing::keyPressed(int key) {
-    if (shown_ || isModifierOnly(key)) return;
-    shown_ = true;
-    place();
+void FocusRing::keyPressed(const ui::KeyPress& key) {
+    if (shown_.keyPressed(key)) place();
 }
 
 void FocusRing::mousePressed() {
-    if (!shown_) return;
-    shown_ = false;
+    if (!shown_.pointerPressed()) return;
     place();
     if (window_.testAttribute(Qt::WA_KeyboardFocusChange)) {
         window_.setAttribute(Qt::WA_KeyboardFocusChange, false);
@@ -65,7 +52,7 @@ void FocusRing::mousePressed() {
 }
 
 void FocusRing::place() {
-    const RingPlace at = shown_ ? where_() : RingPlace{};
+    const RingPlace at = shown_.shown() ? where_() : RingPlace{};
     if (!at.in) {
         if (frame_) frame_->hide();
         return;

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The ring round the control that has the keyboard focus. It shows from the
-// first key to the next mouse press, as a browser's focus-visible does: a
-// child who clicks sees no ring, one who uses the keys or a switch always
-// sees where they are.
+// The ring round the control that has the keyboard focus, drawn while
+// ui::RingShown says it shows: from the first key to the next mouse press.
 #pragma once
 
 #include <QPointer>
 #include <QRect>
 #include <functional>
 
+#include "ui/keyboard.h"
 
 class QWidget;
 
@@ -27,8 +26,8 @@ public:
     // is placed while it shows.
     FocusRing(QWidget& window, std::function<RingPlace()> where);
 
-    // A key went to the window: any key but a modifier alone shows the ring.
-    void keyPressed(int key);
+    // A key went to the window (ui::RingShown says whether it shows).
+    void keyPressed(const ui::KeyPress& key);
     // A mouse button went down: the ring hides, and so do the focus marks
     // Qt's styles draw after Tab.
     void mousePressed();
@@ -40,7 +39,7 @@ private:
 
     QWidget& window_;
     std::function<RingPlace()> where_;
-    bool shown_ = false;  // from a key to the next click
+    ui::RingShown shown_;
     QPointer<Frame> frame_;
 };
 

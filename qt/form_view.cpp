@@ -315,7 +315,14 @@ bool FormView::containerKey(QWidget* container, QKeyEvent* event) { return keybo
 
 bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 
+// A close from the window system (Alt+F4, a window manager's close button)
+// is refused: only Ctrl+Q and "Close Program" end the lesson. Qt's own close
+// (the application quit, the session's end) is taken.
 void FormView::closeEvent(QCloseEvent* event) {
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     if (onClose) onClose();
 }

@@ -87,8 +87,9 @@ public:
     // The keyboard focus, Tab, Space and Enter, and the focus ring.
     KeyboardFocus& keyboard() const { return *keyboard_; }
 
-    // Called when the window is closed other than by the program (a window
-    // manager's close button, Alt+F4): the program ends the same way.
+    // Called when Qt closes the window for the application (it is quit, the
+    // desktop session ends): the program ends as by "Close Program". A close
+    // asked by the window manager (Alt+F4, its close button) is refused.
     std::function<void()> onClose;
 
     // A click on a control that has a handler: the control takes the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qt/keyboard.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
@@ -22,13 +23,35 @@ bool isLightweight(const ui::Control& c) { return ui::isLightweight(c.kind()); }
 
 }  // namespace
 
-bool pressesLikeAClick(const QKeyEvent* e) {
-    if (e->modifiers() & ~Qt::KeypadModifier) return false;
-    const int k = e->key();
-    const ui::Key key = k == Qt::Key_Space ? ui::Key::Space
-                    : k == Qt::Key_Return || k == Qt::Key_Enter ? ui::Key::Enter
-                                                                : ui::Key::Other;
-    return ui::pressesFocused(key);
+ui::KeyPress keyPress(const QKeyEvent* e) {
+    ui::KeyPress k;
+    const Qt::KeyboardModifiers m = e->modifiers();
+    k.shift = m.testFlag(Qt::ShiftModifier);
+    k.ctrl = m.testFlag(Qt::ControlModifier);
+    k.alt = m.testFlag(Qt::AltModifier);
+    k.other = m.testAnyFlags(Qt::MetaModifier | Qt::GroupSwitchModifier);
+    switch (const int key = e->key()) {
+    case Qt::Key_Space: k.key = ui::Key::Space; break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: k.key = ui::Key::Enter; break;
+    case Qt::Key_Backtab: k.shift = true; [[fallthrough]];
+    case Qt::Key_Tab: k.key = ui::Key::Tab; break;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_Meta:
+    case Qt::Key_AltGr:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R: k.key = ui::Key::Modifier; break;
+    default:
+        if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
+            k.key = ui::Key::Letter;
+            k.letter = static_cast<char>(key);
+        }
+    }
+    return k;
 }
 
 KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(ui::Control&)> press)
@@ -115,9 +138,8 @@ bool KeyboardFocus::tab(bool next) {
 }
 
 bool KeyboardFocus::containerKey(QWidget* container, QKeyEvent* event) {
-    if (!pressesLikeAClick(event)) return false;
     ui::Control* c = lightweightFocusIn(container);
-    if (!c || !reachable(*c)) return false;
+    if (!c || keyAction(event, c->kind()) != ui::KeyAction::Press || !reachable(*c)) return false;
     press_(*c);
     return true;
 }
@@ -160,18 +182,29 @@ void KeyboardFocus::repair() {
 }
 
 // Every key and mouse press of the program passes here: a key shows the
-// ring, a mouse button hides it.
+// ring, a mouse button hides it. The focused widget's keys come here first:
+// Tab and a closed list's keys go by the window's rules.
 bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
     if (t == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        // Enter opens a closed list, as Space and a click do.
-        if (auto* box = qobject_cast<QComboBox*>(watched);
-            box && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->modifiers()) {
+        const ui::KeyPress key = keyPress(static_cast<QKeyEvent*>(event));
+        ring_.keyPressed(key);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w != QApplication::focusWidget() || w->window() != &views_.window()) return false;
+        auto* box = qobject_cast<QComboBox*>(w);
+        const ui::Control* now = focused();
+        switch (ui::keyAction(key, box ? ui::Kind::ComboBox : now ? now->kind() : ui::Kind::Form,
+                              box && box->view()->isVisible())) {
+        case ui::KeyAction::OpenList:
             box->showPopup();
             return true;
+        case ui::KeyAction::FocusNext:
+        case ui::KeyAction::FocusPrevious:
+            tab(!key.shift);
+            return true;
+        default:
+            return false;
         }
-        ring_.keyPressed(key->key());
     } else if (t == QEvent::MouseButtonPress) {
         ring_.mousePressed();
     }

@@ -23,9 +23,12 @@ namespace qt {
 
 class ControlViews;
 
-// Space, Enter and the keypad's Enter, with no other modifier, press as a
-// left click does (ui::pressesFocused); every other key is the control's.
-bool pressesLikeAClick(const QKeyEvent* e);
+// A Qt key as the window's rules know it (ui::KeyPress).
+ui::KeyPress keyPress(const QKeyEvent* e);
+// What the key does to a focused control of that kind (ui::keyAction).
+inline ui::KeyAction keyAction(const QKeyEvent* e, ui::Kind focused, bool listOpen = false) {
+    return ui::keyAction(keyPress(e), focused, listOpen);
+}
 
 class KeyboardFocus : public QObject {
 public:

@@ -88,7 +88,7 @@ protected:
     // Space and Enter press the picture as a click does; a key held down
     // repeats, as fast clicking does.
     void keyPressEvent(QKeyEvent* e) override {
-        if (!pressesLikeAClick(e) || !isVisible() || !isEnabled()) {
+        if (keyAction(e, ui::Kind::PictureBox) != ui::KeyAction::Press || !isVisible() || !isEnabled()) {
             e->ignore();
             return;
         }
@@ -166,7 +166,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override {
         // Space and Enter pick the current entry, as a click on it does
         // (also the entry already selected).
-        if (pressesLikeAClick(e)) {
+        if (keyAction(e, ui::Kind::ListBox) == ui::KeyAction::Press) {
             e->accept();
             if (const int row = currentRow(); row >= 0) {
                 setCurrentRow(row, QItemSelectionModel::ClearAndSelect);

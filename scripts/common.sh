@@ -26,7 +26,7 @@ DEB_PACKAGES=(debhelper dpkg-dev lintian)
 TEST_PACKAGES=(ccache xvfb xdotool libxtst6 imagemagick x11-utils python3
   strace pulseaudio pulseaudio-utils sox desktop-file-utils appstream
   pipewire pipewire-pulse wireplumber iproute2
-  openbox tint2 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca
+  openbox tint2 xfwm4 weston at-spi2-core python3-pyatspi dbus dbus-x11 orca
   pocketsphinx pocketsphinx-en-us "${DEB_PACKAGES[@]}")
 # What scripts/build-windows.sh needs, and the Windows tests: the mingw-w64
 # cross compiler (posix threads), ImageMagick to make bitmaps of the JPEG

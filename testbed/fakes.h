@@ -163,10 +163,12 @@ struct Rig {
     }
     // A click by the child on a control, as the binding delivers it.
     void click(const char* name) { frm.dispatchControl((*this)[name]); }
-    // A key on the focused control, as the binding delivers it: Space and
-    // Enter go the road of a click, other keys are the control's own.
+    // A key on the focused control, as the binding delivers it: a key whose
+    // action is a press goes the road of a click, other keys are the
+    // control's own.
     void key(const char* focused, ui::Key key) {
-        if (ui::pressesFocused(key)) frm.dispatchControl((*this)[focused]);
+        ui::Control& c = (*this)[focused];
+        if (ui::keyAction({key}, c.kind()) == ui::KeyAction::Press) frm.dispatchControl(c);
     }
     // The controls Tab visits from `from` (nullptr: from no focus), `count`
     // presses.

@@ -657,6 +657,35 @@ TEST(QtPorts, WindowCoversTheScreenAndCloseEndsTheLoopWithZero) {
     EXPECT_FALSE(w.view->isVisible());
 }
 
+// Qt's own closes end the program as "Close Program" does: the
+// application quit (as at the session's end) and a close by the program.
+TEST(QtPorts, QuitAndTheProgramsOwnCloseEndTheLoopWithZero) {
+    for (const bool quit : {true, false}) {
+        SCOPED_TRACE(quit ? "quit" : "close()");
+        Window w;
+        qt::QtWindow window;
+        window.attach(w.view.get());
+        window.show();
+        int closes = 0;
+        w.view->onClose = [&] {
+            ++closes;
+            window.close();
+        };
+        QTimer::singleShot(0, [&] {
+            if (quit)
+                QCoreApplication::quit();
+            else
+                w.view->close();
+        });
+        QTimer safetyNet;  // scoped: it must not end a later test's loop
+        safetyNet.callOnTimeout([] { QCoreApplication::exit(7); });
+        safetyNet.start(5000);
+        EXPECT_EQ(QCoreApplication::exec(), 0);
+        EXPECT_EQ(closes, 1);
+        EXPECT_TRUE(window.closed());
+    }
+}
+
 TEST(QtPorts, AWindowLeftSmallerThanTheScreenIsMadeFramelessWithTheScreensGeometry) {
     // What a window manager that refuses full screen does: a framed window
     // elsewhere. After the grace period the window covers the screen itself.

@@ -1,7 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/keyboard.h"
 
+#include <string_view>
+
 namespace ui {
+
+KeyAction keyAction(const KeyPress& key, Kind focused, bool listOpen) {
+    if (key.ctrl || key.alt || key.other) return KeyAction::None;
+    switch (key.key) {
+    case Key::Tab:
+        return key.shift ? KeyAction::FocusPrevious : KeyAction::FocusNext;
+    case Key::Space:
+    case Key::Enter:
+        if (key.shift) return KeyAction::None;
+        // In the open list Enter picks, as its own keys do.
+        if (focused == Kind::ComboBox) return listOpen ? KeyAction::None : KeyAction::OpenList;
+        return focused == Kind::Form ? KeyAction::None : KeyAction::Press;
+    default:
+        return KeyAction::None;
+    }
+}
+
+bool matchesShortcut(const std::string& shortcut, const KeyPress& key) {
+    constexpr std::string_view kCtrl = "Ctrl+";
+    if (shortcut.size() != kCtrl.size() + 1 || shortcut.compare(0, kCtrl.size(), kCtrl) != 0) return false;
+    return key.key == Key::Letter && key.letter == shortcut.back() && key.ctrl && !key.alt && !key.shift &&
+           !key.other;
+}
+
+bool RingShown::keyPressed(const KeyPress& key) {
+    if (shown_ || key.key == Key::Modifier) return false;
+    return shown_ = true;
+}
+
+bool RingShown::pointerPressed() {
+    if (!shown_) return false;
+    shown_ = false;
+    return true;
+}
 
 bool canTakeFocus(const Controls& controls, const Control& c) {
     if (!c.visible() || !c.enabled()) return false;

@@ -13,17 +13,36 @@ namespace {
 
 bool down(int key) { return (GetKeyState(key) & 0x8000) != 0; }
 
-bool isModifierOnly(WPARAM key) {
-    return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_LWIN || key == VK_RWIN ||
-           key == VK_CAPITAL || key == VK_NUMLOCK || key == VK_LSHIFT || key == VK_RSHIFT || key == VK_LCONTROL ||
-           key == VK_RCONTROL || key == VK_LMENU || key == VK_RMENU;
-}
-
-// "Ctrl+Q": Ctrl with one letter or digit, the only kind the table has.
-bool matchesShortcut(const std::string& shortcut, WPARAM key) {
-    constexpr std::string_view kCtrl = "Ctrl+";
-    if (shortcut.size() != kCtrl.size() + 1 || shortcut.compare(0, kCtrl.size(), kCtrl) != 0) return false;
-    return key == static_cast<WPARAM>(shortcut.back()) && down(VK_CONTROL) && !down(VK_MENU) && !down(VK_SHIFT);
+// A virtual key as the window's rules know it (ui::KeyPress).
+ui::KeyPress keyPress(WPARAM vk) {
+    ui::KeyPress k;
+    k.shift = down(VK_SHIFT);
+    k.ctrl = down(VK_CONTROL);
+    k.alt = down(VK_MENU);
+    switch (vk) {
+    case VK_SPACE: k.key = ui::Key::Space; break;
+    case VK_RETURN: k.key = ui::Key::Enter; break;
+    case VK_TAB: k.key = ui::Key::Tab; break;
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU: k.key = ui::Key::Modifier; break;
+    default:
+        if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) {
+            k.key = ui::Key::Letter;
+            k.letter = static_cast<char>(vk);
+        }
+    }
+    return k;
 }
 
 }  // namespace
@@ -54,32 +73,31 @@ bool KeyboardFocus::tab(bool forward) {
     return true;
 }
 
-bool KeyboardFocus::pressKey(ui::Control& c) {
+bool KeyboardFocus::press(ui::Control& c, ui::KeyAction action) {
     const ControlView* v = views_.find(c.name());
     if (!v || !v->window) return false;
-    switch (c.kind()) {
-    case ui::Kind::ComboBox:
-        // Space and Enter open a closed list, as a click does; in the open
-        // list Enter picks, as the list box's own keys do.
-        if (SendMessageW(v->window, CB_GETDROPPEDSTATE, 0, 0)) return false;
+    switch (action) {
+    case ui::KeyAction::OpenList:
         SendMessageW(v->window, CB_SHOWDROPDOWN, TRUE, 0);
         return true;
-    case ui::Kind::ListBox: {
-        // Space and Enter pick the entry at the caret, as a click on it does
-        // (also the entry already selected).
-        const auto row = static_cast<int>(SendMessageW(v->window, LB_GETCARETINDEX, 0, 0));
-        if (row >= 0 && row < c.itemCount()) {
-            SendMessageW(v->window, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
-            c.setSelectedIndex(row);
+    case ui::KeyAction::Press:
+        if (c.kind() == ui::Kind::ListBox) {
+            // The entry at the caret, as a click on it (also the entry
+            // already selected).
+            const auto row = static_cast<int>(SendMessageW(v->window, LB_GETCARETINDEX, 0, 0));
+            if (row >= 0 && row < c.itemCount()) {
+                SendMessageW(v->window, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+                c.setSelectedIndex(row);
+                press_(c);
+            }
+        } else if (isStop(c) && reachable(c)) {
+            // A button out of the tab order (the close button, after a
+            // click that did not end on it) takes no key.
             press_(c);
         }
         return true;
-    }
     default:
-        // A button out of the tab order (the close button, after a click
-        // that did not end on it) takes no key: no key ends the lesson.
-        if (isStop(c) && reachable(c)) press_(c);
-        return true;
+        return false;
     }
 }
 
@@ -90,10 +108,7 @@ bool KeyboardFocus::message(const MSG& m) {
     case WM_MBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_NCLBUTTONDOWN:
-        if (shown_) {
-            shown_ = false;
-            placeRing();
-        }
+        if (shown_.pointerPressed()) placeRing();
         return false;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -101,27 +116,27 @@ bool KeyboardFocus::message(const MSG& m) {
     default:
         return false;
     }
-    const WPARAM key = m.wParam;
-    if (!isModifierOnly(key) && !shown_) {
-        shown_ = true;
-        placeRing();
-    }
-    if (m.message == WM_SYSKEYDOWN) return false;
+    const ui::KeyPress key = keyPress(m.wParam);
+    if (shown_.keyPressed(key)) placeRing();
     for (auto& c : views_.controls().all())
-        if (!c->design().shortcut.empty() && matchesShortcut(c->design().shortcut, key)) {
+        if (ui::matchesShortcut(c->design().shortcut, key)) {
             press_(*c);
             return true;
         }
-    const bool plain = !down(VK_CONTROL) && !down(VK_MENU);
-    if (key == VK_TAB && plain) {
-        if (ui::Control* now = focused(); now && now->kind() == ui::Kind::ComboBox)
-            SendMessageW(views_.find(now->name())->window, CB_SHOWDROPDOWN, FALSE, 0);
-        return tab(!down(VK_SHIFT));
+    ui::Control* now = focused();
+    const HWND box = now && now->kind() == ui::Kind::ComboBox ? views_.find(now->name())->window : nullptr;
+    const ui::KeyAction action = ui::keyAction(key, now ? now->kind() : ui::Kind::Form,
+                                               box && SendMessageW(box, CB_GETDROPPEDSTATE, 0, 0));
+    switch (action) {
+    case ui::KeyAction::FocusNext:
+    case ui::KeyAction::FocusPrevious:
+        if (box) SendMessageW(box, CB_SHOWDROPDOWN, FALSE, 0);
+        return tab(action == ui::KeyAction::FocusNext);
+    case ui::KeyAction::None:
+        return false;
+    default:
+        return press(*now, action);
     }
-    if ((key == VK_SPACE || key == VK_RETURN) && plain && !down(VK_SHIFT)) {
-        if (ui::Control* now = focused()) return pressKey(*now);
-    }
-    return false;
 }
 
 void KeyboardFocus::changed(ui::Change change, ui::Control* before) {
@@ -152,7 +167,7 @@ const RECT* KeyboardFocus::ringIn(const std::string& container) const {
 void KeyboardFocus::placeRing() {
     std::string container;
     RECT at{};
-    if (ui::Control* c = shown_ ? focused() : nullptr; c && reachable(*c)) {
+    if (ui::Control* c = shown_.shown() ? focused() : nullptr; c && reachable(*c)) {
         container = c->design().container;
         at = pixelRect(*c, views_.dpi());
         if (const ControlView* v = views_.find(c->name()); v && v->window && c->kind() == ui::Kind::ComboBox) {

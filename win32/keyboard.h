@@ -53,13 +53,14 @@ public:
 
 private:
     bool tab(bool forward);
-    bool pressKey(ui::Control& c);
+    // Carries out a key's action on the focused control.
+    bool press(ui::Control& c, ui::KeyAction action);
     void placeRing();
 
     ControlViews& views_;
     std::function<void(ui::Control&)> press_;
     ui::TabOrder order_;
-    bool shown_ = false;  // the ring: from the first key to the next click
+    ui::RingShown shown_;
     std::string ringContainer_;
     RECT ring_{};
     ui::Control* lost_ = nullptr;

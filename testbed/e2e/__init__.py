@@ -19,7 +19,7 @@ Its modules, each built on those before it:
                    screen-reader switch, a proxy that holds back calls
     ssip_recorder  the recording speech daemon (also a script)
     program        any program on a screen, the trainer, its speech log
-    desktop        openbox with tint2, Orca
+    desktop        openbox with tint2, xfwm4, Orca
     recordings     what a sound server played, sample by sample
     sound_servers  PulseAudio and PipeWire of the test's own
     voices         the trainer on its real voices, speech-dispatcher, a
@@ -44,7 +44,7 @@ from .buses import A11Y_LAUNCHER, AccessibilityBus, BusProxy, ScreenReaderSwitch
 from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_ITEMS, RING_REACH, TIMEOUT,
                        WELCOME, Session, centre, click_at, click_control, colour_box, control_centre, ink_box, ink_in,
                        ink_mask, is_ink, near, pick_with_mouse, popup_window, rect, ring_around, ring_box)
-from .desktop import Openbox, Orca
+from .desktop import Openbox, Orca, Xfwm4
 from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
 from .images import Image, Screen
 from .processes import (BusyLoops, E2EError, Terminated, alive, children, cpu_ticks, descendants, private_dir,
@@ -68,5 +68,5 @@ __all__ = [
     "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch",
     "SERVER_TOOLS", "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder",
     "SsipClient", "stat_fields", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
-    "wait_until", "wait_until_idle", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xvfb"
+    "wait_until", "wait_until_idle", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xfwm4", "Xvfb"
 ]

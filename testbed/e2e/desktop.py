@@ -1,13 +1,15 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The desktop around the program: the openbox window manager with a tint2
-panel, and Debian's Orca screen reader; each a Program stopped by its PID."""
+panel, the xfwm4 window manager, and Debian's Orca screen reader; each a
+Program stopped by its PID."""
 
 import os
 import re
 import shutil
+import subprocess
 import tempfile
 
-from .processes import E2EError, wait_until
+from .processes import E2EError, stop_process, wait_until
 from .program import Program, read_speech_log
 
 
@@ -46,6 +48,51 @@ class Openbox:
         for p in reversed(self.programs):
             p.stop()
         self.programs = []
+        if not os.environ.get("ABACORN_E2E_KEEP"):
+            shutil.rmtree(self.dir, ignore_errors=True)
+
+
+class Xfwm4:
+    """The xfwm4 window manager on an Xvfb display, with its defaults (Alt+F4
+    closes the active window). It keeps its settings in xfconf, which it
+    reaches on the session bus: a bus of its own, on which the bus starts
+    xfconfd, both in one process group stopped by its id, and XDG
+    directories of its own, so that nothing reaches the user's settings.
+    start() returns once xfwm4 manages the screen."""
+
+    def __init__(self, xvfb, timeout=20.0):
+        self.xvfb, self.timeout = xvfb, timeout
+        self.dir = tempfile.mkdtemp(prefix="abacorn-xfwm4-")
+        self.bus = self.wm = None
+
+    def start(self):
+        try:
+            self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        stdin=subprocess.DEVNULL, start_new_session=True)
+            address = self.bus.stdout.readline().decode().strip()
+            self.bus.stdout.close()
+            if not address:
+                raise E2EError("dbus-daemon gave no address")
+            env = {"DBUS_SESSION_BUS_ADDRESS": address}
+            for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"):
+                env[name] = os.path.join(self.dir, name.lower())
+                os.makedirs(env[name])
+            self.wm = Program(self.xvfb, ["xfwm4", "--compositor=off", "--sm-client-disable"], env=env,
+                              workdir=self.dir).start()
+            wait_until(lambda: "window id" in self.xvfb.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                       self.timeout, what="xfwm4")
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def stop(self):
+        if self.wm is not None:
+            self.wm.stop()
+            self.wm = None
+        stop_process(self.bus)
+        self.bus = None
         if not os.environ.get("ABACORN_E2E_KEEP"):
             shutil.rmtree(self.dir, ignore_errors=True)
 
