@@ -30,7 +30,9 @@
 // --await-event KIND:NAME listens, from the start, to what the window tells
 // tools that keep a copy of the tree (WinEvents of its client objects), and
 // after the tree (and the press) waits until an event of that kind comes for
-// an object of that name. Each event heard is printed after the tree, as
+// an object of that name, and for the window to answer after it (so that
+// every event it raised with that one is heard too). Each event heard is
+// printed after the tree, as
 //
 //   event  KIND  name
 //
@@ -345,6 +347,15 @@ int run(int argc, wchar_t** argv) {
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
     if (!awaitEvent.empty() && !wasHeard(awaitEvent) && status == 0) status = 6;
+    if (!awaitEvent.empty() && status == 0) {
+        // The event waited for may come first of several that the window
+        // raised in one go: once it answers a message of ours, all of them
+        // are in this thread's queue.
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 30000, &answer);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
     for (const auto& [kind, name] : heard) {
         const std::string line = "event\t" + utf8(kind) + "\t" + utf8(name) + "\n";
         std::fwrite(line.data(), 1, line.size(), stdout);
