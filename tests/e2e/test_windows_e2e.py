@@ -14,7 +14,7 @@ import unittest
 
 from testbed import e2e
 from testbed.e2e import rect
-from testbed.e2e.passes import CARD_PASSES, cadence_fits, latest_answer_ms
+from testbed.e2e.passes import CARD_PASSES, STARTUP_PASSES, cadence_fits, latest_answer_ms
 from testbed.e2e.wine import WINDOW_S, AccessibleEvents, WineAbacorn, WinePrefix, accessible_tree, set_screen_reader
 
 FOR_ANSWER = "click flash card for answer"
@@ -306,7 +306,10 @@ class WindowsLessonTest(unittest.TestCase):
 class WindowsScreenReaderTest(unittest.TestCase):
     """The screen-reader switch of Windows, on before the start, and turned
     on and off again during the run. Under Wine the screen reader's channel (UI Automation
-    notifications) is missing, so the trainer goes on speaking through SAPI."""
+    notifications) is missing, so the trainer goes on speaking through SAPI.
+    The card is clicked during the start-up pause, as a child may: the pause
+    between cards runs inside it on the same counter and ends both, so the
+    card's words and the welcome come a card's pause after the click."""
 
     @classmethod
     def setUpClass(cls):
@@ -314,13 +317,21 @@ class WindowsScreenReaderTest(unittest.TestCase):
         cls.addClassCleanup(cls.prefix.close)
 
     def lesson(self):
-        return e2e.Session(timeout=WINDOW_S, program=lambda x: WineAbacorn(x, prefix=self.prefix))
+        return e2e.Session(wait_for_welcome=False, timeout=WINDOW_S,
+                           program=lambda x: WineAbacorn(x, prefix=self.prefix))
 
     def card_then_close(self, s):
-        heard = len(s.said())
-        s.key("space")
-        e2e.wait_until(lambda: s.said()[heard:] == [FOR_ANSWER], s.app.pause_limit(),
-                       what="the card's words (have %r)" % s.said()[heard:])
+        """A click on the card, during the start-up pause or after it: both
+        the card's words and the welcome, every text with the flags 3."""
+        wait = s.app.pause_limit(STARTUP_PASSES)
+        cx, cy, _, _ = rect("lblClickMe")
+        s.wait_for_shot(lambda sh: sh.pixel(cx + 12, cy + 12) == WHITE, "the card")
+        clicked_ms = time.time() * 1000
+        s.click("lblClickMe")
+        e2e.wait_until(lambda: sorted(s.said()) == sorted([FOR_ANSWER, e2e.WELCOME]), wait,
+                       what="the card's words and the welcome (have %r)" % s.said())
+        said_ms = next(t for t, _, text in s.app.speech() if text == FOR_ANSWER)
+        s.app.passes.note("a card's pause", CARD_PASSES, (said_ms - clicked_ms) / 1000)
         self.assertEqual({flags for _, flags, _ in s.app.speech()}, {3})
         s.key("ctrl+q")
         self.assertEqual(s.app.wait_exit(timeout=e2e.TIMEOUT), 0)
@@ -328,13 +339,11 @@ class WindowsScreenReaderTest(unittest.TestCase):
     def test_switch_on_before_the_start(self):
         self.assertTrue(set_screen_reader(self.prefix, True))
         with self.lesson() as s:
-            self.assertEqual(s.said(), [e2e.WELCOME])
             self.card_then_close(s)
 
     def test_switch_turned_on_during_the_run(self):
         self.assertFalse(set_screen_reader(self.prefix, False))
         with self.lesson() as s:
-            self.assertEqual(s.said(), [e2e.WELCOME])
             # Announced to the trainer's window, which goes on as it was;
             # and off again, as when the screen reader is closed.
             self.assertTrue(set_screen_reader(self.prefix, True, s.x))
