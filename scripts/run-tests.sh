@@ -29,9 +29,8 @@ cd "$BUILD"
 # to themselves say so (RUN_SERIAL in tests/CMakeLists.txt).
 status=0
 ctest --output-on-failure --timeout 900 --parallel "$(( 2 * $(nproc) + 1 ))" "$@" || status=$?
-# What a pass over the trainer's events cost in each Windows test (under
-# Wine a pause of a million passes takes 10 to 150 s): a slow machine
-# shows here, passed tests included.
+# What a pass over the trainer's events cost in each Windows test: a slow
+# machine shows here, passed tests included.
 awk '/^[0-9]+\/[0-9]+ Testing: /{test=$3} test ~ /^windows/ && /pass cost, /{sub(/.*pass cost, /, ""); print "pass cost in " test ": " $0}' \
   Testing/Temporary/LastTest.log 2>/dev/null || true
 exit "$status"

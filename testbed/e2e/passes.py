@@ -2,11 +2,11 @@
 """The trainer's pauses are counts of event-processing passes, never
 measured time: a million at start-up, 150,000 between two cards. How long
 they take depends on what a pass costs, which under Wine is a round trip to
-the wineserver: 10 to 80 us, by machine, load and processor. A test that
-waits on a pause sizes its wait from the pass cost measured in the same run
-(PassCost), and a check of the timer's cadence expects what the trainer does
-at that cost (timer_answers, cadence_fits), the tick that comes inside a
-long pause included.
+the wineserver, dear by machine, load and processor (docs/windows-notes.md).
+A test that waits on a pause sizes its wait from the pass cost measured in
+the same run (PassCost), and a check of the timer's cadence expects what
+the trainer does at that cost (timer_answers, cadence_fits), the tick that
+comes inside a long pause included.
 """
 
 import itertools

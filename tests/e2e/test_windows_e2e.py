@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """End to end on the Windows build: abacorn.exe under Wine on Xvfb, speaking
 to the tests' recording SAPI server. Under Wine one pass of event
-processing costs 10 to 80 us, by machine and load, so the start-up pause
-alone takes 10 to 80 s and every new card 1.5 to 12 s: one start carries a
-whole lesson, step by step, each step checked as the Linux tests check it.
+processing costs tens to hundreds of microseconds, by machine and load, so
+the start-up pause alone takes a minute or more and every new card several
+seconds (docs/windows-notes.md): one start carries a whole lesson, step by
+step, each step checked as the Linux tests check it.
 Every wait that spans a pause is sized from the pass cost measured in the
 same run, and printed (testbed/e2e/passes.py)."""
 import contextlib
