@@ -188,7 +188,7 @@ class Session:
             self.window = self.app.wait_for_window(timeout=self.timeout)
             self.mapped_ms = monotonic_ms()
             if self.wait_for_welcome:
-                self.app.wait_for_welcome(self.mapped_ms)
+                self.app.wait_for_welcome()
         except BaseException:
             self.__exit__()
             raise

@@ -32,15 +32,16 @@ class PassCost:
         self.samples = []  # (what, microseconds)
 
     def note(self, what, passes, seconds):
-        us = seconds * 1e6 / passes
-        self.samples.append((what, us))
-        print("  pass cost, %s: %.1f us (%d passes in %.2f s)" % (what, us, passes, seconds), flush=True)
-        return us
+        """Notes a pause of the trainer's: `passes` took `seconds`."""
+        return self._add(what, seconds * 1e6 / passes, " (%d passes in %.2f s)" % (passes, seconds))
 
     def calibrated(self, us):
         """Notes a cost measured by a program of the test's own."""
-        self.samples.append(("calibration", us))
-        print("  pass cost, calibration: %.1f us" % us, flush=True)
+        return self._add("calibration", us)
+
+    def _add(self, what, us, how=""):
+        self.samples.append((what, us))
+        print("  pass cost, %s: %.1f us%s" % (what, us, how), flush=True)
         return us
 
     def known(self):
@@ -60,9 +61,9 @@ class PassCost:
         """How long `passes` take at the dearest cost seen."""
         return passes * self.dearest_us() / 1e6
 
-    def limit(self, passes, base=MARGIN_S):
+    def limit(self, passes):
         """How long a wait that includes `passes` may take."""
-        return base + SAFETY * self.seconds(passes)
+        return MARGIN_S + SAFETY * self.seconds(passes)
 
     def band_ms(self, passes=CARD_PASSES):
         """How long a pause of `passes` may take now, in ms: from half the

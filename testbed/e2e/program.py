@@ -80,6 +80,7 @@ class Program:
         self.stdout_path = os.path.join(self.workdir, "stdout.txt")
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
         self.passes = PassCost()
+        self.shown_ms = None  # when the window was first seen mapped, on the speech log's clock
 
     # Now and then Xvfb refuses a new client's connection (seen with a bare
     # Qt window too: "could not connect to display", about 1 start in 20 when
@@ -150,7 +151,10 @@ class Program:
 
     def wait_for_window(self, name=None, timeout=20.0):
         """Waits for this program's window to be mapped; returns its id."""
-        return self.xvfb.wait_for_window(name=name, pid=None if name else self.pid, timeout=timeout)
+        window = self.xvfb.wait_for_window(name=name, pid=None if name else self.pid, timeout=timeout)
+        if self.shown_ms is None:
+            self.shown_ms = monotonic_ms()
+        return window
 
     def pause_limit(self, passes=CARD_PASSES):
         """How long a wait that includes one of the trainer's pauses of
@@ -242,11 +246,11 @@ class Abacorn(Program):
         return self.wait_for_speech(lambda ev: any(e.event == "say" and e.text == text for e in ev),
                                     timeout)
 
-    def wait_for_welcome(self, shown_ms, timeout=None):
+    def wait_for_welcome(self, timeout=None):
         """Waits for the welcome, which follows the start-up pause, and notes
-        what that pause (from `shown_ms`, CLOCK_MONOTONIC, the window seen
-        mapped) tells of a pass's cost."""
+        what that pause (from the window first seen mapped) tells of a
+        pass's cost."""
         events = self.wait_for_say(WELCOME, timeout or self.pause_limit(STARTUP_PASSES))
         welcome = next(e for e in events if e.event == "say" and e.text == WELCOME)
-        self.passes.note("start-up pause", STARTUP_PASSES, (welcome.t_ms - shown_ms) / 1000)
+        self.passes.note("start-up pause", STARTUP_PASSES, (welcome.t_ms - self.shown_ms) / 1000)
         return events

@@ -405,7 +405,6 @@ class WineAbacorn(Program):
         self.shared_prefix = prefix
         self.prefix = prefix
         self.sapi_log_path = os.path.join(self.workdir, "sapi.log")
-        self.shown_ms = None  # time.time() ms at which the window was first seen mapped
 
     def start(self):
         if not os.path.exists(self.exe):
@@ -458,16 +457,15 @@ class WineAbacorn(Program):
             return None
         window = wait_until(look, timeout, what="the trainer's window under Wine")
         if self.shown_ms is None:
-            self.shown_ms = time.time() * 1000
+            self.shown_ms = time.time() * 1000  # the SAPI log's clock is the Unix one
         return window
 
     # --- its pauses ---
 
-    def wait_for_welcome(self, _session_ms=None, timeout=None):
+    def wait_for_welcome(self, timeout=None):
         """Waits for the welcome, which follows the start-up pause, and
-        notes what that pause tells of a pass's cost: from the window first
-        seen mapped (shown_ms, on the SAPI log's clock, the Unix one; a
-        session's CLOCK_MONOTONIC time is not used)."""
+        notes what that pause (from the window first seen mapped) tells of
+        a pass's cost."""
         said = self.wait_for_say(WELCOME, timeout=timeout or self.pause_limit(STARTUP_PASSES))
         took = self.speech()[self.said().index(WELCOME)][0] - self.shown_ms
         self.passes.note("start-up pause", STARTUP_PASSES, took / 1000)

@@ -84,7 +84,7 @@ def start(owner, cleanup):
     owner.app = e2e.Abacorn(owner.x).start()
     cleanup(owner.app.cleanup)
     owner.app.wait_for_window()
-    owner.app.wait_for_welcome(e2e.monotonic_ms())
+    owner.app.wait_for_welcome()
 
 
 def pick_from_combo(x, app, name, keys):
