@@ -5,6 +5,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 add_executable(core_tests ${abacorn_core_test_sources})
 target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
+add_executable(conformance_tests ${abacorn_conformance_test_sources})
+target_link_libraries(conformance_tests PRIVATE abacorn_testbed gtest gtest_main)
 
 # The Win32 binding over real windows: its MSAA objects, asked in process;
 # its windows at other scales.
