@@ -44,13 +44,14 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
         // many times per card, and a lookup by name on each would be waste.
         v.control->observer = [this, view = &v](ui::Control&, ui::Change change) { observe(*view, change); };
     }
-    const auto press = [this](ui::Control& c) { activate(c); };
-    keyboard_ = std::make_unique<KeyboardFocus>(views_, press);
-    accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
+    keyboard_ = std::make_unique<KeyboardFocus>(views_, [this](ui::Control& c) {
+        if (ui::takesPress(views_.controls(), c)) userEvent_(c);
+    });
+    accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, [this](ui::Control& c) { activate(c); });
 }
 
 void FormView::activate(ui::Control& c) {
-    if (ui::takesPress(views_.controls(), c)) userEvent_(c);
+    if (ui::takesPress(views_.controls(), c)) clicked(c);  // the focus moves with it, as with a click
 }
 
 FormView::~FormView() {
@@ -240,6 +241,7 @@ void FormView::observe(ControlView& entry, ui::Change change) {
         break;
     }
     if (keyboard_) keyboard_->changed(c, change);
+    if (accessibility_) accessibility_->changed(c, change);
 }
 
 // ---- painting and clicks ------------------------------------------------------
