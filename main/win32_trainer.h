@@ -21,6 +21,11 @@ struct Win32Parts {
         trainer.window.attach(&trainer.view);
         trainer.timer.attach(&trainer.view);
         trainer.view.onTimer = [&trainer] { trainer.tick(); };
+        // At another scale the screen has another size in twips: the panel
+        // is centred on it again, as at the start.
+        trainer.view.onScaleChanged = [&trainer] {
+            ui::placeAtStartup(trainer.frm.controls(), trainer.screen.widthTwips(), trainer.screen.heightTwips());
+        };
     }
 };
 using Win32Trainer = Trainer<Win32Parts>;

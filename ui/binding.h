@@ -14,8 +14,8 @@
 //  - reports a pick in a list through pick(), a press by a key or an
 //    assistive tool through activate(): the rules live in them;
 //  - gives the first focus to ui::kFirstFocus when the window first shows;
-//  - draws at another scale and lays the panel out again, centred on the
-//    screen as at the start (ui::placeAtStartup), when the scale changes;
+//  - draws at another scale, after which the program centres the panel
+//    again on the screen as at the start (ui::placeAtStartup);
 //  - may be closed and destroyed before its event loop ever runs.
 // Beside the window, a library above the binding implements the platform
 // services of app/ports.h (the event pump, the screen in twips, the window's

@@ -242,8 +242,7 @@ void FormWindow::rescale(int dpi) {
             fitLabel(v, dpi);
             if (v.window) setChildFont(v, dpi);
         }
-        const SIZE screen = monitorTwips();
-        ui::placeAtStartup(views_.controls(), screen.cx, screen.cy);
+        if (onScaleChanged) onScaleChanged();
         for (ControlView& v : views_.all())
             if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, dpi);
         pendingAreas_.clear();

@@ -55,8 +55,7 @@ public:
     int dpi() const { return views_.dpi(); }
     // The monitor the window is on, in twips at the window's scale.
     SIZE monitorTwips() const;
-    // Draws everything at another scale (WM_DPICHANGED) and places the
-    // panel on the screen, measured anew in twips, as at the start.
+    // Draws everything at another scale (WM_DPICHANGED).
     void rescale(int dpi);
     // Restores the window and brings it to the front (a second start asks).
     void bringToFront();
@@ -77,6 +76,9 @@ public:
     std::function<void()> onTimer;
     // Once, after the window's first frame has been painted.
     std::function<void()> onFirstPaint;
+    // The window's scale changed, so the screen has another size in twips
+    // (the controls are already placed for the new scale).
+    std::function<void()> onScaleChanged;
     // The screen-reader switch of Windows, followed while the window lives.
     ScreenReaderSwitch screenReader;
 
