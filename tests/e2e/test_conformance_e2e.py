@@ -52,7 +52,7 @@ class QtProgram:
 
     def __init__(self):
         self.bus = None
-        self.heard = []
+        self.told = []
 
     def session(self):
         return e2e.Session(desktop=self.desktop, program=self.program)
@@ -93,7 +93,7 @@ class QtProgram:
         if kind in ("focus", "show") and not ev.detail1:
             return
         try:
-            self.heard.append((kind, ev.source.name or ""))
+            self.told.append((kind, ev.source.name or ""))
         except Exception:  # a source gone by now
             pass
 
@@ -101,70 +101,59 @@ class QtProgram:
         while self.context.iteration(False):
             pass
 
-    def nodes(self):
-        for app in self.pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == "abacorn" and app.childCount:
-                out = []
-                self.walk(app, out)
-                if any(n.name == "Flash card" for n in out):
-                    return out
-        return None
-
-    def walk(self, acc, out, depth=0):
-        if depth > 30:
-            raise AssertionError("the tree does not end")
-        states = acc.getState()
-        role = acc.getRoleName()
-        value = ""
-        if role == "combo box":
-            value = acc.queryText().getText(0, -1)
-        ext = acc.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS) if depth else None
-        out.append(Node(acc.name, role, {s for s, code in [("focused", self.pyatspi.STATE_FOCUSED),
-                                                           ("focusable", self.pyatspi.STATE_FOCUSABLE)]
-                                         if states.contains(code)}, value,
-                        (ext.x, ext.y, ext.width, ext.height) if ext else None))
-        for i in range(acc.childCount):
-            child = acc.getChildAtIndex(i)
-            if child is not None:
-                self.walk(child, out, depth + 1)
-
-    def tree(self, s):
-        return e2e.wait_until(self.nodes, e2e.TIMEOUT, interval=0.1, what="the trainer in the tree")
-
-    def press(self, s, name):
-        acc = next(a for a in self.accessibles() if a.name == name)
-        action = acc.queryAction()
-        action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
-
     def accessibles(self):
+        """The trainer's accessible objects, depth first, from the
+        application down."""
         found = []
 
-        def walk(acc):
+        def walk(acc, depth):
+            if depth > 30:
+                raise AssertionError("the tree does not end")
             found.append(acc)
             for i in range(acc.childCount):
                 child = acc.getChildAtIndex(i)
                 if child is not None:
-                    walk(child)
+                    walk(child, depth + 1)
         for app in self.pyatspi.Registry.getDesktop(0):
             if app is not None and app.name == "abacorn":
-                walk(app)
+                walk(app, 0)
         return found
+
+    def node(self, acc):
+        role = acc.getRoleName()
+        states = acc.getState()
+        ext = acc.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS) if role != "application" else None
+        return Node(acc.name, role,
+                    {s for s, code in [("focused", self.pyatspi.STATE_FOCUSED),
+                                       ("focusable", self.pyatspi.STATE_FOCUSABLE)] if states.contains(code)},
+                    acc.queryText().getText(0, -1) if role == "combo box" else "",
+                    (ext.x, ext.y, ext.width, ext.height) if ext else None)
+
+    def tree(self, s):
+        def look():
+            nodes = [self.node(a) for a in self.accessibles()]
+            return nodes if any(n.name == "Flash card" for n in nodes) else None
+        return e2e.wait_until(look, e2e.TIMEOUT, interval=0.1, what="the trainer in the tree")
+
+    def press(self, s, name):
+        action = next(a for a in self.accessibles() if a.name == name).queryAction()
+        action.doAction([action.getName(i) for i in range(action.nActions)].index("Press"))
 
     @contextlib.contextmanager
     def events(self, s, until):
         self.pump()
-        first = len(self.heard)
+        first = len(self.told)
         result = Heard()
         yield result
         try:
-            e2e.wait_until(lambda: self.pump() or heard(self.heard[first:], until), s.app.pause_limit(),
+            e2e.wait_until(lambda: self.pump() or heard(self.told[first:], until), s.app.pause_limit(),
                            interval=0.05, what=until)
             # Every event raised with that one comes before the answer to a call.
-            self.nodes()
+            self.accessibles()
             self.pump()
         except e2e.E2EError:
             pass
-        result.events = list(self.heard[first:])
+        result.events = list(self.told[first:])
 
 
 class WindowsProgram:
@@ -179,7 +168,8 @@ class WindowsProgram:
         return e2e.Session(timeout=WINDOW_S, program=lambda x: WineAbacorn(x, prefix=self.prefix))
 
     def close(self):
-        self.prefix.close()
+        if self.prefix is not None:
+            self.prefix.close()
 
     def tree(self, s):
         nodes, _ = accessible_tree(self.prefix, s.x)
