@@ -2,7 +2,8 @@
 """The trainer's controls and a session on them: a session (Xvfb and the
 program, waiting for the welcome), where controls are on the screen, clicks
 on controls and entries of the drop-down lists, dark "ink" in a rectangle,
-the focus ring, and waiting for what is said next.
+the focus ring, and waiting for what is said next; and what every binding's
+tests share: the Tab walk, the names a screen reader finds, the colours.
 """
 
 import functools
