@@ -122,7 +122,10 @@ class QtProgram:
     def node(self, acc):
         role = acc.getRoleName()
         states = acc.getState()
-        ext = acc.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS) if role != "application" else None
+        try:
+            ext = acc.queryComponent().getExtents(self.pyatspi.DESKTOP_COORDS) if role != "application" else None
+        except NotImplementedError:  # Qt's bridge gives an object of no size no place
+            ext = None
         return Node(acc.name, role,
                     {s for s, code in [("focused", self.pyatspi.STATE_FOCUSED),
                                        ("focusable", self.pyatspi.STATE_FOCUSABLE)] if states.contains(code)},
