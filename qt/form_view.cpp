@@ -149,7 +149,7 @@ void FormView::applyGeometry(ControlView& e) {
 }
 
 void FormView::applyBackColor(ControlView& e) {
-    if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->setFace(toQColor(e.control->backColor(), this));
+    if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->follow(*e.control);
 }
 
 void FormView::applySelection(ControlView& e) {
@@ -221,7 +221,7 @@ void FormView::observe(ControlView& entry, ui::Change change) {
         if (e->widget) {
             applyGeometry(*e);
         } else {
-            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitCaption(*e);
+            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(*e);
             repaintLightweight(*e);
         }
         break;

@@ -18,8 +18,10 @@
 #include <string>
 #include <utility>
 
+#include "ui/look.h"
 #include "qt/frame_host.h"
 #include "qt/keyboard.h"
+#include "qt/painting.h"
 
 namespace qt {
 
@@ -110,39 +112,40 @@ private:
 class FlatButton : public QPushButton {
 public:
     using QPushButton::QPushButton;
-    void setFace(QColor face) {
-        face_ = face;
+    // The control whose look (ui::buttonLook) the button shows.
+    void follow(const ui::Control& c) {
+        control_ = &c;
         update();
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        if (!control_) return;
         QPainter p(this);
         const QRect r = rect();
-        p.fillRect(r, face_);
-        // A one-pixel raised edge that sinks while the button is held down.
-        const bool down = isDown();
-        const QColor light = face_.lighter(140), dark = face_.darker(200);
-        p.setPen(down ? dark : light);
+        const ui::ButtonLook look = ui::buttonLook(*control_, isDown());
+        const QColor face = toQColor(look.face, this);
+        p.fillRect(r, face);
+        p.setPen(toQColor(look.topLeft, this));
         p.drawLine(r.topLeft(), r.topRight());
         p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(down ? light : dark);
+        p.setPen(toQColor(look.bottomRight, this));
         p.drawLine(r.bottomLeft(), r.bottomRight());
         p.drawLine(r.topRight(), r.bottomRight());
         p.setFont(font());
-        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        p.drawText(down ? r.translated(1, 1) : r, Qt::AlignCenter, text());
+        p.setPen(palette().color(look.greyed ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText));
+        p.drawText(r.translated(look.sink, look.sink), Qt::AlignCenter, text());
         if (hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
             focus.rect = r.adjusted(4, 4, -4, -4);
-            focus.backgroundColor = face_;
+            focus.backgroundColor = face;
             style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
         }
     }
 
 private:
-    QColor face_;
+    const ui::Control* control_ = nullptr;
 };
 
 // The list box. QListWidget has no single signal for "the user picked an
