@@ -20,11 +20,12 @@ using ui::ControlSpec;
 // the line is a quarter taller than the size.
 class FakeMeasure : public ui::TextMeasure {
 public:
-    mutable int calls = 0;
-    ui::TextExtent measure(int pixels, const std::string& text) const override {
-        ++calls;
+    ui::TextSize size(int pixels, const std::string& text) const override {
+        return {static_cast<int>(text.size()) * pixels / 2, pixels * 5 / 4};
+    }
+    ui::TextInk ink(int pixels, const std::string& text) const override {
         const int advance = static_cast<int>(text.size()) * pixels / 2;
-        return {advance, pixels * 5 / 4, pixels * 5 / 4, advance, 1, advance - 2};
+        return {advance, 1, advance - 2, pixels * 5 / 4};
     }
 };
 
@@ -118,12 +119,16 @@ TEST(ControlLook, LabelsAreTransparentWithoutABackColourGreyWhenDisabledAndWrapW
 TEST(ControlLook, TheCloseButtonsEdgesAreItsRedLightenedAndDarkenedAndSwapWhenHeld) {
     const ui::Controls controls(ui::controlTable());
     const Control& close = controls["Command1"];
-    const ui::ButtonLook up = ui::buttonLook(close, false), down = ui::buttonLook(close, true, 192);
+    const ui::ButtonLook up = ui::buttonLook(close, false, 80, 30), down = ui::buttonLook(close, true, 160, 60, 192);
     EXPECT_EQ(up.face, ui::kDarkRed);
-    EXPECT_EQ(up.topLeft, (Color{255, 14, 14}));
-    EXPECT_EQ(up.bottomRight, (Color{96, 0, 0}));
-    EXPECT_EQ(down.topLeft, up.bottomRight);
-    EXPECT_EQ(down.bottomRight, up.topLeft);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(up.edges[i].color, (Color{255, 14, 14}));
+        EXPECT_EQ(up.edges[i + 2].color, (Color{96, 0, 0}));
+        EXPECT_EQ(down.edges[i].color, up.edges[i + 2].color);
+        EXPECT_EQ(down.edges[i + 2].color, up.edges[i].color);
+    }
+    EXPECT_EQ(up.edges[2].rect, (ui::Rect{0, 29, 80, 30}));
+    EXPECT_EQ(down.edges[3].rect, (ui::Rect{158, 0, 160, 60}));
     EXPECT_EQ(up.sink, 0);
     EXPECT_EQ(down.sink, 2);
     // The design's other colours: paling past full brightness, greys staying grey.
@@ -159,6 +164,8 @@ TEST(ControlLook, ShapesFramesAndArtworkFollowTheTable) {
     // The drawing's white shows what lies behind it; the buttons' artwork is opaque.
     EXPECT_EQ(ui::clearColor(controls["img123"]), ui::kWhite);
     EXPECT_FALSE(ui::clearColor(controls["Image1"]));
+    EXPECT_EQ(ui::pictureBoxBack(controls, controls["picPlus"]), controls[controls["picPlus"].design().container].backColor());
+    EXPECT_EQ(ui::centred(100, 50, 31, 20), (ui::Rect{34, 15, 65, 35}));
 }
 
 }  // namespace

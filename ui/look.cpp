@@ -66,14 +66,17 @@ FrameLook frameLook(const Control& frame, int width, int height, int captionWidt
     return look;
 }
 
-ButtonLook buttonLook(const Control& button, bool down, int dpi) {
+ButtonLook buttonLook(const Control& button, bool down, int width, int height, int dpi) {
     ButtonLook look;
     look.face = button.backColor();
     const Color light = lighter(look.face, 140), dark = darker(look.face, 200);
-    look.topLeft = down ? dark : light;
-    look.bottomRight = down ? light : dark;
-    look.edge = scaledPixels(1, dpi);
-    look.sink = down ? look.edge : 0;
+    const Color topLeft = down ? dark : light, bottomRight = down ? light : dark;
+    const int e = scaledPixels(1, dpi);
+    look.edges[0] = {{0, 0, width, e}, topLeft};
+    look.edges[1] = {{0, 0, e, height}, topLeft};
+    look.edges[2] = {{0, height - e, width, height}, bottomRight};
+    look.edges[3] = {{width - e, 0, width, height}, bottomRight};
+    look.sink = down ? e : 0;
     look.greyed = !button.enabled();
     return look;
 }
@@ -152,19 +155,29 @@ Color darker(Color c, int percent) {
 
 std::optional<Color> clearColor(const Control& image) { return image.design().clearColor; }
 
+Color pictureBoxBack(const Controls& controls, const Control& box) {
+    const Control* host = controls.find(box.design().container);
+    return host ? host->backColor() : kLavender;
+}
+
+Rect centred(int boxWidth, int boxHeight, int w, int h) {
+    const int x = (boxWidth - w) / 2, y = (boxHeight - h) / 2;
+    return {x, y, x + w, y + h};
+}
+
 // ---- caption fitting --------------------------------------------------------
 
 namespace {
 
 // Whether a caption's ink lies inside a label of the given width, reaching
 // past each side by at most `overhang` pixels (negative: kept that far in).
-bool inkFits(const TextExtent& e, Align align, int width, int overhang) {
+bool inkFits(const TextInk& e, Align align, int width, int overhang) {
     int x = 0;
     if (align == Align::Right)
         x = width - e.advance;
     else if (align == Align::Center)
         x = (width - e.advance) / 2;
-    return x + e.inkLeft >= -overhang && x + e.inkRight <= width - 1 + overhang;
+    return x + e.left >= -overhang && x + e.right <= width - 1 + overhang;
 }
 
 }  // namespace
@@ -180,23 +193,24 @@ CaptionFit fitLabel(Control& label, int designed, const TextMeasure& measure, in
     CaptionFit fit;
     if (label.kind() != Kind::Label) return fit;
     const std::string& text = label.caption();
-    const TextExtent full = measure.measure(designed, text);
     if (label.design().autoSize) {
-        label.fitSize(pixelsToTwips(text.empty() ? 0 : full.width, dpi), pixelsToTwips(full.height, dpi));
+        const TextSize size = measure.size(designed, text);
+        label.fitSize(pixelsToTwips(text.empty() ? 0 : size.width, dpi), pixelsToTwips(size.height, dpi));
         return fit;
     }
     const int width = twipsToPixels(label.width(), dpi);
     const Align align = label.design().align;
-    if (text.empty() || width <= 0 || inkFits(full, align, width, 1)) return fit;
-    const int ink = std::max(1, full.inkRight - full.inkLeft + 1);
-    int size = std::min(designed - 1, designed * width / ink + 1);
-    TextExtent small;
+    if (text.empty() || width <= 0) return fit;
+    const TextInk full = measure.ink(designed, text);
+    if (inkFits(full, align, width, 1)) return fit;
+    int size = std::min(designed - 1, designed * width / std::max(1, full.right - full.left + 1) + 1);
+    TextInk small;
     for (; size > 1; --size) {
-        small = measure.measure(size, text);
+        small = measure.ink(size, text);
         if (inkFits(small, align, width, -1)) break;
     }
     size = std::max(1, size);
-    if (size == 1) small = measure.measure(1, text);
+    if (size == 1) small = measure.ink(1, text);
     fit.shrunk = true;
     fit.pixels = size;
     fit.drop = (full.line - small.line) / 2;

@@ -70,13 +70,17 @@ FrameLook frameLook(const Control& frame, int width, int height, int captionWidt
 // The flat graphical button: its face in its back colour, a raised edge of
 // a design pixel that sinks while it is held down, the caption moving with it.
 struct ButtonLook {
+    struct Bar {
+        Rect rect;
+        Color color;
+    };
     Color face;
-    Color topLeft, bottomRight;  // the edge's colours
-    int edge = 1;
+    Bar edges[4];  // top, left, bottom, right, drawn in that order
     int sink = 0;  // how far right and down the caption moves
     bool greyed = false;
 };
-ButtonLook buttonLook(const Control& button, bool down, int dpi = kDesignDpi);
+// The button is width by height.
+ButtonLook buttonLook(const Control& button, bool down, int width, int height, int dpi = kDesignDpi);
 // Shades of a colour as the button's edges take them: brightness (HSV
 // value) times percent/100, paling when it passes full; and divided.
 Color lighter(Color c, int percent);
@@ -85,21 +89,29 @@ Color darker(Color c, int percent);
 // The colour of an image's artwork that shows what lies behind, if any.
 std::optional<Color> clearColor(const Control& image);
 
+// A picture box shows its picture centred on its container's colour.
+Color pictureBoxBack(const Controls& controls, const Control& box);
+// Where a picture of w by h lies centred in a box of the given size.
+Rect centred(int boxWidth, int boxHeight, int w, int h);
+
 // ---- caption fitting --------------------------------------------------------
 
-// A caption on one line in a label's font at a pixel size.
-struct TextExtent {
-    int width = 0, height = 0;        // the caption's size as laid out
-    int line = 0;                     // the font's line height
-    int advance = 0;                  // how far the pen moves
-    int inkLeft = 0, inkRight = 0;    // its ink, from the pen's start (right: the last inked pixel)
+struct TextSize {
+    int width = 0, height = 0;
+};
+// A caption on one line: how far the pen moves, its ink from the pen's
+// start (right: the last inked pixel), and the font's line height.
+struct TextInk {
+    int advance = 0, left = 0, right = 0, line = 0;
 };
 
 // Measures captions in one label's font (family and weight) at any size.
 class TextMeasure {
 public:
     virtual ~TextMeasure() = default;
-    virtual TextExtent measure(int pixels, const std::string& text) const = 0;
+    // The caption's size as the toolkit lays it out.
+    virtual TextSize size(int pixels, const std::string& text) const = 0;
+    virtual TextInk ink(int pixels, const std::string& text) const = 0;
 };
 
 // How a label's caption is drawn after fitting.
