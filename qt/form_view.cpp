@@ -71,8 +71,7 @@ void FormView::createWidgets() {
             e.widget = new FrameWidget(static_cast<FrameHost*>(this), c.name(), parent);
             break;
         case ui::Kind::PictureBox: {
-            const ui::Control* host = views_.controls().find(c.design().container);
-            const QColor back = host ? toQColor(host->backColor(), this) : QColor(ui::kLavender.r, ui::kLavender.g, ui::kLavender.b);
+            const QColor back = toQColor(ui::pictureBoxBack(views_.controls(), c), this);
             e.widget = new PictureWidget(e.pixmap, back, [this, &c] { clicked(c); }, parent);
             break;
         }

@@ -123,17 +123,23 @@ namespace {
 class Measure : public ui::TextMeasure {
 public:
     explicit Measure(const QFont& font) : font_(font) {}
-    ui::TextExtent measure(int pixels, const std::string& text) const override {
-        QFont font = font_;
-        font.setPixelSize(pixels);
-        const QFontMetrics fm(font);
-        const QString s = qstr(text);
-        const QSize size = s.isEmpty() ? QSize(0, fm.height()) : fm.size(0, s);
-        const QRect ink = fm.tightBoundingRect(s);
-        return {size.width(), size.height(), fm.height(), fm.horizontalAdvance(s), ink.left(), ink.right()};
+    ui::TextSize size(int pixels, const std::string& text) const override {
+        const QFontMetrics fm(at(pixels));
+        const QSize size = text.empty() ? QSize(0, fm.height()) : fm.size(0, qstr(text));
+        return {size.width(), size.height()};
+    }
+    ui::TextInk ink(int pixels, const std::string& text) const override {
+        const QFontMetrics fm(at(pixels));
+        const QRect ink = fm.tightBoundingRect(qstr(text));
+        return {fm.horizontalAdvance(qstr(text)), ink.left(), ink.right(), fm.height()};
     }
 
 private:
+    QFont at(int pixels) const {
+        QFont font = font_;
+        font.setPixelSize(pixels);
+        return font;
+    }
     QFont font_;
 };
 

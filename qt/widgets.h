@@ -59,7 +59,7 @@ private:
     std::string name_;
 };
 
-// A picture box: the picture centred on the container's colour.
+// A picture box: the picture centred on the container's colour (ui::pictureBoxBack).
 class PictureWidget : public QWidget {
 public:
     PictureWidget(QPixmap pixmap, QColor back, std::function<void()> clicked, QWidget* parent)
@@ -69,8 +69,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), back_);
-        if (!pixmap_.isNull())
-            p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
+        const ui::Rect at = ui::centred(width(), height(), pixmap_.width(), pixmap_.height());
+        if (!pixmap_.isNull()) p.drawPixmap(at.left, at.top, pixmap_);
     }
     void mousePressEvent(QMouseEvent* e) override {
         e->accept();
@@ -123,15 +123,11 @@ protected:
         if (!control_) return;
         QPainter p(this);
         const QRect r = rect();
-        const ui::ButtonLook look = ui::buttonLook(*control_, isDown());
+        const ui::ButtonLook look = ui::buttonLook(*control_, isDown(), width(), height());
         const QColor face = toQColor(look.face, this);
         p.fillRect(r, face);
-        p.setPen(toQColor(look.topLeft, this));
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(toQColor(look.bottomRight, this));
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
+        for (const auto& [e, colour] : look.edges)
+            p.fillRect(QRect(e.left, e.top, e.right - e.left, e.bottom - e.top), toQColor(colour, this));
         p.setFont(font());
         p.setPen(palette().color(look.greyed ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText));
         p.drawText(r.translated(look.sink, look.sink), Qt::AlignCenter, text());
