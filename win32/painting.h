@@ -33,9 +33,8 @@ void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SI
 // caption, and an edge of a design pixel that sinks while it is held down.
 void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi);
 
-// Fits a label to its caption: an auto-size label takes the caption's size
-// (and tells the model), a fixed-size one whose caption is too wide gets a
-// smaller font that fits.
+// Fits a label to its caption (ui::fitLabel): an auto-size label takes the
+// caption's size, a fixed-size one a smaller font when it is too wide.
 void fitLabel(ControlView& v, int dpi);
 
 // How far the focus ring reaches out of the focused control's rectangle.
