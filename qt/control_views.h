@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/look.h"
 
 class QWidget;
 
@@ -34,6 +35,8 @@ struct ControlView {
     int fittedDrop = 0;
 };
 
+// A rectangle of ui/look.h as Qt's.
+QRect toQRect(const ui::Rect& r);
 // A control's rectangle in its container's pixels, as it is drawn.
 QRect pixelRect(const ui::Control& c);
 // The area a lightweight control may paint: its rectangle plus room for a

@@ -35,9 +35,7 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
     stackWidgets();
 
     for (ControlView& v : views_.all()) {
-        if (v.control->kind() == ui::Kind::Image && !v.pixmap.isNull())
-            // An image that is not stretched takes the size of its picture.
-            v.control->fitSize(ui::pixelsToTwips(v.pixmap.width()), ui::pixelsToTwips(v.pixmap.height()));
+        if (!v.pixmap.isNull()) ui::fitPicture(*v.control, v.pixmap.width(), v.pixmap.height());
         if (v.control->kind() == ui::Kind::Label) fitLabel(v);
         if (!v.widget) v.painted = paintArea(*v.control);
         // Each observer knows its entry: the dealing loops change captions

@@ -19,8 +19,6 @@ QColor toQColor(ui::Color c, const QWidget* w) {
 
 namespace {
 
-QRect toQRect(const ui::Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-
 void paintFrame(QPainter& p, const ControlView& host, QWidget* on) {
     const ui::Control& c = *host.control;
     const QFontMetrics fm(host.font);

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "ui/look.h"
+#include "qt/control_views.h"
 #include "qt/frame_host.h"
 #include "qt/keyboard.h"
 #include "qt/painting.h"
@@ -127,7 +128,7 @@ protected:
         const QColor face = toQColor(look.face, this);
         p.fillRect(r, face);
         for (const auto& [e, colour] : look.edges)
-            p.fillRect(QRect(e.left, e.top, e.right - e.left, e.bottom - e.top), toQColor(colour, this));
+            p.fillRect(toQRect(e), toQColor(colour, this));
         p.setFont(font());
         p.setPen(palette().color(look.greyed ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText));
         p.drawText(r.translated(look.sink, look.sink), Qt::AlignCenter, text());

@@ -152,6 +152,11 @@ TEST(ControlLook, ShapesFramesAndArtworkFollowTheTable) {
     EXPECT_EQ(card.fill, ui::kWhite);
     EXPECT_EQ(dot.fill, ui::kDarkGrey);
     EXPECT_EQ(ui::lineLook(controls["Line1"]).width, 6);
+    // A line's rectangle is the box round its ends; it may paint its round
+    // caps' reach past that.
+    EXPECT_EQ(ui::drawnRect(controls["Line1"]), (ui::Rect{199, 309, 361, 311}));
+    EXPECT_EQ(ui::paintBounds(controls["Line1"]), (ui::Rect{191, 301, 369, 319}));
+    EXPECT_EQ(ui::paintBounds(controls["lblClickMe"], 192).left, ui::drawnRect(controls["lblClickMe"], 192).left - 4);
     // A bordered frame: the etch's top runs through the caption's middle.
     const Control& frame = controls["frmSet"];
     const ui::FrameLook look = ui::frameLook(frame, 200, 100, 40, 14, 192);
@@ -166,6 +171,12 @@ TEST(ControlLook, ShapesFramesAndArtworkFollowTheTable) {
     EXPECT_FALSE(ui::clearColor(controls["Image1"]));
     EXPECT_EQ(ui::pictureBoxBack(controls, controls["picPlus"]), controls[controls["picPlus"].design().container].backColor());
     EXPECT_EQ(ui::centred(100, 50, 31, 20), (ui::Rect{34, 15, 65, 35}));
+    ui::Controls mine(ui::controlTable());
+    ui::fitPicture(mine["img123"], 100, 120);
+    ui::fitPicture(mine["picPlus"], 100, 120);  // a picture box keeps its size
+    EXPECT_EQ(mine["img123"].width(), 1500);
+    EXPECT_EQ(mine["img123"].height(), 1800);
+    EXPECT_EQ(mine["picPlus"].width(), controls["picPlus"].width());
 }
 
 }  // namespace

@@ -8,6 +8,23 @@
 
 namespace ui {
 
+Rect drawnRect(const Control& c, int dpi) {
+    if (c.kind() == Kind::Line) {
+        // left/top/width/height hold x1, y1, x2, y2.
+        const int x1 = twipsToPixels(c.left(), dpi), y1 = twipsToPixels(c.top(), dpi);
+        const int x2 = twipsToPixels(c.width(), dpi), y2 = twipsToPixels(c.height(), dpi);
+        return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
+    }
+    const PixelBox b = pixelBox(c, dpi);
+    return {b.x, b.y, b.x + b.width, b.y + b.height};
+}
+
+Rect paintBounds(const Control& c, int dpi) {
+    const Rect r = drawnRect(c, dpi);
+    const int margin = scaledPixels(paintMargin(c), dpi);
+    return {r.left - margin, r.top - margin, r.right + margin, r.bottom + margin};
+}
+
 std::vector<Rect> borderBars(const Rect& r, int width) {
     if (r.right - r.left <= 2 * width || r.bottom - r.top <= 2 * width) return {r};
     return {{r.left, r.top, r.right, r.top + width},
@@ -154,6 +171,10 @@ Color darker(Color c, int percent) {
 }
 
 std::optional<Color> clearColor(const Control& image) { return image.design().clearColor; }
+
+void fitPicture(Control& image, int width, int height) {
+    if (image.kind() == Kind::Image) image.fitSize(pixelsToTwips(width), pixelsToTwips(height));
+}
 
 Color pictureBoxBack(const Controls& controls, const Control& box) {
     const Control* host = controls.find(box.design().container);

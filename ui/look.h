@@ -21,6 +21,11 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// A control's rectangle as it is drawn; a line's is the box round its ends.
+Rect drawnRect(const Control& c, int dpi = kDesignDpi);
+// The area a lightweight control may paint: paintMargin round its rectangle.
+Rect paintBounds(const Control& c, int dpi = kDesignDpi);
+
 // The bars of a border `width` pixels wide inside r, or r itself when it is
 // thinner than two borders (the number table's one-pixel rules are solid).
 std::vector<Rect> borderBars(const Rect& r, int width);
@@ -88,6 +93,10 @@ Color darker(Color c, int percent);
 
 // The colour of an image's artwork that shows what lies behind, if any.
 std::optional<Color> clearColor(const Control& image);
+
+// An image that is not stretched takes the size of its picture, given in
+// the design's pixels.
+void fitPicture(Control& image, int width, int height);
 
 // A picture box shows its picture centred on its container's colour.
 Color pictureBoxBack(const Controls& controls, const Control& box);

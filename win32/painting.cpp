@@ -27,9 +27,7 @@ void fill(HDC dc, const RECT& r, COLORREF colour) {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
-void fill(HDC dc, const ui::Rect& r, ui::Color colour) {
-    fill(dc, RECT{r.left, r.top, r.right, r.bottom}, toColorRef(colour));
-}
+void fill(HDC dc, const ui::Rect& r, ui::Color colour) { fill(dc, toRECT(r), toColorRef(colour)); }
 
 void text(HDC dc, HFONT font, COLORREF ink, const std::string& caption, RECT box, UINT flags) {
     const std::wstring w = wide(caption);
@@ -51,9 +49,7 @@ void paintFrame(HDC dc, const ControlView& host, SIZE size, int dpi) {
     for (const ui::Rect& bar : ui::borderBars(look.light, look.line)) fill(dc, bar, look.lightColor);
     if (c.caption().empty()) return;
     fill(dc, look.caption, look.back);
-    const ui::Rect& box = look.caption;
-    text(dc, host.font, toColorRef(look.captionInk), c.caption(), {box.left, box.top, box.right, box.bottom},
-         DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    text(dc, host.font, toColorRef(look.captionInk), c.caption(), toRECT(look.caption), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void paintLabel(HDC dc, const ControlView& v, int dpi) {

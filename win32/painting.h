@@ -26,11 +26,8 @@ COLORREF toColorRef(ui::Color c);
 // rectangle, so that what lies behind them shows through.
 void paintScene(const ControlViews& views, const std::string& container, HDC dc, SIZE size, const RECT* ring);
 
-// A picture box: its picture centred on its container's colour. Pictures
-// are drawn at their size scaled from the design's pixels to the window's.
+// A picture box and a graphical push button, as ui/look.h describes them.
 void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size);
-// A graphical push button: a flat face in its back colour with the
-// caption, and an edge of a design pixel that sinks while it is held down.
 void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi);
 
 // Fits a label to its caption (ui::fitLabel): an auto-size label takes the

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/look.h"
 
 namespace win32 {
 
@@ -30,6 +31,8 @@ struct ControlView {
     int fittedDrop = 0;
 };
 
+// A rectangle of ui/look.h as GDI's.
+RECT toRECT(const ui::Rect& r);
 // A control's rectangle in its container's pixels at a scale (dots per
 // inch), as it is drawn.
 RECT pixelRect(const ui::Control& c, int dpi);
