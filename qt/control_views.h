@@ -28,11 +28,9 @@ struct ControlView {
     QFont font;
     QPixmap pixmap;
     QRect painted;  // lightweight controls: the area last drawn
-    // Fixed-size labels: the font a too-wide caption is drawn in, and how
-    // far down its line moves to keep the designed line's centre.
-    bool shrunk = false;
+    // Fixed-size labels: how a too-wide caption is drawn, and its font.
+    ui::CaptionFit fit;
     QFont fitted;
-    int fittedDrop = 0;
 };
 
 // A rectangle of ui/look.h as Qt's.

@@ -136,7 +136,7 @@ QPixmap FormView::picture(std::string_view name) const {
 QFont FormView::fontFor(const ui::Control& c) const {
     const ControlView* v = views_.find(c.name());
     if (!v) return font();
-    return v->shrunk ? v->fitted : v->font;
+    return v->fit.shrunk ? v->fitted : v->font;
 }
 
 void FormView::showCoveringScreen() { qt::showCoveringScreen(*this); }

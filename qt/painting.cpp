@@ -41,7 +41,7 @@ void paintFrame(QPainter& p, const ControlView& host, QWidget* on) {
 void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
     const ui::Control& c = *e.control;
     const QRect r = pixelRect(c);
-    const ui::LabelLook look = ui::labelLook(c, e.shrunk);
+    const ui::LabelLook look = ui::labelLook(c, e.fit);
     if (look.fill) p.fillRect(r, toQColor(*look.fill, on));
     if (c.caption().empty()) return;
     int flags = Qt::AlignTop | (look.wrap ? Qt::TextWordWrap : 0);
@@ -50,10 +50,10 @@ void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
     case ui::Align::Center: flags |= Qt::AlignHCenter; break;
     case ui::Align::Right: flags |= Qt::AlignRight; break;
     }
-    p.setFont(e.shrunk ? e.fitted : e.font);
+    p.setFont(e.fit.shrunk ? e.fitted : e.font);
     p.setPen(toQColor(look.ink, on));
     p.setClipRect(r);
-    p.drawText(e.shrunk ? r.translated(0, e.fittedDrop) : r, flags, qstr(c.caption()));
+    p.drawText(toQRect(look.text), flags, qstr(c.caption()));
 }
 
 void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
@@ -144,12 +144,10 @@ private:
 }  // namespace
 
 void fitLabel(ControlView& e) {
-    const ui::CaptionFit fit = ui::fitLabel(*e.control, e.font.pixelSize(), Measure(e.font));
-    e.shrunk = fit.shrunk;
-    e.fittedDrop = fit.drop;
-    if (fit.shrunk) {
+    e.fit = ui::fitLabel(*e.control, e.font.pixelSize(), Measure(e.font));
+    if (e.fit.shrunk) {
         e.fitted = e.font;
-        e.fitted.setPixelSize(fit.pixels);
+        e.fitted.setPixelSize(e.fit.pixels);
     }
 }
 

@@ -97,23 +97,27 @@ TEST(CaptionFitting, AnAutoSizeLabelTakesItsCaptionsSizeAndIsNeverShrunk) {
 TEST(ControlLook, LabelsAreTransparentWithoutABackColourGreyWhenDisabledAndWrapWhenFixed) {
     ControlSpec s = label(100, "Standard");
     Control plain(s);
-    ui::LabelLook look = ui::labelLook(plain, false);
+    ui::LabelLook look = ui::labelLook(plain, {});
     EXPECT_FALSE(look.fill);
     EXPECT_EQ(look.ink, ui::kWindowText);
     EXPECT_EQ(look.align, Align::Center);
     EXPECT_TRUE(look.wrap);
-    EXPECT_FALSE(ui::labelLook(plain, true).wrap);  // a fitted caption stays on one line
+    EXPECT_EQ(look.text, (ui::Rect{0, 0, 100, 40}));
+    // A fitted caption stays on one line, moved down.
+    const ui::LabelLook fitted = ui::labelLook(plain, {true, 20, 6}, 192);
+    EXPECT_FALSE(fitted.wrap);
+    EXPECT_EQ(fitted.text, (ui::Rect{0, 6, 200, 86}));
     s.backColor = ui::kWhite;
     s.foreColor = ui::kDarkGreen;
     Control tile(s);
-    look = ui::labelLook(tile, false);
+    look = ui::labelLook(tile, {});
     EXPECT_EQ(look.fill, ui::kWhite);
     EXPECT_EQ(look.ink, ui::kDarkGreen);
     tile.setEnabled(false);
-    EXPECT_EQ(ui::labelLook(tile, false).ink, ui::kDisabledText);
+    EXPECT_EQ(ui::labelLook(tile, {}).ink, ui::kDisabledText);
     s.autoSize = true;
     Control grown(s);
-    EXPECT_FALSE(ui::labelLook(grown, false).wrap);
+    EXPECT_FALSE(ui::labelLook(grown, {}).wrap);
 }
 
 TEST(ControlLook, TheCloseButtonsEdgesAreItsRedLightenedAndDarkenedAndSwapWhenHeld) {

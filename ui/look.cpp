@@ -33,7 +33,7 @@ std::vector<Rect> borderBars(const Rect& r, int width) {
             {r.right - width, r.top, r.right, r.bottom}};
 }
 
-LabelLook labelLook(const Control& label, bool shrunk) {
+LabelLook labelLook(const Control& label, const CaptionFit& fit, int dpi) {
     const ControlSpec& s = label.design();
     LabelLook look;
     if (s.backColor) look.fill = label.backColor();
@@ -41,7 +41,9 @@ LabelLook labelLook(const Control& label, bool shrunk) {
     look.align = s.align;
     // An auto-size label is as wide as its one line; a fitted caption is
     // made small so that it stays on one.
-    look.wrap = !s.autoSize && !shrunk;
+    look.wrap = !s.autoSize && !fit.shrunk;
+    look.text = drawnRect(label, dpi);
+    if (fit.shrunk) look.text.top += fit.drop, look.text.bottom += fit.drop;
     return look;
 }
 

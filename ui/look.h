@@ -30,14 +30,17 @@ Rect paintBounds(const Control& c, int dpi = kDesignDpi);
 // thinner than two borders (the number table's one-pixel rules are solid).
 std::vector<Rect> borderBars(const Rect& r, int width);
 
+struct CaptionFit;
+
 struct LabelLook {
     std::optional<Color> fill;  // none: transparent, what lies behind shows
     Color ink;                  // kWindowText: the desktop's text colour
     Align align = Align::Left;
     bool wrap = false;  // words wrap onto the lines below
+    Rect text;          // where the caption is drawn, clipped to the label
 };
-// `shrunk`: the caption is drawn in a smaller fitted font, on one line.
-LabelLook labelLook(const Control& label, bool shrunk);
+// A label with its caption fitted (fitLabel).
+LabelLook labelLook(const Control& label, const CaptionFit& fit, int dpi = kDesignDpi);
 
 struct ShapeLook {
     ShapeKind shape = ShapeKind::None;
@@ -123,11 +126,12 @@ public:
     virtual TextInk ink(int pixels, const std::string& text) const = 0;
 };
 
-// How a label's caption is drawn after fitting.
+// How a label's caption is drawn after fitting: shrunk, in a smaller font
+// on one line, moved down to keep the designed line's centre.
 struct CaptionFit {
     bool shrunk = false;
-    int pixels = 0;  // the smaller font's size, when shrunk
-    int drop = 0;    // how far down its line moves to keep the designed line's centre
+    int pixels = 0;
+    int drop = 0;
 };
 
 // Fits a label to its caption at the designed font size `designed`: an

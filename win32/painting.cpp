@@ -55,7 +55,8 @@ void paintFrame(HDC dc, const ControlView& host, SIZE size, int dpi) {
 void paintLabel(HDC dc, const ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
     const RECT r = pixelRect(c, dpi);
-    const ui::LabelLook look = ui::labelLook(c, v.fitted != nullptr);
+    // A new scale drops the fitted fonts until the labels are fitted again.
+    const ui::LabelLook look = ui::labelLook(c, v.fitted ? v.fit : ui::CaptionFit{}, dpi);
     if (look.fill) fill(dc, r, toColorRef(*look.fill));
     if (c.caption().empty()) return;
     UINT flags = DT_TOP | (look.wrap ? DT_WORDBREAK : 0);
@@ -66,8 +67,7 @@ void paintLabel(HDC dc, const ControlView& v, int dpi) {
     }
     const int saved = SaveDC(dc);
     IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
-    const int drop = v.fitted ? v.fittedDrop : 0;
-    text(dc, v.fitted ? v.fitted : v.font, toColorRef(look.ink), c.caption(), {r.left, r.top + drop, r.right, r.bottom + drop}, flags);
+    text(dc, v.fitted ? v.fitted : v.font, toColorRef(look.ink), c.caption(), toRECT(look.text), flags);
     RestoreDC(dc, saved);
 }
 
@@ -219,10 +219,9 @@ private:
 void fitLabel(ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
     const int designed = ui::fontPixels(c.design().font, dpi);
-    const ui::CaptionFit fit = ui::fitLabel(*v.control, designed, Measure(c.design().font, v.font, designed), dpi);
+    v.fit = ui::fitLabel(*v.control, designed, Measure(c.design().font, v.font, designed), dpi);
     if (v.fitted) DeleteObject(v.fitted);
-    v.fitted = fit.shrunk ? makeFont(c.design().font, fit.pixels) : nullptr;
-    v.fittedDrop = fit.shrunk ? fit.drop : 0;
+    v.fitted = v.fit.shrunk ? makeFont(c.design().font, v.fit.pixels) : nullptr;
 }
 
 }  // namespace win32

@@ -25,10 +25,9 @@ struct ControlView {
     HBITMAP picture = nullptr;
     SIZE pictureSize{};
     RECT painted{};  // lightweight controls: the area last drawn
-    // Fixed-size labels: the smaller font a too-wide caption is drawn in,
-    // and how far down its line moves to keep the designed line's centre.
+    // Fixed-size labels: how a too-wide caption is drawn, and its font.
+    ui::CaptionFit fit;
     HFONT fitted = nullptr;
-    int fittedDrop = 0;
 };
 
 // A rectangle of ui/look.h as GDI's.
