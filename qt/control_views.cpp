@@ -5,25 +5,16 @@
 
 #include "qt/artwork.h"
 #include "qt/fonts.h"
+#include "ui/look.h"
 #include "ui/placement.h"
 
 namespace qt {
 
-QRect pixelRect(const ui::Control& c) {
-    if (c.kind() == ui::Kind::Line) {
-        // left/top/width/height hold x1, y1, x2, y2.
-        return QRect(QPoint(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top())),
-                     QPoint(ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height())))
-            .normalized();
-    }
-    const ui::PixelBox box = ui::pixelBox(c);
-    return QRect(box.x, box.y, box.width, box.height);
-}
+QRect toQRect(const ui::Rect& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 
-QRect paintArea(const ui::Control& c) {
-    const int margin = ui::paintMargin(c);
-    return pixelRect(c).adjusted(-margin, -margin, margin, margin);
-}
+QRect pixelRect(const ui::Control& c) { return toQRect(ui::drawnRect(c)); }
+
+QRect paintArea(const ui::Control& c) { return toQRect(ui::paintBounds(c)); }
 
 ControlViews::ControlViews(ui::Controls& controls, QWidget& window) : controls_(controls), window_(window) {
     installFontSubstitutes();  // before the first font is made

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/look.h"
 
 class QWidget;
 
@@ -27,13 +28,13 @@ struct ControlView {
     QFont font;
     QPixmap pixmap;
     QRect painted;  // lightweight controls: the area last drawn
-    // Fixed-size labels: the font a too-wide caption is drawn in, and how
-    // far down its line moves to keep the designed line's centre.
-    bool shrunk = false;
+    // Fixed-size labels: how a too-wide caption is drawn, and its font.
+    ui::CaptionFit fit;
     QFont fitted;
-    int fittedDrop = 0;
 };
 
+// A rectangle of ui/look.h as Qt's.
+QRect toQRect(const ui::Rect& r);
 // A control's rectangle in its container's pixels, as it is drawn.
 QRect pixelRect(const ui::Control& c);
 // The area a lightweight control may paint: its rectangle plus room for a

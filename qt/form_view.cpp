@@ -35,9 +35,7 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
     stackWidgets();
 
     for (ControlView& v : views_.all()) {
-        if (v.control->kind() == ui::Kind::Image && !v.pixmap.isNull())
-            // An image that is not stretched takes the size of its picture.
-            v.control->fitSize(ui::pixelsToTwips(v.pixmap.width()), ui::pixelsToTwips(v.pixmap.height()));
+        if (!v.pixmap.isNull()) ui::fitPicture(*v.control, v.pixmap.width(), v.pixmap.height());
         if (v.control->kind() == ui::Kind::Label) fitLabel(v);
         if (!v.widget) v.painted = paintArea(*v.control);
     }
@@ -65,8 +63,7 @@ void FormView::createWidgets() {
             e.widget = new FrameWidget(static_cast<FrameHost*>(this), c.name(), parent);
             break;
         case ui::Kind::PictureBox: {
-            const ui::Control* host = views_.controls().find(c.design().container);
-            const QColor back = host ? toQColor(host->backColor(), this) : QColor(ui::kLavender.r, ui::kLavender.g, ui::kLavender.b);
+            const QColor back = toQColor(ui::pictureBoxBack(views_.controls(), c), this);
             e.widget = new PictureWidget(this, c.name(), e.pixmap, back, [this, &c] { clicked(c); }, parent);
             break;
         }
@@ -133,7 +130,7 @@ QPixmap FormView::picture(std::string_view name) const {
 QFont FormView::fontFor(const ui::Control& c) const {
     const ControlView* v = views_.find(c.name());
     if (!v) return font();
-    return v->shrunk ? v->fitted : v->font;
+    return v->fit.shrunk ? v->fitted : v->font;
 }
 
 void FormView::showCoveringScreen() { qt::showCoveringScreen(*this); }
@@ -143,7 +140,7 @@ void FormView::applyGeometry(ControlView& e) {
 }
 
 void FormView::applyBackColor(ControlView& e) {
-    if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->setFace(toQColor(e.control->backColor(), this));
+    if (auto* button = dynamic_cast<FlatButton*>(e.widget)) button->follow(*e.control);
 }
 
 void FormView::applySelection(ControlView& e) {
@@ -209,7 +206,7 @@ void FormView::changed(std::size_t row, ui::Change change) {
         if (e->widget) {
             applyGeometry(*e);
         } else {
-            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitCaption(*e);
+            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(*e);
             repaintLightweight(*e);
         }
         break;

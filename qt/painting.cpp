@@ -4,11 +4,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QWidget>
-#include <algorithm>
-#include <utility>
 
-#include "ui/control_table.h"
-#include "ui/placement.h"
+#include "ui/look.h"
 #include "qt/control_views.h"
 #include "qt/text.h"
 
@@ -22,65 +19,83 @@ QColor toQColor(ui::Color c, const QWidget* w) {
 
 namespace {
 
-// Where the ink of a one-line caption lies across a label of the given
-// width, placed as QPainter::drawText places it for that alignment
-// (checked against rendered text: within a pixel).
-std::pair<int, int> inkSpan(const QFont& font, const QString& text, ui::Align align, int width) {
-    const QFontMetrics fm(font);
-    const int advance = fm.horizontalAdvance(text);
-    int x = 0;
-    if (align == ui::Align::Right)
-        x = width - advance;
-    else if (align == ui::Align::Center)
-        x = (width - advance) / 2;
-    const QRect ink = fm.tightBoundingRect(text);
-    return {x + ink.left(), x + ink.right()};
+void paintFrame(QPainter& p, const ControlView& host, QWidget* on) {
+    const ui::Control& c = *host.control;
+    const QFontMetrics fm(host.font);
+    const QString caption = qstr(c.caption());
+    const ui::FrameLook look = ui::frameLook(c, on->width(), on->height(), fm.horizontalAdvance(caption), fm.height());
+    p.fillRect(on->rect(), toQColor(look.back, on));
+    if (!look.etched) return;
+    // A one-pixel pen's outline of a rectangle runs along its inner edge.
+    p.setPen(toQColor(look.shadowColor, on));
+    p.drawRect(toQRect(look.shadow).adjusted(0, 0, -1, -1));
+    p.setPen(toQColor(look.lightColor, on));
+    p.drawRect(toQRect(look.light).adjusted(0, 0, -1, -1));
+    if (caption.isEmpty()) return;
+    p.fillRect(toQRect(look.caption), toQColor(look.back, on));
+    p.setFont(host.font);
+    p.setPen(toQColor(look.captionInk, on));
+    p.drawText(toQRect(look.caption), Qt::AlignCenter, caption);
 }
 
-bool inkFits(const QFont& font, const QString& text, ui::Align align, int width, int overhang) {
-    const auto [left, right] = inkSpan(font, text, align, width);
-    return left >= -overhang && right <= width - 1 + overhang;
+void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
+    const ui::Control& c = *e.control;
+    const QRect r = pixelRect(c);
+    const ui::LabelLook look = ui::labelLook(c, e.fit);
+    if (look.fill) p.fillRect(r, toQColor(*look.fill, on));
+    if (c.caption().empty()) return;
+    int flags = Qt::AlignTop | (look.wrap ? Qt::TextWordWrap : 0);
+    switch (look.align) {
+    case ui::Align::Left: flags |= Qt::AlignLeft; break;
+    case ui::Align::Center: flags |= Qt::AlignHCenter; break;
+    case ui::Align::Right: flags |= Qt::AlignRight; break;
+    }
+    p.setFont(e.fit.shrunk ? e.fitted : e.font);
+    p.setPen(toQColor(look.ink, on));
+    p.setClipRect(r);
+    p.drawText(toQRect(look.text), flags, qstr(c.caption()));
 }
 
-}  // namespace
+void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
+    const ui::ShapeLook look = ui::shapeLook(*e.control);
+    const QRect r = pixelRect(*e.control);
+    const double bw = look.borderWidth;
+    switch (look.shape) {
+    case ui::ShapeKind::Rectangle:
+        for (const ui::Rect& bar : ui::borderBars({r.left(), r.top(), r.right() + 1, r.bottom() + 1}, look.borderWidth))
+            p.fillRect(toQRect(bar), toQColor(look.border, on));
+        break;
+    case ui::ShapeKind::RoundedRectangle: {
+        // The pen is centred on the outline: half of it inside the bounds.
+        const QRectF inner = QRectF(r).adjusted(bw / 2, bw / 2, -bw / 2, -bw / 2);
+        const double radius = ui::cornerRadius(inner.width(), inner.height());
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(toQColor(look.border, on), bw));
+        p.setBrush(toQColor(look.fill, on));
+        p.drawRoundedRect(inner, radius, radius);
+        break;
+    }
+    case ui::ShapeKind::Dot:
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(toQColor(look.fill, on));
+        p.drawEllipse(QRectF(r));
+        break;
+    case ui::ShapeKind::None: break;
+    }
+}
 
-// ---- painting ---------------------------------------------------------------
-
-namespace {
-
-void paintLabel(QPainter& p, const ControlView& e, QWidget* on);
-void paintShape(QPainter& p, const ControlView& e, QWidget* on);
-void paintLine(QPainter& p, const ControlView& e, QWidget* on);
-void paintImage(QPainter& p, const ControlView& e);
+void paintLine(QPainter& p, const ControlView& e, QWidget* on) {
+    const ui::LineLook look = ui::lineLook(*e.control);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(toQColor(look.ink, on), look.width, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(look.x1, look.y1), QPointF(look.x2, look.y2));
+}
 
 }  // namespace
 
 void paintContainer(const ControlViews& views, const std::string& container, QPainter& p, QWidget* on) {
-    const ControlView* host = views.find(container);
-    if (host) {
-        const ui::Control& c = *host->control;
-        p.fillRect(on->rect(), toQColor(c.backColor(), on));
-        if (c.kind() == ui::Kind::Frame && c.design().bordered) {
-            // A group box look: an etched border whose top runs through the
-            // middle of the caption.
-            const QFontMetrics fm(host->font);
-            const int mid = fm.height() / 2;
-            const QRect box(0, mid, on->width() - 1, on->height() - mid - 1);
-            p.setPen(toQColor(ui::kEtchShadow, on));
-            p.drawRect(box.adjusted(0, 0, -1, -1));
-            p.setPen(toQColor(ui::kEtchLight, on));
-            p.drawRect(box.adjusted(1, 1, 0, 0));
-            const QString caption = qstr(c.caption());
-            if (!caption.isEmpty()) {
-                const int w = fm.horizontalAdvance(caption);
-                const QRect text(8, 0, w + 4, fm.height());
-                p.fillRect(text, toQColor(c.backColor(), on));
-                p.setFont(host->font);
-                p.setPen(on->palette().color(QPalette::WindowText));
-                p.drawText(text, Qt::AlignCenter, caption);
-            }
-        }
-    }
+    if (const ControlView* host = views.find(container)) paintFrame(p, *host, on);
     const std::vector<ControlView*>& layer = views.layer(container);
     // Back to front: the table runs front to back.
     for (auto it = layer.rbegin(); it != layer.rend(); ++it) {
@@ -91,7 +106,9 @@ void paintContainer(const ControlViews& views, const std::string& container, QPa
         case ui::Kind::Label: paintLabel(p, e, on); break;
         case ui::Kind::Shape: paintShape(p, e, on); break;
         case ui::Kind::Line: paintLine(p, e, on); break;
-        case ui::Kind::Image: paintImage(p, e); break;
+        case ui::Kind::Image:
+            if (!e.pixmap.isNull()) p.drawPixmap(pixelRect(*e.control).topLeft(), e.pixmap);
+            break;
         default: break;
         }
         p.restore();
@@ -100,130 +117,38 @@ void paintContainer(const ControlViews& views, const std::string& container, QPa
 
 namespace {
 
-void paintLabel(QPainter& p, const ControlView& e, QWidget* on) {
-    const ui::Control& c = *e.control;
-    const QRect r = pixelRect(c);
-    // A label without a back colour is transparent.
-    if (c.design().backColor) p.fillRect(r, toQColor(c.backColor(), on));
-    if (c.caption().empty()) return;
-    QColor ink = c.design().foreColor ? toQColor(*c.design().foreColor, on) : on->palette().color(QPalette::WindowText);
-    if (!c.enabled()) ink = toQColor(ui::kDisabledText, on);
-    int flags = Qt::AlignTop;
-    switch (c.design().align) {
-    case ui::Align::Left: flags |= Qt::AlignLeft; break;
-    case ui::Align::Center: flags |= Qt::AlignHCenter; break;
-    case ui::Align::Right: flags |= Qt::AlignRight; break;
+// A label's font at any pixel size, measured by Qt's font metrics.
+class Measure : public ui::TextMeasure {
+public:
+    explicit Measure(const QFont& font) : font_(font) {}
+    ui::TextSize size(int pixels, const std::string& text) const override {
+        const QFontMetrics fm(at(pixels));
+        const QSize size = text.empty() ? QSize(0, fm.height()) : fm.size(0, qstr(text));
+        return {size.width(), size.height()};
     }
-    if (!c.design().autoSize && !e.shrunk) flags |= Qt::TextWordWrap;
-    p.setFont(e.shrunk ? e.fitted : e.font);
-    p.setPen(ink);
-    p.setClipRect(r);
-    p.drawText(e.shrunk ? r.translated(0, e.fittedDrop) : r, flags, qstr(c.caption()));
-}
+    ui::TextInk ink(int pixels, const std::string& text) const override {
+        const QFontMetrics fm(at(pixels));
+        const QRect ink = fm.tightBoundingRect(qstr(text));
+        return {fm.horizontalAdvance(qstr(text)), ink.left(), ink.right(), fm.height()};
+    }
 
-void paintShape(QPainter& p, const ControlView& e, QWidget* on) {
-    const ui::Control& c = *e.control;
-    const ui::ControlSpec& s = c.design();
-    const QRectF r = pixelRect(c);
-    const QColor border = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
-    switch (s.shape) {
-    case ui::ShapeKind::Rectangle: {
-        // The border lies inside the bounds; a rectangle thinner than two
-        // borders (the table's 1px rules) is solid.
-        const double bw = std::max(1, s.borderPixels);
-        if (r.width() <= 2 * bw || r.height() <= 2 * bw) {
-            p.fillRect(r, border);
-        } else {
-            p.fillRect(QRectF(r.left(), r.top(), r.width(), bw), border);
-            p.fillRect(QRectF(r.left(), r.bottom() - bw + 1, r.width(), bw), border);
-            p.fillRect(QRectF(r.left(), r.top(), bw, r.height()), border);
-            p.fillRect(QRectF(r.right() - bw + 1, r.top(), bw, r.height()), border);
-        }
-        break;
+private:
+    QFont at(int pixels) const {
+        QFont font = font_;
+        font.setPixelSize(pixels);
+        return font;
     }
-    case ui::ShapeKind::RoundedRectangle: {
-        const double bw = std::max(1, s.borderPixels);
-        const QRectF inner = QRectF(r).adjusted(bw / 2, bw / 2, -bw / 2, -bw / 2);
-        const double radius = std::min(inner.width(), inner.height()) / 10.0;
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(border, bw));
-        p.setBrush(s.fillColor ? toQColor(*s.fillColor, on) : QColor(Qt::white));
-        p.drawRoundedRect(inner, radius, radius);
-        break;
-    }
-    case ui::ShapeKind::Dot: {
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(s.fillColor ? toQColor(*s.fillColor, on) : border);
-        p.drawEllipse(r);
-        break;
-    }
-    case ui::ShapeKind::None:
-        break;
-    }
-}
-
-void paintLine(QPainter& p, const ControlView& e, QWidget* on) {
-    const ui::Control& c = *e.control;
-    const ui::ControlSpec& s = c.design();
-    const QColor ink = s.borderColor ? toQColor(*s.borderColor, on) : on->palette().color(QPalette::WindowText);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(ink, std::max(1, s.borderPixels), Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(ui::twipsToPixels(c.left()), ui::twipsToPixels(c.top())),
-               QPointF(ui::twipsToPixels(c.width()), ui::twipsToPixels(c.height())));
-}
-
-void paintImage(QPainter& p, const ControlView& e) {
-    if (e.pixmap.isNull()) return;  // artwork missing: nothing to show
-    const QRect r = pixelRect(*e.control);
-    p.drawPixmap(r.topLeft(), e.pixmap);
-}
+    QFont font_;
+};
 
 }  // namespace
 
-// ---- caption fitting --------------------------------------------------------
-
 void fitLabel(ControlView& e) {
-    ui::Control& c = *e.control;
-    if (c.kind() != ui::Kind::Label) return;
-    if (!c.design().autoSize) {
-        fitCaption(e);
-        return;
+    e.fit = ui::fitLabel(*e.control, e.font.pixelSize(), Measure(e.font));
+    if (e.fit.shrunk) {
+        e.fitted = e.font;
+        e.fitted.setPixelSize(e.fit.pixels);
     }
-    // An auto-size label keeps its left and top and takes the size of its
-    // caption; the model is told so that the logic sees the real width.
-    const QFontMetrics fm(e.font);
-    const QString text = qstr(c.caption());
-    const QSize size = text.isEmpty() ? QSize(0, fm.height()) : fm.size(0, text);
-    c.fitSize(ui::pixelsToTwips(size.width()), ui::pixelsToTwips(size.height()));
-}
-
-// A fixed-size label keeps its size, so a caption wider than the label (the
-// answer 10000 in the card's answer or in a tile) is drawn in a font scaled
-// down just enough for its ink to lie inside, on the designed line's
-// vertical centre; clipped, "10000" would read "0000". Captions that fit
-// keep the designed font. A pixel of antialiased edge past the side is
-// left as it is, so that every four-digit number in a tile keeps its size.
-// Worked out when the caption changes, not when it is painted.
-void fitCaption(ControlView& e) {
-    const ui::Control& c = *e.control;
-    e.shrunk = false;
-    const QString text = qstr(c.caption());
-    const int width = ui::twipsToPixels(c.width());
-    const ui::Align align = c.design().align;
-    if (text.isEmpty() || width <= 0 || inkFits(e.font, text, align, width, 1)) return;
-    const QRect ink = QFontMetrics(e.font).tightBoundingRect(text);
-    const int designed = e.font.pixelSize();
-    int size = std::min(designed - 1, designed * width / std::max(1, ink.width()) + 1);
-    QFont font = e.font;
-    for (; size > 1; --size) {
-        font.setPixelSize(size);
-        if (inkFits(font, text, align, width, -1)) break;  // a pixel clear of each side
-    }
-    font.setPixelSize(std::max(1, size));
-    e.shrunk = true;
-    e.fitted = font;
-    e.fittedDrop = (QFontMetrics(e.font).height() - QFontMetrics(font).height()) / 2;
 }
 
 }  // namespace qt

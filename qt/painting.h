@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// How the window's controls look: the painting of a container with its
-// lightweight controls, and the fitting of captions to their labels.
+// How the window's controls look on Qt: the painting of a container with
+// its lightweight controls as ui/look.h describes them, and the measuring
+// of captions for their fitting.
 #pragma once
 
 #include <QColor>
@@ -24,10 +25,8 @@ QColor toQColor(ui::Color c, const QWidget* w);
 // and images, back to front.
 void paintContainer(const ControlViews& views, const std::string& container, QPainter& painter, QWidget* on);
 
-// Fits a label to its caption: an auto-size label takes the caption's size
-// (and tells the model), a fixed-size one its caption's font (fitCaption).
+// Fits a label to its caption (ui::fitLabel): an auto-size label takes the
+// caption's size, a fixed-size one a smaller font when it is too wide.
 void fitLabel(ControlView& v);
-// A fixed-size label's caption that is too wide for it is drawn smaller.
-void fitCaption(ControlView& v);
 
 }  // namespace qt

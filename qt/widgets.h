@@ -18,8 +18,11 @@
 #include <string>
 #include <utility>
 
+#include "ui/look.h"
+#include "qt/control_views.h"
 #include "qt/frame_host.h"
 #include "qt/keyboard.h"
+#include "qt/painting.h"
 #include "ui/pointer.h"
 
 namespace qt {
@@ -47,8 +50,8 @@ private:
     std::string name_;
 };
 
-// A picture box: the picture centred on the container's colour. Its clicks
-// go through the window's pointer rules, as a container's do.
+// A picture box: the picture centred on the container's colour
+// (ui::pictureBoxBack). Its clicks go through the window's pointer rules.
 class PictureWidget : public QWidget {
 public:
     PictureWidget(FrameHost* host, std::string name, QPixmap pixmap, QColor back, std::function<void()> clicked,
@@ -60,8 +63,8 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), back_);
-        if (!pixmap_.isNull())
-            p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
+        const ui::Rect at = ui::centred(width(), height(), pixmap_.width(), pixmap_.height());
+        if (!pixmap_.isNull()) p.drawPixmap(at.left, at.top, pixmap_);
     }
     bool event(QEvent* e) override { return host_->containerMouse(name_, e, *this) || QWidget::event(e); }
     // Space and Enter press the picture as a click does; a key held down
@@ -90,39 +93,36 @@ private:
 class FlatButton : public QPushButton {
 public:
     using QPushButton::QPushButton;
-    void setFace(QColor face) {
-        face_ = face;
+    // The control whose look (ui::buttonLook) the button shows.
+    void follow(const ui::Control& c) {
+        control_ = &c;
         update();
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
+        if (!control_) return;
         QPainter p(this);
         const QRect r = rect();
-        p.fillRect(r, face_);
-        // A one-pixel raised edge that sinks while the button is held down.
-        const bool down = isDown();
-        const QColor light = face_.lighter(140), dark = face_.darker(200);
-        p.setPen(down ? dark : light);
-        p.drawLine(r.topLeft(), r.topRight());
-        p.drawLine(r.topLeft(), r.bottomLeft());
-        p.setPen(down ? light : dark);
-        p.drawLine(r.bottomLeft(), r.bottomRight());
-        p.drawLine(r.topRight(), r.bottomRight());
+        const ui::ButtonLook look = ui::buttonLook(*control_, isDown(), width(), height());
+        const QColor face = toQColor(look.face, this);
+        p.fillRect(r, face);
+        for (const auto& [e, colour] : look.edges)
+            p.fillRect(toQRect(e), toQColor(colour, this));
         p.setFont(font());
-        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        p.drawText(down ? r.translated(1, 1) : r, Qt::AlignCenter, text());
+        p.setPen(palette().color(look.greyed ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText));
+        p.drawText(r.translated(look.sink, look.sink), Qt::AlignCenter, text());
         if (hasFocus()) {
             QStyleOptionFocusRect focus;
             focus.initFrom(this);
             focus.rect = r.adjusted(4, 4, -4, -4);
-            focus.backgroundColor = face_;
+            focus.backgroundColor = face;
             style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
         }
     }
 
 private:
-    QColor face_;
+    const ui::Control* control_ = nullptr;
 };
 
 // The list box. QListWidget has no single signal for "the user picked an

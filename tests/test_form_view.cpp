@@ -18,6 +18,7 @@
 
 #include "ui/control.h"
 #include "ui/control_table.h"
+#include "ui/look.h"
 #include "qt/form_view.h"
 #include "qt/keyboard.h"
 #include "ui/placement.h"
@@ -506,6 +507,20 @@ TEST(FormViewPainting, CloseButtonIsFlatDarkRedUnderEveryStyle) {
         EXPECT_GT(dark, 100);  // "Close Program" in black
     }
     QApplication::setStyle(original);
+}
+
+// The flat button's edges are worked out once for both desktops; on Linux
+// they must be what QColor gives, so that nothing on screen moved.
+TEST(FormViewPainting, ButtonShadesAreQColorsLighterAndDarker) {
+    for (int r = 0; r < 256; r += 3)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; b += 7) {
+                const ui::Color c{static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(b)};
+                const QColor light = QColor(r, g, b).lighter(140), dark = QColor(r, g, b).darker(200);
+                const ui::Color l = ui::lighter(c, 140), d = ui::darker(c, 200);
+                ASSERT_EQ(qRgb(l.r, l.g, l.b), light.rgb()) << r << "," << g << "," << b;
+                ASSERT_EQ(qRgb(d.r, d.g, d.b), dark.rgb()) << r << "," << g << "," << b;
+            }
 }
 
 TEST(FormViewArtwork, PicturesAreEmbeddedAndImagesTakeTheirSize) {

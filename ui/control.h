@@ -76,6 +76,7 @@ struct ControlSpec {
     bool graphical = false;
     std::vector<std::string> items;  // combo box and list box entries
     std::string picture;             // resource path of the artwork
+    std::optional<Color> clearColor; // the artwork's colour that shows what lies behind
     // A key combination that acts as a click on the control ("Ctrl+Q");
     // empty: none.
     std::string shortcut;

@@ -42,6 +42,7 @@ struct Row {
     bool graphical = false;
     std::span<const char* const> items{};
     const char* picture = "";
+    std::optional<Color> clear{};
     const char* shortcut = "";
 };
 
@@ -135,7 +136,7 @@ constexpr Row kRows[] = {
      .autoSize = true},
     note("lblPress", {3735, 6795, 1380, 270}, "click flashcard"),
     {.name = "img123", .kind = Kind::Image, .container = "Frame1", .at = {7620, 2430, 2985, 4080},
-     .picture = ":/assets/quilla.gif"},
+     .picture = ":/assets/quilla.gif", .clear = kWhite},
     note("lblAddition", {7860, 1395, 750, 270}, "addition"),
     note("lblQuillaWrites", {9240, 4980, 1590, 270}, "Quilla writes ..."),
     dot("shpAddition", 7260, 555),
@@ -213,6 +214,7 @@ void fill(ControlSpec& s, const Row& r) {
     s.graphical = r.graphical;
     s.items.assign(r.items.data(), r.items.data() + r.items.size());
     s.picture = r.picture;
+    s.clearColor = r.clear;
     s.shortcut = r.shortcut;
 }
 

@@ -35,7 +35,7 @@ SIZE textSize(HFONT font, const std::wstring& text) {
     return s;
 }
 
-void inkSpan(HFONT font, const std::wstring& text, ui::Align align, int width, int& left, int& right) {
+std::pair<int, int> inkSpan(HFONT font, const std::wstring& text) {
     HDC dc = measuringDC();
     HGDIOBJ old = SelectObject(dc, font);
     SIZE s{};
@@ -47,13 +47,7 @@ void inkSpan(HFONT font, const std::wstring& text, ui::Align align, int width, i
         if (!GetCharABCWidthsW(dc, text.back(), text.back(), &last)) last = ABC{};
     }
     SelectObject(dc, old);
-    int x = 0;
-    if (align == ui::Align::Right)
-        x = width - s.cx;
-    else if (align == ui::Align::Center)
-        x = (width - s.cx) / 2;
-    left = x + first.abcA;
-    right = x + s.cx - last.abcC - 1;
+    return {first.abcA, s.cx - last.abcC - 1};
 }
 
 }  // namespace win32

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "ui/control.h"
 
@@ -17,8 +18,8 @@ HFONT makeFont(const ui::Font& f, int pixels);
 
 // The size of a one-line caption in a font, in pixels (height: the font's).
 SIZE textSize(HFONT font, const std::wstring& text);
-// Where the ink of a one-line caption lies across a box of the given width
-// when drawn with that alignment: [left, right], in pixels.
-void inkSpan(HFONT font, const std::wstring& text, ui::Align align, int width, int& left, int& right);
+// Where the ink of a one-line caption lies from the pen's start: its first
+// and last inked pixel.
+std::pair<int, int> inkSpan(HFONT font, const std::wstring& text);
 
 }  // namespace win32

@@ -94,10 +94,7 @@ FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)>
       // The window opens on the primary monitor, at its scale.
       views_(controls, monitorDpi(primaryMonitor())) {
     for (ControlView& v : views_.all()) {
-        if (v.control->kind() == ui::Kind::Image && v.picture)
-            // An image that is not stretched takes the size of its picture
-            // (in the design's pixels: it is drawn scaled).
-            v.control->fitSize(ui::pixelsToTwips(v.pictureSize.cx), ui::pixelsToTwips(v.pictureSize.cy));
+        if (v.picture) ui::fitPicture(*v.control, v.pictureSize.cx, v.pictureSize.cy);  // drawn scaled
         fitLabel(v, views_.dpi());
         if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, views_.dpi());
     }

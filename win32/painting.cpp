@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/painting.h"
 
-#include <algorithm>
+#include <optional>
 
 #include "ui/control_table.h"
+#include "ui/look.h"
 #include "ui/placement.h"
 #include "win32/fonts.h"
 #include "win32/text.h"
@@ -26,132 +27,95 @@ void fill(HDC dc, const RECT& r, COLORREF colour) {
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
 }
 
-// A rectangle's outline, `width` pixels wide inside it.
-void frameRect(HDC dc, RECT r, COLORREF colour, int width = 1) {
-    fill(dc, {r.left, r.top, r.right, r.top + width}, colour);
-    fill(dc, {r.left, r.bottom - width, r.right, r.bottom}, colour);
-    fill(dc, {r.left, r.top, r.left + width, r.bottom}, colour);
-    fill(dc, {r.right - width, r.top, r.right, r.bottom}, colour);
+void fill(HDC dc, const ui::Rect& r, ui::Color colour) { fill(dc, toRECT(r), toColorRef(colour)); }
+
+void text(HDC dc, HFONT font, COLORREF ink, const std::string& caption, RECT box, UINT flags) {
+    const std::wstring w = wide(caption);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ink);
+    DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &box, flags | DT_NOPREFIX);
+    SelectObject(dc, old);
 }
 
-void paintFrameBorder(HDC dc, const ControlView& host, SIZE size, int dpi) {
+void paintFrame(HDC dc, const ControlView& host, SIZE size, int dpi) {
     const ui::Control& c = *host.control;
-    // A group box look: an etched border whose top runs through the
-    // middle of the caption.
-    const std::wstring caption = wide(c.caption());
-    const SIZE text = textSize(host.font, caption);
-    const int mid = text.cy / 2;
-    const int line = ui::scaledPixels(1, dpi);
-    frameRect(dc, {0, mid, size.cx - line, size.cy - line}, toColorRef(ui::kEtchShadow), line);
-    frameRect(dc, {line, mid + line, size.cx, size.cy}, toColorRef(ui::kEtchLight), line);
-    if (caption.empty()) return;
-    const int indent = ui::scaledPixels(8, dpi), room = ui::scaledPixels(4, dpi);
-    RECT box{indent, 0, indent + text.cx + room, text.cy};
-    fill(dc, box, toColorRef(c.backColor()));
-    HGDIOBJ old = SelectObject(dc, host.font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
+    ui::FrameLook look = ui::frameLook(c, size.cx, size.cy, 0, 0, dpi);
+    fill(dc, ui::Rect{0, 0, size.cx, size.cy}, look.back);
+    if (!look.etched) return;
+    const SIZE extent = textSize(host.font, wide(c.caption()));
+    look = ui::frameLook(c, size.cx, size.cy, extent.cx, extent.cy, dpi);
+    for (const ui::Rect& bar : ui::borderBars(look.shadow, look.line)) fill(dc, bar, look.shadowColor);
+    for (const ui::Rect& bar : ui::borderBars(look.light, look.line)) fill(dc, bar, look.lightColor);
+    if (c.caption().empty()) return;
+    fill(dc, look.caption, look.back);
+    text(dc, host.font, toColorRef(look.captionInk), c.caption(), toRECT(look.caption), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
 void paintLabel(HDC dc, const ControlView& v, int dpi) {
     const ui::Control& c = *v.control;
-    RECT r = pixelRect(c, dpi);
-    // A label without a back colour is transparent.
-    if (c.design().backColor) fill(dc, r, toColorRef(c.backColor()));
+    const RECT r = pixelRect(c, dpi);
+    // A new scale drops the fitted fonts until the labels are fitted again.
+    const ui::LabelLook look = ui::labelLook(c, v.fitted ? v.fit : ui::CaptionFit{}, dpi);
+    if (look.fill) fill(dc, r, toColorRef(*look.fill));
     if (c.caption().empty()) return;
-    COLORREF ink = c.design().foreColor ? toColorRef(*c.design().foreColor) : GetSysColor(COLOR_WINDOWTEXT);
-    if (!c.enabled()) ink = toColorRef(ui::kDisabledText);
-    UINT flags = DT_TOP | DT_NOPREFIX;
-    switch (c.design().align) {
+    UINT flags = DT_TOP | (look.wrap ? DT_WORDBREAK : 0);
+    switch (look.align) {
     case ui::Align::Left: flags |= DT_LEFT; break;
     case ui::Align::Center: flags |= DT_CENTER; break;
     case ui::Align::Right: flags |= DT_RIGHT; break;
     }
-    if (!c.design().autoSize && !v.fitted) flags |= DT_WORDBREAK;
-    if (v.fitted) OffsetRect(&r, 0, v.fittedDrop);
-    const std::wstring text = wide(c.caption());
-    HGDIOBJ old = SelectObject(dc, v.fitted ? v.fitted : v.font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ink);
-    const RECT clip = pixelRect(c, dpi);
     const int saved = SaveDC(dc);
-    IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    text(dc, v.fitted ? v.fitted : v.font, toColorRef(look.ink), c.caption(), toRECT(look.text), flags);
     RestoreDC(dc, saved);
-    SelectObject(dc, old);
 }
 
 void paintShape(HDC dc, const ControlView& v, int dpi) {
-    const ui::Control& c = *v.control;
-    const ui::ControlSpec& s = c.design();
-    const RECT r = pixelRect(c, dpi);
-    const COLORREF border = s.borderColor ? toColorRef(*s.borderColor) : GetSysColor(COLOR_WINDOWTEXT);
-    const int bw = ui::scaledPixels(std::max(1, s.borderPixels), dpi);
-    switch (s.shape) {
-    case ui::ShapeKind::Rectangle:
-        // The border lies inside the bounds; a rectangle thinner than two
-        // borders (the table's 1px rules) is solid.
-        if (r.right - r.left <= 2 * bw || r.bottom - r.top <= 2 * bw) {
-            fill(dc, r, border);
-        } else {
-            fill(dc, {r.left, r.top, r.right, r.top + bw}, border);
-            fill(dc, {r.left, r.bottom - bw, r.right, r.bottom}, border);
-            fill(dc, {r.left, r.top, r.left + bw, r.bottom}, border);
-            fill(dc, {r.right - bw, r.top, r.right, r.bottom}, border);
-        }
-        break;
-    case ui::ShapeKind::RoundedRectangle:
-    case ui::ShapeKind::Dot: {
-        const bool dot = s.shape == ui::ShapeKind::Dot;
-        const COLORREF inside = s.fillColor ? toColorRef(*s.fillColor) : dot ? border : RGB(255, 255, 255);
-        HPEN pen = dot ? CreatePen(PS_NULL, 0, 0) : CreatePen(PS_INSIDEFRAME, bw, border);
-        HBRUSH brush = CreateSolidBrush(inside);
-        HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, brush);
-        if (dot) {
-            Ellipse(dc, r.left, r.top, r.right + 1, r.bottom + 1);
-        } else {
-            const int diameter = std::min(r.right - r.left, r.bottom - r.top) / 5;
-            RoundRect(dc, r.left, r.top, r.right, r.bottom, diameter, diameter);
-        }
-        SelectObject(dc, oldPen);
-        SelectObject(dc, oldBrush);
-        DeleteObject(pen);
-        DeleteObject(brush);
-        break;
+    const ui::ShapeLook look = ui::shapeLook(*v.control, dpi);
+    const RECT r = pixelRect(*v.control, dpi);
+    if (look.shape == ui::ShapeKind::Rectangle) {
+        for (const ui::Rect& bar : ui::borderBars({r.left, r.top, r.right, r.bottom}, look.borderWidth))
+            fill(dc, bar, look.border);
+        return;
     }
-    case ui::ShapeKind::None:
-        break;
+    if (look.shape == ui::ShapeKind::None) return;
+    const bool dot = look.shape == ui::ShapeKind::Dot;
+    HPEN pen = dot ? CreatePen(PS_NULL, 0, 0) : CreatePen(PS_INSIDEFRAME, look.borderWidth, toColorRef(look.border));
+    HBRUSH brush = CreateSolidBrush(toColorRef(look.fill));
+    HGDIOBJ oldPen = SelectObject(dc, pen), oldBrush = SelectObject(dc, brush);
+    if (dot) {
+        Ellipse(dc, r.left, r.top, r.right + 1, r.bottom + 1);
+    } else {
+        const int diameter = static_cast<int>(2 * ui::cornerRadius(r.right - r.left, r.bottom - r.top));
+        RoundRect(dc, r.left, r.top, r.right, r.bottom, diameter, diameter);
     }
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(pen);
+    DeleteObject(brush);
 }
 
 void paintLine(HDC dc, const ControlView& v, int dpi) {
-    const ui::Control& c = *v.control;
-    const ui::ControlSpec& s = c.design();
-    const COLORREF ink = s.borderColor ? toColorRef(*s.borderColor) : GetSysColor(COLOR_WINDOWTEXT);
-    LOGBRUSH brush{BS_SOLID, ink, 0};
-    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, ui::scaledPixels(std::max(1, s.borderPixels), dpi),
-                            &brush, 0, nullptr);
+    const ui::LineLook look = ui::lineLook(*v.control, dpi);
+    LOGBRUSH brush{BS_SOLID, toColorRef(look.ink), 0};
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, look.width, &brush, 0, nullptr);
     HGDIOBJ old = SelectObject(dc, pen);
-    MoveToEx(dc, ui::twipsToPixels(c.left(), dpi), ui::twipsToPixels(c.top(), dpi), nullptr);
-    LineTo(dc, ui::twipsToPixels(c.width(), dpi), ui::twipsToPixels(c.height(), dpi));
+    MoveToEx(dc, look.x1, look.y1, nullptr);
+    LineTo(dc, look.x2, look.y2);
     SelectObject(dc, old);
     DeleteObject(pen);
 }
 
-// The drawing's white is transparent: what lies behind it shows.
-constexpr COLORREF kTransparentWhite = RGB(255, 255, 255);
-
-// A picture at its size scaled from the design's pixels to the window's.
-void drawPicture(HDC dc, const ControlView& v, int x, int y, int dpi, bool whiteIsClear) {
+// A picture at its size scaled from the design's pixels to the window's,
+// its clear colour (if any) showing what lies behind.
+void drawPicture(HDC dc, const ControlView& v, int x, int y, int dpi, std::optional<ui::Color> clear) {
     HDC src = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(src, v.picture);
     const SIZE& p = v.pictureSize;
     const int w = ui::scaledPixels(p.cx, dpi), h = ui::scaledPixels(p.cy, dpi);
-    if (whiteIsClear) {
-        TransparentBlt(dc, x, y, w, h, src, 0, 0, p.cx, p.cy, kTransparentWhite);
+    if (clear) {
+        TransparentBlt(dc, x, y, w, h, src, 0, 0, p.cx, p.cy, toColorRef(*clear));
     } else if (w == p.cx && h == p.cy) {
         BitBlt(dc, x, y, w, h, src, 0, 0, SRCCOPY);
     } else {
@@ -164,13 +128,6 @@ void drawPicture(HDC dc, const ControlView& v, int x, int y, int dpi, bool white
     }
     SelectObject(src, old);
     DeleteDC(src);
-}
-
-void paintImage(HDC dc, const ControlView& v, int dpi) {
-    if (!v.picture) return;  // artwork missing: nothing to show
-    const RECT r = pixelRect(*v.control, dpi);
-    const std::string& file = v.control->design().picture;
-    drawPicture(dc, v, r.left, r.top, dpi, file.size() > 4 && file.compare(file.size() - 4, 4, ".gif") == 0);
 }
 
 void paintRing(HDC dc, const RECT& around, int dpi) {
@@ -187,11 +144,7 @@ void paintRing(HDC dc, const RECT& around, int dpi) {
 }  // namespace
 
 void paintScene(const ControlViews& views, const std::string& container, HDC dc, SIZE size, const RECT* ring) {
-    if (const ControlView* host = views.find(container)) {
-        fill(dc, {0, 0, size.cx, size.cy}, toColorRef(host->control->backColor()));
-        if (host->control->kind() == ui::Kind::Frame && host->control->design().bordered)
-            paintFrameBorder(dc, *host, size, views.dpi());
-    }
+    if (const ControlView* host = views.find(container)) paintFrame(dc, *host, size, views.dpi());
     const auto& layer = views.layer(container);
     // Back to front: the table runs front to back.
     for (auto it = layer.rbegin(); it != layer.rend(); ++it) {
@@ -201,7 +154,11 @@ void paintScene(const ControlViews& views, const std::string& container, HDC dc,
         case ui::Kind::Label: paintLabel(dc, v, views.dpi()); break;
         case ui::Kind::Shape: paintShape(dc, v, views.dpi()); break;
         case ui::Kind::Line: paintLine(dc, v, views.dpi()); break;
-        case ui::Kind::Image: paintImage(dc, v, views.dpi()); break;
+        case ui::Kind::Image:
+            if (!v.picture) break;  // artwork missing: nothing to show
+            drawPicture(dc, v, pixelRect(*v.control, views.dpi()).left, pixelRect(*v.control, views.dpi()).top,
+                        views.dpi(), ui::clearColor(*v.control));
+            break;
         default: break;
         }
     }
@@ -209,99 +166,62 @@ void paintScene(const ControlViews& views, const std::string& container, HDC dc,
 }
 
 void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size) {
-    const ControlView* host = views.find(v.control->design().container);
-    fill(dc, {0, 0, size.cx, size.cy}, host ? toColorRef(host->control->backColor()) : toColorRef(ui::kLavender));
+    fill(dc, ui::Rect{0, 0, size.cx, size.cy}, ui::pictureBoxBack(views.controls(), *v.control));
     if (!v.picture) return;
     const int dpi = views.dpi();
-    drawPicture(dc, v, (size.cx - ui::scaledPixels(v.pictureSize.cx, dpi)) / 2,
-                (size.cy - ui::scaledPixels(v.pictureSize.cy, dpi)) / 2, dpi, false);
+    const ui::Rect at =
+        ui::centred(size.cx, size.cy, ui::scaledPixels(v.pictureSize.cx, dpi), ui::scaledPixels(v.pictureSize.cy, dpi));
+    drawPicture(dc, v, at.left, at.top, dpi, std::nullopt);
 }
-
-namespace {
-
-// Qt's QColor::lighter(140) and darker(200) of the face, in HSV.
-COLORREF shade(ui::Color c, int percent) {
-    const int mx = std::max({c.r, c.g, c.b});
-    if (mx == 0) return percent > 100 ? RGB(percent - 100, percent - 100, percent - 100) : RGB(0, 0, 0);
-    int v = mx * percent / 100;
-    double scale = static_cast<double>(v) / mx;
-    if (v > 255) {
-        // Past full brightness the colour pales instead.
-        const int pale = v - 255;
-        auto up = [&](int x) { return std::min(255, static_cast<int>(x * 255.0 / mx) + pale); };
-        return RGB(up(c.r), up(c.g), up(c.b));
-    }
-    return RGB(static_cast<int>(c.r * scale), static_cast<int>(c.g * scale), static_cast<int>(c.b * scale));
-}
-
-}  // namespace
 
 void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi) {
-    const ui::Control& c = *v.control;
-    const RECT r{0, 0, size.cx, size.cy};
-    fill(dc, r, toColorRef(c.backColor()));
-    const COLORREF light = shade(c.backColor(), 140), dark = shade(c.backColor(), 50);
-    const int e = ui::scaledPixels(1, dpi);
-    fill(dc, {0, 0, size.cx, e}, down ? dark : light);
-    fill(dc, {0, 0, e, size.cy}, down ? dark : light);
-    fill(dc, {0, size.cy - e, size.cx, size.cy}, down ? light : dark);
-    fill(dc, {size.cx - e, 0, size.cx, size.cy}, down ? light : dark);
-    const std::wstring text = wide(c.caption());
-    RECT box = r;
-    if (down) OffsetRect(&box, e, e);
-    HGDIOBJ old = SelectObject(dc, v.font);
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, c.enabled() ? GetSysColor(COLOR_BTNTEXT) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
-              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
+    const ui::ButtonLook look = ui::buttonLook(*v.control, down, size.cx, size.cy, dpi);
+    fill(dc, ui::Rect{0, 0, size.cx, size.cy}, look.face);
+    for (const auto& [edge, colour] : look.edges) fill(dc, edge, colour);
+    text(dc, v.font, GetSysColor(look.greyed ? COLOR_GRAYTEXT : COLOR_BTNTEXT), v.control->caption(),
+         {look.sink, look.sink, size.cx + look.sink, size.cy + look.sink}, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
-
-// ---- caption fitting --------------------------------------------------------
 
 namespace {
 
-bool inkFits(HFONT font, const std::wstring& text, ui::Align align, int width, int overhang) {
-    int left = 0, right = 0;
-    inkSpan(font, text, align, width, left, right);
-    return left >= -overhang && right <= width - 1 + overhang;
-}
+// A label's font at any pixel size, measured on GDI; its font at the
+// designed size is the view's own.
+class Measure : public ui::TextMeasure {
+public:
+    Measure(const ui::Font& font, HFONT designed, int pixels) : font_(font), designed_(designed), pixels_(pixels) {}
+    ui::TextSize size(int pixels, const std::string& caption) const override {
+        HFONT font = at(pixels);
+        const SIZE s = textSize(font, wide(caption));
+        done(font);
+        return {s.cx, s.cy};
+    }
+    ui::TextInk ink(int pixels, const std::string& caption) const override {
+        HFONT font = at(pixels);
+        const std::wstring w = wide(caption);
+        const SIZE s = textSize(font, w);
+        const auto [left, right] = inkSpan(font, w);
+        done(font);
+        return {s.cx, left, right, s.cy};
+    }
+
+private:
+    HFONT at(int pixels) const { return pixels == pixels_ ? designed_ : makeFont(font_, pixels); }
+    void done(HFONT font) const {
+        if (font != designed_) DeleteObject(font);
+    }
+    const ui::Font& font_;
+    HFONT designed_;
+    int pixels_;
+};
 
 }  // namespace
 
-// A fixed-size label keeps its size, so a caption wider than the label (the
-// answer 10000 in a tile) is drawn in a font scaled down just enough for its
-// ink to lie inside, on the designed line's vertical centre; clipped,
-// "10000" would read "0000". A pixel of edge past the side is left as it
-// is, so that every four-digit number in a tile keeps its size.
 void fitLabel(ControlView& v, int dpi) {
-    ui::Control& c = *v.control;
-    if (c.kind() != ui::Kind::Label) return;
-    const std::wstring text = wide(c.caption());
-    if (c.design().autoSize) {
-        // An auto-size label keeps its left and top and takes the size of
-        // its caption; the model is told so that the logic sees it.
-        const SIZE s = textSize(v.font, text);
-        c.fitSize(ui::pixelsToTwips(text.empty() ? 0 : s.cx, dpi), ui::pixelsToTwips(s.cy, dpi));
-        return;
-    }
-    if (v.fitted) {
-        DeleteObject(v.fitted);
-        v.fitted = nullptr;
-    }
-    const int width = ui::twipsToPixels(c.width(), dpi);
-    const ui::Align align = c.design().align;
-    if (text.empty() || width <= 0 || inkFits(v.font, text, align, width, 1)) return;
+    const ui::Control& c = *v.control;
     const int designed = ui::fontPixels(c.design().font, dpi);
-    for (int size = designed - 1; size >= 1; --size) {
-        HFONT font = makeFont(c.design().font, size);
-        if (inkFits(font, text, align, width, -1) || size == 1) {
-            v.fitted = font;
-            v.fittedDrop = (textSize(v.font, text).cy - textSize(font, text).cy) / 2;
-            return;
-        }
-        DeleteObject(font);
-    }
+    v.fit = ui::fitLabel(*v.control, designed, Measure(c.design().font, v.font, designed), dpi);
+    if (v.fitted) DeleteObject(v.fitted);
+    v.fitted = v.fit.shrunk ? makeFont(c.design().font, v.fit.pixels) : nullptr;
 }
 
 }  // namespace win32

@@ -26,16 +26,12 @@ COLORREF toColorRef(ui::Color c);
 // rectangle, so that what lies behind them shows through.
 void paintScene(const ControlViews& views, const std::string& container, HDC dc, SIZE size, const RECT* ring);
 
-// A picture box: its picture centred on its container's colour. Pictures
-// are drawn at their size scaled from the design's pixels to the window's.
+// A picture box and a graphical push button, as ui/look.h describes them.
 void paintPictureBox(const ControlViews& views, const ControlView& v, HDC dc, SIZE size);
-// A graphical push button: a flat face in its back colour with the
-// caption, and an edge of a design pixel that sinks while it is held down.
 void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi);
 
-// Fits a label to its caption: an auto-size label takes the caption's size
-// (and tells the model), a fixed-size one whose caption is too wide gets a
-// smaller font that fits.
+// Fits a label to its caption (ui::fitLabel): an auto-size label takes the
+// caption's size, a fixed-size one a smaller font when it is too wide.
 void fitLabel(ControlView& v, int dpi);
 
 // How far the focus ring reaches out of the focused control's rectangle.

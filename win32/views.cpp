@@ -1,31 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "win32/views.h"
 
-#include <algorithm>
-
+#include "ui/look.h"
 #include "ui/placement.h"
 #include "win32/artwork.h"
 #include "win32/fonts.h"
 
 namespace win32 {
 
-RECT pixelRect(const ui::Control& c, int dpi) {
-    if (c.kind() == ui::Kind::Line) {
-        // left/top/width/height hold x1, y1, x2, y2.
-        const int x1 = ui::twipsToPixels(c.left(), dpi), y1 = ui::twipsToPixels(c.top(), dpi);
-        const int x2 = ui::twipsToPixels(c.width(), dpi), y2 = ui::twipsToPixels(c.height(), dpi);
-        return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
-    }
-    const ui::PixelBox b = ui::pixelBox(c, dpi);
-    return {b.x, b.y, b.x + b.width, b.y + b.height};
-}
+RECT toRECT(const ui::Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
-RECT paintArea(const ui::Control& c, int dpi) {
-    RECT r = pixelRect(c, dpi);
-    const int margin = ui::scaledPixels(ui::paintMargin(c), dpi);
-    InflateRect(&r, margin, margin);
-    return r;
-}
+RECT pixelRect(const ui::Control& c, int dpi) { return toRECT(ui::drawnRect(c, dpi)); }
+
+RECT paintArea(const ui::Control& c, int dpi) { return toRECT(ui::paintBounds(c, dpi)); }
 
 bool hasWindow(const ui::Control& c) {
     switch (c.kind()) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ui/control.h"
+#include "ui/look.h"
 
 namespace win32 {
 
@@ -24,12 +25,13 @@ struct ControlView {
     HBITMAP picture = nullptr;
     SIZE pictureSize{};
     RECT painted{};  // lightweight controls: the area last drawn
-    // Fixed-size labels: the smaller font a too-wide caption is drawn in,
-    // and how far down its line moves to keep the designed line's centre.
+    // Fixed-size labels: how a too-wide caption is drawn, and its font.
+    ui::CaptionFit fit;
     HFONT fitted = nullptr;
-    int fittedDrop = 0;
 };
 
+// A rectangle of ui/look.h as GDI's.
+RECT toRECT(const ui::Rect& r);
 // A control's rectangle in its container's pixels at a scale (dots per
 // inch), as it is drawn.
 RECT pixelRect(const ui::Control& c, int dpi);
