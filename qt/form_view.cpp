@@ -236,10 +236,10 @@ void FormView::observe(ControlView& entry, ui::Change change) {
         applySelection(*e);
         break;
     case ui::Change::Focus:
-        if (e->widget) e->widget->setFocus(Qt::OtherFocusReason);
+        if (keyboard_) keyboard_->focus(c);
         break;
     }
-    if (keyboard_) keyboard_->changed(c, change);
+    if (keyboard_) keyboard_->rules().changed(c, change);
 }
 
 // ---- painting and clicks ------------------------------------------------------
@@ -301,17 +301,9 @@ void FormView::containerDoubleClicked(const std::string& container) {
 
 void FormView::clicked(ui::Control& c) {
     if (!c.handler) return;
-    keyboard_->clicked(c);
+    keyboard_->rules().clicked(c);
     userEvent_(c);
 }
-
-// Keys for the labels and images of the window itself; Tab and Shift+Tab
-// for every control of the window.
-void FormView::keyPressEvent(QKeyEvent* event) {
-    if (!containerKey(this, event)) event->ignore();
-}
-
-bool FormView::containerKey(QWidget* container, QKeyEvent* event) { return keyboard_->containerKey(container, event); }
 
 bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 

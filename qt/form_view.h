@@ -102,17 +102,15 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     // The frames' widgets ask the window to paint them and to hit-test
-    // their clicks and keys.
+    // their clicks.
     void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const override;
     void containerPressed(const std::string& container, QPoint pos) override;
     void containerReleased(const std::string& container, QPoint pos) override;
     void containerDoubleClicked(const std::string& container) override;
-    bool containerKey(QWidget* container, QKeyEvent* event) override;
 
     void createWidgets();
     void stackWidgets();

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a frame's widget asks of the window it lies in: the window paints the
-// frame's lightweight controls and decides which of them a click or a key
-// lands on, as it does for its own.
+// frame's lightweight controls and decides which of them a click lands on,
+// as it does for its own.
 #pragma once
 
 #include <QPoint>
 #include <string>
 
-class QKeyEvent;
 class QPainter;
 class QWidget;
 
@@ -19,8 +18,6 @@ public:
     virtual void containerPressed(const std::string& container, QPoint pos) = 0;
     virtual void containerReleased(const std::string& container, QPoint pos) = 0;
     virtual void containerDoubleClicked(const std::string& container) = 0;
-    // A key that reached a container's widget; returns whether it was used.
-    virtual bool containerKey(QWidget* container, QKeyEvent* event) = 0;
 
 protected:
     ~FrameHost() = default;

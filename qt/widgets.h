@@ -19,7 +19,6 @@
 #include <utility>
 
 #include "qt/frame_host.h"
-#include "qt/keyboard.h"
 
 namespace qt {
 
@@ -46,10 +45,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         e->accept();
         if (e->button() == Qt::LeftButton) host_->containerDoubleClicked(name_);
-    }
-    // Space and Enter on the frame's focused label or image.
-    void keyPressEvent(QKeyEvent* e) override {
-        if (!host_->containerKey(this, e)) e->ignore();
     }
 
 private:
@@ -84,15 +79,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override {
         e->accept();
         pressed_ = false;
-    }
-    // Space and Enter press the picture as a click does; a key held down
-    // repeats, as fast clicking does.
-    void keyPressEvent(QKeyEvent* e) override {
-        if (keyAction(e, ui::Kind::PictureBox) != ui::KeyAction::Press || !isVisible() || !isEnabled()) {
-            e->ignore();
-            return;
-        }
-        if (clicked_) clicked_();
     }
 
 private:
@@ -162,18 +148,17 @@ public:
         return items.isEmpty() ? -1 : row(items.first());
     }
 
+    // Picks the current entry, as a click on it does (also the entry
+    // already selected).
+    void pickCurrent() {
+        if (const int row = currentRow(); row >= 0) {
+            setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+            picked_(row);
+        }
+    }
+
 protected:
     void keyPressEvent(QKeyEvent* e) override {
-        // Space and Enter pick the current entry, as a click on it does
-        // (also the entry already selected).
-        if (keyAction(e, ui::Kind::ListBox) == ui::KeyAction::Press) {
-            e->accept();
-            if (const int row = currentRow(); row >= 0) {
-                setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-                picked_(row);
-            }
-            return;
-        }
         const int before = selectedRow();
         QListWidget::keyPressEvent(e);
         const int after = selectedRow();

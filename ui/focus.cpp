@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/focus.h"
+
+#include <utility>
+
+#include "ui/control_table.h"
+
+namespace ui {
+
+FocusRules::FocusRules(Controls& controls, FocusHost& host)
+    : controls_(controls), host_(host), order_(controls, tabOrder()) {}
+
+Control& FocusRules::holderOf(Control& c) const {
+    if (!isLightweight(c.kind()) || host_.hasWidget(c)) return c;
+    return controls_[c.design().container];
+}
+
+Control* FocusRules::focused() const {
+    Control* held = host_.toolkitFocus();
+    if (!held) return nullptr;
+    if (lightweight_ && &holderOf(*lightweight_) == held) return lightweight_;
+    return held->kind() == Kind::Form ? nullptr : held;
+}
+
+Control* FocusRules::lightweightFocusIn(const Control& container) const {
+    if (!lightweight_ || &holderOf(*lightweight_) != &container) return nullptr;
+    return host_.toolkitFocus() == &container ? lightweight_ : nullptr;
+}
+
+bool FocusRules::reachable(const Control& c) const {
+    return canTakeFocus(controls_, c) && frontmostAtCentre(controls_, c) &&
+           host_.hasWidget(holderOf(const_cast<Control&>(c)));
+}
+
+void FocusRules::focus(Control& c, FocusCause cause) {
+    Control& holder = holderOf(c);
+    if (!host_.hasWidget(holder)) return;
+    if (&holder != &c) {
+        lightweight_ = &c;
+        // The toolkit sees no change when the container holds it already.
+        if (host_.toolkitFocus() == &holder) {
+            host_.focusMovedInside(holder);
+            placeRing();
+            return;
+        }
+    }
+    host_.giveFocus(holder, cause);
+    placeRing();
+}
+
+void FocusRules::focusFirst() {
+    if (Control* first = controls_.find(kFirstFocus); first && reachable(*first)) focus(*first);
+}
+
+bool FocusRules::tab(bool forward) {
+    Control* to = order_.next(focused(), forward, [this](const Control& c) { return reachable(c); });
+    if (!to) return false;
+    focus(*to, forward ? FocusCause::Tab : FocusCause::Backtab);
+    return true;
+}
+
+bool FocusRules::key(const KeyPress& k) {
+    if (shown_.keyPressed(k)) placeRing();
+    for (auto& c : controls_.all())
+        if (matchesShortcut(c->design().shortcut, k)) {
+            host_.press(*c);
+            return true;
+        }
+    Control* now = focused();
+    const bool open = now && now->kind() == Kind::ComboBox && host_.listOpen(*now);
+    const KeyAction action = keyAction(k, now ? now->kind() : Kind::Form, open);
+    switch (action) {
+    case KeyAction::None:
+        return false;
+    case KeyAction::FocusNext:
+    case KeyAction::FocusPrevious:
+        if (open) host_.showList(*now, false);
+        tab(action == KeyAction::FocusNext);
+        return true;
+    default:
+        pressKey(*now, action);
+        return true;
+    }
+}
+
+void FocusRules::pressKey(Control& c, KeyAction action) {
+    if (action == KeyAction::OpenList)
+        host_.showList(c, true);
+    else if (c.kind() == Kind::ListBox)
+        host_.pickCurrentEntry(c);
+    else if (isStop(c) && reachable(c))
+        // A control out of the tab order (the close button, focused by a
+        // click) takes no key.
+        host_.press(c);
+}
+
+bool FocusRules::pointerPressed() {
+    if (!shown_.pointerPressed()) return false;
+    placeRing();
+    return true;
+}
+
+void FocusRules::clicked(Control& c) {
+    if (isStop(c) && reachable(c)) focus(c, FocusCause::Click);
+}
+
+void FocusRules::lose(Control* was) {
+    if (lost_ || !was) return;
+    lost_ = was;
+    host_.queueRepair();
+}
+
+void FocusRules::toolkitFocusLeaving() { lose(focused()); }
+
+void FocusRules::changed(Control&, Change change, Control* before) {
+    if (change != Change::Visible && change != Change::Enabled && change != Change::Geometry) return;
+    // Hidden, disabled, or covered by what was shown over it.
+    if (change != Change::Geometry)
+        if (Control* was = before ? before : focused(); was && !reachable(*was)) lose(was);
+    placeRing();
+}
+
+void FocusRules::repair() {
+    Control* was = std::exchange(lost_, nullptr);
+    if (!was) return;
+    // A handler may have given the focus elsewhere already; a frame the
+    // toolkit gave it to when its child was hidden is no place for it.
+    if (Control* now = focused(); now && now != was && isStop(*now) && reachable(*now)) return;
+    if (Control* to = order_.afterLoss(*was, [this](const Control& c) { return reachable(c); })) focus(*to);
+}
+
+void FocusRules::activated() {
+    if (focused()) return;
+    Control* to = last_ ? last_ : controls_.find(kFirstFocus);
+    if (to && reachable(*to)) focus(*to);
+}
+
+void FocusRules::placeRing() {
+    RingPlace at;
+    if (Control* c = shown_.shown() ? focused() : nullptr; c && reachable(*c))
+        at = {c->design().container, host_.ringBox(*c)};
+    if (at == ring_) return;
+    const RingPlace from = std::exchange(ring_, at);
+    host_.ringMoved(from, ring_);
+}
+
+}  // namespace ui
