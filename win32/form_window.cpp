@@ -206,8 +206,7 @@ void FormWindow::showCoveringScreen() {
     const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY));
     SetWindowPos(hwnd, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_SHOWWINDOW);
     SetForegroundWindow(hwnd);
-    if (ui::Control* first = views_.controls().find(ui::kFirstFocus); first && keyboard_->reachable(*first))
-        keyboard_->focus(*first);
+    keyboard_->rules().focusFirst();
 }
 
 void FormWindow::bringToFront() {
@@ -252,7 +251,7 @@ void FormWindow::rescale(int dpi) {
     }
     const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
     SetWindowPos(hwnd, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    keyboard_->focusMoved();
+    keyboard_->rules().toolkitFocusMoved();
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
@@ -349,10 +348,10 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
             SendMessageW(v.window, LB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
         break;
     case ui::Change::Focus:
-        keyboard_->focus(c);
+        keyboard_->rules().focus(c);
         break;
     }
-    keyboard_->changed(change, before);
+    keyboard_->rules().changed(c, change, before);
     accessibility_->changed(c, change);
 }
 
@@ -366,7 +365,7 @@ void FormWindow::activate(ui::Control& c) {
 // focus (if it is a stop of the tab order), then its handler runs.
 void FormWindow::clicked(ui::Control& c) {
     if (!c.handler) return;
-    if (keyboard_->isStop(c) && keyboard_->reachable(c)) keyboard_->focus(c);
+    keyboard_->rules().clicked(c);
     userEvent_(c);
 }
 
@@ -562,19 +561,16 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         // The focus comes back to the control that had it, not to the form
         // (at the first activation: the design's first focus).
         if (LOWORD(wp) == WA_INACTIVE) {
-            form->lastFocus_ = form->keyboard_->focused();
+            form->keyboard_->rules().deactivated();
             break;
         }
-        if (!form->keyboard_->focused()) {
-            ui::Control* to = form->lastFocus_ ? form->lastFocus_ : form->views_.controls().find(ui::kFirstFocus);
-            if (to && form->keyboard_->reachable(*to)) form->keyboard_->focus(*to);
-        }
+        form->keyboard_->rules().activated();
         return 0;
     case WM_SETFOCUS:
-        form->keyboard_->focusMoved();
+        form->keyboard_->rules().toolkitFocusMoved();
         return 0;
     case KeyboardFocus::kRepairMessage:
-        form->keyboard_->repair();
+        form->keyboard_->rules().repair();
         return 0;
     case kFlushMessage:
         form->flush();
@@ -618,7 +614,7 @@ LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool
     case WM_KILLFOCUS: {
         done = true;
         const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        if (keyboard_) keyboard_->focusMoved();
+        if (keyboard_) keyboard_->rules().toolkitFocusMoved();
         return result;
     }
     case WM_ERASEBKGND:
