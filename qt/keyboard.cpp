@@ -50,19 +50,19 @@ ui::KeyPress keyPress(const QKeyEvent* e) {
     return k;
 }
 
-// The ring (ui::kFocusRingGap, ui::kFocusRingWidth), over whatever lies
-// around the control. A QFocusFrame, so that screen readers never meet it
-// among the widgets of a container (Qt leaves focus frames out).
+// The ring (ui::ringBands), over whatever lies around the control. A
+// QFocusFrame, so that screen readers never meet it among the widgets of a
+// container (Qt leaves focus frames out).
 class KeyboardFocus::Ring final : public QFocusFrame {
 public:
-    static constexpr int kGap = ui::kFocusRingGap, kWidth = ui::kFocusRingWidth;
     explicit Ring(QWidget* parent) : QFocusFrame(parent) {}
-    void around(QWidget* parent, QRect r) {
+    void around(QWidget* parent, const ui::PixelBox& box) {
         if (parentWidget() != parent) setParent(parent);
-        const QRect outer = r.adjusted(-kGap - kWidth, -kGap - kWidth, kGap + kWidth, kGap + kWidth);
-        setGeometry(outer);
-        const QRect local = outer.translated(-outer.topLeft());
-        setMask(QRegion(local).subtracted(QRegion(local.adjusted(kWidth, kWidth, -kWidth, -kWidth))));
+        const ui::PixelBox o = ui::ringOuter(box);
+        setGeometry(o.x, o.y, o.width, o.height);
+        QRegion bands;
+        for (const ui::PixelBox& b : ui::ringBands(box)) bands += QRect(b.x - o.x, b.y - o.y, b.width, b.height);
+        setMask(bands);
         raise();
         show();
     }
@@ -142,7 +142,7 @@ void KeyboardFocus::ringMoved(const ui::RingPlace&, const ui::RingPlace& to) {
         return;
     }
     if (!ring_) ring_ = new Ring(in);
-    ring_->around(in, QRect(to.around.x, to.around.y, to.around.width, to.around.height));
+    ring_->around(in, to.around);
 }
 
 bool KeyboardFocus::listOpen(const ui::Control& list) const {

@@ -198,9 +198,10 @@ TEST_F(Focus, TheFocusIsRepairedOnceTheHandlerHasRun) {
     // Disabled, as the toolkit tells it (its focus moved at once); the
     // handler focused another stop meanwhile, which keeps it.
     rules.focus((*this)["picPlus"]);
+    rules.changing(ui::Change::Enabled);
     (*this)["picPlus"].setEnabled(false);
     host.holder = &(*this)["Frame1"];
-    rules.changed((*this)["picPlus"], ui::Change::Enabled, &(*this)["picPlus"]);
+    rules.changed((*this)["picPlus"], ui::Change::Enabled);
     rules.focus((*this)["picDivide"]);
     rules.repair();
     EXPECT_EQ(now(), "picDivide");
@@ -239,13 +240,40 @@ TEST_F(Focus, KeysPressOpenAndWalk) {
 
 TEST_F(Focus, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
     rules.focus((*this)["picX"]);
-    rules.deactivated();
+    rules.activation(false);
     host.holder = nullptr;
-    rules.activated();
+    rules.activation(true);
     EXPECT_EQ(now(), "picX");
     host.holder = &(*this)["frmSplash"];
-    rules.activated();
+    rules.activation(true);
     EXPECT_EQ(now(), "picX");
+    // The first time: the design's first focus.
+    ui::FocusRules fresh(controls, host);
+    host.holder = nullptr;
+    fresh.activation(true);
+    EXPECT_EQ(fresh.focused(), &(*this)["lblClickMe"]);
+}
+
+TEST(FocusRing, ThreePixelsWideAPixelClearAtEveryScale) {
+    const ui::PixelBox box{10, 20, 34, 34};
+    const ui::PixelBox o = ui::ringOuter(box);
+    EXPECT_EQ(o.x, 6);
+    EXPECT_EQ(o.width, 42);
+    // The bands cover the outer box's edge and nothing inside the gap.
+    int covered = 0;
+    for (int y = o.y; y < o.y + o.height; ++y)
+        for (int x = o.x; x < o.x + o.width; ++x) {
+            int in = 0;
+            for (const ui::PixelBox& b : ui::ringBands(box)) in += b.contains(x, y);
+            covered += in > 0;
+            const bool gap = x >= box.x - 1 && x <= box.x + box.width && y >= box.y - 1 && y <= box.y + box.height;
+            EXPECT_TRUE(!gap || in == 0) << x << "," << y;
+        }
+    EXPECT_EQ(covered, 42 * 42 - 36 * 36);
+    // At twice the scale, twice as far and twice as wide.
+    const ui::PixelBox o2 = ui::ringOuter(box, 2 * ui::kDesignDpi);
+    EXPECT_EQ(box.x - o2.x, 8);
+    EXPECT_EQ(ui::ringBands(box, 2 * ui::kDesignDpi)[0].height, 6);
 }
 
 }  // namespace

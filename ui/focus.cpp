@@ -7,6 +7,18 @@
 
 namespace ui {
 
+PixelBox ringOuter(const PixelBox& around, int dpi) {
+    const int out = scaledPixels(kFocusRingGap + kFocusRingWidth, dpi);
+    return {around.x - out, around.y - out, around.width + 2 * out, around.height + 2 * out};
+}
+
+std::array<PixelBox, 4> ringBands(const PixelBox& around, int dpi) {
+    const PixelBox o = ringOuter(around, dpi);
+    const int w = scaledPixels(kFocusRingWidth, dpi);
+    return {{{o.x, o.y, o.width, w}, {o.x, o.y + o.height - w, o.width, w}, {o.x, o.y, w, o.height},
+             {o.x + o.width - w, o.y, w, o.height}}};
+}
+
 FocusRules::FocusRules(Controls& controls, FocusHost& host)
     : controls_(controls), host_(host), order_(controls, tabOrder()) {}
 
@@ -112,7 +124,14 @@ void FocusRules::lose(Control* was) {
 
 void FocusRules::toolkitFocusLeaving() { lose(focused()); }
 
-void FocusRules::changed(Control&, Change change, Control* before) {
+// Only hiding and disabling take the focus away: asking the toolkit where
+// its focus is can be slow, and the dealing loops write captions in numbers.
+void FocusRules::changing(Change change) {
+    if (change == Change::Visible || change == Change::Enabled) before_ = focused();
+}
+
+void FocusRules::changed(Control&, Change change) {
+    Control* before = std::exchange(before_, nullptr);
     if (change != Change::Visible && change != Change::Enabled && change != Change::Geometry) return;
     // Hidden, disabled, or covered by what was shown over it.
     if (change != Change::Geometry)
@@ -129,8 +148,9 @@ void FocusRules::repair() {
     if (Control* to = order_.afterLoss(*was, [this](const Control& c) { return reachable(c); })) focus(*to);
 }
 
-void FocusRules::activated() {
-    if (focused()) return;
+void FocusRules::activation(bool active) {
+    if (!active) last_ = focused();
+    if (!active || focused()) return;
     Control* to = last_ ? last_ : controls_.find(kFirstFocus);
     if (to && reachable(*to)) focus(*to);
 }

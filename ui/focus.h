@@ -6,6 +6,7 @@
 // FocusHost.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "ui/control.h"
@@ -28,6 +29,12 @@ struct RingPlace {
                around.width == o.around.width && around.height == o.around.height;
     }
 };
+
+// The ring round a control's box at a scale: kFocusRingWidth wide,
+// kFocusRingGap clear of the box. All it covers, and its four bands (top,
+// bottom, left, right).
+PixelBox ringOuter(const PixelBox& around, int dpi = kDesignDpi);
+std::array<PixelBox, 4> ringBands(const PixelBox& around, int dpi = kDesignDpi);
 
 // What the binding does for the rules.
 class FocusHost {
@@ -96,18 +103,18 @@ public:
     void toolkitFocusMoved() { placeRing(); }
     // The toolkit is taking its focus off a widget being hidden or disabled.
     void toolkitFocusLeaving();
-    // The model changed a control; `before`: the control focused before the
-    // binding carried the change out, when the toolkit moves its focus at
-    // once (nullptr: as focused() tells now).
-    void changed(Control& c, Change change, Control* before = nullptr);
+    // The model changed a control (and the binding carried it out).
+    void changed(Control& c, Change change);
+    // Before the binding carries out a change of the model, where the
+    // toolkit moves its focus off a window being hidden or disabled at once.
+    void changing(Change change);
     // After a loss of the focus (queueRepair): the tab order tells where it
     // goes, once the handler that hid the control has run.
     void repair();
 
     // The window was deactivated and activated again: the focus comes back
     // to the control that had it (the first time: the design's first focus).
-    void deactivated() { last_ = focused(); }
-    void activated();
+    void activation(bool active);
 
     const RingPlace& ring() const { return ring_; }
     bool ringShown() const { return shown_.shown(); }
@@ -126,6 +133,7 @@ private:
     Control* lightweight_ = nullptr;  // the label or image last given the focus
     Control* lost_ = nullptr;         // the control whose focus is being repaired
     Control* last_ = nullptr;         // the focus when the window was deactivated
+    Control* before_ = nullptr;       // the focus before a change (changing())
 };
 
 }  // namespace ui

@@ -306,11 +306,8 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         return;
     }
     if (c.kind() == ui::Kind::Timer) return;
-    // Only hiding and disabling can take the focus away. GetFocus costs
-    // about 6 us under Wine (a round trip to wineserver): not for every
-    // caption the dealing loops write.
-    ui::Control* before =
-        change == ui::Change::Visible || change == ui::Change::Enabled ? keyboard_->focused() : nullptr;
+    // Windows moves its focus off a window as it is hidden or disabled.
+    keyboard_->rules().changing(change);
     const bool lightweight = ui::isLightweight(c.kind());
     switch (change) {
     case ui::Change::Caption:
@@ -351,7 +348,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
         keyboard_->rules().focus(c);
         break;
     }
-    keyboard_->rules().changed(c, change, before);
+    keyboard_->rules().changed(c, change);
     accessibility_->changed(c, change);
 }
 
@@ -558,13 +555,8 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         form->rescale(LOWORD(wp));
         return 0;
     case WM_ACTIVATE:
-        // The focus comes back to the control that had it, not to the form
-        // (at the first activation: the design's first focus).
-        if (LOWORD(wp) == WA_INACTIVE) {
-            form->keyboard_->rules().deactivated();
-            break;
-        }
-        form->keyboard_->rules().activated();
+        form->keyboard_->rules().activation(LOWORD(wp) != WA_INACTIVE);
+        if (LOWORD(wp) == WA_INACTIVE) break;
         return 0;
     case WM_SETFOCUS:
         form->keyboard_->rules().toolkitFocusMoved();

@@ -78,13 +78,8 @@ ui::PixelBox KeyboardFocus::ringBox(const ui::Control& c) const {
 
 void KeyboardFocus::ringMoved(const ui::RingPlace& from, const ui::RingPlace& to) {
     ring_ = toRect(to.around);
-    const int out = ringReach(views_.dpi());
-    for (const ui::RingPlace* p : {&from, &to}) {
-        if (!p->shown()) continue;
-        RECT r = toRect(p->around);
-        InflateRect(&r, out, out);
-        repaintArea(views_.containerWindow(p->container), r);
-    }
+    for (const ui::RingPlace* p : {&from, &to})
+        if (p->shown()) repaintArea(views_.containerWindow(p->container), toRect(ui::ringOuter(p->around, views_.dpi())));
 }
 
 const RECT* KeyboardFocus::ringIn(const std::string& container) const {

@@ -38,7 +38,4 @@ void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi
 // smaller font that fits.
 void fitLabel(ControlView& v, int dpi);
 
-// How far the focus ring reaches out of the focused control's rectangle.
-int ringReach(int dpi);
-
 }  // namespace win32
