@@ -33,9 +33,9 @@ class KeyboardFocus;
 // The view makes the widgets (widgets.h), follows the model's changes and
 // tells what the mouse clicked. The rest is done by collaborators that know
 // nothing of the view: the painting and the fitting of captions
-// (painting.h), the keyboard focus (keyboard.h) with its ring
-// (focus_ring.h), the screen readers' bridge (accessibility.h) and the
-// covering of the screen (showing.h). They read the controls as shown
+// (painting.h), the keyboard focus with its ring (keyboard.h), the screen
+// readers' bridge (accessibility.h) and the covering of the screen
+// (showing.h). They read the controls as shown
 // (control_views.h); a press goes back through a callback.
 class FormView : public QWidget, private FrameHost {
 public:

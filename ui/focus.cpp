@@ -22,11 +22,6 @@ std::array<PixelBox, 4> ringBands(const PixelBox& around, int dpi) {
 FocusRules::FocusRules(Controls& controls, FocusHost& host)
     : controls_(controls), host_(host), order_(controls, tabOrder()) {}
 
-Control& FocusRules::holderOf(Control& c) const {
-    if (!isLightweight(c.kind()) || host_.hasWidget(c)) return c;
-    return controls_[c.design().container];
-}
-
 Control* FocusRules::focused() const {
     Control* held = host_.toolkitFocus();
     if (!held) return nullptr;
@@ -41,7 +36,7 @@ Control* FocusRules::lightweightFocusIn(const Control& container) const {
 
 bool FocusRules::reachable(const Control& c) const {
     return canTakeFocus(controls_, c) && frontmostAtCentre(controls_, c) &&
-           host_.hasWidget(holderOf(const_cast<Control&>(c)));
+           host_.hasWidget(heldByContainer(c) ? controls_[c.design().container] : c);
 }
 
 void FocusRules::focus(Control& c, FocusCause cause) {

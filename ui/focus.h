@@ -120,7 +120,9 @@ public:
     bool ringShown() const { return shown_.shown(); }
 
 private:
-    Control& holderOf(Control& c) const;
+    // Whether a label or image is focused inside its container's widget.
+    bool heldByContainer(const Control& c) const { return isLightweight(c.kind()) && !host_.hasWidget(c); }
+    Control& holderOf(Control& c) const { return heldByContainer(c) ? controls_[c.design().container] : c; }
     void pressKey(Control& c, KeyAction action);
     void placeRing();
     void lose(Control* was);
