@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Platform services the window's logic needs, as small interfaces: a Qt
-// implementation lives beside the binding, fakes live with the tests.
+// Platform services the window's logic needs, as small interfaces: each
+// binding implements them in a library beside it (qt/ports.h,
+// win32/ports.h), fakes live with the tests.
 #pragma once
 
 namespace app {

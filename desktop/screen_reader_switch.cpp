@@ -85,7 +85,7 @@ ScreenReaderSwitch::ScreenReaderSwitch() : shared_(std::make_shared<Shared>()) {
             // The receiver is the switch's until it closes; it is handed to
             // the bus only while it is open. No service is named: with one
             // Qt asks the bus for its owner first and waits for the answer
-            // (up to 25 s on a bus that does not answer), this thread
+            // (for long on a bus that does not answer), this thread
             // holding the lock. Without, the match is sent and connect()
             // returns at once. It is sent before the reading, so that no
             // change between the two is missed.

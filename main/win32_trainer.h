@@ -1,31 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The trainer put together on Win32: the platform services, the window
-// object and the window that shows it, wired to each other.
+// The trainer on Win32.
 #pragma once
 
-#include "app/frm_splash.h"
-#include "problems/random.h"
-#include "speech/speech_engine.h"
+#include "main/trainer.h"
 #include "win32/form_window.h"
 #include "win32/ports.h"
 
 namespace program {
 
-struct Win32Trainer {
-    // The window hands the child's clicks and picks, its closing and the
-    // timer's ticks to the window object.
-    explicit Win32Trainer(speech::EngineFactory createVoice);
-    Win32Trainer(const Win32Trainer&) = delete;
-    Win32Trainer& operator=(const Win32Trainer&) = delete;
-
-    win32::Win32EventPump pump;
-    win32::Win32Screen screen;
-    win32::Win32Window window;
-    win32::Win32Timer timer;
-    problems::SteadyClock clock;
-    problems::MixingRandom random;
-    app::frmSplash frm;
-    win32::FormWindow form;
+struct Win32Parts {
+    using Pump = win32::Win32EventPump;
+    using Screen = win32::Win32Screen;
+    using Window = win32::Win32Window;
+    using Timer = win32::Win32Timer;
+    using View = win32::FormWindow;
+    template <class T>
+    static void attach(T& trainer) {
+        trainer.pump.attach(&trainer.view);
+        trainer.screen.attach(&trainer.view);
+        trainer.window.attach(&trainer.view);
+        trainer.timer.attach(&trainer.view);
+        trainer.view.onTimer = [&trainer] { trainer.tick(); };
+        // At another scale the screen has another size in twips: the panel
+        // is centred on it again, as at the start.
+        trainer.view.onScaleChanged = [&trainer] {
+            ui::placeAtStartup(trainer.frm.controls(), trainer.screen.widthTwips(), trainer.screen.heightTwips());
+        };
+    }
 };
+using Win32Trainer = Trainer<Win32Parts>;
 
 }  // namespace program

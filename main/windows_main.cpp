@@ -57,14 +57,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             lateVoice = voice;
             return voice;
         });
-        form = &trainer.form;
-        trainer.form.onFirstPaint = [&lateVoice] {
+        form = &trainer.view;
+        trainer.view.onFirstPaint = [&lateVoice] {
             if (auto voice = lateVoice.lock()) voice->start();
         };
         trainer.frm.Form_Load();
         MSG m;
         BOOL got;
-        while ((got = GetMessageW(&m, nullptr, 0, 0)) > 0) win32::dispatch(&trainer.form, m);
+        while ((got = GetMessageW(&m, nullptr, 0, 0)) > 0) win32::dispatch(&trainer.view, m);
         if (got == 0) status = static_cast<int>(m.wParam);
     }
     if (instance) CloseHandle(instance);

@@ -5,7 +5,6 @@
 #include <QAccessibleWidget>
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QEvent>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "ui/accessibility.h"
+#include "ui/accessible_tree.h"
 #include "ui/control.h"
 #include "qt/control_views.h"
 #include "qt/keyboard.h"
@@ -35,6 +35,7 @@ QAccessible::Role roleOf(const ui::Control& c) {
     case ui::Role::Grouping: return QAccessible::Grouping;
     case ui::Role::Button: return QAccessible::Button;
     case ui::Role::PushButton: return QAccessible::PushButton;
+    case ui::Role::Text: return QAccessible::StaticText;
     case ui::Role::Plain: return QAccessible::Client;
     case ui::Role::ComboBox: return QAccessible::ComboBox;
     case ui::Role::List: return QAccessible::List;
@@ -76,14 +77,19 @@ public:
     QAccessible::Role role() const override { return roleOf(*control_); }
     QAccessible::State state() const override {
         QAccessible::State s;
-        if (!isValid() || !control_->visible() || !container_->isVisible()) s.invisible = true;
-        if (isValid() && !control_->enabled()) s.disabled = true;
-        if (isValid() && bridge_->keys().isStop(*control_)) s.focusable = true;
-        if (isValid() && bridge_->keys().lightweightFocusIn(container_) == control_) s.focused = true;
+        s.invisible = true;
+        if (!isValid()) return s;
+        const ui::AccessibleState a = ui::accessibleState(bridge_->views().controls(), *control_,
+                                                          bridge_->keys().lightweightFocusIn(container_));
+        s.invisible = !a.offered;
+        s.disabled = a.unavailable;
+        s.focusable = a.focusable;
+        s.focused = a.focused;
         return s;
     }
     void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this) : nullptr;
+        if (type != QAccessible::ActionInterface || !ui::accessiblePressable(*control_)) return nullptr;
+        return static_cast<QAccessibleActionInterface*>(this);
     }
 
     QStringList actionNames() const override { return {pressAction()}; }
@@ -100,52 +106,36 @@ private:
     ui::Control* control_;  // owned by the model, which outlives the view
 };
 
-// The window or a frame: its shown widget children, then its lightweight
-// controls that take a click. Hidden widgets (the focus button, a frame out
-// of use, the loudspeaker not shown) are left out, and with them whatever
-// they hold: Qt's own list holds every child widget, shown or not.
+// The window or a frame: its nodes that are offered now, in the tree's
+// order. Qt's own list holds every child widget, shown or not.
 class ContainerAccessible final : public QAccessibleWidget {
 public:
     ContainerAccessible(QWidget* w, AccessibilityBridge* bridge, std::string container, QAccessible::Role role)
-        : QAccessibleWidget(w, role), bridge_(bridge), container_(std::move(container)) {
-        for (const ControlView* v : bridge->views().layer(container_))
-            if (ui::inAccessibleTree(*v->control)) lights_.push_back(v->control);
-        ids_.assign(lights_.size(), 0);
-    }
+        : QAccessibleWidget(w, role), bridge_(bridge), container_(std::move(container)) {}
     ~ContainerAccessible() override {
-        for (QAccessible::Id id : ids_)
-            if (id) QAccessible::deleteAccessibleInterface(id);
+        for (const auto& [control, id] : ids_) QAccessible::deleteAccessibleInterface(id);
     }
 
-    int childCount() const override { return static_cast<int>(shownWidgets().size() + lights_.size()); }
+    int childCount() const override { return static_cast<int>(nodes().size()); }
     QAccessibleInterface* child(int index) const override {
-        const std::vector<QAccessibleInterface*> widgets = shownWidgets();
-        if (index < 0) return nullptr;
-        if (static_cast<std::size_t>(index) < widgets.size()) return widgets[static_cast<std::size_t>(index)];
-        const std::size_t i = static_cast<std::size_t>(index) - widgets.size();
-        if (i >= lights_.size()) return nullptr;
-        if (!ids_[i])
-            ids_[i] = QAccessible::registerAccessibleInterface(new LightweightAccessible(bridge_, widget(), lights_[i]));
-        return QAccessible::accessibleInterface(ids_[i]);
+        const std::vector<ui::Control*> all = nodes();
+        return index >= 0 && static_cast<std::size_t>(index) < all.size() ? childFor(all[static_cast<std::size_t>(index)])
+                                                                           : nullptr;
     }
     int indexOfChild(const QAccessibleInterface* child) const override {
-        const std::vector<QAccessibleInterface*> widgets = shownWidgets();
-        for (std::size_t i = 0; i < widgets.size(); ++i)
-            if (widgets[i] == child) return static_cast<int>(i);
-        for (std::size_t i = 0; i < ids_.size(); ++i)
-            if (ids_[i] && QAccessible::accessibleInterface(ids_[i]) == child)
-                return static_cast<int>(widgets.size() + i);
+        const std::vector<ui::Control*> all = nodes();
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (childFor(all[i]) == child) return static_cast<int>(i);
         return -1;
     }
     QAccessibleInterface* childAt(int x, int y) const override {
-        // Real widgets lie in front of the lightweight controls.
-        for (QAccessibleInterface* w : shownWidgets())
-            if (w->rect().contains(x, y)) return w;
-        if (!bridge_) return nullptr;
-        const ui::Control* hit = bridge_->views().lightweightAt(container_, widget()->mapFromGlobal(QPoint(x, y)));
-        for (std::size_t i = 0; i < lights_.size(); ++i)
-            if (lights_[i] == hit) return child(static_cast<int>(shownWidgets().size() + i));
-        return nullptr;
+        const ui::Control* host = bridge_ ? bridge_->views().control(container_) : nullptr;
+        if (!host) return nullptr;
+        const ControlViews& views = bridge_->views();
+        const ui::Control* hit = ui::accessibleChildAt(
+            views.controls(), *host, [&](const ui::Control& c) { return childFor(&c)->rect().contains(x, y); },
+            [&](const ui::Control& c) { return views.widgetFor(c.name()) != nullptr; });
+        return hit ? childFor(hit) : nullptr;
     }
     // The focus is its label's or image's while it holds one.
     QAccessible::State state() const override {
@@ -153,11 +143,16 @@ public:
         if (bridge_ && bridge_->keys().lightweightFocusIn(widget())) s.focused = false;
         return s;
     }
-    // The child that stands for a label or image; nullptr when none does.
+    // The node that stands for a control of this container: its widget's,
+    // or one of ours for a label or image.
     QAccessibleInterface* childFor(const ui::Control* c) const {
-        for (std::size_t i = 0; i < lights_.size(); ++i)
-            if (lights_[i] == c) return child(static_cast<int>(shownWidgets().size() + i));
-        return nullptr;
+        if (!bridge_) return nullptr;
+        if (QWidget* w = bridge_->views().widgetFor(c->name())) return QAccessible::queryAccessibleInterface(w);
+        QAccessible::Id& id = ids_[c];
+        if (!id)
+            id = QAccessible::registerAccessibleInterface(
+                new LightweightAccessible(bridge_, widget(), const_cast<ui::Control*>(c)));
+        return QAccessible::accessibleInterface(id);
     }
     QString text(QAccessible::Text t) const override {
         const ui::Control* c = bridge_ ? bridge_->views().control(container_) : nullptr;
@@ -167,21 +162,19 @@ public:
     }
 
 private:
-    std::vector<QAccessibleInterface*> shownWidgets() const {
-        std::vector<QAccessibleInterface*> shown;
-        const int n = QAccessibleWidget::childCount();
-        for (int i = 0; i < n; ++i) {
-            QAccessibleInterface* iface = QAccessibleWidget::child(i);
-            auto* w = iface ? qobject_cast<QWidget*>(iface->object()) : nullptr;
-            if (iface && (!w || !w->isHidden())) shown.push_back(iface);
-        }
+    std::vector<ui::Control*> nodes() const {
+        const ui::Control* host = bridge_ ? bridge_->views().control(container_) : nullptr;
+        if (!host) return {};
+        const ui::Controls& controls = bridge_->views().controls();
+        std::vector<ui::Control*> shown;
+        for (ui::Control* c : ui::accessibleChildren(controls, *host))
+            if (ui::offered(controls, *c)) shown.push_back(c);
         return shown;
     }
 
     QPointer<AccessibilityBridge> bridge_;
     std::string container_;
-    std::vector<ui::Control*> lights_;
-    mutable std::vector<QAccessible::Id> ids_;
+    mutable std::unordered_map<const ui::Control*, QAccessible::Id> ids_;
 };
 
 // A number list: named for what it sets, with the entry shown as its value
@@ -267,23 +260,6 @@ AccessibilityBridge* bridgeOf(const QWidget* w) {
     return nullptr;
 }
 
-// Tells clients that keep a copy of the tree when a widget joins or leaves
-// it: the containers leave hidden widgets out, and Qt itself reports a show
-// or hide only as a change of the "showing" state.
-class TreeNotifier final : public QObject {
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        const QEvent::Type t = event->type();
-        if ((t == QEvent::ShowToParent || t == QEvent::HideToParent) && QAccessible::isActive()) {
-            QAccessibleEvent changed(watched, t == QEvent::ShowToParent ? QAccessible::ObjectCreated
-                                                                        : QAccessible::ObjectDestroyed);
-            QAccessible::updateAccessibility(&changed);
-        }
-        return false;
-    }
-};
-
 // Qt tells screen readers that a container widget has the focus when its
 // focused label or image has it: name the label or image instead.
 void routeFocus(QAccessibleEvent* event) {
@@ -350,9 +326,6 @@ AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const Keyboa
         if (QAccessibleInterface* own = QAccessible::queryAccessibleInterface(box);
             own && !dynamic_cast<ComboAccessible*>(own))
             QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(own));
-    auto* notifier = new TreeNotifier(&window);
-    for (QWidget* w : window.findChildren<QWidget*>())
-        if (views_.widgetFor(w->objectName().toStdString()) == w) w->installEventFilter(notifier);
     // The widgets with words of their own are named once: none of their
     // names follows its caption.
     for (const auto& c : views_.controls().all()) {
@@ -364,6 +337,54 @@ AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const Keyboa
 }
 
 AccessibilityBridge::~AccessibilityBridge() { bridges().erase(&views_.window()); }
+
+// The platform's event for each of the tree's. Qt raises its own for a
+// widget's focus, state and place and a number list's entry; a show or hide
+// it reports only as a change of the "showing" state, which leaves clients
+// that keep a copy of the tree behind.
+void AccessibilityBridge::changed(const ui::Control& c, ui::Change change) {
+    // A node left out of the tree tells nothing but its leaving.
+    if (!QAccessible::isActive() || (!ui::offered(views_.controls(), c) && change != ui::Change::Visible)) return;
+    QWidget* own = views_.widgetFor(c.name());
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(own);
+    if (!own) {
+        auto* host = dynamic_cast<ContainerAccessible*>(
+            QAccessible::queryAccessibleInterface(views_.containerWidget(c.design().container)));
+        node = host ? host->childFor(&c) : nullptr;
+    }
+    if (!node) return;
+    for (ui::AccessibleEvent e : ui::accessibleEvents(c, change)) {
+        QAccessible::Event type = QAccessible::InvalidEvent;
+        switch (e) {
+        case ui::AccessibleEvent::NameChanged: type = QAccessible::NameChanged; break;
+        case ui::AccessibleEvent::Shown: type = QAccessible::ObjectCreated; break;
+        case ui::AccessibleEvent::Hidden: type = QAccessible::ObjectDestroyed; break;
+        case ui::AccessibleEvent::ValueChanged:
+            if (!qobject_cast<QComboBox*>(own)) type = QAccessible::ValueChanged;
+            break;
+        case ui::AccessibleEvent::StateChanged:
+            if (!own) type = QAccessible::StateChanged;
+            break;
+        case ui::AccessibleEvent::LocationChanged:
+            if (!own) type = QAccessible::LocationChanged;
+            break;
+        case ui::AccessibleEvent::Focus: break;  // the keyboard's, named by routeFocus()
+        }
+        if (type == QAccessible::InvalidEvent) continue;
+        if (type == QAccessible::StateChanged) {
+            QAccessible::State disabled;
+            disabled.disabled = true;
+            QAccessibleStateChangeEvent event(node, disabled);
+            QAccessible::updateAccessibility(&event);
+        } else if (type == QAccessible::ValueChanged) {
+            QAccessibleValueChangeEvent event(node, qstr(ui::accessibleValue(c)));
+            QAccessible::updateAccessibility(&event);
+        } else {
+            QAccessibleEvent event(node, type);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
 
 void AccessibilityBridge::pressSoon(ui::Control& c) {
     QTimer::singleShot(0, this, [this, control = &c] { press_(*control); });

@@ -27,6 +27,8 @@ public:
 
     const ControlViews& views() const { return views_; }
     const KeyboardFocus& keys() const { return keys_; }
+    // Tells listening tools of a change of the model.
+    void changed(const ui::Control& c, ui::Change change);
     // Presses a control once the reply to the tool has gone: the handler
     // may pause for many event passes, and AT-SPI gives up on a call after
     // about a second.

@@ -12,11 +12,8 @@
 namespace qt {
 namespace {
 
-// A family the desktop lacks sends Qt through fontconfig's list of every
-// font sorted by likeness (about 1 ms per family before the first frame);
-// when the stand-in that fontconfig's aliases would pick is installed (the
-// program's packages bring both), it is named directly instead. A lookup in
-// Qt's own font list costs next to nothing.
+// A family the desktop lacks sends Qt through fontconfig's slow search
+// before the first frame, so an installed stand-in is named directly.
 QString installedOrStandIn(const QString& family) {
     static const std::pair<const char*, const char*> standIns[] = {
         {"Comic Sans MS", "Comic Neue"},
@@ -34,13 +31,11 @@ QString installedOrStandIn(const QString& family) {
 }  // namespace
 
 // The size in pixels (ui::fontPixels): setting the pixel size keeps the
-// text in scale with the twip geometry whatever DPI the display reports
-// (Xvfb says 100).
+// text in scale with the twip geometry whatever DPI the display reports.
 QFont makeFont(const ui::Font& f) {
     const std::string family = ui::fontFamily(f);
     QFont font;
-    // Naming the stand-ins directly spares fontconfig a failing search for
-    // the missing family, which costs up to 10 ms before the first frame.
+    // Named directly: spares fontconfig a failing search for the family.
     if (family == "MS Sans Serif")
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
     else

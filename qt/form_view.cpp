@@ -23,7 +23,7 @@ namespace qt {
 
 FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> userEvent, std::function<void()> formClick,
                    QWidget* parent)
-    : QWidget(parent), userEvent_(std::move(userEvent)), formClick_(std::move(formClick)), views_(controls, *this) {
+    : QWidget(parent), ui::Binding(controls, std::move(userEvent), std::move(formClick)), views_(controls, *this) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setWindowTitle(QString());
     if (const ControlView* form = views_.find(views_.formName()); form && !form->pixmap.isNull())
@@ -40,23 +40,17 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
             v.control->fitSize(ui::pixelsToTwips(v.pixmap.width()), ui::pixelsToTwips(v.pixmap.height()));
         if (v.control->kind() == ui::Kind::Label) fitLabel(v);
         if (!v.widget) v.painted = paintArea(*v.control);
-        // Each observer knows its entry: the dealing loops change captions
-        // many times per card, and a lookup by name on each would be waste.
-        v.control->observer = [this, view = &v](ui::Control&, ui::Change change) { observe(*view, change); };
     }
     const auto press = [this](ui::Control& c) { activate(c); };
     keyboard_ = std::make_unique<KeyboardFocus>(views_, press);
     accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
-}
-
-void FormView::activate(ui::Control& c) {
-    if (ui::takesPress(views_.controls(), c)) userEvent_(c);
+    observe();
 }
 
 FormView::~FormView() {
+    stopObserving();
     accessibility_.reset();
     keyboard_.reset();
-    for (ControlView& v : views_.all()) v.control->observer = nullptr;
 }
 
 void FormView::createWidgets() {
@@ -73,7 +67,7 @@ void FormView::createWidgets() {
         case ui::Kind::PictureBox: {
             const ui::Control* host = views_.controls().find(c.design().container);
             const QColor back = host ? toQColor(host->backColor(), this) : QColor(ui::kLavender.r, ui::kLavender.g, ui::kLavender.b);
-            e.widget = new PictureWidget(e.pixmap, back, [this, &c] { clicked(c); }, parent);
+            e.widget = new PictureWidget(this, c.name(), e.pixmap, back, parent);
             break;
         }
         case ui::Kind::Button: {
@@ -81,7 +75,7 @@ void FormView::createWidgets() {
                                            : new QPushButton(qstr(c.caption()), parent);
             b->setFont(e.font);
             if (!c.design().tooltip.empty()) b->setToolTip(qstr(c.design().tooltip));
-            QObject::connect(b, &QPushButton::clicked, this, [this, &c] { if (c.handler) userEvent_(c); });
+            QObject::connect(b, &QPushButton::clicked, this, [this, &c] { userEvent(c); });
             e.widget = b;
             applyBackColor(e);
             break;
@@ -100,12 +94,12 @@ void FormView::createWidgets() {
             // Checked with real X clicks under Xvfb: a mouse pick of the
             // entry already shown gives one activated, as does Return in
             // the open list.
-            QObject::connect(box, &QComboBox::activated, this, [this, &c](int index) { pickFromWidget(c, index); });
+            QObject::connect(box, &QComboBox::activated, this, [this, &c](int index) { pick(c, index); });
             e.widget = box;
             break;
         }
         case ui::Kind::ListBox: {
-            auto* list = new ListBox([this, &c](int row) { pickFromWidget(c, row); }, parent);
+            auto* list = new ListBox([this, &c](int row) { pick(c, row); }, parent);
             list->setFont(e.font);
             for (const auto& item : c.design().items) list->addItem(qstr(item));
             e.widget = list;
@@ -171,12 +165,6 @@ void FormView::applySelection(ControlView& e) {
     }
 }
 
-void FormView::pickFromWidget(ui::Control& c, int index) {
-    if (index < 0 || index >= c.itemCount()) return;
-    c.setSelectedIndex(index);
-    if (c.handler) userEvent_(c);
-}
-
 // Repaints only where the control was and where it is now: a whole-panel
 // repaint costs over a millisecond, and the logic changes captions inside
 // its busy-wait loops.
@@ -186,8 +174,8 @@ void FormView::repaintLightweight(ControlView& e) {
     e.painted = now;
 }
 
-void FormView::observe(ControlView& entry, ui::Change change) {
-    ControlView* e = &entry;
+void FormView::changed(std::size_t row, ui::Change change) {
+    ControlView* e = &views_.all()[row];
     ui::Control& c = *e->control;
     if (c.kind() == ui::Kind::Form) {
         update();
@@ -240,6 +228,7 @@ void FormView::observe(ControlView& entry, ui::Change change) {
         break;
     }
     if (keyboard_) keyboard_->rules().changed(c, change);
+    if (accessibility_) accessibility_->changed(c, change);
 }
 
 // ---- painting and clicks ------------------------------------------------------
@@ -253,57 +242,35 @@ void FormView::paintContainer(const std::string& container, QPainter& p, QWidget
     qt::paintContainer(views_, container, p, on);
 }
 
-void FormView::containerPressed(const std::string& container, QPoint pos) {
-    const ui::Control* hit = views_.lightweightAt(container, pos);
-    pressed_[container] = hit;
-    pressedBare_[container] = hit == nullptr;
+// The left button on the window, a frame or a picture box, and what lies
+// under it: the window's pointer rules make the clicks of it. Qt 6.4
+// delivers the second press of a double click only as a double-click event
+// (checked with xdotool under Xvfb: press, release, double-click, release);
+// presses further apart than the desktop's double-click interval are no
+// double click.
+bool FormView::containerMouse(const std::string& container, QEvent* event, const QWidget& on) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)
+        return false;
+    auto* e = static_cast<QMouseEvent*>(event);
+    e->accept();  // a frame swallows its clicks: the window never sees them
+    if (e->button() != Qt::LeftButton) return true;
+    const QPoint pos = e->position().toPoint();
+    ui::Control* self = views_.control(container);
+    ui::Control* under = self && self->kind() == ui::Kind::PictureBox ? (on.rect().contains(pos) ? self : nullptr)
+                                                                      : views_.lightweightAt(container, pos);
+    if (type == QEvent::MouseButtonPress)
+        pointerPressed(container, under);
+    else if (type == QEvent::MouseButtonDblClick)
+        pointerDoubleClicked(container);
+    else
+        pointerReleased(container, under, on.rect().contains(pos));
+    return true;
 }
 
-void FormView::containerReleased(const std::string& container, QPoint pos) {
-    const ui::Control* before = pressed_[container];
-    const bool bare = pressedBare_[container];
-    pressed_[container] = nullptr;
-    pressedBare_[container] = false;
-    ui::Control* hit = views_.lightweightAt(container, pos);
-    if (hit) {
-        if (hit == before) clicked(*hit);
-        return;
-    }
-    if (bare && container == views_.formName() && rect().contains(pos) && formClick_) formClick_();
-}
+bool FormView::event(QEvent* event) { return containerMouse(formName(), event, *this) || QWidget::event(event); }
 
-void FormView::mousePressEvent(QMouseEvent* e) {
-    e->accept();
-    if (e->button() == Qt::LeftButton) containerPressed(views_.formName(), e->position().toPoint());
-}
-
-void FormView::mouseReleaseEvent(QMouseEvent* e) {
-    e->accept();
-    if (e->button() == Qt::LeftButton) containerReleased(views_.formName(), e->position().toPoint());
-}
-
-// A double click is one click: the child means one. Qt 6.4 delivers the
-// second press of a double click only as a double-click event (checked with
-// xdotool under Xvfb: press, release, double-click, release), and QWidget's
-// default handler passes that on as a press, which made it a second click.
-// Here the press is dropped, so its release clicks nothing. Presses further
-// apart than the desktop's double-click interval are no double click and
-// each one clicks, also when it comes during a pause.
-void FormView::mouseDoubleClickEvent(QMouseEvent* e) {
-    e->accept();
-    if (e->button() == Qt::LeftButton) containerDoubleClicked(views_.formName());
-}
-
-void FormView::containerDoubleClicked(const std::string& container) {
-    pressed_[container] = nullptr;
-    pressedBare_[container] = false;
-}
-
-void FormView::clicked(ui::Control& c) {
-    if (!c.handler) return;
-    keyboard_->rules().clicked(c);
-    userEvent_(c);
-}
+void FormView::focusOnClick(ui::Control& c) { keyboard_->rules().clicked(c); }
 
 bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 

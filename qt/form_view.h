@@ -18,9 +18,9 @@
 #include <string>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "ui/binding.h"
 #include "ui/control.h"
 #include "qt/control_views.h"
 #include "qt/frame_host.h"
@@ -37,7 +37,7 @@ class KeyboardFocus;
 // readers' bridge (accessibility.h) and the covering of the screen
 // (showing.h). They read the controls as shown
 // (control_views.h); a press goes back through a callback.
-class FormView : public QWidget, private FrameHost {
+class FormView : public QWidget, public ui::Binding, private FrameHost {
 public:
     // userEvent: the child clicked a control that has a handler or picked
     // an entry in a list (the pick is already recorded in the model).
@@ -62,12 +62,6 @@ public:
 
     // The control of that name; nullptr when there is none.
     ui::Control* control(std::string_view name) const { return views_.control(name); }
-    ui::Controls& controls() const { return views_.controls(); }
-    // The window's own control name.
-    const std::string& formName() const { return views_.formName(); }
-    // Acts as a click on a control by the child (an assistive tool's press):
-    // raises its handler when it is visible and enabled.
-    void activate(ui::Control& c);
 
     // The picture loaded for a control (null when it has none or the file
     // could not be loaded).
@@ -92,15 +86,9 @@ public:
     // asked by the window manager (Alt+F4, its close button) is refused.
     std::function<void()> onClose;
 
-    // A click on a control that has a handler: the control takes the
-    // keyboard focus, then its handler runs.
-    void clicked(ui::Control& c);
-
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
@@ -108,26 +96,18 @@ private:
     // The frames' widgets ask the window to paint them and to hit-test
     // their clicks.
     void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const override;
-    void containerPressed(const std::string& container, QPoint pos) override;
-    void containerReleased(const std::string& container, QPoint pos) override;
-    void containerDoubleClicked(const std::string& container) override;
+    bool containerMouse(const std::string& container, QEvent* event, const QWidget& on) override;
 
     void createWidgets();
     void stackWidgets();
-    void observe(ControlView& v, ui::Change change);
+    void changed(std::size_t row, ui::Change change) override;
+    void focusOnClick(ui::Control& c) override;
     void applyGeometry(ControlView& v);
     void applySelection(ControlView& v);
     void applyBackColor(ControlView& v);
     void repaintLightweight(ControlView& v);
-    void pickFromWidget(ui::Control& c, int index);
 
-    std::function<void(ui::Control&)> userEvent_;
-    std::function<void()> formClick_;
     ControlViews views_;
-    // The control a mouse press landed on in each container; a click counts
-    // when the release lands on the same one.
-    std::unordered_map<std::string, const ui::Control*> pressed_;
-    std::unordered_map<std::string, bool> pressedBare_;
     std::unique_ptr<KeyboardFocus> keyboard_;
     std::unique_ptr<AccessibilityBridge> accessibility_;
 };

@@ -4,9 +4,9 @@
 // as it does for its own.
 #pragma once
 
-#include <QPoint>
 #include <string>
 
+class QEvent;
 class QPainter;
 class QWidget;
 
@@ -15,9 +15,9 @@ namespace qt {
 class FrameHost {
 public:
     virtual void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const = 0;
-    virtual void containerPressed(const std::string& container, QPoint pos) = 0;
-    virtual void containerReleased(const std::string& container, QPoint pos) = 0;
-    virtual void containerDoubleClicked(const std::string& container) = 0;
+    // A press, release or double click of the mouse on a container's widget
+    // `on` (a frame or a picture box); returns whether it was one.
+    virtual bool containerMouse(const std::string& container, QEvent* event, const QWidget& on) = 0;
 
 protected:
     ~FrameHost() = default;

@@ -10,9 +10,8 @@ namespace qt {
 
 class FormView;
 
-// One pass over the pending events. Idle, a pass costs about 0.6 us
-// (offscreen and Xvfb alike), so a million-pass pause takes well under a
-// second.
+// One pass over the pending events; a pass is cheap enough that the
+// trainer's pauses are counted in passes (docs/qt-notes.md).
 class QtEventPump : public app::EventPump {
 public:
     void processEvents() override;

@@ -45,13 +45,8 @@ void coverScreenIfRefused(QWidget& window) {
 }  // namespace
 
 void showCoveringScreen(QWidget& window) {
-    // Measured under Xvfb 1920x1080: without a window manager showFullScreen()
-    // alone leaves the window at its default 640x480, but given the screen's
-    // geometry first it covers the screen exactly (xwininfo: 1920x1080+0+0).
-    // Under openbox and xfwm4 the same call carries _NET_WM_STATE_FULLSCREEN,
-    // so panels and docks stay below the window; under Wayland (weston) it is
-    // xdg_toplevel.set_fullscreen, answered with a configure of the output's
-    // size.
+    // The geometry first: without a window manager full screen alone leaves
+    // the default size (docs/qt-notes.md).
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen) window.setGeometry(screen->geometry());
     window.showFullScreen();

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "qt/frame_host.h"
+#include "ui/pointer.h"
 
 namespace qt {
 
@@ -34,29 +35,19 @@ protected:
         QPainter p(this);
         host_->paintContainer(name_, p, this);
     }
-    void mousePressEvent(QMouseEvent* e) override {
-        e->accept();  // a frame swallows its clicks: the window never sees them
-        if (e->button() == Qt::LeftButton) host_->containerPressed(name_, e->position().toPoint());
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        e->accept();
-        if (e->button() == Qt::LeftButton) host_->containerReleased(name_, e->position().toPoint());
-    }
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        e->accept();
-        if (e->button() == Qt::LeftButton) host_->containerDoubleClicked(name_);
-    }
+    bool event(QEvent* e) override { return host_->containerMouse(name_, e, *this) || QWidget::event(e); }
 
 private:
     FrameHost* host_;
     std::string name_;
 };
 
-// A picture box: the picture centred on the container's colour.
+// A picture box: the picture centred on the container's colour. Its clicks
+// go through the window's pointer rules, as a container's do.
 class PictureWidget : public QWidget {
 public:
-    PictureWidget(QPixmap pixmap, QColor back, std::function<void()> clicked, QWidget* parent)
-        : QWidget(parent), pixmap_(std::move(pixmap)), back_(back), clicked_(std::move(clicked)) {}
+    PictureWidget(FrameHost* host, std::string name, QPixmap pixmap, QColor back, QWidget* parent)
+        : QWidget(parent), host_(host), name_(std::move(name)), pixmap_(std::move(pixmap)), back_(back) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -65,27 +56,13 @@ protected:
         if (!pixmap_.isNull())
             p.drawPixmap((width() - pixmap_.width()) / 2, (height() - pixmap_.height()) / 2, pixmap_);
     }
-    void mousePressEvent(QMouseEvent* e) override {
-        e->accept();
-        pressed_ = e->button() == Qt::LeftButton;
-    }
-    void mouseReleaseEvent(QMouseEvent* e) override {
-        e->accept();
-        const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
-        pressed_ = false;
-        if (click && clicked_) clicked_();
-    }
-    // The second press of a double click is no click (FormView::mouseDoubleClickEvent).
-    void mouseDoubleClickEvent(QMouseEvent* e) override {
-        e->accept();
-        pressed_ = false;
-    }
+    bool event(QEvent* e) override { return host_->containerMouse(name_, e, *this) || QWidget::event(e); }
 
 private:
+    FrameHost* host_;
+    std::string name_;
     QPixmap pixmap_;
     QColor back_;
-    std::function<void()> clicked_;
-    bool pressed_ = false;
 };
 
 // A graphical push button: a flat face in its back colour with the caption,
@@ -165,28 +142,21 @@ protected:
         if (after >= 0 && after != before) picked_(after);
     }
     void mousePressEvent(QMouseEvent* e) override {
-        rowAtPress_ = selectedRow();
-        pressed_ = e->button() == Qt::LeftButton;
+        if (e->button() == Qt::LeftButton) press_.press(selectedRow());
         QListWidget::mousePressEvent(e);
     }
     // Each click of a double click counts as a pick, as in the combo boxes.
     void mouseDoubleClickEvent(QMouseEvent* e) override { mousePressEvent(e); }
     void mouseReleaseEvent(QMouseEvent* e) override {
         QListWidget::mouseReleaseEvent(e);
-        if (!pressed_ || e->button() != Qt::LeftButton) return;
-        pressed_ = false;
+        if (e->button() != Qt::LeftButton) return;
         const QModelIndex under = indexAt(e->position().toPoint());
-        const int now = selectedRow();
-        if (under.isValid() && under.row() == now)
-            picked_(now);
-        else if (now >= 0 && now != rowAtPress_)
-            picked_(now);
+        if (const int row = press_.release(selectedRow(), under.isValid() ? under.row() : -1); row >= 0) picked_(row);
     }
 
 private:
     std::function<void(int)> picked_;
-    int rowAtPress_ = -1;
-    bool pressed_ = false;
+    ui::ListPress press_;
 };
 
 }  // namespace qt

@@ -26,8 +26,8 @@ const std::unordered_map<std::string_view, AccessibleText>& table() {
         {"picX", {"Multiplication", "Practise times tables"}},
         {"picDivide", {"Division", "Practise dividing"}},
         // The two loudspeakers take turns: the one shown tells the state.
-        {"Picture1", {"Speech on", "Switches the voice off"}},
-        {"Picture2", {"Speech off", "Switches the voice on"}},
+        {"Picture1", {"Speech on", "Switches the voice off", false, true}},
+        {"Picture2", {"Speech off", "Switches the voice on", false, true}},
         {"Command1", {"Close Program", "Ends the trainer"}},
         {"cmbMinNum", {"Smallest number", "The smallest number on the cards"}},
         {"cmbMaxNum", {"Largest number", "The largest number on the cards"}},
@@ -79,10 +79,11 @@ Role accessibleRole(const Control& c) {
     switch (c.kind()) {
     case Kind::Form: return Role::Window;
     case Kind::Frame: return Role::Grouping;
-    // A picture box, label or image is a button as far as the child is concerned.
-    case Kind::PictureBox:
-    case Kind::Label:
-    case Kind::Image: return Role::Button;
+    // A picture box, and a label or image that takes a click, is a button as
+    // far as the child is concerned.
+    case Kind::PictureBox: return Role::Button;
+    case Kind::Label: return c.handler ? Role::Button : Role::Text;
+    case Kind::Image: return c.handler ? Role::Button : Role::None;
     // A button without words of its own (the focus button) must not read
     // out its design caption.
     case Kind::Button: return accessibleText(c.name()) ? Role::PushButton : Role::Plain;
@@ -93,6 +94,11 @@ Role accessibleRole(const Control& c) {
     case Kind::Timer: return Role::None;
     }
     return Role::None;
+}
+
+bool namedByShowing(const Control& c) {
+    const AccessibleText* t = accessibleText(c.name());
+    return t && t->namedByShowing;
 }
 
 }  // namespace ui

@@ -16,6 +16,7 @@ struct AccessibleText {
     std::string name;
     std::string description;
     bool withCaption = false;  // the name is followed by the control's caption
+    bool namedByShowing = false;  // of two that take turns: being shown tells a state
 };
 
 // The words for one control; nullptr for controls that have none.
@@ -33,15 +34,17 @@ enum class Role {
     Window,      // the window itself
     Grouping,    // a frame
     Button,      // a picture box, and a label or image that takes a click
+    Text,        // a label that takes no click: read as the words it shows
     PushButton,  // a push button with words of its own
     Plain,       // a push button without words (the focus button): no name
     ComboBox,    // a number list
     List,        // the seconds list
 };
+// An image that takes no click is painting only: None.
 Role accessibleRole(const Control& c);
 
-// Whether a label or image stands in the tree as a node of its own: those
-// that take a click. The others are painting only.
-inline bool inAccessibleTree(const Control& c) { return isLightweight(c.kind()) && c.handler != nullptr; }
+// Whether the shown control tells the speech's state by its name (the
+// loudspeakers, which take turns).
+bool namedByShowing(const Control& c);
 
 }  // namespace ui

@@ -123,20 +123,10 @@ AudioOpener pulseAudio() {
     return [pa](int rate) -> std::unique_ptr<AudioOut> {
         if (!pa) return nullptr;
         const pa_sample_spec format{PA_SAMPLE_S16NE, static_cast<std::uint32_t>(rate), 1};
-        // Playback starts as soon as 20 ms are buffered (the server's default
-        // waits for the whole target length); 100 ms in the server ride out
-        // a busy machine. A new text flushes the buffer, so its length does
-        // not delay the cut.
-        // pa_simple asks for PA_STREAM_ADJUST_LATENCY: of the 100 ms, the sink
-        // gets (tlength - 2 * minreq) / 2 and the stream's buffer the rest.
-        // With the server's minreq of 20 ms that left the sink 30 ms, and
-        // PipeWire (through pipewire-pulse) ran its whole graph at a quantum
-        // of 1024 frames (21 ms at 48 kHz) for it: the first sound came
-        // 30 ms after PulseAudio's. A minreq of 40 ms leaves the sink 10 ms,
-        // so PipeWire runs a quantum of 256 (5.3 ms, the least it gives a
-        // PulseAudio client) while the voice plays, 20 ms sooner; PulseAudio
-        // was as quick either way. The server asks for more once 40 ms are
-        // free, so 50 ms or more stay buffered.
+        // Playback starts on a short prebuffer; a long target rides out a
+        // busy machine, and a new text flushes it, so it never delays a cut.
+        // The large minreq keeps PipeWire's quantum small while the voice
+        // plays (docs/performance.md, "PipeWire beside PulseAudio").
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = bytesFor(rate, 100);
@@ -229,8 +219,8 @@ using Clock = std::chrono::steady_clock;
 // at the latest 20 ms after it arrives even while the output's buffer is full.
 constexpr int kPieceMs = 20;
 // The output is closed after this long without a text, so that the sound
-// server can let the device sleep. Kept open between the clicks of a round:
-// opening costs 1-7 ms before the first sound.
+// server can let the device sleep; kept open between the clicks of a round,
+// since opening delays the first sound.
 constexpr std::chrono::seconds kIdleClose{10};
 // How often the synthesising thread looks at a writer at work.
 constexpr auto kStuckCheck = kStuckWrite / 8;
@@ -418,7 +408,7 @@ private:
         for (const auto& sentence : sentences(text)) {
             if (cut()) break;
             auto* info = flite_.newStreamingInfo();
-            info->min_buffsize = 256;  // 16 ms at 16 kHz
+            info->min_buffsize = 256;  // a short piece: a cut is noticed soon
             info->asc = &Speaker::onPiece;
             info->userdata = this;
             // The voice takes the info over and frees the one set before.

@@ -63,13 +63,12 @@ inline constexpr int kOpenAttempts = 3;
 inline constexpr std::chrono::milliseconds kOpenRetryGap{100};
 // A call into the output (a write, a flush, an open) that has not returned
 // after this long is stuck: the sound server stopped answering. A write
-// waits for room in the server's buffer, 100 ms long, so it returns within
-// tens of milliseconds while the server runs, also on a busy machine.
+// waits only for room in the server's short buffer while the server runs.
 inline constexpr std::chrono::milliseconds kStuckWrite{2000};
 
 // Creates the voice; nullptr when there is no sound server to play to, and
 // (with one line on stderr) when libflite or its voice cannot be loaded.
-// Opens the output and loads flite on the calling thread (about 15 ms);
+// Opens the output and loads flite on the calling thread;
 // afterwards synthesis runs on a thread of the voice's own, under flite's
 // process-wide lock, and the sound is written on another. Each text stops
 // the one before at once; a long text starts sounding after its first

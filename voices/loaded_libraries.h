@@ -8,9 +8,8 @@ namespace voices {
 // loads it, and never again, and its symbol tables (symbols, their names,
 // the hash tables, looked up for the objects that link against it) only
 // while loading or in a later dlopen() or dlsym(). Their pages stay in the
-// process's resident set all the same: Qt's libraries and ICU hold about
-// 5 MB of them, the embedded voice (slt has 41,000 relocations for the
-// pointers in its model) and its sound libraries about 1.5 MB more.
+// process's resident set all the same, megabytes of them
+// (docs/qt-notes.md).
 // dropLoaderTables() hands the whole pages of those tables back, for every
 // object loaded so far. They lie in read-only file mappings, so the kernel
 // simply unmaps them; a later lookup gets the file's pages back from the
@@ -21,7 +20,7 @@ namespace voices {
 // should it take over, loads its own with none of the window's resident),
 // off the window's thread. Safe at any time and on any thread: an object
 // another thread is loading just reads its tables again from the page
-// cache. Takes about 1 ms.
+// cache.
 void dropLoaderTables();
 
 }  // namespace voices

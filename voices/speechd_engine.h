@@ -10,15 +10,12 @@
 namespace voices {
 
 // How long a text handed over may take to begin sounding before the engine
-// counts as broken. Measured in the program with two busy loops on a
-// two-core machine, 628 texts: the daemon reported a text's beginning a
-// median 6 ms after it was handed over, 28 ms at the 99th percentile, 80 ms
-// at worst (the first text, while the daemon starts its output module).
-// Half a second is six times the worst seen, and leaves the trainer's own
-// voice time to say the text well within two seconds of the click.
+// counts as broken: far above what a busy machine was seen to take
+// (docs/qt-notes.md), and short enough for the trainer's own voice to say
+// the text well within two seconds of the click.
 inline constexpr std::chrono::milliseconds kBeginWait{500};
 // How long opening the connection may take, starting the daemon if none
-// runs (libspeechd's autospawn: 0.7-1 s, 1.8 s with two busy loops).
+// runs (libspeechd's autospawn, docs/qt-notes.md).
 inline constexpr std::chrono::milliseconds kOpenWait{3000};
 
 // Creates the engine and returns at once; the connection is opened on the

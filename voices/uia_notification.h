@@ -14,8 +14,7 @@ struct IRawElementProviderSimple;
 namespace voices {
 
 // The two functions of uiautomationcore.dll the channel needs.
-// UiaRaiseNotificationEvent came with Windows 10 1709; older systems (and
-// Wine 8.0) lack it.
+// UiaRaiseNotificationEvent is missing on older systems and under Wine.
 struct UiaFunctions {
     using HostProvider = HRESULT(WINAPI*)(HWND window, IRawElementProviderSimple** provider);
     using RaiseNotification = HRESULT(WINAPI*)(IRawElementProviderSimple* provider, int kind, int processing,

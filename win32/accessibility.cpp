@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ui/accessibility.h"
-#include "ui/control_table.h"
+#include "ui/accessible_tree.h"
 
 namespace win32 {
 
@@ -30,70 +30,29 @@ using Shared = Accessibility::Shared;
 
 // The platform's number for the part a control plays (the same numbers as
 // Qt's roles, which took them from here).
-constexpr struct {
-    ui::Role role;
-    LONG msaa;
-} kRoles[] = {
-    {ui::Role::Window, ROLE_SYSTEM_WINDOW},     {ui::Role::Grouping, ROLE_SYSTEM_GROUPING},
-    {ui::Role::Button, ROLE_SYSTEM_PUSHBUTTON}, {ui::Role::PushButton, ROLE_SYSTEM_PUSHBUTTON},
-    {ui::Role::Plain, ROLE_SYSTEM_CLIENT},      {ui::Role::ComboBox, ROLE_SYSTEM_COMBOBOX},
-    {ui::Role::List, ROLE_SYSTEM_LIST},
-};
-
-// A label that takes no click is read as the text it shows.
-bool isStaticText(const ui::Control& c) { return c.kind() == ui::Kind::Label && !ui::inAccessibleTree(c); }
-
 LONG roleOf(const ui::Control& c) {
-    if (isStaticText(c)) return ROLE_SYSTEM_STATICTEXT;
-    const ui::Role role = ui::accessibleRole(c);
-    for (const auto& row : kRoles)
-        if (row.role == role) return row.msaa;
+    switch (ui::accessibleRole(c)) {
+    case ui::Role::Window: return ROLE_SYSTEM_WINDOW;
+    case ui::Role::Grouping: return ROLE_SYSTEM_GROUPING;
+    case ui::Role::Button:
+    case ui::Role::PushButton: return ROLE_SYSTEM_PUSHBUTTON;
+    case ui::Role::Text: return ROLE_SYSTEM_STATICTEXT;
+    case ui::Role::Plain: return ROLE_SYSTEM_CLIENT;
+    case ui::Role::ComboBox: return ROLE_SYSTEM_COMBOBOX;
+    case ui::Role::List: return ROLE_SYSTEM_LIST;
+    case ui::Role::None: break;
+    }
     return 0;
 }
 
-// Whether a control stands in the tree: every label (the card's numbers
-// too), the images that take a click, and every control with a window.
-bool inTree(const ui::Control& c) {
-    if (ui::accessibleRole(c) == ui::Role::None) return false;
-    if (c.kind() == ui::Kind::Image) return ui::inAccessibleTree(c);
-    return true;
-}
-
-bool pressable(const ui::Control& c) {
-    const ui::Role role = ui::accessibleRole(c);
-    return !isStaticText(c) && (role == ui::Role::Button || role == ui::Role::PushButton);
-}
-
-const ui::Control* containerOf(const ui::Controls& controls, const ui::Control& c) {
-    return c.design().container.empty() ? nullptr : controls.find(c.design().container);
-}
-
-// Shown, and so are the containers it lies in; the same for enabled.
-bool shownAll(const ui::Controls& controls, const ui::Control& c) {
-    for (const ui::Control* p = &c; p; p = containerOf(controls, *p))
-        if (!p->visible()) return false;
-    return true;
-}
-bool enabledAll(const ui::Controls& controls, const ui::Control& c) {
-    for (const ui::Control* p = &c; p; p = containerOf(controls, *p))
-        if (!p->enabled()) return false;
-    return true;
-}
-
-bool isTabStop(const ui::Control& c) {
-    for (const auto& stop : ui::tabOrder())
-        for (const auto& name : stop)
-            if (name == c.name()) return true;
-    return false;
-}
-
-// The tree's children of a control, in the table's order (front to back);
-// a child's id is its place in this list, from 1.
-std::vector<ui::Control*> childrenOf(ui::Controls& controls, const ui::Control& host) {
-    std::vector<ui::Control*> out;
-    for (const auto& c : controls.all())
-        if (c->design().container == host.name() && c.get() != &host && inTree(*c)) out.push_back(c.get());
-    return out;
+// A painted control's id in its container's object: its place among the
+// container's nodes, from 1.
+LONG childId(const ui::Controls& controls, const ui::Control& c) {
+    const ui::Control* up = ui::accessibleParent(controls, c);
+    const std::vector<ui::Control*> children = up ? ui::accessibleChildren(controls, *up) : std::vector<ui::Control*>{};
+    for (std::size_t i = 0; i < children.size(); ++i)
+        if (children[i] == &c) return static_cast<LONG>(i + 1);
+    return CHILDID_SELF;
 }
 
 BSTR bstr(std::string_view utf8) {
@@ -156,7 +115,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (!live()) return CO_E_OBJNOTCONNECTED;
-        if (const ui::Control* up = containerOf(*shared_->controls, control_))
+        if (const ui::Control* up = ui::accessibleParent(*shared_->controls, control_))
             return objectFor(*shared_, *up)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(out));
         // The form's client area lies in its window, as any window's does.
         const HWND hwnd = shared_->binding.windowOf(control_);
@@ -168,7 +127,7 @@ public:
         *out = 0;
         if (!live()) return CO_E_OBJNOTCONNECTED;
         const bool list = control_.kind() == ui::Kind::ListBox;
-        *out = list ? control_.itemCount() : static_cast<LONG>(childrenOf(*shared_->controls, control_).size());
+        *out = list ? control_.itemCount() : static_cast<LONG>(ui::accessibleChildren(*shared_->controls, control_).size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
@@ -190,11 +149,8 @@ public:
         });
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
-        return property(child, out, [](const Target& t) {
-            const ui::Kind k = t.control->kind();
-            if (t.item >= 0 || (k != ui::Kind::ComboBox && k != ui::Kind::ListBox)) return std::string();
-            return t.control->itemText(t.control->selectedIndex());  // the entry shown
-        });
+        return property(child, out,
+                        [](const Target& t) { return t.item >= 0 ? std::string() : ui::accessibleValue(*t.control); });
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
         return property(child, out, [](const Target& t) {
@@ -216,7 +172,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* out) override {
         return property(child, out,
-                        [](const Target& t) { return t.item < 0 && pressable(*t.control) ? "Press" : ""; });
+                        [](const Target& t) { return t.item < 0 && ui::accessiblePressable(*t.control) ? "Press" : ""; });
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
         if (!out) return E_POINTER;
@@ -232,18 +188,13 @@ public:
         VariantInit(out);
         Target t;
         if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
-        const ui::Controls& controls = *shared_->controls;
         const ui::Control& c = *t.control;
-        LONG s = 0;
-        if (!shownAll(controls, c)) s |= STATE_SYSTEM_INVISIBLE;
-        if (!enabledAll(controls, c)) s |= STATE_SYSTEM_UNAVAILABLE;
-        if (t.item >= 0) {
-            s |= STATE_SYSTEM_SELECTABLE;
-            if (c.selectedIndex() == t.item) s |= STATE_SYSTEM_SELECTED;
-        } else {
-            if (isTabStop(c)) s |= STATE_SYSTEM_FOCUSABLE;
-            if (const HWND hwnd = shared_->binding.windowOf(c); hwnd && GetFocus() == hwnd) s |= STATE_SYSTEM_FOCUSED;
-        }
+        const ui::AccessibleState state = ui::accessibleState(*shared_->controls, c, controlOfWindow(*shared_, GetFocus()));
+        LONG s = (state.offered ? 0 : STATE_SYSTEM_INVISIBLE) | (state.unavailable ? STATE_SYSTEM_UNAVAILABLE : 0);
+        if (t.item >= 0)
+            s |= STATE_SYSTEM_SELECTABLE | (c.selectedIndex() == t.item ? STATE_SYSTEM_SELECTED : 0);
+        else
+            s |= (state.focusable ? STATE_SYSTEM_FOCUSABLE : 0) | (state.focused ? STATE_SYSTEM_FOCUSED : 0);
         out->vt = VT_I4;
         out->lVal = s;
         return S_OK;
@@ -282,8 +233,8 @@ public:
             return S_OK;
         }
         // The child of this that is, or holds, the control with the focus.
-        for (const ui::Control* c = focused; c; c = containerOf(*shared_->controls, *c))
-            if (containerOf(*shared_->controls, *c) == &control_) return dispatch(*c, out);
+        for (const ui::Control* c = focused; c; c = ui::accessibleParent(*shared_->controls, *c))
+            if (ui::accessibleParent(*shared_->controls, *c) == &control_) return dispatch(*c, out);
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
@@ -333,19 +284,16 @@ public:
         if (!live()) return CO_E_OBJNOTCONNECTED;
         const auto inside = [x, y](const RECT& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; };
         if (!inside(shared_->binding.screenRectOf(control_))) return S_FALSE;
-        // Windows lie in front of what their container paints; within each,
-        // the table runs from front to back.
-        const std::vector<ui::Control*> children = childrenOf(*shared_->controls, control_);
-        for (int windowed = 1; windowed >= 0; --windowed)
-            for (std::size_t i = 0; i < children.size(); ++i) {
-                const ui::Control& c = *children[i];
-                if ((shared_->binding.windowOf(c) != nullptr) != (windowed == 1)) continue;
-                if (!shownAll(*shared_->controls, c) || !inside(shared_->binding.screenRectOf(c))) continue;
-                if (windowed) return dispatch(c, out);
-                out->vt = VT_I4;
-                out->lVal = static_cast<LONG>(i + 1);
-                return S_OK;
-            }
+        const Accessibility::Binding& b = shared_->binding;
+        const ui::Control* hit = ui::accessibleChildAt(
+            *shared_->controls, control_, [&](const ui::Control& c) { return inside(b.screenRectOf(c)); },
+            [&](const ui::Control& c) { return b.windowOf(c) != nullptr; });
+        if (hit && b.windowOf(*hit)) return dispatch(*hit, out);
+        if (hit) {
+            out->vt = VT_I4;
+            out->lVal = childId(*shared_->controls, *hit);
+            return S_OK;
+        }
         out->vt = VT_I4;
         out->lVal = CHILDID_SELF;
         return S_OK;
@@ -353,7 +301,7 @@ public:
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         Target t;
         if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
-        if (t.item >= 0 || !pressable(*t.control)) return DISP_E_MEMBERNOTFOUND;
+        if (t.item >= 0 || !ui::accessiblePressable(*t.control)) return DISP_E_MEMBERNOTFOUND;
         if (!ui::takesPress(*shared_->controls, *t.control)) return E_FAIL;
         // The press runs from the window's queue, as a click does: its handler
         // may pause, and must not run inside the tool's call.
@@ -402,7 +350,7 @@ private:
             t.item = child.lVal - 1;
             return S_OK;
         }
-        const std::vector<ui::Control*> children = childrenOf(*shared_->controls, control_);
+        const std::vector<ui::Control*> children = ui::accessibleChildren(*shared_->controls, control_);
         if (child.lVal < 1 || static_cast<std::size_t>(child.lVal) > children.size()) return E_INVALIDARG;
         t.control = children[static_cast<std::size_t>(child.lVal - 1)];
         return S_OK;
@@ -438,16 +386,15 @@ IAccessible* objectFor(Shared& shared, const ui::Control& c) {
     return it->second;
 }
 
-// The one event a change of the model raises, if any.
-DWORD eventFor(const ui::Control& c, ui::Change change) {
-    switch (change) {
-    case ui::Change::Caption: return EVENT_OBJECT_NAMECHANGE;
-    case ui::Change::Visible: return c.visible() ? EVENT_OBJECT_SHOW : EVENT_OBJECT_HIDE;
-    case ui::Change::Enabled: return EVENT_OBJECT_STATECHANGE;
-    case ui::Change::Geometry: return EVENT_OBJECT_LOCATIONCHANGE;
-    case ui::Change::Selection: return EVENT_OBJECT_VALUECHANGE;
-    case ui::Change::Focus: return EVENT_OBJECT_FOCUS;
-    case ui::Change::BackColor: break;  // a colour says nothing a listener reads
+DWORD winEvent(ui::AccessibleEvent e) {
+    switch (e) {
+    case ui::AccessibleEvent::NameChanged: return EVENT_OBJECT_NAMECHANGE;
+    case ui::AccessibleEvent::ValueChanged: return EVENT_OBJECT_VALUECHANGE;
+    case ui::AccessibleEvent::StateChanged: return EVENT_OBJECT_STATECHANGE;
+    case ui::AccessibleEvent::Shown: return EVENT_OBJECT_SHOW;
+    case ui::AccessibleEvent::Hidden: return EVENT_OBJECT_HIDE;
+    case ui::AccessibleEvent::LocationChanged: return EVENT_OBJECT_LOCATIONCHANGE;
+    case ui::AccessibleEvent::Focus: return EVENT_OBJECT_FOCUS;
     }
     return 0;
 }
@@ -516,21 +463,18 @@ bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
 void Accessibility::changed(const ui::Control& c, ui::Change change) {
     const Shared& s = *shared_;
     if (!s.controls) return;
-    const DWORD event = eventFor(c, change);
-    if (!event || !inTree(c)) return;
-    if (const HWND hwnd = s.binding.windowOf(c)) {
-        NotifyWinEvent(event, hwnd, OBJID_CLIENT, CHILDID_SELF);
-        if (change == ui::Change::Selection && c.kind() == ui::Kind::ListBox && c.selectedIndex() >= 0)
+    // A painted control is a simple element of its container's object.
+    const ui::Control* up = ui::accessibleParent(*s.controls, c);
+    const HWND own = s.binding.windowOf(c);
+    const HWND hwnd = own ? own : up ? s.binding.windowOf(*up) : nullptr;
+    const LONG child = own ? CHILDID_SELF : childId(*s.controls, c);
+    if (!hwnd || (!own && child == CHILDID_SELF)) return;
+    for (ui::AccessibleEvent e : ui::accessibleEvents(c, change)) {
+        NotifyWinEvent(winEvent(e), hwnd, OBJID_CLIENT, child);
+        // The seconds list names the entry picked too.
+        if (e == ui::AccessibleEvent::ValueChanged && own && c.kind() == ui::Kind::ListBox && c.selectedIndex() >= 0)
             NotifyWinEvent(EVENT_OBJECT_SELECTION, hwnd, OBJID_CLIENT, c.selectedIndex() + 1);
-        return;
     }
-    // A label or image is a simple element of its container's object.
-    const ui::Control* up = containerOf(*s.controls, c);
-    const HWND host = up ? s.binding.windowOf(*up) : nullptr;
-    if (!host) return;
-    const std::vector<ui::Control*> children = childrenOf(*s.controls, *up);
-    for (std::size_t i = 0; i < children.size(); ++i)
-        if (children[i] == &c) NotifyWinEvent(event, host, OBJID_CLIENT, static_cast<LONG>(i + 1));
 }
 
 }  // namespace win32

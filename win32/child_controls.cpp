@@ -24,8 +24,8 @@ int windowHeight(const ui::Control& c, const RECT& r) {
 // The closed box comes out at the design's height: the selection field's
 // height is what can be set, the edges round it are the system's. The
 // field is set and the box measured, then set again by the difference:
-// what CB_GETITEMHEIGHT answers need not be what was set (Wine 8.0 answers
-// two pixels more).
+// what CB_GETITEMHEIGHT answers need not be what was set
+// (docs/windows-notes.md).
 void fitComboHeight(HWND combo, int want) {
     auto field = static_cast<int>(SendMessageW(combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
     for (int round = 0; round < 3 && field >= 1; ++round) {

@@ -34,7 +34,7 @@ bool registerClasses(HINSTANCE instance, WNDPROC form, WNDPROC frame) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     // No CS_DBLCLKS: a fast second click is a click of its own, which the
-    // press handling turns into none (see pressed()).
+    // press handling turns into none (see secondPress()).
     wc.style = 0;
     wc.lpfnWndProc = form;
     wc.hInstance = instance;
@@ -90,7 +90,7 @@ const std::string* frameName(HWND hwnd) { return static_cast<const std::string*>
 
 FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)> userEvent,
                        std::function<void()> formClick)
-    : userEvent_(std::move(userEvent)), formClick_(std::move(formClick)),
+    : ui::Binding(controls, std::move(userEvent), std::move(formClick)),
       // The window opens on the primary monitor, at its scale.
       views_(controls, monitorDpi(primaryMonitor())) {
     for (ControlView& v : views_.all()) {
@@ -107,14 +107,11 @@ FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)>
         controls, Accessibility::Binding{[this](const ui::Control& c) { return windowFor(c.name()); },
                                          [this](const ui::Control& c) { return screenRect(c); },
                                          [this](ui::Control& c) { clicked(c); }});
-    for (ControlView& v : views_.all())
-        // Each observer knows its entry: the dealing loops change captions
-        // many times per card.
-        v.control->observer = [this, view = &v](ui::Control&, ui::Change change) { observe(*view, change); };
+    observe();
 }
 
 FormWindow::~FormWindow() {
-    for (ControlView& v : views_.all()) v.control->observer = nullptr;
+    stopObserving();
     destroy();
 }
 
@@ -298,7 +295,8 @@ void FormWindow::flush() {
     pendingAreas_.clear();
 }
 
-void FormWindow::observe(ControlView& v, ui::Change change) {
+void FormWindow::changed(std::size_t row, ui::Change change) {
+    ControlView& v = views_.all()[row];
     ui::Control& c = *v.control;
     if (!views_.form()) return;
     if (c.kind() == ui::Kind::Form) {
@@ -354,23 +352,7 @@ void FormWindow::observe(ControlView& v, ui::Change change) {
 
 // ---- clicks and picks -----------------------------------------------------
 
-void FormWindow::activate(ui::Control& c) {
-    if (ui::takesPress(views_.controls(), c)) userEvent_(c);
-}
-
-// A click on a control that has a handler: the control takes the keyboard
-// focus (if it is a stop of the tab order), then its handler runs.
-void FormWindow::clicked(ui::Control& c) {
-    if (!c.handler) return;
-    keyboard_->rules().clicked(c);
-    userEvent_(c);
-}
-
-void FormWindow::pick(ui::Control& c, int index) {
-    if (index < 0 || index >= c.itemCount()) return;
-    c.setSelectedIndex(index);
-    if (c.handler) userEvent_(c);
-}
+void FormWindow::focusOnClick(ui::Control& c) { keyboard_->rules().clicked(c); }
 
 void FormWindow::command(HWND child, int code) {
     ControlView* v = views_.byWindow(child);
@@ -393,7 +375,7 @@ void FormWindow::command(HWND child, int code) {
     case ui::Kind::ListBox:
         // The mouse's picks come when its button is released (childMessage);
         // the list sends its own LBN_SELCHANGE for them then.
-        if (code == LBN_SELCHANGE && listPress_.list != child)
+        if (code == LBN_SELCHANGE && !listPress_[child].held())
             pick(c, static_cast<int>(SendMessageW(child, LB_GETCURSEL, 0, 0)));
         break;
     default:
@@ -403,31 +385,14 @@ void FormWindow::command(HWND child, int code) {
     }
 }
 
-void FormWindow::pressed(const std::string& container, POINT at, DWORD time) {
-    Press& p = pressed_[container];
-    // A double click is one click: the child means one. The second press
-    // within the system's double-click time and distance clicks nothing.
-    const bool second = p.any && time - p.time <= GetDoubleClickTime() &&
-                        std::abs(at.x - p.at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
-                        std::abs(at.y - p.at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-    const ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
-    p = Press{second ? nullptr : hit, !second && hit == nullptr, second ? 0 : time, at, !second};
-}
-
-void FormWindow::released(const std::string& container, POINT at) {
-    Press& p = pressed_[container];
-    const ui::Control* before = p.on;
-    const bool bare = p.bare;
-    p.on = nullptr;
-    p.bare = false;
-    ui::Control* hit = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
-    if (hit) {
-        if (hit == before) clicked(*hit);
-        return;
-    }
-    const SIZE size = sizeOf(views_.containerWindow(container));
-    const bool inside = at.x >= 0 && at.y >= 0 && at.x < size.cx && at.y < size.cy;
-    if (bare && inside && container == views_.formName() && formClick_) formClick_();
+// The second press within the system's double-click time and distance.
+bool FormWindow::secondPress(const std::string& container, POINT at, DWORD time) {
+    LastPress& last = lastPress_[container];
+    const bool second = last.any && time - last.time <= GetDoubleClickTime() &&
+                        std::abs(at.x - last.at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+                        std::abs(at.y - last.at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+    last = {second ? 0 : time, at, !second};
+    return second;
 }
 
 // ---- painting -------------------------------------------------------------
@@ -510,13 +475,22 @@ LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UI
         command(reinterpret_cast<HWND>(lp), HIWORD(wp));
         return 0;
     case WM_LBUTTONDOWN:
-        SetCapture(hwnd);
-        pressed(container, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}, static_cast<DWORD>(GetMessageTime()));
+    case WM_LBUTTONUP: {
+        const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        ui::Control* under = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
+        if (msg == WM_LBUTTONUP) {
+            if (GetCapture() == hwnd) ReleaseCapture();
+            const SIZE size = sizeOf(hwnd);
+            pointerReleased(container, under, at.x >= 0 && at.y >= 0 && at.x < size.cx && at.y < size.cy);
+        } else {
+            SetCapture(hwnd);
+            if (secondPress(container, at, static_cast<DWORD>(GetMessageTime())))
+                pointerDoubleClicked(container);
+            else
+                pointerPressed(container, under);
+        }
         return 0;
-    case WM_LBUTTONUP:
-        if (GetCapture() == hwnd) ReleaseCapture();
-        released(container, {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-        return 0;
+    }
     default:
         done = false;
         return 0;
@@ -622,21 +596,15 @@ LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool
         if (v->control->kind() != ui::Kind::ListBox) return 0;
         // Each click of a double click is a click, as in the number lists.
         done = true;
-        listPress_ = {hwnd, static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0))};
+        listPress_[hwnd].press(static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0)));
         return DefSubclassProc(hwnd, WM_LBUTTONDOWN, wp, lp);
     case WM_LBUTTONUP: {
-        if (v->control->kind() != ui::Kind::ListBox || listPress_.list != hwnd) return 0;
-        // A click picks the entry it ends on, also the one already
-        // selected; a press that moved the selection and ends elsewhere
-        // picks where it moved to.
+        if (v->control->kind() != ui::Kind::ListBox || !listPress_[hwnd].held()) return 0;
         done = true;
         const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        const int before = listPress_.selected;
-        listPress_ = {};
         const auto now = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
         const auto under = static_cast<DWORD>(SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lp));
-        const bool onEntry = HIWORD(under) == 0 && static_cast<int>(LOWORD(under)) == now;
-        if (now >= 0 && (onEntry || now != before)) pick(*v->control, now);
+        pick(*v->control, listPress_[hwnd].release(now, HIWORD(under) == 0 ? static_cast<int>(LOWORD(under)) : -1));
         return result;
     }
     default:

@@ -20,7 +20,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ui/binding.h"
 #include "ui/control.h"
+#include "ui/pointer.h"
 #include "win32/screen_reader_switch.h"
 #include "win32/views.h"
 
@@ -29,7 +31,7 @@ namespace win32 {
 class Accessibility;
 class KeyboardFocus;
 
-class FormWindow {
+class FormWindow : public ui::Binding {
 public:
     // The window class; FindWindowW(kWindowClass, nullptr) finds a running
     // trainer.
@@ -39,7 +41,7 @@ public:
     // an entry in a list (the pick is already recorded in the model).
     // formClick: the child clicked the bare window, outside every control.
     FormWindow(ui::Controls& controls, std::function<void(ui::Control&)> userEvent, std::function<void()> formClick);
-    ~FormWindow();  // detaches the observers from the model
+    ~FormWindow() override;  // detaches the observers from the model
     FormWindow(const FormWindow&) = delete;
     FormWindow& operator=(const FormWindow&) = delete;
 
@@ -95,41 +97,31 @@ private:
     void paintContainer(HWND hwnd, const std::string& container);
     void drawItem(const DRAWITEMSTRUCT& item);
     void command(HWND child, int code);
-    void pressed(const std::string& container, POINT at, DWORD time);
-    void released(const std::string& container, POINT at);
+    bool secondPress(const std::string& container, POINT at, DWORD time);
 
-    void observe(ControlView& v, ui::Change change);
+    void changed(std::size_t row, ui::Change change) override;
+    void focusOnClick(ui::Control& c) override;
     void repaintLightweight(ControlView& v);
     void flushSoon();
     void flush();
-    void clicked(ui::Control& c);
-    void pick(ui::Control& c, int index);
-    void activate(ui::Control& c);
 
-    std::function<void(ui::Control&)> userEvent_;
-    std::function<void()> formClick_;
     ControlViews views_;
     std::unique_ptr<KeyboardFocus> keyboard_;
     // The screen readers' objects (MSAA).
     std::unique_ptr<Accessibility> accessibility_;
     RECT screenRect(const ui::Control& c) const;
-    // The control a mouse press landed on in each container; a click counts
-    // when the release lands on the same one.
-    struct Press {
-        const ui::Control* on = nullptr;
-        bool bare = false;
+    // The last press in each container: the window class asks for no
+    // double clicks, so the second press of one is told here.
+    struct LastPress {
         DWORD time = 0;
         POINT at{};
         bool any = false;
     };
-    std::unordered_map<std::string, Press> pressed_;
+    std::unordered_map<std::string, LastPress> lastPress_;
     // The number lists whose list is dropped: their picks come when it closes.
     std::unordered_map<HWND, bool> dropped_;
-    // The list box the mouse button went down on, and its selection then.
-    struct ListPress {
-        HWND list = nullptr;
-        int selected = -1;
-    } listPress_;
+    // The list boxes' mouse buttons.
+    std::unordered_map<HWND, ui::ListPress> listPress_;
     bool painted_ = false;
     // What the model changed since the last pass: the window texts to set
     // and the areas of each container to repaint (see flush()).

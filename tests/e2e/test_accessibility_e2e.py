@@ -4,7 +4,8 @@ accessibility bus and registry of at-spi2-core, the trainer with Qt's bridge
 switched on, and pyatspi as the client. The names in the tree are words, no
 internal control name and nothing hidden reaches it, a number list reads as
 what it sets with its entry as value, the focus is the card's at start and
-follows Tab, and a press through the client acts as a click.
+follows Tab, a press through the client acts as a click and moves the focus,
+and a tile's new number and a list's new entry are told as they change.
 
 pyatspi is a Debian package: run this with /usr/bin/python3."""
 import importlib.util
@@ -53,6 +54,17 @@ class AccessibilityE2ETest(unittest.TestCase):
                 lambda ev: added.append(getattr(ev.any_data, "name", None)) if ev.type.endswith(":add") else None)
             listener.register("object:children-changed")
             listener.register("object:state-changed:showing")
+            # What a screen reader is told of a name or a value that changed.
+            changes = []
+
+            def on_change(ev):
+                try:
+                    changes.append((ev.type.rsplit(":", 1)[-1], ev.source.get_name()))
+                except Exception:  # the source may be gone already
+                    pass
+            changed = Atspi.EventListener.new(on_change)
+            changed.register("object:property-change:accessible-name")
+            changed.register("object:property-change:accessible-value")
 
             def events_until(check):
                 def look():
@@ -118,6 +130,9 @@ class AccessibilityE2ETest(unittest.TestCase):
                 said = len(app.said())
                 press(by_name["Interactive mode"])
                 e2e.wait_until(lambda: len(app.said()) > said, e2e.TIMEOUT, what="interactive mode said")
+                # A press through the client moves the focus, as a click does.
+                e2e.wait_until(lambda: focused() == "Interactive mode", e2e.TIMEOUT, interval=0.1,
+                               what="the focus on the control pressed")
                 answers = e2e.wait_until(
                     lambda: [n for n in tree() if re.match(r"^Answer [1-6]: \d+$", n.name)], e2e.TIMEOUT,
                     interval=0.1, what="the six answers")
@@ -125,9 +140,34 @@ class AccessibilityE2ETest(unittest.TestCase):
                 print("answers: " + ", ".join(a.name for a in answers), file=sys.stderr)
                 self.assertIn("Possible answers", [n.name for n in tree()])
                 events_until(lambda: "Possible answers" in added)
+                # A new card: the tiles' new numbers are told as new names.
+                del changes[:]
+                said = len(app.said())
+                press(by_name["Flash card"])
+                e2e.wait_until(lambda: len(app.said()) > said, e2e.TIMEOUT, what="the card dealt")
+                answers = e2e.wait_until(
+                    lambda: [n for n in tree() if re.match(r"^Answer [1-6]: \d+$", n.name)], e2e.TIMEOUT,
+                    interval=0.1, what="the six answers")
+                renamed = events_until(lambda: [c for c in changes if c[0] == "accessible-name"
+                                                and re.match(r"^Answer [1-6]: \d+$", c[1] or "")])
+                print("tile changes: %s" % renamed, file=sys.stderr)
                 said = len(app.said())
                 press(answers[0])
                 e2e.wait_until(lambda: len(app.said()) > said, e2e.TIMEOUT, what="the pick judged")
+                e2e.wait_until(lambda: (focused() or "").startswith(answers[0].name[:8]), e2e.TIMEOUT,
+                               interval=0.1, what="the focus on the tile pressed")
+                # A list's new entry is told as a change of the list: the
+                # one before the tiles in the walk.
+                for _ in range(6):
+                    if focused() == "Largest number":
+                        break
+                    here = focused()
+                    x.key("shift+Tab")
+                    e2e.wait_until(lambda: focused() != here, e2e.TIMEOUT, interval=0.1, what="the focus moved")
+                self.assertEqual(focused(), "Largest number")
+                x.key("Down")
+                listed = events_until(lambda: [c for c in changes if c[1] == "Largest number"])
+                print("list changes: %s" % listed, file=sys.stderr)
                 self.assertTrue(app.running())
 
 

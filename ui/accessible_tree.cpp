@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/accessible_tree.h"
+
+#include "ui/accessibility.h"
+#include "ui/control_table.h"
+
+namespace ui {
+namespace {
+
+bool isTabStop(const Control& c) {
+    for (const auto& stop : tabOrder())
+        for (const auto& name : stop)
+            if (name == c.name()) return true;
+    return false;
+}
+
+}  // namespace
+
+bool inAccessibleTree(const Control& c) { return accessibleRole(c) != Role::None; }
+
+const Control* accessibleParent(const Controls& controls, const Control& c) {
+    return c.design().container.empty() ? nullptr : controls.find(c.design().container);
+}
+
+std::vector<Control*> accessibleChildren(const Controls& controls, const Control& host) {
+    std::vector<Control*> out;
+    for (const auto& c : controls.all())
+        if (c.get() != &host && c->design().container == host.name() && inAccessibleTree(*c)) out.push_back(c.get());
+    return out;
+}
+
+bool offered(const Controls& controls, const Control& c) {
+    for (const Control* p = &c; p; p = accessibleParent(controls, *p))
+        if (!p->visible()) return false;
+    return true;
+}
+
+AccessibleState accessibleState(const Controls& controls, const Control& c, const Control* focus) {
+    AccessibleState s;
+    s.offered = offered(controls, c);
+    for (const Control* p = &c; p; p = accessibleParent(controls, *p))
+        if (!p->enabled()) s.unavailable = true;
+    s.focusable = isTabStop(c);
+    s.focused = focus == &c;
+    return s;
+}
+
+std::string accessibleValue(const Control& c) {
+    if (c.kind() != Kind::ComboBox && c.kind() != Kind::ListBox) return {};
+    return c.itemText(c.selectedIndex());
+}
+
+bool accessiblePressable(const Control& c) {
+    const Role role = accessibleRole(c);
+    return role == Role::Button || role == Role::PushButton;
+}
+
+const Control* accessibleChildAt(const Controls& controls, const Control& host,
+                                 const std::function<bool(const Control&)>& contains,
+                                 const std::function<bool(const Control&)>& windowed) {
+    const std::vector<Control*> children = accessibleChildren(controls, host);
+    for (bool ownWindow : {true, false})
+        for (const Control* c : children)
+            if (windowed(*c) == ownWindow && offered(controls, *c) && contains(*c)) return c;
+    return nullptr;
+}
+
+std::vector<AccessibleEvent> accessibleEvents(const Control& c, Change change) {
+    if (!inAccessibleTree(c)) return {};
+    switch (change) {
+    case Change::Caption: {
+        // A name of its own words does not follow the caption.
+        const AccessibleText* words = accessibleText(c.name());
+        if (words && !words->withCaption) return {};
+        return {AccessibleEvent::NameChanged};
+    }
+    case Change::Visible:
+        if (!c.visible()) return {AccessibleEvent::Hidden};
+        if (namedByShowing(c)) return {AccessibleEvent::Shown, AccessibleEvent::NameChanged};
+        return {AccessibleEvent::Shown};
+    case Change::Enabled: return {AccessibleEvent::StateChanged};
+    case Change::Geometry: return {AccessibleEvent::LocationChanged};
+    case Change::Selection:
+        if (c.kind() != Kind::ComboBox && c.kind() != Kind::ListBox) return {};
+        return {AccessibleEvent::ValueChanged};
+    case Change::Focus: return {AccessibleEvent::Focus};
+    case Change::BackColor: break;  // a colour says nothing a listener reads
+    }
+    return {};
+}
+
+}  // namespace ui
