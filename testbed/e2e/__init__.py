@@ -25,7 +25,9 @@ Its modules, each built on those before it:
     voices         the trainer on its real voices, speech-dispatcher, a
                    daemon that hangs, a bare SSIP client
     controls       where the trainer's controls are, clicks on them, ink
-                   and the focus ring, a session waiting for the welcome
+                   and the focus ring, a session waiting for the welcome;
+                   what every binding shares: the Tab walk, the names a
+                   screen reader finds, the tiles' colours
     heard          the card cycle heard answer by answer, XTest
 Every public name is here as e2e.<name>; the recording daemon is
 e2e.ssip_recorder.
@@ -41,10 +43,11 @@ Environment:
 
 from . import ssip_recorder
 from .buses import A11Y_LAUNCHER, AccessibilityBus, BusProxy, ScreenReaderSwitch, follows_screen_reader_switch
-from .controls import (BLACK, DARK_GREY, FOCUS_RING, LAVENDER, MAX_ITEMS, MIN_ITEMS, RING_REACH, TIMEOUT,
-                       WELCOME, Session, centre, click_at, click_control, colour_box, control_centre, ink_box, ink_in,
+from .controls import (BLACK, DARK_GREY, FOCUS_RING, FOR_ANSWER, GREEN, INTERNAL, LAVENDER, MAX_ITEMS, MIN_ITEMS,
+                       NAMES, RED, RING_REACH, STANDARD_WALK, TILES, TIMEOUT, WALK_NAMES, WELCOME, WHITE, WRONG,
+                       Session, centre, click_at, click_control, colour_box, control_centre, ink_box, ink_in,
                        ink_mask, is_ink, near, pick_with_mouse, popup_window, rect, ring_around, ring_box)
-from .desktop import Openbox, Orca, Xfwm4
+from .desktop import ALT_F4_CLOSES, OPENBOX_RC, Openbox, Orca, Xfwm4
 from .heard import LOST_AFTER, QUIET, HeardCards, Text, XTest
 from .images import Image, Screen
 from .processes import (BusyLoops, E2EError, Terminated, alive, children, cpu_ticks, descendants, private_dir,
@@ -58,15 +61,17 @@ from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase,
                      have_speech_dispatcher, trainer, without_speech_dispatcher)
 
 __all__ = [
-    "A11Y_LAUNCHER", "Abacorn", "AccessibilityBus", "BusProxy", "alive", "Audio", "BLACK", "build_dir", "BusyLoops",
-    "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control", "colour_box", "control_centre", "DARK_GREY",
-    "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError", "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch",
-    "GAVE_UP_DEFAULT", "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask",
-    "is_ink", "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "near", "Openbox", "Orca",
-    "pick_with_mouse", "PipeWireServer", "popup_window", "private_dir", "processes_mentioning", "Program",
-    "PulseServer", "QUIET", "RATE", "read_speech_log", "Recording", "rect", "ring_around", "ring_box",
-    "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch",
-    "SERVER_TOOLS", "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder",
-    "SsipClient", "stat_fields", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TIMEOUT", "trainer",
-    "wait_until", "wait_until_idle", "WELCOME", "Weston", "without_speech_dispatcher", "XTest", "Xfwm4", "Xvfb"
+    "A11Y_LAUNCHER", "Abacorn", "ALT_F4_CLOSES", "AccessibilityBus", "BusProxy", "alive", "Audio", "BLACK",
+    "build_dir", "BusyLoops", "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control",
+    "colour_box", "control_centre", "DARK_GREY", "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError",
+    "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch", "FOR_ANSWER", "GAVE_UP_DEFAULT", "GREEN",
+    "have_speech_dispatcher", "HeardCards", "Image", "ink_box", "ink_in", "ink_mask", "INTERNAL", "is_ink",
+    "LAVENDER", "LOST_AFTER", "MAX_ITEMS", "MIN_ITEMS", "monotonic_ms", "NAMES", "near", "Openbox", "OPENBOX_RC",
+    "Orca", "pick_with_mouse", "PipeWireServer", "popup_window", "private_dir", "processes_mentioning", "Program",
+    "PulseServer", "QUIET", "RATE", "RED", "read_speech_log", "Recording", "rect", "ring_around", "ring_box",
+    "RING_REACH", "Screen", "SCREEN_DEPTH", "SCREEN_HEIGHT", "SCREEN_WIDTH", "ScreenReaderSwitch", "SERVER_TOOLS",
+    "SERVERS", "Session", "sox_rms", "SpeechDispatcher", "SpeechEvent", "ssip_recorder", "SsipClient",
+    "STANDARD_WALK", "stat_fields", "stop_descendants", "stop_pids", "stop_process", "Terminated", "Text", "TILES",
+    "TIMEOUT", "trainer", "wait_until", "wait_until_idle", "WALK_NAMES", "WELCOME", "Weston", "WHITE", "WRONG",
+    "without_speech_dispatcher", "XTest", "Xfwm4", "Xvfb"
 ]

@@ -2,7 +2,8 @@
 """The trainer's controls and a session on them: a session (Xvfb and the
 program, waiting for the welcome), where controls are on the screen, clicks
 on controls and entries of the drop-down lists, dark "ink" in a rectangle,
-the focus ring, and waiting for what is said next.
+the focus ring, and waiting for what is said next; and what every binding's
+tests share: the Tab walk, the names a screen reader finds, the colours.
 """
 
 import functools
@@ -26,6 +27,27 @@ MIN_ITEMS = ["0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "15", "20",
              "70", "80", "90"]
 MAX_ITEMS = ["3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "20", "30", "40",
              "50", "60", "70", "80", "90", "100"]
+
+WHITE, GREEN, RED = (255, 255, 255), (0, 255, 0), (255, 0, 0)
+
+FOR_ANSWER = "click flash card for answer"
+WRONG = "wrong answer, try again"
+
+# In standard mode, from the card: the right side, then round to the left
+# column; and what a screen reader calls each stop.
+STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
+                 "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
+WALK_NAMES = ["Addition", "Subtraction", "Multiplication", "Division", "Smallest number", "Largest number", "Quilla",
+              "Interactive mode", "Standard mode", "Timer mode", "Speech on", "Flash card"]
+TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
+# What a screen reader finds in the window at start.
+NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
+         "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
+         "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
+# How the toolkit the window was designed for names its controls; none may
+# reach a listener.
+INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
+                      r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
 
 # Generous: the machine is shared and the program's pauses count event passes.
 TIMEOUT = 30.0
@@ -167,23 +189,29 @@ class Session:
             s.click("lblClickMe")
     """
 
-    def __init__(self, wait_for_welcome=True, program=Abacorn, timeout=TIMEOUT):
+    def __init__(self, wait_for_welcome=True, program=Abacorn, timeout=TIMEOUT, desktop=None):
         """program: the trainer's class, given the Xvfb (WineAbacorn for
-        the Windows build); timeout: how long the window may take. The
-        welcome, and every wait here that may span one of the trainer's
-        pauses, may take as long as the program's pass cost makes it
-        (Program.pause_limit)."""
+        the Windows build); timeout: how long the window may take;
+        desktop: given the Xvfb, starts what runs beside the trainer (a
+        window manager) and returns it, stopped (stop()) after the
+        trainer. The welcome, and every wait here that may span one of
+        the trainer's pauses, may take as long as the program's pass cost
+        makes it (Program.pause_limit)."""
         self.wait_for_welcome = wait_for_welcome
         self.program = program
         self.timeout = timeout
+        self.desktop = desktop
         self.x = None
         self.app = None
+        self.beside = None
         self.window = None
         self.mapped_ms = None  # CLOCK_MONOTONIC ms at which the window was seen mapped
 
     def __enter__(self):
         self.x = Xvfb().start()
         try:
+            if self.desktop is not None:
+                self.beside = self.desktop(self.x)
             self.app = self.program(self.x).start()
             self.window = self.app.wait_for_window(timeout=self.timeout)
             self.mapped_ms = monotonic_ms()
@@ -199,7 +227,11 @@ class Session:
             if self.app is not None:
                 self.app.cleanup()
         finally:
-            self.x.stop()
+            try:
+                if self.beside is not None:
+                    self.beside.stop()
+            finally:
+                self.x.stop()
 
     # --- input ---
 

@@ -13,6 +13,14 @@ from .processes import E2EError, stop_process, wait_until
 from .program import Program, read_speech_log
 
 
+OPENBOX_RC = """<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">%s</openbox_config>
+"""
+# A desktop's binding of Alt+F4: the window manager asks the active window
+# to close (WM_DELETE_WINDOW).
+ALT_F4_CLOSES = """<keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>"""
+
+
 class Openbox:
     """The openbox window manager on an Xvfb display, with an optional tint2
     panel, each from a configuration text written into a directory of its

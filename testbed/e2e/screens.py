@@ -10,6 +10,7 @@ a headless Weston for Wayland clients. Each is stopped by its PID when its
         r, g, b = x.screenshot().pixel(10, 10)
 """
 
+import ctypes
 import os
 import select
 import shutil
@@ -21,6 +22,13 @@ from .images import Image, Screen
 from .processes import E2EError, descendants, stop_pids, stop_process, wait_until
 
 SCREEN_WIDTH, SCREEN_HEIGHT, SCREEN_DEPTH = 1920, 1080, 24
+
+
+class _ClientMessage(ctypes.Structure):
+    """Xlib's XClientMessageEvent, padded to the size of an XEvent."""
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
 
 
 class Xvfb:
@@ -205,6 +213,30 @@ class Xvfb:
         self.run(["xdotool", "key"] + list(keys))
 
     # --- pixels ---
+
+    def ask_to_close(self, window):
+        """Asks `window` to close as a window manager does: a WM_PROTOCOLS
+        client message carrying WM_DELETE_WINDOW, sent and flushed before
+        this returns, so that input sent after it comes after it."""
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XInternAtom.restype = ctypes.c_ulong
+        x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.display.encode())
+        if not display:
+            raise E2EError("no connection to " + self.display)
+        try:
+            event = _ClientMessage(type=33, send_event=1, window=window, format=32,
+                                   message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
+            event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+            x11.XSendEvent(display, window, 0, 0, ctypes.byref(event))
+            x11.XSync(display, 0)
+        finally:
+            x11.XCloseDisplay(display)
 
     def screenshot(self, save_png=None):
         """The whole screen as an Image (optionally also saved as a PNG)."""

@@ -347,10 +347,11 @@ class AccessibleEvents:
             out, err = self.proc.communicate(timeout=self.timeout + 10)
         finally:
             stop_process(self.proc)
+        # What it heard, also when the one waited for never came.
+        self.events = _parse_tree((self.first + out).decode("utf-8"))[1]
         if kind is None and self.proc.returncode != 0:
             raise E2EError("msaa_names heard no %s (status %d): %s" % (
                 self.args[-3], self.proc.returncode, err.decode(errors="replace")[-500:]))
-        self.events = _parse_tree((self.first + out).decode("utf-8"))[1]
 
 
 def set_screen_reader(prefix, on, xvfb=None):

@@ -31,7 +31,8 @@
 // tools that keep a copy of the tree (WinEvents of its client objects), and
 // after the tree (and the press) waits until an event of that kind comes for
 // an object of that name, and for the window to answer after it (so that
-// every event it raised with that one is heard too). Each event heard is
+// every event it raised with that one is heard too); a NAME that ends in *
+// stands for every name that begins with what comes before it. Each event heard is
 // printed after the tree, as
 //
 //   event  KIND  name
@@ -236,8 +237,10 @@ void CALLBACK onEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG c
 }
 
 bool wasHeard(const std::wstring& kindAndName) {
+    const bool prefix = !kindAndName.empty() && kindAndName.back() == L'*';
+    const std::wstring want = prefix ? kindAndName.substr(0, kindAndName.size() - 1) : kindAndName;
     for (const auto& [kind, name] : heard)
-        if (kind + L":" + name == kindAndName) return true;
+        if (prefix ? (kind + L":" + name).rfind(want, 0) == 0 : kind + L":" + name == want) return true;
     return false;
 }
 

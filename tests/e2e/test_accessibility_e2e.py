@@ -16,14 +16,7 @@ import unittest
 import warnings
 
 from testbed import e2e
-
-# How the toolkit the window was designed for names its controls; none may
-# reach a listener.
-INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
-                      r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
-NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
-         "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
-         "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
+from testbed.e2e import INTERNAL, NAMES
 
 
 def walk(acc, out, depth=0):

@@ -5,9 +5,8 @@ import re
 import unittest
 
 from testbed import e2e
-from testbed.e2e import rect
+from testbed.e2e import FOR_ANSWER, rect
 
-FOR_ANSWER = "click flash card for answer"
 TO_CONTINUE = "click flash card to continue"
 REFUSED = "ut,oh, the minimum number must be less than or equal to the maximum number  "
 

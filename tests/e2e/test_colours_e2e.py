@@ -7,12 +7,9 @@ import sys
 import unittest
 
 from testbed import e2e
-from testbed.e2e import rect
+from testbed.e2e import GREEN, RED, TILES, WHITE, WRONG, rect
 
-WHITE, RED, GREEN = (255, 255, 255), (255, 0, 0), (0, 255, 0)
 SILVER, DARK_GREEN, DARK_RED = (192, 192, 192), (0, 64, 0), (192, 0, 0)
-TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
-WRONG = "wrong answer, try again"
 
 
 def spot(name, dx, dy):

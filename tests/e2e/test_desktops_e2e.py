@@ -32,16 +32,9 @@ task_text = 0
 task_icon = 0
 """ % PANEL_HEIGHT
 
-OPENBOX = """<?xml version="1.0" encoding="UTF-8"?>
-<openbox_config xmlns="http://openbox.org/3.4/rc">%s</openbox_config>
-"""
 # Every window keeps its frame and is put at (100, 100), full screen or not.
 REFUSING = """<applications><application class="*"><fullscreen>no</fullscreen><decor>yes</decor>
 <position force="yes"><x>100</x><y>100</y></position></application></applications>"""
-
-# A desktop's binding of Alt+F4: the window manager asks the active window
-# to close (WM_DELETE_WINDOW).
-CLOSE_KEY = """<keyboard><keybind key="A-F4"><action name="Close"/></keybind></keyboard>"""
 
 FULL_SCREEN_LINE = "abacorn: the window manager did not make the window full screen"
 
@@ -60,7 +53,7 @@ class Desktop:
             if self.xfwm4:
                 self.wm = e2e.Xfwm4(self.x).start()
             else:
-                self.wm = e2e.Openbox(self.x, OPENBOX % self.rules, TINT2RC if self.panel else None).start()
+                self.wm = e2e.Openbox(self.x, e2e.OPENBOX_RC % self.rules, TINT2RC if self.panel else None).start()
             if self.panel:
                 e2e.wait_until(lambda: self.x.screenshot().count(PANEL) >= 1920 * PANEL_HEIGHT, e2e.TIMEOUT,
                                interval=0.2, what="the tint2 panel")
@@ -107,7 +100,7 @@ class DesktopsTest(unittest.TestCase):
             app.wait_for_say("click flash card for answer", timeout=e2e.TIMEOUT)
 
     def test_alt_f4_under_openbox_leaves_it_open(self):
-        with Desktop(openbox_rules=CLOSE_KEY) as d, e2e.Abacorn(d.x) as app:
+        with Desktop(openbox_rules=e2e.ALT_F4_CLOSES) as d, e2e.Abacorn(d.x) as app:
             self.alt_f4_leaves_it_open(d, app)
 
     def test_alt_f4_under_xfwm4_leaves_it_open_and_sigterm_ends_it(self):

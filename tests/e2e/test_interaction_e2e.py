@@ -12,14 +12,11 @@ import subprocess
 import unittest
 
 from testbed import e2e
+from testbed.e2e import GREEN, RED, TILES, WHITE, WRONG
 from testbed.e2e.passes import CARD_PASSES, cadence_fits, latest_answer_ms
 
 WELCOME = "welcome to abacorn, standard mode. click on flashcard to begin."
-WRONG = "wrong answer, try again"
 NOVELTY = "kwilla  writes, 1 plus 1 equals 2. is kwilla, correct?"
-
-WHITE, RED, GREEN = (255, 255, 255), (255, 0, 0), (0, 255, 0)
-TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
 
 _rects = {}
 

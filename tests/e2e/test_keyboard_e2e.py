@@ -9,14 +9,9 @@ import sys
 import unittest
 
 from testbed import e2e
-from testbed.e2e import rect
+from testbed.e2e import FOR_ANSWER, STANDARD_WALK, WRONG, rect
 
-FOR_ANSWER = "click flash card for answer"
-WRONG = "wrong answer, try again"
 NOVELTY = "kwilla  writes, 1 plus 1 equals 2. is kwilla, correct?"
-# In standard mode, from the card: the right side, then round to the left column.
-STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
-                 "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
 PROBLEM = re.compile(r"^(\d+) (plus|minus|times|divided by) (\d+)$")
 OPERATIONS = {"plus": lambda a, b: a + b, "minus": lambda a, b: a - b, "times": lambda a, b: a * b,
               "divided by": lambda a, b: a // b}

@@ -14,27 +14,13 @@ import time
 import unittest
 
 from testbed import e2e
-from testbed.e2e import rect
+from testbed.e2e import FOR_ANSWER, GREEN, INTERNAL, NAMES, RED, STANDARD_WALK, TILES, WALK_NAMES, WHITE, WRONG, rect
 from testbed.e2e.passes import CARD_PASSES, STARTUP_PASSES, cadence_fits, latest_answer_ms
 from testbed.e2e.wine import WINDOW_S, AccessibleEvents, WineAbacorn, WinePrefix, accessible_tree, set_screen_reader
 
-FOR_ANSWER = "click flash card for answer"
-WRONG = "wrong answer, try again"
 PRESS = "click answer to the right =====>"
 REFUSED = "ut,oh, the minimum number must be less than or equal to the maximum number  "
-# What the Linux test finds through AT-SPI, and no internal control name.
-NAMES = ["Flash card", "Addition", "Subtraction", "Multiplication", "Division", "Standard mode",
-         "Interactive mode", "Timer mode", "Speech on", "Smallest number", "Largest number",
-         "Seconds per card", "Close Program", "Quilla", "Quilla writes"]
-INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
-                      r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
 PUSH_BUTTON, STATIC_TEXT, COMBO_BOX, LIST, LIST_ITEM = 43, 41, 46, 33, 34
-STANDARD_WALK = ["picPlus", "picMinus", "picX", "picDivide", "cmbMinNum", "cmbMaxNum", "img123",
-                 "lblInteractive", "lblStandard", "lblTimer", "Picture1", "lblClickMe"]
-WALK_NAMES = ["Addition", "Subtraction", "Multiplication", "Division", "Smallest number", "Largest number", "Quilla",
-              "Interactive mode", "Standard mode", "Timer mode", "Speech on", "Flash card"]
-TILES = ["lbl1", "lbl2", "lbl3", "lbl4", "lbl5", "lbl6"]
-WHITE, GREEN, RED = (255, 255, 255), (0, 255, 0), (255, 0, 0)
 # The scales checked, the trainer at 96 last: it is then moved to 144.
 SCALES = (144, 192, 96)
 
