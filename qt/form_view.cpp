@@ -64,7 +64,7 @@ void FormView::createWidgets() {
             break;
         case ui::Kind::PictureBox: {
             const QColor back = toQColor(ui::pictureBoxBack(views_.controls(), c), this);
-            e.widget = new PictureWidget(this, c.name(), e.pixmap, back, [this, &c] { clicked(c); }, parent);
+            e.widget = new PictureWidget(this, c.name(), e.pixmap, back, parent);
             break;
         }
         case ui::Kind::Button: {
@@ -221,10 +221,10 @@ void FormView::changed(std::size_t row, ui::Change change) {
         applySelection(*e);
         break;
     case ui::Change::Focus:
-        if (e->widget) e->widget->setFocus(Qt::OtherFocusReason);
+        if (keyboard_) keyboard_->focus(c);
         break;
     }
-    if (keyboard_) keyboard_->changed(c, change);
+    if (keyboard_) keyboard_->rules().changed(c, change);
     if (accessibility_) accessibility_->changed(c, change);
 }
 
@@ -267,15 +267,7 @@ bool FormView::containerMouse(const std::string& container, QEvent* event, const
 
 bool FormView::event(QEvent* event) { return containerMouse(formName(), event, *this) || QWidget::event(event); }
 
-void FormView::focusOnClick(ui::Control& c) { keyboard_->clicked(c); }
-
-// Keys for the labels and images of the window itself; Tab and Shift+Tab
-// for every control of the window.
-void FormView::keyPressEvent(QKeyEvent* event) {
-    if (!containerKey(this, event)) event->ignore();
-}
-
-bool FormView::containerKey(QWidget* container, QKeyEvent* event) { return keyboard_->containerKey(container, event); }
+void FormView::focusOnClick(ui::Control& c) { keyboard_->rules().clicked(c); }
 
 bool FormView::focusNextPrevChild(bool next) { return keyboard_->tab(next); }
 

@@ -33,9 +33,9 @@ class KeyboardFocus;
 // The view makes the widgets (widgets.h), follows the model's changes and
 // tells what the mouse clicked. The rest is done by collaborators that know
 // nothing of the view: the painting and the fitting of captions
-// (painting.h), the keyboard focus (keyboard.h) with its ring
-// (focus_ring.h), the screen readers' bridge (accessibility.h) and the
-// covering of the screen (showing.h). They read the controls as shown
+// (painting.h), the keyboard focus with its ring (keyboard.h), the screen
+// readers' bridge (accessibility.h) and the covering of the screen
+// (showing.h). They read the controls as shown
 // (control_views.h); a press goes back through a callback.
 class FormView : public QWidget, public ui::Binding, private FrameHost {
 public:
@@ -90,15 +90,13 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
     // The frames' widgets ask the window to paint them and to hit-test
-    // their clicks and keys.
+    // their clicks.
     void paintContainer(const std::string& container, QPainter& painter, QWidget* on) const override;
     bool containerMouse(const std::string& container, QEvent* event, const QWidget& on) override;
-    bool containerKey(QWidget* container, QKeyEvent* event) override;
 
     void createWidgets();
     void stackWidgets();

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a frame's widget asks of the window it lies in: the window paints the
-// frame's lightweight controls and decides which of them a click or a key
-// lands on, as it does for its own.
+// frame's lightweight controls and decides which of them a click lands on,
+// as it does for its own.
 #pragma once
 
 #include <string>
 
 class QEvent;
-class QKeyEvent;
 class QPainter;
 class QWidget;
 
@@ -19,8 +18,6 @@ public:
     // A press, release or double click of the mouse on a container's widget
     // `on` (a frame or a picture box); returns whether it was one.
     virtual bool containerMouse(const std::string& container, QEvent* event, const QWidget& on) = 0;
-    // A key that reached a container's widget; returns whether it was used.
-    virtual bool containerKey(QWidget* container, QKeyEvent* event) = 0;
 
 protected:
     ~FrameHost() = default;

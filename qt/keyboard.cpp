@@ -5,23 +5,19 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QFocusFrame>
 #include <QKeyEvent>
-#include <QShortcut>
+#include <QPainter>
+#include <QRegion>
 #include <QTimer>
 #include <utility>
 
-#include "ui/control_table.h"
 #include "qt/control_views.h"
-#include "qt/text.h"
-#include "ui/placement.h"
+#include "qt/painting.h"
+#include "qt/widgets.h"
+#include "ui/control_table.h"
 
 namespace qt {
-
-namespace {
-
-bool isLightweight(const ui::Control& c) { return ui::isLightweight(c.kind()); }
-
-}  // namespace
 
 ui::KeyPress keyPress(const QKeyEvent* e) {
     ui::KeyPress k;
@@ -54,169 +50,136 @@ ui::KeyPress keyPress(const QKeyEvent* e) {
     return k;
 }
 
-KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(ui::Control&)> press)
-    : views_(views), press_(std::move(press)), order_(views.controls(), ui::tabOrder()),
-      ring_(views.window(), [this] { return ringPlace(); }) {
-    QWidget& window = views_.window();
-    for (auto& c : views_.controls().all()) {
-        ui::Control* control = c.get();
-        // A key combination acts as a click: the same road to the handler.
-        if (!control->design().shortcut.empty())
-            QObject::connect(new QShortcut(QKeySequence(qstr(control->design().shortcut)), &window),
-                             &QShortcut::activated, &window, [this, control] { press_(*control); });
-        // Only the tab order gives the focus; the close button never takes
-        // it, so no key presses it.
-        if (QWidget* w = views_.widgetFor(control->name()); w && w != &window && !order_.contains(*control))
-            w->setFocusPolicy(Qt::NoFocus);
+// The ring (ui::ringBands), over whatever lies around the control. A
+// QFocusFrame, so that screen readers never meet it among the widgets of a
+// container (Qt leaves focus frames out).
+class KeyboardFocus::Ring final : public QFocusFrame {
+public:
+    explicit Ring(QWidget* parent) : QFocusFrame(parent) {}
+    void around(QWidget* parent, const ui::PixelBox& box) {
+        if (parentWidget() != parent) setParent(parent);
+        const ui::PixelBox o = ui::ringOuter(box);
+        setGeometry(o.x, o.y, o.width, o.height);
+        QRegion bands;
+        for (const ui::PixelBox& b : ui::ringBands(box)) bands += QRect(b.x - o.x, b.y - o.y, b.width, b.height);
+        setMask(bands);
+        raise();
+        show();
     }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), toQColor(ui::kFocusRing, this));
+    }
+};
+
+KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(ui::Control&)> press)
+    : views_(views), press_(std::move(press)), rules_(views.controls(), *this) {
+    // Only the tab order gives the focus; the close button never takes it.
+    for (auto& c : views_.controls().all())
+        if (QWidget* w = views_.widgetFor(c->name()); w && w != &views_.window() && !rules_.isStop(*c))
+            w->setFocusPolicy(Qt::NoFocus);
     qApp->installEventFilter(this);
-    QObject::connect(qApp, &QApplication::focusChanged, this, [this] { ring_.place(); });
-    if (ui::Control* first = views_.controls().find(ui::kFirstFocus)) focus(*first, Qt::OtherFocusReason);
+    QObject::connect(qApp, &QApplication::focusChanged, this, [this] { rules_.toolkitFocusMoved(); });
+    rules_.focusFirst();
 }
 
 KeyboardFocus::~KeyboardFocus() { qApp->removeEventFilter(this); }
 
-QWidget* KeyboardFocus::holder(const ui::Control& c) const {
-    return views_.widgetFor(isLightweight(c) ? c.design().container : c.name());
-}
-
-ui::Control* KeyboardFocus::focused() const {
+ui::Control* KeyboardFocus::toolkitFocus() const {
     const QWidget* w = QApplication::focusWidget();
     if (!w || w->window() != &views_.window()) return nullptr;
-    if (lightweight_ && holder(*lightweight_) == w) return lightweight_;
-    for (; w && w != &views_.window(); w = w->parentWidget())
+    for (; w; w = w->parentWidget())
         if (ui::Control* c = views_.control(w->objectName().toStdString()); c && views_.widgetFor(c->name()) == w)
             return c;
-    return nullptr;
+    return views_.control(views_.formName());
 }
+
+bool KeyboardFocus::hasWidget(const ui::Control& c) const { return views_.widgetFor(c.name()) != nullptr; }
 
 ui::Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
-    if (!lightweight_ || !container || !container->hasFocus()) return nullptr;
-    return holder(*lightweight_) == container ? lightweight_ : nullptr;
+    const ui::Control* c = container ? views_.control(container->objectName().toStdString()) : nullptr;
+    if (container == &views_.window()) c = views_.control(views_.formName());
+    return c ? rules_.lightweightFocusIn(*c) : nullptr;
 }
 
-// What a click reaches, the keyboard reaches: shown and enabled, and in
-// front at its centre (a label or image is not covered by another label,
-// image or widget).
-bool KeyboardFocus::reachable(const ui::Control& c) const {
-    return ui::canTakeFocus(views_.controls(), c) && ui::frontmostAtCentre(views_.controls(), c);
+void KeyboardFocus::giveFocus(ui::Control& c, ui::FocusCause cause) {
+    static constexpr Qt::FocusReason kReason[] = {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::MouseFocusReason,
+                                                  Qt::OtherFocusReason};
+    views_.widgetFor(c.name())->setFocus(kReason[static_cast<int>(cause)]);
 }
 
-void KeyboardFocus::focus(ui::Control& c, Qt::FocusReason reason) {
-    QWidget* w = holder(c);
-    if (!w) return;
-    if (!isLightweight(c)) {
-        w->setFocus(reason);
-        return;
-    }
-    lightweight_ = &c;
-    if (w->hasFocus()) {
-        // Qt sees no change: tell the screen reader and move the ring here.
-        // The accessibility layer names the container's focused label.
-        QAccessibleEvent event(w, QAccessible::Focus);
-        QAccessible::updateAccessibility(&event);
-        ring_.place();
-    } else {
-        w->setFocus(reason);
-    }
+// Qt sees no change: the accessibility layer names the container's focused label.
+void KeyboardFocus::focusMovedInside(ui::Control& container) {
+    QAccessibleEvent event(views_.widgetFor(container.name()), QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
 }
 
 bool KeyboardFocus::tab(bool next) {
     const QWidget* fw = QApplication::focusWidget();
     if (fw && (fw->isHidden() || !fw->isEnabled())) {
-        // Qt moves the focus off a widget being hidden or disabled. The
-        // handler that did it may show another at the same place (the
-        // loudspeakers): decide once it has run.
-        if (!lost_) lost_ = focused();
-        repairSoon();
+        rules_.toolkitFocusLeaving();
         return true;
     }
-    ui::Control* to = order_.next(focused(), next, [this](const ui::Control& c) { return reachable(c); });
-    if (!to) return false;
-    focus(*to, next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    return true;
+    return rules_.tab(next);
 }
 
-bool KeyboardFocus::containerKey(QWidget* container, QKeyEvent* event) {
-    ui::Control* c = lightweightFocusIn(container);
-    if (!c || keyAction(event, c->kind()) != ui::KeyAction::Press || !reachable(*c)) return false;
-    press_(*c);
-    return true;
+void KeyboardFocus::queueRepair() {
+    QTimer::singleShot(0, this, [this] { rules_.repair(); });
 }
 
-void KeyboardFocus::clicked(ui::Control& c) {
-    if (order_.contains(c) && reachable(c)) focus(c, Qt::MouseFocusReason);
+ui::PixelBox KeyboardFocus::ringBox(const ui::Control& c) const {
+    const QWidget* w = views_.widgetFor(c.name());
+    const QRect r = w ? w->geometry() : pixelRect(c);
+    return {r.x(), r.y(), r.width(), r.height()};
 }
 
-void KeyboardFocus::changed(ui::Control& c, ui::Change change) {
-    if (change != ui::Change::Visible && change != ui::Change::Enabled && change != ui::Change::Geometry) return;
-    ui::Control* now = focused();
-    if (!now) return;
-    // The focused control itself, or a frame around it.
-    for (const ui::Control* h = now; h; h = h->design().container.empty() ? nullptr : views_.control(h->design().container))
-        if (h == &c) {
-            if (change == ui::Change::Geometry)
-                ring_.place();
-            else if (!reachable(*now)) {
-                lost_ = now;
-                repairSoon();
-            }
-            return;
-        }
+void KeyboardFocus::ringMoved(const ui::RingPlace&, const ui::RingPlace& to) {
+    QWidget* in = to.shown() ? views_.widgetFor(to.container) : nullptr;
+    if (!in) {
+        if (ring_) ring_->hide();
+        return;
+    }
+    if (!ring_) ring_ = new Ring(in);
+    ring_->around(in, to.around);
 }
 
-void KeyboardFocus::repairSoon() {
-    if (repairQueued_) return;
-    repairQueued_ = true;
-    QTimer::singleShot(0, this, [this] { repair(); });
+bool KeyboardFocus::listOpen(const ui::Control& list) const {
+    auto* box = qobject_cast<QComboBox*>(views_.widgetFor(list.name()));
+    return box && box->view()->isVisible();
 }
 
-// The focused control has gone: the tab order tells where the focus goes.
-void KeyboardFocus::repair() {
-    repairQueued_ = false;
-    ui::Control* was = lost_;
-    lost_ = nullptr;
-    if (!was) return;
-    if (ui::Control* to = order_.afterLoss(*was, [this](const ui::Control& c) { return reachable(c); }))
-        focus(*to, Qt::OtherFocusReason);
+void KeyboardFocus::showList(ui::Control& list, bool open) {
+    if (auto* box = qobject_cast<QComboBox*>(views_.widgetFor(list.name())))
+        open ? box->showPopup() : box->hidePopup();
+}
+
+void KeyboardFocus::pickCurrentEntry(ui::Control& list) {
+    if (auto* box = dynamic_cast<ListBox*>(views_.widgetFor(list.name()))) box->pickCurrent();
 }
 
 // Every key and mouse press of the program passes here: a key shows the
-// ring, a mouse button hides it. The focused widget's keys come here first:
-// Tab and a closed list's keys go by the window's rules.
+// ring, a mouse button hides it. The focused widget's keys come here first
+// and go by the window's rules.
 bool KeyboardFocus::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type t = event->type();
     if (t == QEvent::KeyPress) {
         const ui::KeyPress key = keyPress(static_cast<QKeyEvent*>(event));
-        ring_.keyPressed(key);
         auto* w = qobject_cast<QWidget*>(watched);
-        if (!w || w != QApplication::focusWidget() || w->window() != &views_.window()) return false;
-        auto* box = qobject_cast<QComboBox*>(w);
-        const ui::Control* now = focused();
-        switch (ui::keyAction(key, box ? ui::Kind::ComboBox : now ? now->kind() : ui::Kind::Form,
-                              box && box->view()->isVisible())) {
-        case ui::KeyAction::OpenList:
-            box->showPopup();
-            return true;
-        case ui::KeyAction::FocusNext:
-        case ui::KeyAction::FocusPrevious:
-            tab(!key.shift);
-            return true;
-        default:
-            return false;
+        const QWidget* fw = QApplication::focusWidget();
+        if (w && w->window() == &views_.window() && (w == fw || (!fw && w == &views_.window())))
+            return rules_.key(key);
+        rules_.keyElsewhere(key);
+    } else if (t == QEvent::MouseButtonPress && rules_.pointerPressed()) {
+        // Qt's styles draw focus marks after Tab too: they go with the ring.
+        QWidget& window = views_.window();
+        if (window.testAttribute(Qt::WA_KeyboardFocusChange)) {
+            window.setAttribute(Qt::WA_KeyboardFocusChange, false);
+            if (QWidget* focus = QApplication::focusWidget()) focus->update();
         }
-    } else if (t == QEvent::MouseButtonPress) {
-        ring_.mousePressed();
     }
     return false;
-}
-
-RingPlace KeyboardFocus::ringPlace() const {
-    ui::Control* c = focused();
-    QWidget* w = c ? holder(*c) : nullptr;
-    if (!w || !reachable(*c)) return {};
-    if (isLightweight(*c)) return {w, pixelRect(*c)};
-    return {w->parentWidget(), w->geometry()};
 }
 
 }  // namespace qt

@@ -21,7 +21,6 @@
 #include "ui/look.h"
 #include "qt/control_views.h"
 #include "qt/frame_host.h"
-#include "qt/keyboard.h"
 #include "qt/painting.h"
 #include "ui/pointer.h"
 
@@ -40,10 +39,6 @@ protected:
         host_->paintContainer(name_, p, this);
     }
     bool event(QEvent* e) override { return host_->containerMouse(name_, e, *this) || QWidget::event(e); }
-    // Space and Enter on the frame's focused label or image.
-    void keyPressEvent(QKeyEvent* e) override {
-        if (!host_->containerKey(this, e)) e->ignore();
-    }
 
 private:
     FrameHost* host_;
@@ -54,10 +49,8 @@ private:
 // (ui::pictureBoxBack). Its clicks go through the window's pointer rules.
 class PictureWidget : public QWidget {
 public:
-    PictureWidget(FrameHost* host, std::string name, QPixmap pixmap, QColor back, std::function<void()> clicked,
-                  QWidget* parent)
-        : QWidget(parent), host_(host), name_(std::move(name)), pixmap_(std::move(pixmap)), back_(back),
-          clicked_(std::move(clicked)) {}
+    PictureWidget(FrameHost* host, std::string name, QPixmap pixmap, QColor back, QWidget* parent)
+        : QWidget(parent), host_(host), name_(std::move(name)), pixmap_(std::move(pixmap)), back_(back) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -67,22 +60,12 @@ protected:
         if (!pixmap_.isNull()) p.drawPixmap(at.left, at.top, pixmap_);
     }
     bool event(QEvent* e) override { return host_->containerMouse(name_, e, *this) || QWidget::event(e); }
-    // Space and Enter press the picture as a click does; a key held down
-    // repeats, as fast clicking does.
-    void keyPressEvent(QKeyEvent* e) override {
-        if (keyAction(e, ui::Kind::PictureBox) != ui::KeyAction::Press || !isVisible() || !isEnabled()) {
-            e->ignore();
-            return;
-        }
-        if (clicked_) clicked_();
-    }
 
 private:
     FrameHost* host_;
     std::string name_;
     QPixmap pixmap_;
     QColor back_;
-    std::function<void()> clicked_;
 };
 
 // A graphical push button: a flat face in its back colour with the caption,
@@ -142,18 +125,17 @@ public:
         return items.isEmpty() ? -1 : row(items.first());
     }
 
+    // Picks the current entry, as a click on it does (also the entry
+    // already selected).
+    void pickCurrent() {
+        if (const int row = currentRow(); row >= 0) {
+            setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+            picked_(row);
+        }
+    }
+
 protected:
     void keyPressEvent(QKeyEvent* e) override {
-        // Space and Enter pick the current entry, as a click on it does
-        // (also the entry already selected).
-        if (keyAction(e, ui::Kind::ListBox) == ui::KeyAction::Press) {
-            e->accept();
-            if (const int row = currentRow(); row >= 0) {
-                setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
-                picked_(row);
-            }
-            return;
-        }
         const int before = selectedRow();
         QListWidget::keyPressEvent(e);
         const int after = selectedRow();

@@ -639,7 +639,7 @@ TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
     w.view->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.view.get()));
     qt::KeyboardFocus& keys = w.view->keyboard();
-    keys.focus(w.controls["Picture1"], Qt::TabFocusReason);
+    keys.focus(w.controls["Picture1"]);
     ASSERT_EQ(keys.focused(), &w.controls["Picture1"]);
     // One loudspeaker gives way to the other, the first hidden first.
     w.controls["Picture1"].setVisible(false);
@@ -647,7 +647,7 @@ TEST(FormViewKeyboard, TheFocusStaysOnTheLoudspeakerAndLeavesWhatIsHidden) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return keys.focused() == &w.controls["Picture2"]; }));
     // A focused answer whose frame is hidden: the next control that can.
     w.controls["frameChoices"].setVisible(true);
-    keys.focus(w.controls["lbl6"], Qt::TabFocusReason);
+    keys.focus(w.controls["lbl6"]);
     ASSERT_EQ(keys.focused(), &w.controls["lbl6"]);
     w.controls["frameChoices"].setVisible(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return keys.focused() == &w.controls["img123"]; }));

@@ -200,8 +200,7 @@ void FormWindow::showCoveringScreen() {
     const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY));
     SetWindowPos(hwnd, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_SHOWWINDOW);
     SetForegroundWindow(hwnd);
-    if (ui::Control* first = views_.controls().find(ui::kFirstFocus); first && keyboard_->reachable(*first))
-        keyboard_->focus(*first);
+    keyboard_->rules().focusFirst();
 }
 
 void FormWindow::bringToFront() {
@@ -246,7 +245,7 @@ void FormWindow::rescale(int dpi) {
     }
     const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
     SetWindowPos(hwnd, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    keyboard_->focusMoved();
+    keyboard_->rules().toolkitFocusMoved();
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
@@ -302,11 +301,8 @@ void FormWindow::changed(std::size_t row, ui::Change change) {
         return;
     }
     if (c.kind() == ui::Kind::Timer) return;
-    // Only hiding and disabling can take the focus away. GetFocus costs
-    // about 6 us under Wine (a round trip to wineserver): not for every
-    // caption the dealing loops write.
-    ui::Control* before =
-        change == ui::Change::Visible || change == ui::Change::Enabled ? keyboard_->focused() : nullptr;
+    // Windows moves its focus off a window as it is hidden or disabled.
+    keyboard_->rules().changing(change);
     const bool lightweight = ui::isLightweight(c.kind());
     switch (change) {
     case ui::Change::Caption:
@@ -344,18 +340,16 @@ void FormWindow::changed(std::size_t row, ui::Change change) {
             SendMessageW(v.window, LB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
         break;
     case ui::Change::Focus:
-        keyboard_->focus(c);
+        keyboard_->rules().focus(c);
         break;
     }
-    keyboard_->changed(change, before);
+    keyboard_->rules().changed(c, change);
     accessibility_->changed(c, change);
 }
 
 // ---- clicks and picks -----------------------------------------------------
 
-void FormWindow::focusOnClick(ui::Control& c) {
-    if (keyboard_->isStop(c) && keyboard_->reachable(c)) keyboard_->focus(c);
-}
+void FormWindow::focusOnClick(ui::Control& c) { keyboard_->rules().clicked(c); }
 
 void FormWindow::command(HWND child, int code) {
     ControlView* v = views_.byWindow(child);
@@ -532,22 +526,14 @@ LRESULT CALLBACK FormWindow::formProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         form->rescale(LOWORD(wp));
         return 0;
     case WM_ACTIVATE:
-        // The focus comes back to the control that had it, not to the form
-        // (at the first activation: the design's first focus).
-        if (LOWORD(wp) == WA_INACTIVE) {
-            form->lastFocus_ = form->keyboard_->focused();
-            break;
-        }
-        if (!form->keyboard_->focused()) {
-            ui::Control* to = form->lastFocus_ ? form->lastFocus_ : form->views_.controls().find(ui::kFirstFocus);
-            if (to && form->keyboard_->reachable(*to)) form->keyboard_->focus(*to);
-        }
+        form->keyboard_->rules().activation(LOWORD(wp) != WA_INACTIVE);
+        if (LOWORD(wp) == WA_INACTIVE) break;
         return 0;
     case WM_SETFOCUS:
-        form->keyboard_->focusMoved();
+        form->keyboard_->rules().toolkitFocusMoved();
         return 0;
     case KeyboardFocus::kRepairMessage:
-        form->keyboard_->repair();
+        form->keyboard_->rules().repair();
         return 0;
     case kFlushMessage:
         form->flush();
@@ -591,7 +577,7 @@ LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool
     case WM_KILLFOCUS: {
         done = true;
         const LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-        if (keyboard_) keyboard_->focusMoved();
+        if (keyboard_) keyboard_->rules().toolkitFocusMoved();
         return result;
     }
     case WM_ERASEBKGND:

@@ -129,8 +129,6 @@ private:
     std::unordered_set<ControlView*> pendingTexts_;
     std::unordered_map<HWND, RECT> pendingAreas_;
     bool flushPosted_ = false;
-    // The control that had the focus when the window was last deactivated.
-    ui::Control* lastFocus_ = nullptr;
 };
 
 }  // namespace win32

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "ui/control_table.h"
+#include "ui/focus.h"
 #include "ui/look.h"
 #include "ui/placement.h"
 #include "win32/fonts.h"
@@ -11,8 +12,6 @@
 #include "win32/views.h"
 
 namespace win32 {
-
-int ringReach(int dpi) { return ui::scaledPixels(ui::kFocusRingGap + ui::kFocusRingWidth, dpi); }
 
 COLORREF toColorRef(ui::Color c) {
     if (c.windowText) return GetSysColor(COLOR_WINDOWTEXT);
@@ -131,14 +130,9 @@ void drawPicture(HDC dc, const ControlView& v, int x, int y, int dpi, std::optio
 }
 
 void paintRing(HDC dc, const RECT& around, int dpi) {
-    const int out = ringReach(dpi);
-    const RECT outer{around.left - out, around.top - out, around.right + out, around.bottom + out};
-    const COLORREF ring = toColorRef(ui::kFocusRing);
-    const int w = ui::scaledPixels(ui::kFocusRingWidth, dpi);
-    fill(dc, {outer.left, outer.top, outer.right, outer.top + w}, ring);
-    fill(dc, {outer.left, outer.bottom - w, outer.right, outer.bottom}, ring);
-    fill(dc, {outer.left, outer.top, outer.left + w, outer.bottom}, ring);
-    fill(dc, {outer.right - w, outer.top, outer.right, outer.bottom}, ring);
+    const ui::PixelBox box{around.left, around.top, around.right - around.left, around.bottom - around.top};
+    for (const ui::PixelBox& b : ui::ringBands(box, dpi))
+        fill(dc, {b.x, b.y, b.x + b.width, b.y + b.height}, toColorRef(ui::kFocusRing));
 }
 
 }  // namespace

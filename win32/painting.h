@@ -34,7 +34,4 @@ void paintFlatButton(const ControlView& v, HDC dc, SIZE size, bool down, int dpi
 // caption's size, a fixed-size one a smaller font when it is too wide.
 void fitLabel(ControlView& v, int dpi);
 
-// How far the focus ring reaches out of the focused control's rectangle.
-int ringReach(int dpi);
-
 }  // namespace win32
