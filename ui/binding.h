@@ -5,27 +5,29 @@
 //
 // Its window derives from ui::Binding and
 //  - mirrors every ui::Change of every control (changed(), below);
-//  - gives an image its picture's size and an auto-size label its caption's
-//    through Control::fitSize, before observe() (fitSize notifies nobody);
+//  - gives an image its picture's size (ui::fitPicture) and fits each label
+//    (ui::fitLabel over its own ui::TextMeasure, ui/look.h), before observe();
+//  - draws each kind as ui/look.h describes it, at the window's scale;
 //  - reports the mouse's left button per container with what lies under the
 //    pointer (pointerPressed and the rest, below), the second press of a
 //    double click as pointerDoubleClicked, and a list box's button through
-//    ui::ListPress;
+//    ui::ListPress (ui/pointer.h);
 //  - reports a pick in a list through pick(), a press by a key or an
 //    assistive tool through activate(): the rules live in them;
-//  - gives the first focus to ui::kFirstFocus when the window first shows;
+//  - implements ui::FocusHost and hands every key, the toolkit's focus moves
+//    and the model's changes to ui::FocusRules (ui/focus.h), which gives the
+//    first focus, walks Tab, presses, and places the ring it then draws;
+//  - offers screen readers the tree of ui/accessible_tree.h, encoded in the
+//    platform's terms, and raises the platform's event for each of
+//    ui::accessibleEvents();
 //  - draws at another scale, after which the program centres the panel
 //    again on the screen as at the start (ui::placeAtStartup);
 //  - may be closed and destroyed before its event loop ever runs.
 // Beside the window, a library above the binding implements the platform
 // services of app/ports.h (the event pump, the screen in twips, the window's
-// show and close) and ui::TimerPort (control.h); main/trainer.h wires them.
-// The binding itself includes nothing of app/.
-//
-// The shared rules it calls on: ui/pointer.h (clicks), ui/focus.h (the
-// keyboard focus and Tab), ui/look.h (how each control is drawn, with the
-// binding's text measurer), ui/accessible_tree.h (what screen readers are
-// shown), ui/placement.h (twips, pixels and hit tests).
+// show and close) and ui::TimerPort (control.h); main/trainer.h wires them,
+// each platform giving only its parts. The binding includes nothing of app/.
+
 #pragma once
 
 #include <cstddef>
