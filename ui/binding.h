@@ -4,7 +4,8 @@
 // here and the model's changes into toolkit calls; it decides nothing itself.
 //
 // Its window derives from ui::Binding and
-//  - mirrors every ui::Change of every control (changed(), below);
+//  - mirrors every ui::Change of every control (changed(), below) as
+//    ui::whatChangeNeeds says, keeping its controls in a ui::ViewTable;
 //  - gives an image its picture's size and an auto-size label its caption's
 //    through Control::fitSize, before observe() (fitSize notifies nobody);
 //  - reports the mouse's left button per container with what lies under the
@@ -25,7 +26,8 @@
 // The shared rules it calls on: ui/pointer.h (clicks), ui/focus.h (the
 // keyboard focus and Tab), ui/look.h (how each control is drawn, with the
 // binding's text measurer), ui/accessible_tree.h (what screen readers are
-// shown), ui/placement.h (twips, pixels and hit tests).
+// shown), ui/placement.h (twips, pixels and hit tests), ui/views.h (the
+// table of the controls shown, and what a change asks of the window).
 #pragma once
 
 #include <cstddef>
@@ -61,8 +63,8 @@ protected:
     virtual ~Binding();
 
     // Mirrors one change of the control at `row` of the table on screen.
-    // All seven ui::Change values: switch over them without a default, and
-    // the compiler names the one left out.
+    // ui::whatChangeNeeds tells what each of the seven ui::Change values
+    // asks; the binding carries out its flags with toolkit calls only.
     virtual void changed(std::size_t row, Change change) = 0;
     // A control clicked with the mouse takes the keyboard focus, if it is a
     // stop of the tab order and can be reached.
