@@ -134,7 +134,7 @@ public:
         const ControlViews& views = bridge_->views();
         const ui::Control* hit = ui::accessibleChildAt(
             views.controls(), *host, [&](const ui::Control& c) { return childFor(&c)->rect().contains(x, y); },
-            [&](const ui::Control& c) { return views.widgetFor(c.name()) != nullptr; });
+            [&](const ui::Control& c) { return views.ownFor(c.name()) != nullptr; });
         return hit ? childFor(hit) : nullptr;
     }
     // The focus is its label's or image's while it holds one.
@@ -147,7 +147,7 @@ public:
     // or one of ours for a label or image.
     QAccessibleInterface* childFor(const ui::Control* c) const {
         if (!bridge_) return nullptr;
-        if (QWidget* w = bridge_->views().widgetFor(c->name())) return QAccessible::queryAccessibleInterface(w);
+        if (QWidget* w = bridge_->views().ownFor(c->name())) return QAccessible::queryAccessibleInterface(w);
         QAccessible::Id& id = ids_[c];
         if (!id)
             id = QAccessible::registerAccessibleInterface(
@@ -291,7 +291,7 @@ QAccessibleInterface* factory(const QString&, QObject* object) {
         return new ContainerAccessible(w, bridge, views.formName(), form ? roleOf(*form) : QAccessible::Window);
     }
     const std::string name = w->objectName().toStdString();
-    if (views.widgetFor(name) != w) return nullptr;
+    if (views.ownFor(name) != w) return nullptr;
     ui::Control* c = views.control(name);
     if (!c) return nullptr;
     switch (ui::accessibleRole(*c)) {
@@ -329,7 +329,7 @@ AccessibilityBridge::AccessibilityBridge(const ControlViews& views, const Keyboa
     // The widgets with words of their own are named once: none of their
     // names follows its caption.
     for (const auto& c : views_.controls().all()) {
-        QWidget* w = views_.widgetFor(c->name());
+        QWidget* w = views_.ownFor(c->name());
         if (!w || !ui::accessibleText(c->name())) continue;
         w->setAccessibleName(nameOf(*c));
         w->setAccessibleDescription(descriptionOf(*c));
@@ -345,11 +345,11 @@ AccessibilityBridge::~AccessibilityBridge() { bridges().erase(&views_.window());
 void AccessibilityBridge::changed(const ui::Control& c, ui::Change change) {
     // A node left out of the tree tells nothing but its leaving.
     if (!QAccessible::isActive() || (!ui::offered(views_.controls(), c) && change != ui::Change::Visible)) return;
-    QWidget* own = views_.widgetFor(c.name());
+    QWidget* own = views_.ownFor(c.name());
     QAccessibleInterface* node = QAccessible::queryAccessibleInterface(own);
     if (!own) {
         auto* host = dynamic_cast<ContainerAccessible*>(
-            QAccessible::queryAccessibleInterface(views_.containerWidget(c.design().container)));
+            QAccessible::queryAccessibleInterface(views_.containerOf(c.design().container)));
         node = host ? host->childFor(&c) : nullptr;
     }
     if (!node) return;

@@ -17,6 +17,7 @@
 #include "qt/showing.h"
 #include "qt/text.h"
 #include "ui/placement.h"
+#include "ui/views.h"
 #include "qt/widgets.h"
 
 namespace qt {
@@ -37,8 +38,8 @@ FormView::FormView(ui::Controls& controls, std::function<void(ui::Control&)> use
     for (ControlView& v : views_.all()) {
         if (!v.pixmap.isNull()) ui::fitPicture(*v.control, v.pixmap.width(), v.pixmap.height());
         if (v.control->kind() == ui::Kind::Label) fitLabel(v);
-        if (!v.widget) v.painted = paintArea(*v.control);
     }
+    views_.notePainted();
     const auto press = [this](ui::Control& c) { activate(c); };
     keyboard_ = std::make_unique<KeyboardFocus>(views_, press);
     accessibility_ = std::make_unique<AccessibilityBridge>(views_, *keyboard_, press);
@@ -56,7 +57,7 @@ void FormView::createWidgets() {
     // parent widget always exists by the time the child is made.
     for (ControlView& e : views_.all()) {
         ui::Control& c = *e.control;
-        QWidget* parent = views_.containerWidget(c.design().container);
+        QWidget* parent = views_.containerOf(c.design().container);
         if (!parent) parent = this;
         switch (c.kind()) {
         case ui::Kind::Frame:
@@ -162,68 +163,27 @@ void FormView::applySelection(ControlView& e) {
     }
 }
 
-// Repaints only where the control was and where it is now: a whole-panel
-// repaint costs over a millisecond, and the logic changes captions inside
-// its busy-wait loops.
-void FormView::repaintLightweight(ControlView& e) {
-    const QRect now = paintArea(*e.control);
-    if (QWidget* w = views_.containerWidget(e.control->design().container)) w->update(e.painted.united(now));
-    e.painted = now;
-}
-
 void FormView::changed(std::size_t row, ui::Change change) {
-    ControlView* e = &views_.all()[row];
-    ui::Control& c = *e->control;
-    if (c.kind() == ui::Kind::Form) {
-        update();
-        return;
+    ControlView& e = views_.all()[row];
+    ui::Control& c = *e.control;
+    const ui::Redraw r = ui::whatChangeNeeds(c, change);
+    if (r.wholeForm) update();
+    if (!r.tell) return;
+    if (r.refit) fitLabel(e);
+    if (QWidget* w = e.widget) {
+        if (auto* b = qobject_cast<QPushButton*>(w); b && r.text) b->setText(qstr(c.caption()));
+        if (r.show) w->setVisible(c.visible());
+        if (r.enable) w->setEnabled(c.enabled());
+        if (r.place) applyGeometry(e);
+        if (r.backColor) applyBackColor(e);
+        if (r.redrawOwn) w->update();
+        if (r.comboSelection || r.listSelection) applySelection(e);
     }
-    if (c.kind() == ui::Kind::Timer) return;
-    switch (change) {
-    case ui::Change::Caption:
-        if (c.kind() == ui::Kind::Label) {
-            fitLabel(*e);
-            repaintLightweight(*e);
-        } else if (auto* b = qobject_cast<QPushButton*>(e->widget)) {
-            b->setText(qstr(c.caption()));
-        } else if (e->widget) {
-            e->widget->update();
-        }
-        break;
-    case ui::Change::Visible:
-        if (e->widget)
-            e->widget->setVisible(c.visible());
-        else
-            repaintLightweight(*e);
-        break;
-    case ui::Change::Enabled:
-        if (e->widget)
-            e->widget->setEnabled(c.enabled());
-        else
-            repaintLightweight(*e);
-        break;
-    case ui::Change::Geometry:
-        if (e->widget) {
-            applyGeometry(*e);
-        } else {
-            if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(*e);
-            repaintLightweight(*e);
-        }
-        break;
-    case ui::Change::BackColor:
-        applyBackColor(*e);
-        if (e->widget)
-            e->widget->update();
-        else
-            repaintLightweight(*e);
-        break;
-    case ui::Change::Selection:
-        applySelection(*e);
-        break;
-    case ui::Change::Focus:
-        if (keyboard_) keyboard_->focus(c);
-        break;
+    if (r.repaint) {
+        const QRect area = toQRect(views_.repaintArea(e));
+        if (QWidget* w = views_.containerOf(c.design().container)) w->update(area);
     }
+    if (r.focus && keyboard_) keyboard_->focus(c);
     if (keyboard_) keyboard_->rules().changed(c, change);
     if (accessibility_) accessibility_->changed(c, change);
 }

@@ -49,7 +49,7 @@ public:
     // The widget that shows a control: the window itself for the form, a
     // real widget for frames, buttons, lists and picture boxes, nullptr for
     // lightweight controls and the timer.
-    QWidget* widgetFor(std::string_view name) const { return views_.widgetFor(name); }
+    QWidget* widgetFor(std::string_view name) const { return views_.ownFor(name); }
 
     // The front-most visible, enabled label or image of a container under a
     // point given in that container's pixels; nullptr when there is none.
@@ -105,7 +105,6 @@ private:
     void applyGeometry(ControlView& v);
     void applySelection(ControlView& v);
     void applyBackColor(ControlView& v);
-    void repaintLightweight(ControlView& v);
 
     ControlViews views_;
     std::unique_ptr<KeyboardFocus> keyboard_;

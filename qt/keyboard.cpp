@@ -78,7 +78,7 @@ KeyboardFocus::KeyboardFocus(const ControlViews& views, std::function<void(ui::C
     : views_(views), press_(std::move(press)), rules_(views.controls(), *this) {
     // Only the tab order gives the focus; the close button never takes it.
     for (auto& c : views_.controls().all())
-        if (QWidget* w = views_.widgetFor(c->name()); w && w != &views_.window() && !rules_.isStop(*c))
+        if (QWidget* w = views_.ownFor(c->name()); w && w != &views_.window() && !rules_.isStop(*c))
             w->setFocusPolicy(Qt::NoFocus);
     qApp->installEventFilter(this);
     QObject::connect(qApp, &QApplication::focusChanged, this, [this] { rules_.toolkitFocusMoved(); });
@@ -91,12 +91,12 @@ ui::Control* KeyboardFocus::toolkitFocus() const {
     const QWidget* w = QApplication::focusWidget();
     if (!w || w->window() != &views_.window()) return nullptr;
     for (; w; w = w->parentWidget())
-        if (ui::Control* c = views_.control(w->objectName().toStdString()); c && views_.widgetFor(c->name()) == w)
+        if (ui::Control* c = views_.control(w->objectName().toStdString()); c && views_.ownFor(c->name()) == w)
             return c;
     return views_.control(views_.formName());
 }
 
-bool KeyboardFocus::hasWidget(const ui::Control& c) const { return views_.widgetFor(c.name()) != nullptr; }
+bool KeyboardFocus::hasWidget(const ui::Control& c) const { return views_.ownFor(c.name()) != nullptr; }
 
 ui::Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
     const ui::Control* c = container ? views_.control(container->objectName().toStdString()) : nullptr;
@@ -107,12 +107,12 @@ ui::Control* KeyboardFocus::lightweightFocusIn(const QWidget* container) const {
 void KeyboardFocus::giveFocus(ui::Control& c, ui::FocusCause cause) {
     static constexpr Qt::FocusReason kReason[] = {Qt::TabFocusReason, Qt::BacktabFocusReason, Qt::MouseFocusReason,
                                                   Qt::OtherFocusReason};
-    views_.widgetFor(c.name())->setFocus(kReason[static_cast<int>(cause)]);
+    views_.ownFor(c.name())->setFocus(kReason[static_cast<int>(cause)]);
 }
 
 // Qt sees no change: the accessibility layer names the container's focused label.
 void KeyboardFocus::focusMovedInside(ui::Control& container) {
-    QAccessibleEvent event(views_.widgetFor(container.name()), QAccessible::Focus);
+    QAccessibleEvent event(views_.ownFor(container.name()), QAccessible::Focus);
     QAccessible::updateAccessibility(&event);
 }
 
@@ -130,13 +130,13 @@ void KeyboardFocus::queueRepair() {
 }
 
 ui::PixelBox KeyboardFocus::ringBox(const ui::Control& c) const {
-    const QWidget* w = views_.widgetFor(c.name());
+    const QWidget* w = views_.ownFor(c.name());
     const QRect r = w ? w->geometry() : pixelRect(c);
     return {r.x(), r.y(), r.width(), r.height()};
 }
 
 void KeyboardFocus::ringMoved(const ui::RingPlace&, const ui::RingPlace& to) {
-    QWidget* in = to.shown() ? views_.widgetFor(to.container) : nullptr;
+    QWidget* in = to.shown() ? views_.ownFor(to.container) : nullptr;
     if (!in) {
         if (ring_) ring_->hide();
         return;
@@ -146,17 +146,17 @@ void KeyboardFocus::ringMoved(const ui::RingPlace&, const ui::RingPlace& to) {
 }
 
 bool KeyboardFocus::listOpen(const ui::Control& list) const {
-    auto* box = qobject_cast<QComboBox*>(views_.widgetFor(list.name()));
+    auto* box = qobject_cast<QComboBox*>(views_.ownFor(list.name()));
     return box && box->view()->isVisible();
 }
 
 void KeyboardFocus::showList(ui::Control& list, bool open) {
-    if (auto* box = qobject_cast<QComboBox*>(views_.widgetFor(list.name())))
+    if (auto* box = qobject_cast<QComboBox*>(views_.ownFor(list.name())))
         open ? box->showPopup() : box->hidePopup();
 }
 
 void KeyboardFocus::pickCurrentEntry(ui::Control& list) {
-    if (auto* box = dynamic_cast<ListBox*>(views_.widgetFor(list.name()))) box->pickCurrent();
+    if (auto* box = dynamic_cast<ListBox*>(views_.ownFor(list.name()))) box->pickCurrent();
 }
 
 // Every key and mouse press of the program passes here: a key shows the

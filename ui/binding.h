@@ -4,7 +4,9 @@
 // here and the model's changes into toolkit calls; it decides nothing itself.
 //
 // Its window derives from ui::Binding and
-//  - mirrors every ui::Change of every control (changed(), below);
+//  - keeps its controls in a ui::ViewTable (ui/views.h) and mirrors every
+//    ui::Change of every control (changed(), below) as ui::whatChangeNeeds
+//    says;
 //  - gives an image its picture's size (ui::fitPicture) and fits each label
 //    (ui::fitLabel over its own ui::TextMeasure, ui/look.h), before observe();
 //  - draws each kind as ui/look.h describes it, at the window's scale;
@@ -27,6 +29,7 @@
 // services of app/ports.h (the event pump, the screen in twips, the window's
 // show and close) and ui::TimerPort (control.h); main/trainer.h wires them,
 // each platform giving only its parts. The binding includes nothing of app/.
+// Twips, pixels and hit tests: ui/placement.h.
 
 #pragma once
 
@@ -63,8 +66,8 @@ protected:
     virtual ~Binding();
 
     // Mirrors one change of the control at `row` of the table on screen.
-    // All seven ui::Change values: switch over them without a default, and
-    // the compiler names the one left out.
+    // ui::whatChangeNeeds tells what each of the seven ui::Change values
+    // asks; the binding carries out its flags with toolkit calls only.
     virtual void changed(std::size_t row, Change change) = 0;
     // A control clicked with the mouse takes the keyboard focus, if it is a
     // stop of the tab order and can be reached.

@@ -96,8 +96,8 @@ FormWindow::FormWindow(ui::Controls& controls, std::function<void(ui::Control&)>
     for (ControlView& v : views_.all()) {
         if (v.picture) ui::fitPicture(*v.control, v.pictureSize.cx, v.pictureSize.cy);  // drawn scaled
         fitLabel(v, views_.dpi());
-        if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, views_.dpi());
     }
+    views_.notePainted(views_.dpi());
     createWindows();
     keyboard_ = std::make_unique<KeyboardFocus>(views_, [this](ui::Control& c) { activate(c); });
     accessibility_ = std::make_unique<Accessibility>(
@@ -112,12 +112,6 @@ FormWindow::~FormWindow() {
     destroy();
 }
 
-HWND FormWindow::windowFor(const std::string& name) const {
-    if (name == views_.formName()) return views_.form();
-    const ControlView* v = views_.find(name);
-    return v ? v->window : nullptr;
-}
-
 RECT FormWindow::screenRect(const ui::Control& c) const {
     RECT r{};
     if (HWND own = windowFor(c.name())) {
@@ -125,7 +119,7 @@ RECT FormWindow::screenRect(const ui::Control& c) const {
         return r;
     }
     r = pixelRect(c, views_.dpi());
-    MapWindowPoints(views_.containerWindow(c.design().container), nullptr, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(views_.containerOf(c.design().container), nullptr, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 
@@ -152,7 +146,7 @@ void FormWindow::createWindows() {
     // parent window always exists by the time the child is made.
     for (ControlView& v : views_.all()) {
         if (!hasWindow(*v.control)) continue;
-        HWND parent = views_.containerWindow(v.control->design().container);
+        HWND parent = views_.containerOf(v.control->design().container);
         if (!parent) parent = hwnd;
         v.window = createChild(v, parent);
     }
@@ -239,8 +233,7 @@ void FormWindow::rescale(int dpi) {
             if (v.window) setChildFont(v, dpi);
         }
         if (onScaleChanged) onScaleChanged();
-        for (ControlView& v : views_.all())
-            if (ui::isLightweight(v.control->kind())) v.painted = paintArea(*v.control, dpi);
+        views_.notePainted(dpi);
         pendingAreas_.clear();
     }
     const RECT m = monitorRect(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
@@ -259,15 +252,12 @@ bool FormWindow::preTranslate(const MSG& m) {
 // Repaints only where the control was and where it is now: the dealing
 // loops change captions many times per card.
 void FormWindow::repaintLightweight(ControlView& v) {
-    const RECT now = paintArea(*v.control, views_.dpi());
-    RECT both{};
-    UnionRect(&both, &v.painted, &now);
-    if (HWND container = views_.containerWindow(v.control->design().container)) {
+    const RECT both = toRECT(views_.repaintArea(v, views_.dpi()));
+    if (HWND container = views_.containerOf(v.control->design().container)) {
         RECT& area = pendingAreas_[container];
         UnionRect(&area, &area, &both);
         flushSoon();
     }
-    v.painted = now;
 }
 
 // The logic writes captions in loops between two passes, and under Wine a
@@ -296,53 +286,29 @@ void FormWindow::changed(std::size_t row, ui::Change change) {
     ControlView& v = views_.all()[row];
     ui::Control& c = *v.control;
     if (!views_.form()) return;
-    if (c.kind() == ui::Kind::Form) {
-        InvalidateRect(views_.form(), nullptr, FALSE);
-        return;
-    }
-    if (c.kind() == ui::Kind::Timer) return;
+    const ui::Redraw r = ui::whatChangeNeeds(c, change);
+    if (r.wholeForm) InvalidateRect(views_.form(), nullptr, FALSE);
+    if (!r.tell) return;
     // Windows moves its focus off a window as it is hidden or disabled.
     keyboard_->rules().changing(change);
-    const bool lightweight = ui::isLightweight(c.kind());
-    switch (change) {
-    case ui::Change::Caption:
-        if (c.kind() == ui::Kind::Label) fitLabel(v, views_.dpi());
-        if (v.window) {
+    if (r.refit) fitLabel(v, views_.dpi());
+    if (HWND w = v.window) {
+        if (r.text) {
             pendingTexts_.insert(&v);
             flushSoon();
-            if (!lightweight) InvalidateRect(v.window, nullptr, FALSE);
         }
-        if (lightweight) repaintLightweight(v);
-        break;
-    case ui::Change::Visible:
-        if (v.window) ShowWindow(v.window, c.visible() ? SW_SHOWNA : SW_HIDE);
-        if (lightweight) repaintLightweight(v);
-        break;
-    case ui::Change::Enabled:
-        if (v.window) EnableWindow(v.window, c.enabled());
-        if (lightweight) repaintLightweight(v);
-        break;
-    case ui::Change::Geometry:
-        if (c.kind() == ui::Kind::Label && !c.design().autoSize) fitLabel(v, views_.dpi());
-        if (v.window) placeChildWindow(v, views_.dpi());
-        if (lightweight) repaintLightweight(v);
-        break;
-    case ui::Change::BackColor:
-        if (v.window) InvalidateRect(v.window, nullptr, FALSE);
-        if (lightweight) repaintLightweight(v);
-        break;
-    case ui::Change::Selection:
+        if (r.show) ShowWindow(w, c.visible() ? SW_SHOWNA : SW_HIDE);
+        if (r.enable) EnableWindow(w, c.enabled());
+        if (r.place) placeChildWindow(v, views_.dpi());
+        if (r.redrawOwn) InvalidateRect(w, nullptr, FALSE);
         // The program's selections only mirror the model: the handler has
         // been raised by the model already, and these messages notify no one.
-        if (c.kind() == ui::Kind::ComboBox)
-            SendMessageW(v.window, CB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
-        else if (c.kind() == ui::Kind::ListBox)
-            SendMessageW(v.window, LB_SETCURSEL, static_cast<WPARAM>(c.selectedIndex()), 0);
-        break;
-    case ui::Change::Focus:
-        keyboard_->rules().focus(c);
-        break;
+        const auto index = static_cast<WPARAM>(c.selectedIndex());
+        if (r.comboSelection) SendMessageW(w, CB_SETCURSEL, index, 0);
+        if (r.listSelection) SendMessageW(w, LB_SETCURSEL, index, 0);
     }
+    if (r.repaint) repaintLightweight(v);
+    if (r.focus) keyboard_->rules().focus(c);
     keyboard_->rules().changed(c, change);
     accessibility_->changed(c, change);
 }
@@ -352,7 +318,7 @@ void FormWindow::changed(std::size_t row, ui::Change change) {
 void FormWindow::focusOnClick(ui::Control& c) { keyboard_->rules().clicked(c); }
 
 void FormWindow::command(HWND child, int code) {
-    ControlView* v = views_.byWindow(child);
+    ControlView* v = views_.byOwn(child);
     if (!v) return;
     ui::Control& c = *v->control;
     switch (c.kind()) {
@@ -417,7 +383,7 @@ void FormWindow::paintContainer(HWND hwnd, const std::string& container) {
 }
 
 void FormWindow::drawItem(const DRAWITEMSTRUCT& item) {
-    ControlView* v = views_.byWindow(item.hwndItem);
+    ControlView* v = views_.byOwn(item.hwndItem);
     if (!v) return;
     const ui::Control& c = *v->control;
     const SIZE size{item.rcItem.right - item.rcItem.left, item.rcItem.bottom - item.rcItem.top};
@@ -437,7 +403,7 @@ void FormWindow::drawItem(const DRAWITEMSTRUCT& item) {
         const RECT r = pixelRect(c, views_.dpi());
         const std::string& container = c.design().container;
         SetViewportOrgEx(mem, -r.left, -r.top, nullptr);
-        paintScene(views_, container, mem, sizeOf(views_.containerWindow(container)), keyboard_->ringIn(container));
+        paintScene(views_, container, mem, sizeOf(views_.containerOf(container)), keyboard_->ringIn(container));
         SetViewportOrgEx(mem, 0, 0, nullptr);
         break;
     }
@@ -570,7 +536,7 @@ LRESULT CALLBACK FormWindow::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT FormWindow::childMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& done) {
     done = false;
-    ControlView* v = views_.byWindow(hwnd);
+    ControlView* v = views_.byOwn(hwnd);
     if (!v) return 0;
     switch (msg) {
     case WM_SETFOCUS:

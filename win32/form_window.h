@@ -47,7 +47,7 @@ public:
 
     HWND hwnd() const { return views_.form(); }
     // The child window that shows a control; nullptr for painted ones.
-    HWND windowFor(const std::string& name) const;
+    HWND windowFor(const std::string& name) const { return views_.ownFor(name); }
 
     // Covers the whole monitor, the taskbar included, and takes the focus.
     void showCoveringScreen();

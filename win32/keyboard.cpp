@@ -52,7 +52,7 @@ KeyboardFocus::KeyboardFocus(ControlViews& views, std::function<void(ui::Control
 
 ui::Control* KeyboardFocus::toolkitFocus() const {
     for (HWND w = GetFocus(); w && w != views_.form(); w = GetParent(w))
-        if (ControlView* v = views_.byWindow(w)) return v->control;
+        if (ControlView* v = views_.byOwn(w)) return v->control;
     return nullptr;
 }
 
@@ -79,7 +79,7 @@ ui::PixelBox KeyboardFocus::ringBox(const ui::Control& c) const {
 void KeyboardFocus::ringMoved(const ui::RingPlace& from, const ui::RingPlace& to) {
     ring_ = toRect(to.around);
     for (const ui::RingPlace* p : {&from, &to})
-        if (p->shown()) repaintArea(views_.containerWindow(p->container), toRect(ui::ringOuter(p->around, views_.dpi())));
+        if (p->shown()) repaintArea(views_.containerOf(p->container), toRect(ui::ringOuter(p->around, views_.dpi())));
 }
 
 const RECT* KeyboardFocus::ringIn(const std::string& container) const {
