@@ -131,6 +131,38 @@ TEST_F(AccessibleTreeTest, APointFindsAWindowBeforeWhatItsContainerPaintsAndNoth
     EXPECT_EQ(at("frameChoices", 7500, 500), &controls["lbl1"]);
 }
 
+TEST_F(AccessibleTreeTest, MovingAboutGoesAlongEachContainersNodesHiddenOnesIncluded) {
+    EXPECT_EQ(ui::accessibleRoot(controls), &controls["frmSplash"]);
+    // Places count nodes only: the shape and the bare image are skipped.
+    EXPECT_EQ(ui::accessibleIndex(controls, controls["Picture1"]), 2);
+    EXPECT_EQ(ui::accessibleIndex(controls, controls["frmSplash"]), -1);
+    EXPECT_EQ(ui::accessibleIndex(controls, controls["Shape1"]), -1);
+    EXPECT_EQ(ui::accessibleChild(controls, controls["Frame1"], 4), &controls["frameChoices"]);
+    EXPECT_EQ(ui::accessibleChild(controls, controls["Frame1"], 6), nullptr);
+
+    EXPECT_EQ(ui::accessibleFirstChild(controls, controls["Frame1"]), &controls["lblClickMe"]);
+    EXPECT_EQ(ui::accessibleLastChild(controls, controls["Frame1"]), &controls["cmbMaxNum"]);
+    EXPECT_EQ(ui::accessibleFirstChild(controls, controls["lbl1"]), nullptr);
+
+    // The hidden loudspeaker and frame are still steps on the way.
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["Picture1"], true), &controls["Picture2"]);
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["Picture2"], true), &controls["frameChoices"]);
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["Label3"], false), &controls["lblClickMe"]);
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["lblClickMe"], false), nullptr);
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["cmbMaxNum"], true), nullptr);
+    EXPECT_EQ(ui::accessibleSibling(controls, controls["frmSplash"], true), nullptr);
+}
+
+TEST_F(AccessibleTreeTest, TheFocusIsFoundThroughTheNodeThatHoldsIt) {
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["frmSplash"], &controls["lbl1"]), &controls["Frame1"]);
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["Frame1"], &controls["lbl1"]), &controls["frameChoices"]);
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["frameChoices"], &controls["lbl1"]), &controls["lbl1"]);
+    // On the host itself, outside it, or nowhere: no node of it holds it.
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["Frame1"], &controls["Frame1"]), nullptr);
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["frameChoices"], &controls["cmbMaxNum"]), nullptr);
+    EXPECT_EQ(ui::accessibleFocusPath(controls, controls["Frame1"], nullptr), nullptr);
+}
+
 TEST_F(AccessibleTreeTest, EachChangeTellsAListenerWhatChanged) {
     using E = std::vector<AccessibleEvent>;
     // A tile's number and a plain label's words are their names; the card's

@@ -131,6 +131,27 @@ protected:
         return found;
     }
 
+    // The object of a control's own window, as a tool gets it.
+    IAccessible* objectOf(const std::string& name) {
+        IAccessible* o = nullptr;
+        AccessibleObjectFromWindow(windows[name], static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(&o));
+        if (o) held.push_back(o);
+        return o;
+    }
+    // The name of the node a VARIANT answered by `in` names.
+    std::string nameOf(IAccessible* in, VARIANT& v) {
+        std::string name = v.vt == VT_I4 ? Node{in, v.lVal}.name() : "";
+        if (v.vt == VT_DISPATCH) {
+            IAccessible* o = nullptr;
+            v.pdispVal->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&o));
+            if (o) held.push_back(o);
+            name = o ? Node{o}.name() : "";
+        }
+        VariantClear(&v);
+        return name;
+    }
+
     void pumpMessages() {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -198,6 +219,58 @@ TEST_F(Win32AccessibilityTest, APressRunsFromTheQueueAndOnlyOnWhatAClickReaches)
     pumpMessages();
     EXPECT_EQ(pressed, std::vector<std::string>{"lblClickMe"});
     EXPECT_TRUE(raised.empty());  // the binding's press, never the handler itself
+}
+
+TEST_F(Win32AccessibilityTest, NavigationWalksTheChildrenAToolEnumeratesHiddenOnesIncluded) {
+    IAccessible* frame = objectOf("Frame1");
+    ASSERT_TRUE(frame);
+    LONG count = 0;
+    frame->get_accChildCount(&count);
+    ASSERT_GT(count, 2);
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    LONG got = 0;
+    AccessibleChildren(frame, 0, count, children.data(), &got);
+    std::vector<std::string> listed;
+    for (VARIANT& v : children) listed.push_back(nameOf(frame, v));
+
+    // First, then next from each child id in turn; last, then previous.
+    std::vector<std::string> forward, backward;
+    VARIANT v;
+    ASSERT_EQ(frame->accNavigate(NAVDIR_FIRSTCHILD, id(CHILDID_SELF), &v), S_OK);
+    forward.push_back(nameOf(frame, v));
+    for (LONG i = 1; frame->accNavigate(NAVDIR_NEXT, id(i), &v) == S_OK; ++i) forward.push_back(nameOf(frame, v));
+    ASSERT_EQ(frame->accNavigate(NAVDIR_LASTCHILD, id(CHILDID_SELF), &v), S_OK);
+    backward.push_back(nameOf(frame, v));
+    for (LONG i = count; frame->accNavigate(NAVDIR_PREVIOUS, id(i), &v) == S_OK; --i)
+        backward.insert(backward.begin(), nameOf(frame, v));
+    EXPECT_EQ(forward, listed);
+    EXPECT_EQ(backward, listed);
+
+    // The object itself has no siblings here; a child has no children, nor
+    // does any node lead up or across the screen.
+    EXPECT_EQ(frame->accNavigate(NAVDIR_NEXT, id(CHILDID_SELF), &v), S_FALSE);
+    EXPECT_EQ(frame->accNavigate(NAVDIR_FIRSTCHILD, id(1), &v), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(frame->accNavigate(NAVDIR_UP, id(CHILDID_SELF), &v), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(frame->accNavigate(NAVDIR_NEXT, id(count + 1), &v), E_INVALIDARG);
+    IAccessible* tile = objectOf("lbl1");
+    ASSERT_TRUE(tile);
+    EXPECT_EQ(tile->accNavigate(NAVDIR_FIRSTCHILD, id(CHILDID_SELF), &v), S_FALSE);
+}
+
+TEST_F(Win32AccessibilityTest, EachContainerNamesTheNodeThatHoldsTheFocus) {
+    for (const char* name : {"frmSplash", "Frame1", "frameChoices", "lbl1"}) ShowWindow(windows[name], SW_SHOW);
+    SetFocus(windows["lbl1"]);
+    ASSERT_EQ(GetFocus(), windows["lbl1"]);
+    const std::string frame = Node{objectOf("Frame1")}.name(), choices = Node{objectOf("frameChoices")}.name();
+    VARIANT v;
+    ASSERT_EQ(root->get_accFocus(&v), S_OK);
+    EXPECT_EQ(nameOf(root, v), frame);
+    ASSERT_EQ(objectOf("Frame1")->get_accFocus(&v), S_OK);
+    EXPECT_EQ(nameOf(nullptr, v), choices);
+    ASSERT_EQ(objectOf("lbl1")->get_accFocus(&v), S_OK);
+    EXPECT_TRUE(v.vt == VT_I4 && v.lVal == CHILDID_SELF);
+    // The card's window holds no focus, nor anything in it.
+    EXPECT_EQ(objectOf("lblClickMe")->get_accFocus(&v), S_FALSE);
 }
 
 TEST_F(Win32AccessibilityTest, ObjectsHeldPastTheWindowAnswerDisconnected) {

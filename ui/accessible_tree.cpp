@@ -18,6 +18,12 @@ bool isTabStop(const Control& c) {
 
 bool inAccessibleTree(const Control& c) { return accessibleRole(c) != Role::None; }
 
+const Control* accessibleRoot(const Controls& controls) {
+    for (const auto& c : controls.all())
+        if (c->design().container.empty() && inAccessibleTree(*c)) return c.get();
+    return nullptr;
+}
+
 const Control* accessibleParent(const Controls& controls, const Control& c) {
     return c.design().container.empty() ? nullptr : controls.find(c.design().container);
 }
@@ -27,6 +33,41 @@ std::vector<Control*> accessibleChildren(const Controls& controls, const Control
     for (const auto& c : controls.all())
         if (c.get() != &host && c->design().container == host.name() && inAccessibleTree(*c)) out.push_back(c.get());
     return out;
+}
+
+int accessibleIndex(const Controls& controls, const Control& c) {
+    const Control* up = accessibleParent(controls, c);
+    if (!up) return -1;
+    const std::vector<Control*> children = accessibleChildren(controls, *up);
+    for (std::size_t i = 0; i < children.size(); ++i)
+        if (children[i] == &c) return static_cast<int>(i);
+    return -1;
+}
+
+Control* accessibleChild(const Controls& controls, const Control& host, int index) {
+    const std::vector<Control*> children = accessibleChildren(controls, host);
+    return index >= 0 && static_cast<std::size_t>(index) < children.size() ? children[static_cast<std::size_t>(index)]
+                                                                           : nullptr;
+}
+
+Control* accessibleFirstChild(const Controls& controls, const Control& host) {
+    return accessibleChild(controls, host, 0);
+}
+
+Control* accessibleLastChild(const Controls& controls, const Control& host) {
+    return accessibleChild(controls, host, static_cast<int>(accessibleChildren(controls, host).size()) - 1);
+}
+
+Control* accessibleSibling(const Controls& controls, const Control& c, bool forward) {
+    const Control* up = accessibleParent(controls, c);
+    const int at = accessibleIndex(controls, c);
+    return up && at >= 0 ? accessibleChild(controls, *up, forward ? at + 1 : at - 1) : nullptr;
+}
+
+const Control* accessibleFocusPath(const Controls& controls, const Control& host, const Control* focus) {
+    for (const Control* c = focus; c; c = accessibleParent(controls, *c))
+        if (accessibleParent(controls, *c) == &host) return c;
+    return nullptr;
 }
 
 bool offered(const Controls& controls, const Control& c) {

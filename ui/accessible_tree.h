@@ -18,12 +18,33 @@ namespace ui {
 // play (accessibleRole() is not None).
 bool inAccessibleTree(const Control& c);
 
+// The tree's root: the window, the one control in no container.
+const Control* accessibleRoot(const Controls& controls);
+
 // The node a control hangs from: its container; nullptr for the window.
 const Control* accessibleParent(const Controls& controls, const Control& c);
 
 // A control's nodes in the tree, in the table's order (front to back):
 // the controls it contains that stand in the tree, shown or not.
 std::vector<Control*> accessibleChildren(const Controls& controls, const Control& host);
+
+// A node's place among its container's nodes, from 0; -1 for the window
+// and for a control outside the tree.
+int accessibleIndex(const Controls& controls, const Control& c);
+
+// The node of `host` at `index` (from 0); nullptr past either end.
+Control* accessibleChild(const Controls& controls, const Control& host, int index);
+// A node's first and last nodes; nullptr when it has none.
+Control* accessibleFirstChild(const Controls& controls, const Control& host);
+Control* accessibleLastChild(const Controls& controls, const Control& host);
+
+// The node after (forward) or before `c` in its container; nullptr at either
+// end, and for the window, which has no container.
+Control* accessibleSibling(const Controls& controls, const Control& c, bool forward);
+
+// The node of `host` that is, or holds, `focus`; nullptr when the focus is
+// on `host` itself, outside it, or nowhere.
+const Control* accessibleFocusPath(const Controls& controls, const Control& host, const Control* focus);
 
 // Whether a node is offered to a listener now: it and every container round
 // it are shown. A platform may leave the others out or mark them invisible.

@@ -8,7 +8,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "ui/accessibility.h"
 #include "ui/accessible_tree.h"
@@ -46,14 +45,8 @@ LONG roleOf(const ui::Control& c) {
 }
 
 // A painted control's id in its container's object: its place among the
-// container's nodes, from 1.
-LONG childId(const ui::Controls& controls, const ui::Control& c) {
-    const ui::Control* up = ui::accessibleParent(controls, c);
-    const std::vector<ui::Control*> children = up ? ui::accessibleChildren(controls, *up) : std::vector<ui::Control*>{};
-    for (std::size_t i = 0; i < children.size(); ++i)
-        if (children[i] == &c) return static_cast<LONG>(i + 1);
-    return CHILDID_SELF;
-}
+// container's nodes, from 1 (CHILDID_SELF, 0, for none).
+LONG childId(const ui::Controls& controls, const ui::Control& c) { return ui::accessibleIndex(controls, c) + 1; }
 
 BSTR bstr(std::string_view utf8) {
     if (utf8.empty()) return nullptr;
@@ -179,9 +172,7 @@ public:
         VariantInit(out);
         Target t;
         if (HRESULT hr = resolve(child, t); FAILED(hr)) return hr;
-        out->vt = VT_I4;
-        out->lVal = t.item >= 0 ? ROLE_SYSTEM_LISTITEM : roleOf(*t.control);
-        return S_OK;
+        return i4(t.item >= 0 ? ROLE_SYSTEM_LISTITEM : roleOf(*t.control), out);
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
         if (!out) return E_POINTER;
@@ -195,9 +186,7 @@ public:
             s |= STATE_SYSTEM_SELECTABLE | (c.selectedIndex() == t.item ? STATE_SYSTEM_SELECTED : 0);
         else
             s |= (state.focusable ? STATE_SYSTEM_FOCUSABLE : 0) | (state.focused ? STATE_SYSTEM_FOCUSED : 0);
-        out->vt = VT_I4;
-        out->lVal = s;
-        return S_OK;
+        return i4(s, out);
     }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* x, LONG* y, LONG* w, LONG* h, VARIANT child) override {
         if (!x || !y || !w || !h) return E_POINTER;
@@ -227,25 +216,16 @@ public:
         VariantInit(out);
         if (!live()) return CO_E_OBJNOTCONNECTED;
         const ui::Control* focused = controlOfWindow(*shared_, GetFocus());
-        if (focused == &control_) {
-            out->vt = VT_I4;
-            out->lVal = CHILDID_SELF;
-            return S_OK;
-        }
-        // The child of this that is, or holds, the control with the focus.
-        for (const ui::Control* c = focused; c; c = ui::accessibleParent(*shared_->controls, *c))
-            if (ui::accessibleParent(*shared_->controls, *c) == &control_) return dispatch(*c, out);
-        return S_FALSE;
+        if (focused == &control_) return i4(CHILDID_SELF, out);
+        const ui::Control* holder = ui::accessibleFocusPath(*shared_->controls, control_, focused);
+        return holder ? node(*holder, out) : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
         if (!out) return E_POINTER;
         VariantInit(out);
         if (!live()) return CO_E_OBJNOTCONNECTED;
         if (control_.kind() != ui::Kind::ListBox) return DISP_E_MEMBERNOTFOUND;
-        if (control_.selectedIndex() < 0) return S_FALSE;
-        out->vt = VT_I4;
-        out->lVal = control_.selectedIndex() + 1;
-        return S_OK;
+        return control_.selectedIndex() < 0 ? S_FALSE : i4(control_.selectedIndex() + 1, out);
     }
     HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT) override {
         return live() ? DISP_E_MEMBERNOTFOUND : CO_E_OBJNOTCONNECTED;
@@ -255,28 +235,22 @@ public:
         VariantInit(out);
         Target t;
         if (HRESULT hr = resolve(start, t); FAILED(hr)) return hr;
-        const LONG from = start.vt == VT_I4 ? start.lVal : CHILDID_SELF;
-        LONG count = 0;
-        get_accChildCount(&count);
-        LONG to = 0;
-        if (from == CHILDID_SELF && dir == NAVDIR_FIRSTCHILD) to = 1;
-        else if (from == CHILDID_SELF && dir == NAVDIR_LASTCHILD) to = count;
-        else if (from != CHILDID_SELF && dir == NAVDIR_NEXT) to = from + 1;
-        else if (from != CHILDID_SELF && dir == NAVDIR_PREVIOUS) to = from - 1;
-        else return from == CHILDID_SELF && (dir == NAVDIR_NEXT || dir == NAVDIR_PREVIOUS) ? S_FALSE
-                                                                                           : DISP_E_MEMBERNOTFOUND;
-        if (to < 1 || to > count) return S_FALSE;
-        VARIANT id;
-        id.vt = VT_I4;
-        id.lVal = to;
-        IDispatch* object = nullptr;
-        if (get_accChild(id, &object) == S_OK && object) {
-            out->vt = VT_DISPATCH;
-            out->pdispVal = object;
-        } else {
-            *out = id;
+        // From this object to its children, from a child to its siblings.
+        const bool self = t.control == &control_ && t.item < 0;
+        const bool sideways = dir == NAVDIR_NEXT || dir == NAVDIR_PREVIOUS;
+        const bool down = dir == NAVDIR_FIRSTCHILD || dir == NAVDIR_LASTCHILD;
+        if (self ? !down : !sideways)
+            return self && sideways ? S_FALSE : DISP_E_MEMBERNOTFOUND;
+        if (control_.kind() == ui::Kind::ListBox) {
+            const int to = self ? (dir == NAVDIR_FIRSTCHILD ? 0 : control_.itemCount() - 1)
+                                : t.item + (dir == NAVDIR_NEXT ? 1 : -1);
+            return to >= 0 && to < control_.itemCount() ? i4(to + 1, out) : S_FALSE;
         }
-        return S_OK;
+        const ui::Controls& all = *shared_->controls;
+        const ui::Control* to = !self           ? ui::accessibleSibling(all, *t.control, dir == NAVDIR_NEXT)
+                                : dir == NAVDIR_FIRSTCHILD ? ui::accessibleFirstChild(all, control_)
+                                                           : ui::accessibleLastChild(all, control_);
+        return to ? node(*to, out) : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* out) override {
         if (!out) return E_POINTER;
@@ -288,15 +262,7 @@ public:
         const ui::Control* hit = ui::accessibleChildAt(
             *shared_->controls, control_, [&](const ui::Control& c) { return inside(b.screenRectOf(c)); },
             [&](const ui::Control& c) { return b.windowOf(c) != nullptr; });
-        if (hit && b.windowOf(*hit)) return dispatch(*hit, out);
-        if (hit) {
-            out->vt = VT_I4;
-            out->lVal = childId(*shared_->controls, *hit);
-            return S_OK;
-        }
-        out->vt = VT_I4;
-        out->lVal = CHILDID_SELF;
-        return S_OK;
+        return hit ? node(*hit, out) : i4(CHILDID_SELF, out);
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         Target t;
@@ -305,7 +271,7 @@ public:
         if (!ui::takesPress(*shared_->controls, *t.control)) return E_FAIL;
         // The press runs from the window's queue, as a click does: its handler
         // may pause, and must not run inside the tool's call.
-        const ui::Control* form = formOf(*shared_->controls);
+        const ui::Control* form = ui::accessibleRoot(*shared_->controls);
         const HWND hwnd = form ? shared_->binding.windowOf(*form) : nullptr;
         const auto& all = shared_->controls->all();
         for (std::size_t i = 0; i < all.size(); ++i)
@@ -319,11 +285,6 @@ public:
         if (!hwnd || !shared.controls) return nullptr;
         for (const auto& c : shared.controls->all())
             if (shared.binding.windowOf(*c) == hwnd) return c.get();
-        return nullptr;
-    }
-    static const ui::Control* formOf(const ui::Controls& controls) {
-        for (const auto& c : controls.all())
-            if (c->kind() == ui::Kind::Form) return c.get();
         return nullptr;
     }
 
@@ -350,10 +311,8 @@ private:
             t.item = child.lVal - 1;
             return S_OK;
         }
-        const std::vector<ui::Control*> children = ui::accessibleChildren(*shared_->controls, control_);
-        if (child.lVal < 1 || static_cast<std::size_t>(child.lVal) > children.size()) return E_INVALIDARG;
-        t.control = children[static_cast<std::size_t>(child.lVal - 1)];
-        return S_OK;
+        t.control = child.lVal > 0 ? ui::accessibleChild(*shared_->controls, control_, child.lVal - 1) : nullptr;
+        return t.control ? S_OK : E_INVALIDARG;
     }
 
     template <class Read>
@@ -365,13 +324,22 @@ private:
         return text(read(t), out);
     }
 
-    HRESULT dispatch(const ui::Control& c, VARIANT* out) const {
+    // A node of this object: the object of a control with a window of its
+    // own, else the painted control's child id.
+    HRESULT node(const ui::Control& c, VARIANT* out) const {
+        if (!shared_->binding.windowOf(c)) return i4(childId(*shared_->controls, c), out);
         IDispatch* object = nullptr;
         if (HRESULT hr = objectFor(*shared_, c)->QueryInterface(__uuidof(IDispatch), reinterpret_cast<void**>(&object));
             FAILED(hr))
             return hr;
         out->vt = VT_DISPATCH;
         out->pdispVal = object;
+        return S_OK;
+    }
+    // A number answered in a VARIANT.
+    static HRESULT i4(LONG value, VARIANT* out) {
+        out->vt = VT_I4;
+        out->lVal = value;
         return S_OK;
     }
 
@@ -454,7 +422,7 @@ bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
         return true;
     }
     if (msg == WM_DESTROY) {
-        const ui::Control* form = Object::formOf(*s.controls);
+        const ui::Control* form = ui::accessibleRoot(*s.controls);
         if (form && s.binding.windowOf(*form) == hwnd) disconnect();
     }
     return false;

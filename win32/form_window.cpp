@@ -4,7 +4,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <cstdlib>
 #include <utility>
 
 #include "ui/accessibility.h"
@@ -33,9 +32,9 @@ bool registerClasses(HINSTANCE instance, WNDPROC form, WNDPROC frame) {
     if (done) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    // No CS_DBLCLKS: a fast second click is a click of its own, which the
-    // press handling turns into none (see secondPress()).
-    wc.style = 0;
+    // The form and the frames take clicks: the system tells the second
+    // press of a double click, which the pointer's rules make no click.
+    wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = form;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -348,16 +347,6 @@ void FormWindow::command(HWND child, int code) {
     }
 }
 
-// The second press within the system's double-click time and distance.
-bool FormWindow::secondPress(const std::string& container, POINT at, DWORD time) {
-    LastPress& last = lastPress_[container];
-    const bool second = last.any && time - last.time <= GetDoubleClickTime() &&
-                        std::abs(at.x - last.at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
-                        std::abs(at.y - last.at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
-    last = {second ? 0 : time, at, !second};
-    return second;
-}
-
 // ---- painting -------------------------------------------------------------
 
 // Double-buffered: the scene is drawn into a memory bitmap of the area to
@@ -438,6 +427,7 @@ LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UI
         command(reinterpret_cast<HWND>(lp), HIWORD(wp));
         return 0;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP: {
         const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
         ui::Control* under = ui::lightweightAt(views_.controls(), container, at.x, at.y, views_.dpi());
@@ -447,7 +437,7 @@ LRESULT FormWindow::containerMessage(HWND hwnd, const std::string& container, UI
             pointerReleased(container, under, at.x >= 0 && at.y >= 0 && at.x < size.cx && at.y < size.cy);
         } else {
             SetCapture(hwnd);
-            if (secondPress(container, at, static_cast<DWORD>(GetMessageTime())))
+            if (msg == WM_LBUTTONDBLCLK)
                 pointerDoubleClicked(container);
             else
                 pointerPressed(container, under);

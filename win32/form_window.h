@@ -97,7 +97,6 @@ private:
     void paintContainer(HWND hwnd, const std::string& container);
     void drawItem(const DRAWITEMSTRUCT& item);
     void command(HWND child, int code);
-    bool secondPress(const std::string& container, POINT at, DWORD time);
 
     void changed(std::size_t row, ui::Change change) override;
     void focusOnClick(ui::Control& c) override;
@@ -110,14 +109,6 @@ private:
     // The screen readers' objects (MSAA).
     std::unique_ptr<Accessibility> accessibility_;
     RECT screenRect(const ui::Control& c) const;
-    // The last press in each container: the window class asks for no
-    // double clicks, so the second press of one is told here.
-    struct LastPress {
-        DWORD time = 0;
-        POINT at{};
-        bool any = false;
-    };
-    std::unordered_map<std::string, LastPress> lastPress_;
     // The number lists whose list is dropped: their picks come when it closes.
     std::unordered_map<HWND, bool> dropped_;
     // The list boxes' mouse buttons.
