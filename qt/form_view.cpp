@@ -200,11 +200,9 @@ void FormView::paintContainer(const std::string& container, QPainter& p, QWidget
 }
 
 // The left button on the window, a frame or a picture box, and what lies
-// under it: the window's pointer rules make the clicks of it. Qt 6.4
-// delivers the second press of a double click only as a double-click event
-// (checked with xdotool under Xvfb: press, release, double-click, release);
-// presses further apart than the desktop's double-click interval are no
-// double click.
+// under it: the window's pointer rules make the clicks of it. Qt delivers
+// the second press of a double click only as a double-click event
+// (docs/qt-notes.md).
 bool FormView::containerMouse(const std::string& container, QEvent* event, const QWidget& on) {
     const QEvent::Type type = event->type();
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonDblClick)

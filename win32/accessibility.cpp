@@ -384,9 +384,8 @@ bool Accessibility::enterApartment() {
     // Tools' calls must come through the window's own queue, on this thread:
     // in a multithreaded apartment they would come on threads of COM's own,
     // and then the window answers nothing. Entered when the first tool asks,
-    // not before: under Wine a single-threaded apartment makes every pass
-    // over the queue dearer by a third (57 to 82 us here), and the pauses
-    // count passes.
+    // not before: under Wine the apartment makes every pass dearer, and the
+    // pauses count passes (docs/windows-notes.md).
     if (apartment_ == Apartment::NotYet)
         apartment_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ? Apartment::Entered
                                                                                   : Apartment::Refused;

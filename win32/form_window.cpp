@@ -259,8 +259,8 @@ void FormWindow::repaintLightweight(ControlView& v) {
     }
 }
 
-// The logic writes captions in loops between two passes, and under Wine a
-// RedrawWindow costs 36 us and a SetWindowText of a shown window 164 us:
+// The logic writes captions in loops between two passes, and under Wine
+// each redraw and window text is a dear round trip (docs/windows-notes.md):
 // the areas and texts are gathered and handed over once, by a message
 // posted for the next pass (posted messages come before WM_PAINT).
 void FormWindow::flushSoon() {
@@ -326,8 +326,8 @@ void FormWindow::command(HWND child, int code) {
         // A pick in the dropped list comes as CBN_SELENDOK (also for the
         // entry already shown); the arrow keys and the wheel on the closed
         // box change the selection at once, each a pick. A mouse pick in
-        // the list sends CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE
-        // (Wine 8.0): a change to the entry the model holds is none.
+        // the list sends CBN_SELENDOK, CBN_CLOSEUP, then CBN_SELCHANGE: a
+        // change to the entry the model holds is none.
         if (code == CBN_DROPDOWN) dropped_[child] = true;
         if (code == CBN_CLOSEUP) dropped_[child] = false;
         if (code == CBN_SELENDOK && dropped_[child]) pick(c, index);
