@@ -337,6 +337,16 @@ class Conformance:
             self.assertTrue(said == WRONG or said.isdigit(), said)
             self.assertEqual(self.focused(), [tiles[0]])
 
+    def test_8b_the_loudspeaker_names_its_state(self):
+        s = self.s
+        s.wait_until_idle()
+        with self.program.events(s, "name:Speech off") as listened:
+            s.click("Picture1")
+        self.assertIn(("name", "Speech off"), listened.events)
+        names = [n.name for n in self.tree()]
+        self.assertIn("Speech off", names)
+        self.assertNotIn("Speech on", names)
+
     def test_9_ctrl_q_closes_with_status_zero(self):
         self.s.key("ctrl+q")
         self.assertEqual(self.s.app.wait_exit(timeout=e2e.TIMEOUT), 0)
