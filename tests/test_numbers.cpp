@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 
 #include "choices/judge.h"
 #include "choices/separate.h"
@@ -31,6 +32,20 @@ TEST(Numbers, ReadsTheNumberAtTheStartOfAText) {
     EXPECT_EQ(readNumber("."), 0);
     EXPECT_EQ(readNumber(".5"), 0.5);
     EXPECT_EQ(readNumber("111"), 111);
+}
+
+TEST(Numbers, ReadsTheEdgesOfADouble) {
+    // Every standard library reads these alike, the browser's too.
+    EXPECT_EQ(readNumber("1e400"), HUGE_VAL);
+    EXPECT_EQ(readNumber("-1e400"), -HUGE_VAL);
+    EXPECT_EQ(readNumber("1.7976931348623157e308"), 1.7976931348623157e308);
+    EXPECT_EQ(readNumber("1e-320"), 1e-320);  // subnormal, not out of range
+    EXPECT_EQ(readNumber("0.1"), 0.1);
+    EXPECT_EQ(readNumber("123456789012345678"), 123456789012345678.0);
+    EXPECT_EQ(writeNumber(1e300), "1e+300");
+    EXPECT_EQ(writeNumber(1e-5), "1e-05");
+    EXPECT_EQ(writeNumber(123456789012345678.0), "1.23456789012346e+17");
+    EXPECT_EQ(writeNumber(0.1 + 0.2), "0.3");
 }
 
 TEST(Numbers, WritesPlainDecimal) {
