@@ -1,0 +1,10 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Building the pure layers and the window's logic for the browser with
+# Debian's emscripten package (its libraries prebuilt, no network):
+#   cmake -S . -B build-web --toolchain cmake/emscripten.cmake
+# The top CMakeLists.txt then builds no Qt, no voice and no desktop file.
+include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
+# The logic throws and catches (a failing engine, a bad setting), and its
+# engines start on threads of their own: both are off in emcc by default.
+set(CMAKE_CXX_FLAGS_INIT "-fexceptions -pthread")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions -pthread -sPTHREAD_POOL_SIZE=4 -sEXIT_RUNTIME=1")
