@@ -3,6 +3,10 @@
 # Debian's emscripten package (its libraries prebuilt, no network):
 #   cmake -S . -B build-web --toolchain cmake/emscripten.cmake
 # The top CMakeLists.txt then builds no Qt, no voice and no desktop file.
+# ctest runs the programs under node; node 18 and later have a fetch() that
+# this Emscripten's loader takes for a browser's, and fails to load the .wasm.
+find_program(ABACORN_NODE NAMES node nodejs REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${ABACORN_NODE};--no-experimental-fetch")
 include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 # The logic throws and catches (a failing engine, a bad setting), and its
 # engines start on threads of their own: both are off in emcc by default.
