@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Builds the pure layers and the window's logic for the browser with
+# Debian's Emscripten (cmake/emscripten.cmake) and leaves their static
+# libraries, WebAssembly objects, in OUTDIR; no page yet.
+#
+#   ./scripts/build-web.sh OUTDIR
+#
+# The build folder is $ABACORN_WEB_BUILD_DIR (build-web in the tree by
+# default). With ABACORN_WEB_TESTS=ON in the environment the logic's test
+# programs are built there too; `ctest -L web` in it runs them under node.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+take_output_dir "$@"
+WEB_BUILD=${ABACORN_WEB_BUILD_DIR:-$ROOT/build-web}
+command -v em++ >/dev/null || { echo "$0: no em++: install Debian's emscripten package" >&2; exit 1; }
+# emcc runs acorn and terser under node above -O0; a node not Debian's does
+# not look in Debian's module folder by itself.
+export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
+
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=true
+cmake -S "$ROOT" -B "$WEB_BUILD" -G Ninja --toolchain "$ROOT/cmake/emscripten.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DABACORN_WERROR=ON -DABACORN_BENCHMARKS=OFF \
+  -DABACORN_TESTS="${ABACORN_WEB_TESTS:-OFF}" >/dev/null
+cmake --build "$WEB_BUILD" --parallel "$(nproc)"
+
+for lib in problems choices ui settings speech app; do
+  cp "$WEB_BUILD/$lib/libabacorn_$lib.a" "$OUT/"
+  echo "$OUT/libabacorn_$lib.a"
+done
