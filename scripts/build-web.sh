@@ -17,12 +17,7 @@ command -v em++ >/dev/null || { echo "$0: no em++: install Debian's emscripten p
 # not look in Debian's module folder by itself.
 export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
-export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=true
-cmake -S "$ROOT" -B "$WEB_BUILD" -G Ninja --toolchain "$ROOT/cmake/emscripten.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DABACORN_WERROR=ON -DABACORN_BENCHMARKS=OFF \
-  -DABACORN_TESTS="${ABACORN_WEB_TESTS:-OFF}" >/dev/null
-cmake --build "$WEB_BUILD" --parallel "$(nproc)"
+cross_build "$WEB_BUILD" emscripten.cmake Release "${ABACORN_WEB_TESTS:-OFF}"
 
 for lib in problems choices ui settings speech app; do
   cp "$WEB_BUILD/$lib/libabacorn_$lib.a" "$OUT/"

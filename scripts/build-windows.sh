@@ -15,13 +15,7 @@ take_output_dir "$@"
 WINDOWS_BUILD=${ABACORN_WINDOWS_BUILD_DIR:-$ROOT/build-windows}
 install_missing cmake ninja-build ccache "${WINDOWS_PACKAGES[@]}"
 
-# Through the compiler cache, as scripts/run-tests.sh builds.
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
-export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=true
-cmake -S "$ROOT" -B "$WINDOWS_BUILD" -G Ninja --toolchain "$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel -DABACORN_WERROR=ON -DABACORN_BENCHMARKS=OFF \
-  -DABACORN_TESTS="${ABACORN_WINDOWS_TESTS:-OFF}" >/dev/null
-cmake --build "$WINDOWS_BUILD" --parallel "$(nproc)"
+cross_build "$WINDOWS_BUILD" mingw-w64-x86_64.cmake MinSizeRel "${ABACORN_WINDOWS_TESTS:-OFF}"
 
 VERSION=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WINDOWS_BUILD/CMakeCache.txt")
 [ -n "$VERSION" ] || { echo "$0: no project version in $WINDOWS_BUILD/CMakeCache.txt" >&2; exit 1; }

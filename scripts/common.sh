@@ -63,3 +63,15 @@ build() {
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$BUILD" --parallel "$(nproc)"
 }
+
+# cross_build DIR TOOLCHAIN BUILD_TYPE TESTS: a cross build in DIR with the
+# toolchain file under cmake/, warnings as errors, no benchmarks, the test
+# programs when TESTS is ON; through the compiler cache, as
+# scripts/run-tests.sh builds.
+cross_build() {
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$ROOT} CCACHE_NOHASHDIR=true
+  cmake -S "$ROOT" -B "$1" -G Ninja --toolchain "$ROOT/cmake/$2" -DCMAKE_BUILD_TYPE="$3" -DABACORN_WERROR=ON \
+    -DABACORN_BENCHMARKS=OFF -DABACORN_TESTS="$4" >/dev/null
+  cmake --build "$1" --parallel "$(nproc)"
+}

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "testbed/design_rows.h"
 #include "ui/accessibility.h"
 #include "ui/accessible_tree.h"
 
@@ -16,31 +17,21 @@ using ui::AccessibleEvent;
 using ui::Change;
 using ui::Kind;
 
-ui::ControlSpec spec(const char* name, Kind kind, const char* container, int left, int top, int width, int height) {
-    ui::ControlSpec c;
-    c.name = name;
-    c.kind = kind;
-    c.container = container;
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
-    return c;
-}
+using testbed::designRow;
 
 std::vector<ui::ControlSpec> window() {
     std::vector<ui::ControlSpec> w = {
-        spec("frmSplash", Kind::Form, "", 0, 0, 12000, 9000),
-        spec("Frame1", Kind::Frame, "frmSplash", 0, 0, 12000, 9000),
-        spec("lblClickMe", Kind::Label, "Frame1", 2000, 1000, 4000, 6000),
-        spec("Label3", Kind::Label, "Frame1", 0, 0, 1000, 300),
-        spec("Shape1", Kind::Shape, "Frame1", 0, 0, 9000, 9000),
-        spec("Image2", Kind::Image, "Frame1", 0, 0, 1000, 500),
-        spec("Picture1", Kind::PictureBox, "Frame1", 3000, 2000, 1000, 900),
-        spec("Picture2", Kind::PictureBox, "Frame1", 3000, 2000, 1000, 900),
-        spec("frameChoices", Kind::Frame, "Frame1", 7000, 0, 4000, 4000),
-        spec("lbl1", Kind::Label, "frameChoices", 0, 0, 1800, 1200),
-        spec("cmbMaxNum", Kind::ComboBox, "Frame1", 0, 8000, 700, 400),
+        designRow("frmSplash", Kind::Form, "", 0, 0, 12000, 9000),
+        designRow("Frame1", Kind::Frame, "frmSplash", 0, 0, 12000, 9000),
+        designRow("lblClickMe", Kind::Label, "Frame1", 2000, 1000, 4000, 6000),
+        designRow("Label3", Kind::Label, "Frame1", 0, 0, 1000, 300),
+        designRow("Shape1", Kind::Shape, "Frame1", 0, 0, 9000, 9000),
+        designRow("Image2", Kind::Image, "Frame1", 0, 0, 1000, 500),
+        designRow("Picture1", Kind::PictureBox, "Frame1", 3000, 2000, 1000, 900),
+        designRow("Picture2", Kind::PictureBox, "Frame1", 3000, 2000, 1000, 900),
+        designRow("frameChoices", Kind::Frame, "Frame1", 7000, 0, 4000, 4000),
+        designRow("lbl1", Kind::Label, "frameChoices", 0, 0, 1800, 1200),
+        designRow("cmbMaxNum", Kind::ComboBox, "Frame1", 0, 8000, 700, 400),
     };
     w[3].caption = "12";
     w[7].visible = false;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "testbed/design_rows.h"
 #include "ui/binding.h"
 #include "ui/pointer.h"
 
@@ -16,12 +17,9 @@ namespace {
 using ui::Kind;
 
 ui::ControlSpec row(std::string name, Kind kind, std::string container) {
-    ui::ControlSpec spec;
-    spec.name = std::move(name);
-    spec.kind = kind;
-    spec.container = std::move(container);
-    if (kind == Kind::ListBox) spec.items = {"5", "10", "15"};
-    return spec;
+    ui::ControlSpec r = testbed::designRow(std::move(name), kind, std::move(container));
+    if (kind == Kind::ListBox) r.items = {"5", "10", "15"};
+    return r;
 }
 
 const std::vector<ui::ControlSpec>& table() {

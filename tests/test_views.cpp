@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "testbed/design_rows.h"
 #include "ui/views.h"
 
 namespace {
@@ -15,15 +16,10 @@ using ui::Change;
 using ui::Kind;
 
 ui::ControlSpec row(std::string name, Kind kind, std::string container, bool autoSize = false) {
-    ui::ControlSpec spec;
-    spec.name = std::move(name);
-    spec.kind = kind;
-    spec.container = std::move(container);
-    spec.left = spec.top = 150;
-    spec.width = spec.height = 600;
-    spec.autoSize = autoSize;
-    if (kind == Kind::ListBox || kind == Kind::ComboBox) spec.items = {"5", "10"};
-    return spec;
+    ui::ControlSpec r = testbed::designRow(std::move(name), kind, std::move(container), 150, 150, 600, 600);
+    r.autoSize = autoSize;
+    if (kind == Kind::ListBox || kind == Kind::ComboBox) r.items = {"5", "10"};
+    return r;
 }
 
 const std::vector<ui::ControlSpec>& table() {

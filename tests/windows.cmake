@@ -1,13 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Tests of the Windows build (included by tests/CMakeLists.txt when cross-building).
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-add_executable(core_tests ${abacorn_core_test_sources})
-target_link_libraries(core_tests PRIVATE abacorn_testbed gtest gtest_main)
-add_executable(conformance_tests ${abacorn_conformance_test_sources})
-target_link_libraries(conformance_tests PRIVATE abacorn_testbed gtest gtest_main)
-
+# Tests of the Windows build (included by tests/CMakeLists.txt when
+# cross-building, after the logic's suites).
 # The Win32 binding over real windows: its MSAA objects, asked in process;
 # its windows at other scales.
 add_executable(win32_tests test_win32_accessibility.cpp test_win32_scale.cpp)

@@ -430,13 +430,16 @@ bool Accessibility::answer(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
 void Accessibility::changed(const ui::Control& c, ui::Change change) {
     const Shared& s = *shared_;
     if (!s.controls) return;
+    // Most changes in the dealing loops tell nothing: asked before the walk.
+    const auto events = ui::accessibleEvents(c, change);
+    if (events.empty()) return;
     // A painted control is a simple element of its container's object.
     const ui::Control* up = ui::accessibleParent(*s.controls, c);
     const HWND own = s.binding.windowOf(c);
     const HWND hwnd = own ? own : up ? s.binding.windowOf(*up) : nullptr;
     const LONG child = own ? CHILDID_SELF : childId(*s.controls, c);
     if (!hwnd || (!own && child == CHILDID_SELF)) return;
-    for (ui::AccessibleEvent e : ui::accessibleEvents(c, change)) {
+    for (ui::AccessibleEvent e : events) {
         NotifyWinEvent(winEvent(e), hwnd, OBJID_CLIENT, child);
         // The seconds list names the entry picked too.
         if (e == ui::AccessibleEvent::ValueChanged && own && c.kind() == ui::Kind::ListBox && c.selectedIndex() >= 0)

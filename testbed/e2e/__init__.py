@@ -16,7 +16,8 @@ Its modules, each built on those before it:
     images         pixels of a screen, pictures (PPM, PNG)
     screens        Xvfb and Weston
     buses          the session and accessibility buses, the desktop's
-                   screen-reader switch, a proxy that holds back calls
+                   screen-reader switch, a proxy that holds back calls,
+                   the walk of an AT-SPI tree
     ssip_recorder  the recording speech daemon (also a script)
     program        any program on a screen, the trainer, its speech log
     desktop        openbox with tint2, xfwm4, Orca
@@ -42,7 +43,7 @@ Environment:
 """
 
 from . import ssip_recorder
-from .buses import A11Y_LAUNCHER, AccessibilityBus, BusProxy, ScreenReaderSwitch, follows_screen_reader_switch
+from .buses import A11Y_LAUNCHER, AccessibilityBus, accessible_subtree, BusProxy, ScreenReaderSwitch, follows_screen_reader_switch
 from .controls import (BLACK, DARK_GREY, FOCUS_RING, FOR_ANSWER, GREEN, INTERNAL, LAVENDER, MAX_ITEMS, MIN_ITEMS,
                        NAMES, RED, RING_REACH, STANDARD_WALK, TILES, TIMEOUT, WALK_NAMES, WELCOME, WHITE, WRONG,
                        Session, centre, click_at, click_control, colour_box, control_centre, ink_box, ink_in,
@@ -61,7 +62,7 @@ from .voices import (FLITE_VOICE, GAVE_UP_DEFAULT, DeafSocket, OwnVoiceTestCase,
                      have_speech_dispatcher, trainer, without_speech_dispatcher)
 
 __all__ = [
-    "A11Y_LAUNCHER", "Abacorn", "ALT_F4_CLOSES", "AccessibilityBus", "BusProxy", "alive", "Audio", "BLACK",
+    "A11Y_LAUNCHER", "Abacorn", "ALT_F4_CLOSES", "AccessibilityBus", "accessible_subtree", "BusProxy", "alive", "Audio", "BLACK",
     "build_dir", "BusyLoops", "centre", "children", "cpu_ticks", "clean_environment", "click_at", "click_control",
     "colour_box", "control_centre", "DARK_GREY", "DeafSocket", "OwnVoiceTestCase", "descendants", "E2EError",
     "FLITE_VOICE", "FOCUS_RING", "follows_screen_reader_switch", "FOR_ANSWER", "GAVE_UP_DEFAULT", "GREEN",

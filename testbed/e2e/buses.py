@@ -18,6 +18,23 @@ from .processes import E2EError, descendants, private_dir, stop_pids, stop_proce
 A11Y_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
 
 
+def accessible_subtree(root):
+    """An AT-SPI object and every object under it, depth first, as a
+    client (pyatspi) gives them."""
+    found = []
+
+    def walk(acc, depth):
+        if depth > 30:
+            raise AssertionError("the tree does not end")
+        found.append(acc)
+        for i in range(acc.childCount):
+            child = acc.getChildAtIndex(i)
+            if child is not None:
+                walk(child, depth + 1)
+    walk(root, 0)
+    return found
+
+
 class AccessibilityBus:
     """A session bus of our own with at-spi2-core's accessibility bus on it,
     for an X display; env() points programs and AT-SPI clients at it.

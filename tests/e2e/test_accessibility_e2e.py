@@ -19,18 +19,6 @@ from testbed import e2e
 from testbed.e2e import INTERNAL, NAMES
 
 
-def walk(acc, out, depth=0):
-    """[(accessible, role name, name, showing)] of the subtree, depth first."""
-    if depth > 30:
-        raise AssertionError("the tree does not end")
-    out.append(acc)
-    for i in range(acc.childCount):
-        child = acc.getChildAtIndex(i)
-        if child is not None:
-            walk(child, out, depth + 1)
-    return out
-
-
 class AccessibilityE2ETest(unittest.TestCase):
     def test_names_hidden_controls_lists_and_presses_through_at_spi(self):
         if importlib.util.find_spec("pyatspi") is None:
@@ -72,7 +60,7 @@ class AccessibilityE2ETest(unittest.TestCase):
                 def tree():
                     for a in pyatspi.Registry.getDesktop(0):
                         if a is not None and a.name == "abacorn" and a.childCount:
-                            nodes = walk(a, [])
+                            nodes = e2e.accessible_subtree(a)
                             if any(n.name == "Flash card" for n in nodes):
                                 return nodes
                     return None

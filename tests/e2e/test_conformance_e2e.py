@@ -104,20 +104,8 @@ class QtProgram:
     def accessibles(self):
         """The trainer's accessible objects, depth first, from the
         application down."""
-        found = []
-
-        def walk(acc, depth):
-            if depth > 30:
-                raise AssertionError("the tree does not end")
-            found.append(acc)
-            for i in range(acc.childCount):
-                child = acc.getChildAtIndex(i)
-                if child is not None:
-                    walk(child, depth + 1)
-        for app in self.pyatspi.Registry.getDesktop(0):
-            if app is not None and app.name == "abacorn":
-                walk(app, 0)
-        return found
+        return [acc for app in self.pyatspi.Registry.getDesktop(0) if app is not None and app.name == "abacorn"
+                for acc in e2e.accessible_subtree(app)]
 
     def node(self, acc):
         role = acc.getRoleName()
