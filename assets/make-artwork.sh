@@ -7,12 +7,21 @@
 # DejaVu Sans Bold is used when Comic Neue is missing.
 #
 # Usage: ./make-artwork.sh        (run from anywhere; writes next to itself)
+#        ./make-artwork.sh --web-icons DIR
+#                                  (only the icon at 192 and 512 px, for the
+#                                  browser build, into DIR; nothing else)
 #
 # The signs, speaker and button are drawn at a multiple of their final size
 # and scaled down with a box filter, which gives clean anti-aliased edges.
 # Running it again gives byte-identical files (PNG time stamps are left out).
 
 set -euo pipefail
+
+WEB_ICONS=""
+if [[ ${1:-} == --web-icons ]]; then
+    [[ $# == 2 ]] || { echo "usage: $0 [--web-icons DIR]" >&2; exit 2; }
+    WEB_ICONS=$(realpath -m "$2")
+fi
 
 cd "$(dirname "$0")"
 
@@ -36,9 +45,49 @@ FONT=$(pick_font Comic-Neue-Bold DejaVu-Sans-Bold)
 LAVENDER='rgb(192,192,255)'   # the panel colour behind speaker and buttons
 INK='rgb(16,16,16)'           # "black" for signs and outlines
 CHALK='rgb(250,250,240)'      # off-white: never the transparent GIF white
+# The acorns: Quilla and the icon.
+OUTLINE='rgb(85,45,15)'
+SKIN='rgb(238,172,80)'
+CAP='rgb(150,90,42)'
+HATCH='rgb(112,64,26)'
 
 # PNG files must not carry creation/modification times.
 PNG_OPTS=(-define png:exclude-chunks=date,time +set date:create +set date:modify)
+
+# The program icon's 512x512 master, transparent around the acorn; below.
+icon_master() {   # icon_master <file.png>
+    local i icon_hatch=()
+    for ((i = -200; i <= 600; i += 60)); do
+        icon_hatch+=(-draw "line $i,40 $((i + 200)),240" -draw "line $((i + 200)),40 $i,240")
+    done
+
+    convert -size 512x512 xc:none \
+        -stroke "$OUTLINE" -strokewidth 18 -fill 'rgb(120,70,30)' \
+        -draw "roundrectangle 234,12 278,100 16,16" \
+        -fill 'rgb(240,176,72)' \
+        -draw "path 'M 70,160 C 62,380 186,474 256,502 C 326,474 450,380 442,160 Z'" \
+        \( -size 512x512 xc:none -fill "$CAP" -draw "ellipse 256,142 220,84 0,360" \
+           -stroke "$HATCH" -strokewidth 12 "${icon_hatch[@]}" \
+           \( -size 512x512 xc:none -fill black -draw "ellipse 256,142 220,84 0,360" \) \
+           -compose DstIn -composite -compose Over \) -composite \
+        -fill none -stroke "$OUTLINE" -strokewidth 18 -draw "ellipse 256,142 220,84 0,360" \
+        -stroke 'rgb(170,30,30)' -strokewidth 10 -fill 'rgb(170,30,30)' \
+        -font "$FONT" -pointsize 190 \
+        -gravity center -annotate +0+66 '1+1' +gravity \
+        "PNG32:$1"
+}
+
+if [[ -n $WEB_ICONS ]]; then
+    mkdir -p "$WEB_ICONS"
+    master=$(mktemp --suffix=.png)
+    trap 'rm -f "$master"' EXIT
+    icon_master "$master"
+    for size in 192 512; do
+        convert "$master" -filter Triangle -resize "${size}x${size}" \
+            "${PNG_OPTS[@]}" "PNG32:$WEB_ICONS/abacorn-$size.png"
+    done
+    exit 0
+fi
 
 # ---------------------------------------------------------------------------
 # Operation signs: 32x32 24-bit BMP.  Drawn at 256x256 (8x) and boxed down,
@@ -142,11 +191,6 @@ convert -size 360x156 "xc:$LAVENDER" \
 # slate fills the top, Quilla stands in the lower left with both arms up,
 # and two little counting acorns sit in the lower right, below the caption.
 # ---------------------------------------------------------------------------
-OUTLINE='rgb(85,45,15)'
-SKIN='rgb(238,172,80)'
-CAP='rgb(150,90,42)'
-HATCH='rgb(112,64,26)'
-
 # Quilla herself is drawn at a larger size on her own layer and then scaled
 # by QS, with (100,0) moved to (QX,QY).  Line widths on that layer are
 # divided by QS so they keep their weight in the final picture.
@@ -240,28 +284,9 @@ convert -size 199x272 xc:none \
 # transparent background, scaled to the PNG sizes; the 32x32 .ico is a
 # 256-colour version of it with on/off transparency.
 # ---------------------------------------------------------------------------
-icon_hatch=()
-for ((i = -200; i <= 600; i += 60)); do
-    icon_hatch+=(-draw "line $i,40 $((i + 200)),240" -draw "line $((i + 200)),40 $i,240")
-done
-
 master=$(mktemp --suffix=.png)
 trap 'rm -f "$master"' EXIT
-
-convert -size 512x512 xc:none \
-    -stroke "$OUTLINE" -strokewidth 18 -fill 'rgb(120,70,30)' \
-    -draw "roundrectangle 234,12 278,100 16,16" \
-    -fill 'rgb(240,176,72)' \
-    -draw "path 'M 70,160 C 62,380 186,474 256,502 C 326,474 450,380 442,160 Z'" \
-    \( -size 512x512 xc:none -fill "$CAP" -draw "ellipse 256,142 220,84 0,360" \
-       -stroke "$HATCH" -strokewidth 12 "${icon_hatch[@]}" \
-       \( -size 512x512 xc:none -fill black -draw "ellipse 256,142 220,84 0,360" \) \
-       -compose DstIn -composite -compose Over \) -composite \
-    -fill none -stroke "$OUTLINE" -strokewidth 18 -draw "ellipse 256,142 220,84 0,360" \
-    -stroke 'rgb(170,30,30)' -strokewidth 10 -fill 'rgb(170,30,30)' \
-    -font "$FONT" -pointsize 190 \
-    -gravity center -annotate +0+66 '1+1' +gravity \
-    "PNG32:$master"
+icon_master "$master"
 
 mkdir -p icons
 for size in 32 48 64 128 256; do
