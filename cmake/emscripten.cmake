@@ -8,7 +8,8 @@
 find_program(ABACORN_NODE NAMES node nodejs REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${ABACORN_NODE};--no-experimental-fetch")
 include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
-# The logic throws and catches (a failing engine, a bad setting), and its
-# engines start on threads of their own: both are off in emcc by default.
-set(CMAKE_CXX_FLAGS_INIT "-fexceptions -pthread")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions -pthread -sPTHREAD_POOL_SIZE=4 -sEXIT_RUNTIME=1")
+# The logic throws and catches (a failing engine, a bad setting), which is
+# off in emcc by default. No threads: a page gets them only when its host
+# sends cross-origin isolation headers, and the browser's speech needs none.
+set(CMAKE_CXX_FLAGS_INIT "-fexceptions")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-fexceptions -sEXIT_RUNTIME=1")

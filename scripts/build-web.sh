@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the pure layers and the window's logic for the browser with
-# Debian's Emscripten (cmake/emscripten.cmake) and leaves their static
-# libraries, WebAssembly objects, in OUTDIR; no page yet.
+# Builds the trainer for the browser with Debian's Emscripten
+# (cmake/emscripten.cmake) and writes a static site into OUTDIR/web, ready
+# for any static host: index.html at its root.
 #
 #   ./scripts/build-web.sh OUTDIR
+#   ./scripts/serve-web.py OUTDIR/web     # try it on this machine
 #
 # The build folder is $ABACORN_WEB_BUILD_DIR (build-web in the tree by
 # default). With ABACORN_WEB_TESTS=ON in the environment the logic's test
@@ -19,7 +20,10 @@ export NODE_PATH=${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs
 
 cross_build "$WEB_BUILD" emscripten.cmake Release "${ABACORN_WEB_TESTS:-OFF}"
 
-for lib in problems choices ui settings speech app; do
-  cp "$WEB_BUILD/$lib/libabacorn_$lib.a" "$OUT/"
-  echo "$OUT/libabacorn_$lib.a"
-done
+SITE="$OUT/web"
+rm -rf "$SITE"
+mkdir -p "$SITE"
+cp "$ROOT"/web/page/index.html "$ROOT"/web/page/abacorn-page.js "$ROOT"/web/page/abacorn.css "$WEB_BUILD/web/abacorn.js" "$SITE/"
+/usr/bin/python3 "$ROOT/scripts/web-assets.py" "$SITE"
+cp "$ROOT/LICENSE" "$SITE/LICENSE.txt"
+echo "$SITE/index.html"

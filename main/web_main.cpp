@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The program in a web page. Loading the page only loads the program; the
+// child's start (a tap or a key on the start screen, which the page turns
+// into abacorn_start) runs it as a new start of the program does, and
+// "Close Program" ends that run and leaves the start screen.
+#include <emscripten.h>
+
+#include <memory>
+
+#include "main/web_trainer.h"
+#include "ui/control_table.h"
+#include "voices/browser_voice.h"
+#include "web/form_page.h"
+#include "web/page.h"
+
+// clang-format off
+EM_JS(void, js_preload, (const char* source), { Module.page.preload(UTF8ToString(source)); });
+EM_JS(void, js_loaded, (), { Module.page.loaded(); });
+// clang-format on
+
+namespace {
+
+std::unique_ptr<program::WebTrainer> trainer;
+
+// Calls from the page on the stack, running or suspended in a pause: while
+// there are any, the page only queues. The run ends once none is left, so
+// that no frame of the trainer outlives it.
+int entered = 0;
+struct Entered {
+    Entered() {
+        if (entered++ == 0) web::page::busy(true);
+    }
+    ~Entered() {
+        if (--entered > 0) return;
+        if (trainer && trainer->window.closed()) trainer.reset();
+        web::page::busy(false);
+    }
+    Entered(const Entered&) = delete;
+    Entered& operator=(const Entered&) = delete;
+};
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void abacorn_start() {
+    Entered in;
+    if (trainer) return;
+    trainer = std::make_unique<program::WebTrainer>(voices::createBrowserVoice);
+    trainer->frm.Form_Load();
+}
+
+EMSCRIPTEN_KEEPALIVE void abacorn_events() {
+    Entered in;
+    if (trainer) {
+        trainer->pump.drain();
+        return;
+    }
+    while (web::page::next().kind != web::page::EventKind::None) {}  // nothing left to take them
+}
+
+}  // extern "C"
+
+int main() {
+    for (const std::string& source : web::FormPage::pictureSources(ui::controlTable())) js_preload(source.c_str());
+    js_loaded();
+    return 0;
+}

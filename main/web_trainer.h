@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The trainer in a web page.
+#pragma once
+
+#include "main/trainer.h"
+#include "web/form_page.h"
+#include "web/ports.h"
+
+namespace program {
+
+struct WebParts {
+    using Pump = web::WebEventPump;
+    using Screen = web::WebScreen;
+    using Window = web::WebWindow;
+    using Timer = web::WebTimer;
+    using View = web::FormPage;
+    template <class T>
+    static void attach(T& trainer) {
+        trainer.pump.onEvent = [&trainer](const web::page::Event& e) { trainer.view.handle(e); };
+        trainer.view.onTick = [&trainer] { trainer.tick(); };
+        trainer.window.onShown = [&trainer] { trainer.view.shown(); };
+    }
+};
+using WebTrainer = Trainer<WebParts>;
+
+}  // namespace program
