@@ -17,12 +17,14 @@ export CCACHE_DIR
 # Every build the tests use, with warnings as errors, before any test
 # runs, so that no test's time limit holds a build: the tests' own; the
 # logic and the trainer under the sanitizers; the Windows program, its
-# setup and the cross-built test programs. (The Debian package's build is
-# itself a test, install_e2e.)
+# setup and the cross-built test programs; the browser's site and its
+# test programs. (The Debian package's build is itself a test,
+# install_e2e.)
 build -DABACORN_WERROR=ON
 "$ROOT/scripts/build-sanitized.sh" "$BUILD-sanitize"
 ABACORN_WINDOWS_BUILD_DIR="$BUILD-windows" ABACORN_WINDOWS_TESTS=ON \
   "$ROOT/scripts/build-windows.sh" "$BUILD-windows/out"
+ABACORN_WEB_BUILD_DIR="$BUILD-web" ABACORN_WEB_TESTS=ON "$ROOT/scripts/build-web.sh" "$BUILD-web/out"
 cd "$BUILD"
 # The end-to-end tests spend most of their time waiting for a window, a
 # word or a sound, so several run at once; the ones that need the machine
