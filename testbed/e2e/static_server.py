@@ -3,7 +3,8 @@
 """Serves a folder over HTTP on 127.0.0.1, for the browser build: the page,
 its script, its WebAssembly, fonts and pictures, each with its proper type
 (a .wasm must come as application/wasm for the browser to compile it while
-it loads). Nothing else on the machine can reach it.
+it loads), and cross-origin isolated, so that WebAssembly threads work.
+Nothing else on the machine can reach it.
 
     static_server.py DIR [--port N] [--log PATH]
 
@@ -54,6 +55,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def end_headers(self):
         # A rebuilt page shows on the next reload, not after a guessed lifetime.
         self.send_header("Cache-Control", "no-cache")
+        # Cross-origin isolated: the page may share memory with its workers (threads).
+        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
+        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         super().end_headers()
 
     def send_head(self):

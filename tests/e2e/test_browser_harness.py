@@ -79,6 +79,9 @@ class PageTest(unittest.TestCase):
             f.write(PAGE)
         with open(os.path.join(cls.folder.name, "data.txt"), "w") as f:
             f.write("data")
+        for name, data in [("empty.wasm", b"\0asm\1\0\0\0"), ("a.js", b""), ("f.woff2", b""), ("m.webmanifest", b"{}")]:
+            with open(os.path.join(cls.folder.name, name), "wb") as f:
+                f.write(data)
         subprocess.run(["convert", "-size", "10x10", "xc:rgb(255,0,0)", os.path.join(cls.folder.name, "dot.png")],
                        check=True)
         cls.web = browser.StaticServer(cls.folder.name).start()
@@ -157,6 +160,8 @@ class PageTest(unittest.TestCase):
 
     def test_requests_storage_and_pixels(self):
         self.assertEqual(self.web.requests()[-2:], ["/", "/dot.png"])
+        # Served so that threads may share memory.
+        self.assertTrue(self.page.evaluate("crossOriginIsolated && typeof SharedArrayBuffer === 'function'"))
         since = e2e.monotonic_ms()
         self.assertEqual(self.page.evaluate("fetch('data.txt?n=1').then(r => r.text())"), "data")
         self.assertEqual([url for url, _ in self.page.requests(since)], [self.web.url + "data.txt?n=1"])
@@ -173,6 +178,15 @@ class PageTest(unittest.TestCase):
         self.assertEqual(shot.pixel(505, 5), (255, 0, 0))
         self.assertEqual(shot.pixel(700, 500), (255, 255, 255))
         self.assertGreater(self.page.metrics()["JSHeapUsedSize"], 0)
+
+    def test_files_come_with_their_types(self):
+        # The browser compiles a module while it loads only when it comes as application/wasm.
+        self.assertEqual(self.page.evaluate(
+            "WebAssembly.instantiateStreaming(fetch('empty.wasm')).then(r => typeof r.instance)"), "object")
+        types = self.page.evaluate("Promise.all(['a.js', 'f.woff2', 'm.webmanifest', 'dot.png'].map("
+                                   "f => fetch(f).then(r => r.headers.get('content-type'))))")
+        self.assertEqual(types, ["text/javascript; charset=utf-8", "font/woff2", "application/manifest+json",
+                                 "image/png"])
 
     def test_accessibility_tree_and_boxes(self):
         self.page.click(150, 140)
