@@ -185,9 +185,12 @@ class Page:
         def found():
             return next((p for _, m, p in self.events(method, since_ms) if check(p)), None)
         with self.cv:
-            if not self.cv.wait_for(lambda: found() is not None or self.closed, timeout) or self.closed:
-                raise E2EError("timed out after %.1f s waiting for %s" % (timeout, method))
-            return found()
+            self.cv.wait_for(lambda: found() is not None or self.closed, timeout)
+            params = found()
+        if params is None:
+            raise E2EError("%s waiting for %s" % ("the browser closed the connection" if self.closed else
+                                                  "timed out after %.1f s" % timeout, method))
+        return params
 
     def close(self):
         try:
@@ -222,8 +225,23 @@ class Page:
         return result["result"].get("value")
 
     def wait_for(self, js, timeout=30.0, what=None):
-        """Polls a JavaScript condition until it is truthy; returns its value."""
-        return wait_until(lambda: self.evaluate(js), timeout, interval=0.05, what=what or js)
+        """Polls a JavaScript condition until it is truthy; returns its value.
+        A condition that throws counts as false (the page may still be
+        loading); the last error is told if it never holds."""
+        last = []
+
+        def holds():
+            try:
+                return self.evaluate(js)
+            except E2EError as e:
+                if self.closed:
+                    raise
+                last[:] = [e]
+                return None
+        try:
+            return wait_until(holds, timeout, interval=0.05, what=what or js)
+        except E2EError as e:
+            raise E2EError("%s%s" % (e, " (last: %s)" % last[0] if last else "")) from None
 
     def console(self):
         """What the page wrote with console.* and the exceptions nobody caught, as text."""

@@ -207,6 +207,13 @@ class PageTest(unittest.TestCase):
             self.page.wait_for("false", timeout=0.3, what="the impossible")
         with self.assertRaisesRegex(e2e.E2EError, "threw: ReferenceError"):
             self.page.evaluate("noSuchThing")
+        with self.assertRaisesRegex(e2e.E2EError, "the late one .*last: .*ReferenceError: late is not defined"):
+            self.page.wait_for("late.ready", timeout=0.3, what="the late one")
+        # A condition that throws until it holds is waited for.
+        self.page.evaluate("setTimeout(() => { window.late = {ready: 7}; }, 100)")
+        self.assertEqual(self.page.wait_for("late.ready"), 7)
+        with self.assertRaisesRegex(e2e.E2EError, "Page.loadEventFired"):
+            self.page.wait_event("Page.loadEventFired", since_ms=e2e.monotonic_ms(), timeout=0.2)
         with self.assertRaisesRegex(e2e.E2EError, "no such key"):
             self.page.key("NoSuchKey")
 
