@@ -243,10 +243,10 @@ class Page:
         except E2EError as e:
             raise E2EError("%s%s" % (e, " (last: %s)" % last[0] if last else "")) from None
 
-    def console(self):
+    def console(self, since_ms=None):
         """What the page wrote with console.* and the exceptions nobody caught, as text."""
         lines = []
-        for _, method, p in self.events():
+        for _, method, p in self.events(since_ms=since_ms):
             if method == "Runtime.consoleAPICalled":
                 lines.append("%s: %s" % (p["type"], " ".join(str(a.get("value", a.get("description")))
                                                               for a in p.get("args", []))))

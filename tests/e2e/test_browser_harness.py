@@ -202,6 +202,14 @@ class PageTest(unittest.TestCase):
         finally:
             self.page.set_viewport(800, 600)
 
+    def test_console_and_uncaught_errors_are_kept(self):
+        since = e2e.monotonic_ms()
+        self.page.evaluate("console.log('note', 1); setTimeout(() => { throw new Error('boom'); })")
+        e2e.wait_until(lambda: len(self.page.console(since)) == 2, what="the note and the uncaught error")
+        note, error = self.page.console(since)
+        self.assertEqual(note, "log: note 1")
+        self.assertRegex(error, "^uncaught: Error: boom")
+
     def test_failures_say_what_was_awaited(self):
         with self.assertRaisesRegex(e2e.E2EError, "the impossible"):
             self.page.wait_for("false", timeout=0.3, what="the impossible")
