@@ -33,6 +33,11 @@ TEST_PACKAGES=(ccache xvfb xdotool libxtst6 imagemagick x11-utils python3
 # and GIF artwork, GoogleTest's sources to cross-build, NSIS for the setup
 # and Wine to run them all.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix imagemagick googletest nsis wine64)
+# What the browser build and its tests need: Emscripten to build it;
+# Chromium to run it headless, driven over the DevTools Protocol by the
+# system Python's websocket client; fontTools to subset the fonts the page
+# ships.
+WEB_PACKAGES=(emscripten chromium python3-websocket python3-fonttools)
 
 # The build scripts' one argument, OUTDIR: made if missing, and named in
 # OUT as an absolute path. Anything else is a usage error.

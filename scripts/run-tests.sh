@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds and runs the whole test suite.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
+install_missing "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${WEB_PACKAGES[@]}"
 # The tests build the same sources four times (the tests' build, the
 # logic's sanitized build, the Windows one, the package) and again on
 # every clean clone: ccache keeps what the compiler made, in the user's

@@ -30,10 +30,15 @@ Its modules, each built on those before it:
                    what every binding shares: the Tab walk, the names a
                    screen reader finds, the tiles' colours
     heard          the card cycle heard answer by answer, XTest
+    static_server  a folder served on 127.0.0.1 (also a script)
+    browser        the browser build's: headless Chromium over the
+                   DevTools Protocol, its speech heard by the recorder,
+                   the folder served
 Every public name is here as e2e.<name>; the recording daemon is
-e2e.ssip_recorder.
+e2e.ssip_recorder. The browser harness needs the system Python's websocket
+client and is imported on its own: from testbed.e2e import browser.
 
-Python standard library only. Every process started here is stopped by its
+Python standard library only, but for browser. Every process started here is stopped by its
 own PID, also when a test fails or the script is ended by a signal; nothing
 is killed by name, and nothing shared is touched.
 

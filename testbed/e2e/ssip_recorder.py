@@ -17,7 +17,11 @@ SET SELF NOTIFICATION <kind> on|off, SET SELF PRIORITY, SPEAK with its
 dot-terminated data (a line holding a single dot ends it, "..", at a line's
 start stands for "."), CANCEL and STOP (SELF, ALL or a client's id: they end
 that client's speech, or everyone's), QUIT; other SET commands are taken as
-the daemon takes them, other commands refused as unknown. A text "sounds" for
+the daemon takes them, other commands refused as unknown. And what a browser
+asks before it offers speechSynthesis: LIST OUTPUT_MODULES (one module,
+"recorder"), LIST SYNTHESIS_VOICES (one voice, "English (America)" for
+en-US), LIST VOICES, and the answers the daemon gives to SET SELF
+OUTPUT_MODULE, SYNTHESIS_VOICE, LANGUAGE, RATE, PITCH and VOLUME. A text "sounds" for
 --speak-ms milliseconds: the client is told when it begins (701 BEGIN), at
 once, and when it ends (702 END) or is cancelled (703 CANCELED), each when
 asked for with SET SELF NOTIFICATION. Texts of one connection are spoken one
@@ -41,6 +45,19 @@ import threading
 import time
 
 CRLF = b"\r\n"
+# The one output module and the one voice offered: (name, language).
+MODULE = "recorder"
+VOICE = ("English (America)", "en-US")
+# The daemon's answers to SET SELF <what>.
+SET_REPLIES = {
+    "PRIORITY": "202 OK PRIORITY SET",
+    "LANGUAGE": "201 OK LANGUAGE SET",
+    "SYNTHESIS_VOICE": "209 OK VOICE SET",
+    "RATE": "203 OK RATE SET",
+    "PITCH": "204 OK PITCH SET",
+    "VOLUME": "218 OK VOLUME SET",
+    "OUTPUT_MODULE": "216 OK OUTPUT MODULE SET",
+}
 
 
 def now_ms():
@@ -268,10 +285,19 @@ class Client:
             for kind in chosen:
                 (self.notify.add if upper[4] == "ON" else self.notify.discard)(kind)
             self.reply("220 OK NOTIFICATION SET")
-        elif upper[:3] == ["SET", "SELF", "PRIORITY"]:
-            self.reply("202 OK PRIORITY SET")
+        elif upper[:2] == ["SET", "SELF"] and len(upper) > 2 and upper[2] in SET_REPLIES:
+            self.reply(SET_REPLIES[upper[2]])
         elif upper[0] == "SET":
             self.reply("299 OK BUT NOT IMPLEMENTED -- DOES NOTHING")
+        elif upper[:2] == ["LIST", "OUTPUT_MODULES"]:
+            self.reply("250-" + MODULE)
+            self.reply("250 OK MODULE LIST SENT")
+        elif upper[:2] == ["LIST", "SYNTHESIS_VOICES"]:
+            self.reply("249-%s\t%s\tnone" % VOICE)
+            self.reply("249 OK VOICE LIST SENT")
+        elif upper[:2] == ["LIST", "VOICES"]:
+            self.reply("249-FEMALE1")
+            self.reply("249 OK VOICE LIST SENT")
         elif upper[:3] == ["HISTORY", "GET", "CLIENT_ID"]:
             self.reply("245-%d" % self.id)
             self.reply("245 OK CLIENT ID SENT")
@@ -285,10 +311,13 @@ class Client:
 
 class Recorder:
     """The recorder as a process of its own, for a test: env() points
-    libspeechd at it. Stopped by its PID."""
+    libspeechd at it. Its socket is DIRECTORY/ssip.sock unless `socket`
+    names another path (a browser looks in a fixed place under
+    XDG_RUNTIME_DIR). Stopped by its PID."""
 
-    def __init__(self, directory, log_path, speak_ms=300, clients=False):
-        self.socket = os.path.join(directory, "ssip.sock")
+    def __init__(self, directory, log_path, speak_ms=300, clients=False, socket=None):
+        self.socket = socket or os.path.join(directory, "ssip.sock")
+        os.makedirs(os.path.dirname(self.socket), mode=0o700, exist_ok=True)
         self.log_path = log_path
         self.proc = subprocess.Popen(
             [sys.executable, os.path.abspath(__file__), "--socket", self.socket, "--log", log_path,
