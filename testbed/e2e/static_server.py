@@ -55,9 +55,6 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def end_headers(self):
         # A rebuilt page shows on the next reload, not after a guessed lifetime.
         self.send_header("Cache-Control", "no-cache")
-        # Cross-origin isolated: the page may share memory with its workers (threads).
-        self.send_header("Cross-Origin-Opener-Policy", "same-origin")
-        self.send_header("Cross-Origin-Embedder-Policy", "require-corp")
         super().end_headers()
 
     def send_head(self):
