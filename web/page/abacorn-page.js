@@ -17,6 +17,9 @@ var Module = (function () {
   let busy = false, running = false, loaded = false, scheduled = false;
   let timer = 0, pressed = null, heldButton = null, voice = null;
   const pending = [];  // what must load before the start: fonts and pictures
+  // When things happened (performance.now()), for the tests and benchmarks:
+  // the start tap, the window shown, each text handed to speech.
+  const stats = {started: 0, shown: 0, spoken: []};
 
   // One channel wakes a pause that handed the browser its turn, the other
   // hands an idle program what was queued. Messages, unlike timers, wait
@@ -199,7 +202,10 @@ var Module = (function () {
       if (ms > 0) timer = setInterval(() => { if (!queue.some(e => e.kind === TICK)) push({kind: TICK}); }, ms);
     },
     viewport() { return [window.innerWidth, window.innerHeight]; },
-    windowShown() { stage.hidden = false; },
+    windowShown() {
+      stage.hidden = false;
+      stats.shown = performance.now();
+    },
     windowClosed() {
       running = false;
       page.timer(0);
@@ -217,12 +223,15 @@ var Module = (function () {
     speak(text) {
       if (!page.hasSpeech()) return;
       if (!voice) chooseVoice();
+      stats.spoken.push(performance.now());
       window.speechSynthesis.cancel();
       const utterance = new SpeechSynthesisUtterance(text);
       if (voice) { utterance.voice = voice; utterance.lang = voice.lang; } else utterance.lang = 'en-US';
       window.speechSynthesis.speak(utterance);
     },
     hush() { if (page.hasSpeech()) window.speechSynthesis.cancel(); },
+    // Nothing running, nothing waiting: the program waits for the child.
+    idle() { return !busy && !scheduled && !queue.length; },
   };
 
   // ---- the start -------------------------------------------------------------
@@ -238,6 +247,7 @@ var Module = (function () {
   startButton.addEventListener('click', () => {
     if (running || !loaded) return;
     running = true;
+    stats.started = performance.now();
     startButton.hidden = true;
     // Some browsers let a page speak only from within a tap: one silent
     // word unlocks them. Chromium needs none, and would send it to its
@@ -330,5 +340,5 @@ var Module = (function () {
     e.returnValue = '';
   });
 
-  return {page, print: text => console.log(text), printErr: text => console.warn(text)};
+  return {page, stats, print: text => console.log(text), printErr: text => console.warn(text)};
 })();
