@@ -43,17 +43,26 @@ struct Entered {
 
 extern "C" {
 
+// Nothing the logic throws may end the page's program: the lesson goes on
+// with the next event.
 EMSCRIPTEN_KEEPALIVE void abacorn_start() {
     Entered in;
     if (trainer) return;
-    trainer = std::make_unique<program::WebTrainer>(voices::createBrowserVoice);
-    trainer->frm.Form_Load();
+    try {
+        trainer = std::make_unique<program::WebTrainer>(voices::createBrowserVoice);
+        trainer->frm.Form_Load();
+    } catch (...) {
+    }
 }
 
 EMSCRIPTEN_KEEPALIVE void abacorn_events() {
     Entered in;
-    if (trainer) {
-        trainer->pump.drain();
+    try {
+        if (trainer) {
+            trainer->pump.drain();
+            return;
+        }
+    } catch (...) {
         return;
     }
     while (web::page::next().kind != web::page::EventKind::None) {}  // nothing left to take them

@@ -173,6 +173,7 @@ var Module = (function () {
       Promise.all(pending).then(() => {
         loaded = true;
         startButton.disabled = false;
+        startButton.focus();  // Enter or Space starts, for a keyboard or a switch
         document.documentElement.dataset.ready = '1';
       });
     },
