@@ -14,7 +14,7 @@ var Module = (function () {
   // Event kinds, as the program numbers them (web/page.h).
   const POINTER = 1, CLICK = 2, PICK = 3, KEY = 4, TICK = 5, FOCUS = 6, ACTIVE = 7, HELD = 8;
   const TAGS = ['div', 'button', 'select', 'div', 'img'];
-  let busy = false, running = false, loaded = false, scheduled = false;
+  let busy = false, running = false, loaded = false, scheduled = false, closing = false;
   let timer = 0, pressed = null, heldButton = null, voice = null;
   const pending = [];  // what must load before the start: fonts and pictures
   // When things happened (performance.now()), for the tests and benchmarks:
@@ -195,6 +195,12 @@ var Module = (function () {
     busy(on) {
       busy = on;
       if (!on && running && queue.length) schedule();
+      // A run that closed has unwound its last frame: the next may start.
+      if (!on && closing) {
+        closing = false;
+        startButton.hidden = false;
+        startButton.focus();
+      }
     },
     timer(ms) {
       clearInterval(timer);
@@ -217,8 +223,7 @@ var Module = (function () {
       elements.clear();
       if (navigator.keyboard && navigator.keyboard.unlock) navigator.keyboard.unlock();
       if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
-      startButton.hidden = false;
-      startButton.focus();
+      closing = true;
     },
     hasSpeech() { return 'speechSynthesis' in window && typeof SpeechSynthesisUtterance === 'function'; },
     speak(text) {
@@ -246,7 +251,7 @@ var Module = (function () {
   }
 
   startButton.addEventListener('click', () => {
-    if (running || !loaded) return;
+    if (running || closing || busy || !loaded) return;
     running = true;
     stats.started = performance.now();
     startButton.hidden = true;
