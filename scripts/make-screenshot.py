@@ -9,6 +9,13 @@ The panel and its heading are cut out of the full-screen window with a rim
 of the black backdrop and stored as a small palette PNG.
 
     python3 scripts/make-screenshot.py [output.png]
+    /usr/bin/python3 scripts/make-screenshot.py --web [output.png]
+
+With --web it makes docs/web-beside-qt.png instead: the window as it
+starts, 12 + 12 = 24 after the welcome, in the browser build (headless
+Chromium, the site from scripts/build-web.sh in build-web/out/web) on the
+left and in the Qt build on the right, the same size. It needs the system
+Python (the browser harness's websocket client).
 
 Needs what the end-to-end tests need (Xvfb, xdotool, ImageMagick); builds the
 the program and control_rect first. The tests' recording speech daemon
@@ -58,22 +65,50 @@ def play(s):
     return False
 
 
+def panel(shot):
+    """The lavender panel and the heading above it, with a rim of the backdrop."""
+    rects = [e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
+    x, y = max(0, min(r[0] for r in rects) - RIM), max(0, min(r[1] for r in rects) - RIM)
+    w = min(shot.width, max(r[0] + r[2] for r in rects) + RIM) - x
+    h = min(shot.height, max(r[1] + r[3] for r in rects) + RIM) - y
+    return shot.crop(x, y, w, h)
+
+
+def save(image, out):
+    # The window has few colours; a 256-colour palette keeps the text's edges.
+    image.save_png(out, ["-strip", "-colors", "256", "-define", "png:compression-level=9"], fmt="png8")
+    print("%s: %dx%d, %d bytes" % (out, image.width, image.height, os.path.getsize(out)))
+
+
+def beside_web(out):
+    from testbed.e2e import browser
+    site = os.path.join(os.environ.get("ABACORN_WEB_BUILD_DIR", e2e.build_dir() + "-web"), "out", "web")
+    with browser.StaticServer(site) as web, browser.Chromium() as chrome:
+        chrome.page.navigate(web.url)
+        chrome.page.wait_for("document.documentElement.dataset.ready === '1'", what="the page ready")
+        chrome.page.click(960, 540)
+        chrome.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
+        chrome.page.wait_for("Module.page.idle()")
+        left = panel(chrome.page.screenshot())
+    with e2e.Session() as s:
+        s.wait_until_idle()
+        right = panel(s.shot())
+    gap = e2e.Image(16, left.height, bytes(16 * left.height * 3))
+    save(e2e.Image.beside(left, gap, right), out)
+
+
 def main():
+    if sys.argv[1:2] == ["--web"]:
+        build()
+        beside_web(sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "docs", "web-beside-qt.png"))
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "docs", "screenshot.png")
     build()
     with e2e.Session() as s:
         if not play(s):
             sys.exit("no card to show in %d tries" % TRIES)
         shot = s.shot()
-    # The lavender panel and the heading above it, with a rim of the backdrop.
-    rects = [e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
-    x, y = max(0, min(r[0] for r in rects) - RIM), max(0, min(r[1] for r in rects) - RIM)
-    w = min(shot.width, max(r[0] + r[2] for r in rects) + RIM) - x
-    h = min(shot.height, max(r[1] + r[3] for r in rects) + RIM) - y
-    # The window has few colours; a 256-colour palette keeps the text's edges.
-    shot.crop(x, y, w, h).save_png(out, ["-strip", "-colors", "256", "-define", "png:compression-level=9"],
-                                   fmt="png8")
-    print("%s: %dx%d, %d bytes" % (out, w, h, os.path.getsize(out)))
+    save(panel(shot), out)
 
 
 if __name__ == "__main__":

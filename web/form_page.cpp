@@ -293,9 +293,14 @@ void FormPage::draw(Element& e) {
         break;
     }
     case ui::Kind::ComboBox:
-    case ui::Kind::ListBox:
         page::place(e.element, box.x, box.y, box.width, box.height);
         s += "font:" + e.font + ";";
+        break;
+    case ui::Kind::ListBox:
+        // A list's sunken field, white to pick from, greyed while it is off.
+        page::place(e.element, box.x, box.y, box.width, box.height);
+        s += "font:" + e.font + ";border:1px solid #a0a0a0;padding:2px;background:" +
+             (c.enabled() ? css(ui::kWhite) + ";" : "#efefef;color:" + css(ui::kDisabledText) + ";");
         break;
     case ui::Kind::Timer: break;
     }

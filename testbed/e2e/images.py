@@ -149,6 +149,15 @@ class Image:
                 n += 1
         return n
 
+    @classmethod
+    def beside(cls, *images):
+        """The images side by side, left to right, all of one height."""
+        height = images[0].height
+        if any(i.height != height for i in images):
+            raise E2EError("images of different heights side by side")
+        rows = [b"".join(i.data[r * i.width * 3:(r + 1) * i.width * 3] for i in images) for r in range(height)]
+        return cls(sum(i.width for i in images), height, b"".join(rows))
+
     def to_ppm(self):
         return b"P6\n%d %d\n255\n" % (self.width, self.height) + self.data
 
