@@ -332,13 +332,18 @@ void FormPage::focusOnClick(ui::Control& c) { rules_->clicked(c); }
 
 // ---- the page's events ---------------------------------------------------------
 
+Element* FormPage::byElement(int id) {
+    if (id)
+        for (Element& v : views_.all())
+            if (v.element == id) return &v;
+    return nullptr;
+}
+
 void FormPage::handle(const page::Event& e) {
-    Element* on = nullptr;
-    for (Element& v : views_.all())
-        if (v.element == e.a && e.a) on = &v;
+    Element* on = byElement(e.a);
     switch (e.kind) {
     case page::EventKind::Pointer:
-        if (on) pointer(e);
+        if (on) pointer(*on->control, e);
         break;
     case page::EventKind::Click:
         if (!on) break;
@@ -378,11 +383,7 @@ void FormPage::handle(const page::Event& e) {
     }
 }
 
-void FormPage::pointer(const page::Event& e) {
-    Element* host = nullptr;
-    for (Element& v : views_.all())
-        if (v.element == e.a) host = &v;
-    ui::Control& container = *host->control;
+void FormPage::pointer(ui::Control& container, const page::Event& e) {
     // Any press hides the ring, as a click does on the desktop.
     if (e.b != 2) rules_->pointerPressed();
     if (container.kind() == ui::Kind::ListBox) {
@@ -413,12 +414,12 @@ void FormPage::key(const page::Event& e) {
 }
 
 void FormPage::tellActiveDescendants() {
+    // The window and the frames hold the focus of the labels and images they paint.
     for (Element& v : views_.all()) {
-        if (!v.own && v.control->kind() != ui::Kind::Form) continue;
         if (v.control->kind() != ui::Kind::Form && v.control->kind() != ui::Kind::Frame) continue;
         const ui::Control* inside = rules_->lightweightFocusIn(*v.control);
         const Element* held = inside ? views_.find(inside->name()) : nullptr;
-        page::attribute(views_.ownFor(v.control->name()), "aria-activedescendant",
+        page::attribute(v.element, "aria-activedescendant",
                         held ? "e" + std::to_string(held->element) : "");
     }
 }
@@ -429,7 +430,7 @@ ui::Control* FormPage::toolkitFocus() const {
     const int id = page::focused();
     if (!id) return nullptr;
     for (const Element& v : views_.all())
-        if (v.element == id && (v.own || v.control->kind() == ui::Kind::Form)) return v.control;
+        if (v.element == id && hasWidget(*v.control)) return v.control;
     return nullptr;
 }
 

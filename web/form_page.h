@@ -62,7 +62,9 @@ private:
     void focusOnClick(ui::Control& c) override;
     void draw(Element& e);
     void fit(Element& e);
-    void pointer(const page::Event& e);
+    // The entry of the control an element shows; nullptr for none.
+    Element* byElement(int id);
+    void pointer(ui::Control& container, const page::Event& e);
     void key(const page::Event& e);
     void applySelection(Element& e);
     void tellActiveDescendants();
