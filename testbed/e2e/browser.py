@@ -19,6 +19,7 @@ needs the system Python's websocket client (python3-websocket).
 import base64
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -560,11 +561,21 @@ def site_dir():
 
 
 def start_lesson(page, timeout=60.0):
-    """On the loaded page: waits for the start button to be enabled, clicks
-    it and waits until the window is shown; returns the click's point."""
+    """On the loaded page: waits for the start button to be enabled (the
+    program, fonts and pictures loaded: they come after the load event, as
+    the program starts only then), clicks it and waits until the window is
+    shown. Returns when the page was seen ready, CLOCK_MONOTONIC ms."""
     page.wait_for("document.documentElement.dataset.ready === '1'", timeout=timeout, what="the start button")
+    ready_ms = _now_ms()
     x, y = page.evaluate("(() => { const r = document.getElementById('start').getBoundingClientRect();"
                          " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
     page.click(x, y)
     page.wait_for("Module.stats.shown > 0", timeout=timeout, what="the window")
-    return x, y
+    return ready_ms
+
+
+def site_icon():
+    """The icon index.html names for the browser's tab, relative to the site."""
+    with open(os.path.join(site_dir(), "index.html"), encoding="utf-8") as f:
+        found = re.search(r'<link rel="icon" href="([^"]+)"', f.read())
+    return found.group(1) if found else None
