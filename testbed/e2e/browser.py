@@ -19,6 +19,7 @@ needs the system Python's websocket client (python3-websocket).
 import base64
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -548,3 +549,33 @@ class Chromium:
         return self.wait_for_speech(
             lambda ev: any(e.event == "say" and e.text == text and (since_ms is None or e.t_ms >= since_ms)
                            for e in ev), timeout, what="the page to say %r" % text)
+
+
+# --- the browser build's site -----------------------------------------------
+
+def site_dir():
+    """The site scripts/build-web.sh wrote: $ABACORN_WEB_BUILD_DIR/out/web,
+    the Linux build's folder with -web after it by default."""
+    from .program import build_dir
+    return os.path.join(os.environ.get("ABACORN_WEB_BUILD_DIR", build_dir() + "-web"), "out", "web")
+
+
+def start_lesson(page, timeout=60.0):
+    """On the loaded page: waits for the start button to be enabled (the
+    program, fonts and pictures loaded: they come after the load event, as
+    the program starts only then), clicks it and waits until the window is
+    shown. Returns when the page was seen ready, CLOCK_MONOTONIC ms."""
+    page.wait_for("document.documentElement.dataset.ready === '1'", timeout=timeout, what="the start button")
+    ready_ms = _now_ms()
+    x, y = page.evaluate("(() => { const r = document.getElementById('start').getBoundingClientRect();"
+                         " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+    page.click(x, y)
+    page.wait_for("Module.stats.shown > 0", timeout=timeout, what="the window")
+    return ready_ms
+
+
+def site_icon():
+    """The icon index.html names for the browser's tab, relative to the site."""
+    with open(os.path.join(site_dir(), "index.html"), encoding="utf-8") as f:
+        found = re.search(r'<link rel="icon" href="([^"]+)"', f.read())
+    return found.group(1) if found else None
