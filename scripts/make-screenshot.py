@@ -82,11 +82,9 @@ def save(image, out):
 
 def beside_web(out):
     from testbed.e2e import browser
-    site = os.path.join(os.environ.get("ABACORN_WEB_BUILD_DIR", e2e.build_dir() + "-web"), "out", "web")
-    with browser.StaticServer(site) as web, browser.Chromium() as chrome:
+    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
         chrome.page.navigate(web.url)
-        chrome.page.wait_for("document.documentElement.dataset.ready === '1'", what="the page ready")
-        chrome.page.click(960, 540)
+        browser.start_lesson(chrome.page)
         chrome.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
         chrome.page.wait_for("Module.page.idle()")
         left = panel(chrome.page.screenshot())

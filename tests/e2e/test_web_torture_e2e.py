@@ -17,10 +17,6 @@ KEYS = ["Tab", "Tab", "Space", "Enter", "Escape", "ArrowDown", "ArrowUp", "Arrow
 ACTIONS = 400
 
 
-def site():
-    return os.path.join(os.environ.get("ABACORN_WEB_BUILD_DIR", e2e.build_dir() + "-web"), "out", "web")
-
-
 def inside(point, r):
     x, y = point
     return r[0] <= x < r[0] + r[2] and r[1] <= y < r[1] + r[3]
@@ -33,11 +29,10 @@ class WebTortureTest(unittest.TestCase):
         panel = rect("Frame1")
         # Only the two ways out are spared: "Close Program" and Ctrl+Q.
         spared = [rect("Command1")]
-        with browser.StaticServer(site()) as web, browser.Chromium() as chrome:
+        with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
             page = chrome.page
             page.navigate(web.url)
-            page.wait_for("document.documentElement.dataset.ready === '1'", what="the page ready")
-            page.click(960, 540)  # the start button, in the middle of the screen
+            browser.start_lesson(page)
             chrome.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
             for _ in range(ACTIONS):
                 kind = rng.random()
