@@ -131,10 +131,14 @@ def one_run(args, idle):
         page.navigate(web.url)
         browser.start_lesson(page, timeout=120)
         chrome.wait_for_say(e2e.WELCOME, timeout=120)
-        page.wait_for("probe.frames.length >= 2 && probe.painted.length > 0", what="the window's paint")
+        page.wait_for("probe.frames.length >= 2", what="the window's frames")
         probe, stats = page.evaluate("probe"), page.evaluate("Module.stats")
         tap = [t for kind, t in probe["inputs"] if kind == "click"][0]
-        painted = min(t for t in probe["painted"] if t >= stats["shown"])
+        # The window is built, unseen, before the start: Element Timing then
+        # reports no first paint, and the second frame after the window
+        # showed stands for it (the two agreed within 5 to 20 ms before).
+        shown_paints = [t for t in probe["painted"] if t >= stats["shown"]]
+        painted = min(shown_paints) if shown_paints else probe["frames"][1]
         out["paint"] = painted - tap
         out["frame"] = probe["frames"][1] - tap
         out["built"] = stats["shown"] - tap

@@ -20,7 +20,11 @@ EM_JS(void, js_loaded, (), { Module.page.loaded(); });
 
 namespace {
 
-std::unique_ptr<program::WebTrainer> trainer;
+struct Run : program::WebTrainer {
+    using program::WebTrainer::WebTrainer;
+    bool loaded = false;
+};
+std::unique_ptr<Run> trainer;
 
 // Calls from the page on the stack, running or suspended in a pause: while
 // there are any, the page only queues. The run ends once none is left, so
@@ -45,11 +49,26 @@ extern "C" {
 
 // Nothing the logic throws may end the page's program: the lesson goes on
 // with the next event.
+
+// Builds the window, hidden, while the page waits for the start: the tap
+// then only loads it. The page calls it once its fonts and pictures are in
+// (the captions are measured in them), and again after a run has closed.
+EMSCRIPTEN_KEEPALIVE void abacorn_prepare() {
+    Entered in;
+    try {
+        if (!trainer) trainer = std::make_unique<Run>(voices::createBrowserVoice);
+    } catch (...) {
+        trainer.reset();
+    }
+}
+
+// The start: the window loads as the program's start does.
 EMSCRIPTEN_KEEPALIVE void abacorn_start() {
     Entered in;
-    if (trainer) return;
+    if (!trainer) abacorn_prepare();
+    if (!trainer || trainer->loaded) return;
+    trainer->loaded = true;
     try {
-        trainer = std::make_unique<program::WebTrainer>(voices::createBrowserVoice);
         trainer->frm.Form_Load();
     } catch (...) {
     }

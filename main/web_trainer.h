@@ -3,6 +3,7 @@
 #pragma once
 
 #include "main/trainer.h"
+#include "ui/control_table.h"
 #include "web/form_page.h"
 #include "web/ports.h"
 
@@ -19,6 +20,11 @@ struct WebParts {
         trainer.pump.onEvent = [&trainer](const web::page::Event& e) { trainer.view.handle(e); };
         trainer.view.onTick = [&trainer] { trainer.tick(); };
         trainer.window.onShown = [&trainer] { trainer.view.shown(); };
+        // A screen of another size (full screen taken or left, a turn of
+        // the device): the panel is centred on it again, as at the start.
+        trainer.view.onResized = [&trainer] {
+            ui::placeAtStartup(trainer.frm.controls(), trainer.screen.widthTwips(), trainer.screen.heightTwips());
+        };
     }
 };
 using WebTrainer = Trainer<WebParts>;

@@ -379,6 +379,9 @@ void FormPage::handle(const page::Event& e) {
         rules_->repair();
         tellActiveDescendants();
         break;
+    case page::EventKind::Resized:
+        if (onResized) onResized();
+        break;
     case page::EventKind::None: break;
     }
 }

@@ -47,6 +47,8 @@ public:
     void shown();
     // The timer's ticks, which the page queues among the child's events.
     std::function<void()> onTick;
+    // The viewport changed size.
+    std::function<void()> onResized;
     // A page cannot be closed by the program's window system: only "Close
     // Program" and Ctrl+Q end a run, and the page never calls it.
     std::function<void()> onClose;

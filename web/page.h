@@ -56,6 +56,7 @@ enum class EventKind {
     Active,      // b: the page is shown and focused (1) or not (0)
     Held,        // a: a button, b: 1 while the mouse holds it down
     Repair,      // asked for by post()
+    Resized,     // the viewport changed size
 };
 struct Event {
     EventKind kind = EventKind::None;

@@ -12,7 +12,7 @@ var Module = (function () {
   const pictures = new Map();
   const queue = [];
   // Event kinds, as the program numbers them (web/page.h).
-  const POINTER = 1, CLICK = 2, PICK = 3, KEY = 4, TICK = 5, FOCUS = 6, ACTIVE = 7, HELD = 8;
+  const POINTER = 1, CLICK = 2, PICK = 3, KEY = 4, TICK = 5, FOCUS = 6, ACTIVE = 7, HELD = 8, RESIZED = 10;
   const TAGS = ['div', 'button', 'select', 'div', 'img'];
   let busy = false, running = false, loaded = false, scheduled = false, closing = false;
   let timer = 0, pressed = null, heldButton = null, voice = null;
@@ -143,18 +143,22 @@ var Module = (function () {
       const img = pictures.get(source);
       if (!el) return;
       if (clear < 0 || !img || !img.naturalWidth) { el.src = source; return; }
-      // The artwork's clear colour shows what lies behind.
-      const canvas = document.createElement('canvas');
-      canvas.width = img.naturalWidth;
-      canvas.height = img.naturalHeight;
-      const context = canvas.getContext('2d');
-      context.drawImage(img, 0, 0);
-      const pixels = context.getImageData(0, 0, canvas.width, canvas.height);
-      const d = pixels.data, r = clear >> 16 & 255, g = clear >> 8 & 255, b = clear & 255;
-      for (let i = 0; i < d.length; i += 4)
-        if (d[i] === r && d[i + 1] === g && d[i + 2] === b) d[i + 3] = 0;
-      context.putImageData(pixels, 0, 0);
-      el.src = canvas.toDataURL();
+      img.keyed = img.keyed || {};
+      if (!img.keyed[clear]) {
+        // The artwork's clear colour shows what lies behind.
+        const canvas = document.createElement('canvas');
+        canvas.width = img.naturalWidth;
+        canvas.height = img.naturalHeight;
+        const context = canvas.getContext('2d');
+        context.drawImage(img, 0, 0);
+        const pixels = context.getImageData(0, 0, canvas.width, canvas.height);
+        const d = pixels.data, r = clear >> 16 & 255, g = clear >> 8 & 255, b = clear & 255;
+        for (let i = 0; i < d.length; i += 4)
+          if (d[i] === r && d[i + 1] === g && d[i + 2] === b) d[i + 3] = 0;
+        context.putImageData(pixels, 0, 0);
+        img.keyed[clear] = canvas.toDataURL();
+      }
+      el.src = img.keyed[clear];
     },
     pictureSize(source) {
       const img = pictures.get(source);
@@ -171,6 +175,7 @@ var Module = (function () {
       // measured before that.
       document.fonts.forEach(face => pending.push(face.load().catch(() => {})));
       Promise.all(pending).then(() => {
+        Module._abacorn_prepare();
         loaded = true;
         startButton.disabled = false;
         startButton.focus();  // Enter or Space starts, for a keyboard or a switch
@@ -198,6 +203,7 @@ var Module = (function () {
       // A run that closed has unwound its last frame: the next may start.
       if (!on && closing) {
         closing = false;
+        Module._abacorn_prepare();
         startButton.hidden = false;
         startButton.focus();
       }
@@ -263,7 +269,9 @@ var Module = (function () {
       unlock.volume = 0;
       window.speechSynthesis.speak(unlock);
     }
-    fullScreen().then(() => Module._abacorn_start());
+    // The window is centred again once full screen is taken (a resize).
+    fullScreen();
+    Module._abacorn_start();
   });
   if (page.hasSpeech()) window.speechSynthesis.addEventListener('voiceschanged', chooseVoice);
 
@@ -336,6 +344,9 @@ var Module = (function () {
   document.addEventListener('keyup', keyEvent);
   document.addEventListener('focusin', () => {
     if (!queue.length || queue[queue.length - 1].kind !== FOCUS) push({kind: FOCUS});
+  });
+  window.addEventListener('resize', () => {
+    if (!queue.some(e => e.kind === RESIZED)) push({kind: RESIZED});
   });
   window.addEventListener('focus', () => push({kind: ACTIVE, b: 1}));
   window.addEventListener('blur', () => push({kind: ACTIVE, b: 0}));
