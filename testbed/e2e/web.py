@@ -96,8 +96,10 @@ class WebSession(Session):
     wait_for_welcome is False). start() again after the run has ended
     begins a fresh one in the same page."""
 
-    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None):
+    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None, start=True):
+        """start=False: the page loaded and ready, the run not yet started (start())."""
         super().__init__(wait_for_welcome=wait_for_welcome, timeout=timeout)
+        self.start_run = start
         self.site = site or site_dir()
         self.web = None
         self.chrome = None
@@ -116,7 +118,8 @@ class WebSession(Session):
             self.page.navigate(self.web.url)
             self.page.wait_for("document.documentElement.dataset.ready === '1'", self.timeout,
                                what="the page to load its fonts and pictures")
-            self.start()
+            if self.start_run:
+                self.start()
         except BaseException:
             self.__exit__()
             raise
@@ -201,3 +204,20 @@ class WebSession(Session):
 
     def shot(self):
         return self.page.screenshot()
+
+    def text(self, name):
+        """The text the page shows in a control's place: of the shown
+        element holding text of its own that lies most inside the control's
+        box (a label fitted to its text may be smaller than its place)."""
+        return self.page.evaluate("""(([x, y, w, h]) => {
+            let best = null, most = 0;
+            for (const e of document.querySelectorAll('#stage *')) {
+                if (![...e.childNodes].some(c => c.nodeType === Node.TEXT_NODE) || !e.checkVisibility()) continue;
+                const r = e.getBoundingClientRect();
+                const over = Math.max(0, Math.min(r.right, x + w) - Math.max(r.left, x)) *
+                             Math.max(0, Math.min(r.bottom, y + h) - Math.max(r.top, y));
+                const share = over / Math.max(1, r.width * r.height);
+                if (over > 0 && share > most) { best = e; most = share; }
+            }
+            return best ? best.textContent : '';
+        })(%s)""" % list(rect(name)))
