@@ -390,8 +390,11 @@ void FormPage::pointer(ui::Control& container, const page::Event& e) {
     // Any press hides the ring, as a click does on the desktop.
     if (e.b != 2) rules_->pointerPressed();
     if (container.kind() == ui::Kind::ListBox) {
+        // The page's list does not move its selection under the held button
+        // as a native one does: the entry released on counts as selected.
+        const int entry = e.inside ? e.entry : -1;
         if (e.b != 2) listPress_.press(container.selectedIndex());
-        else if (const int row = listPress_.release(container.selectedIndex(), e.inside ? e.entry : -1); row >= 0)
+        else if (const int row = listPress_.release(entry >= 0 ? entry : container.selectedIndex(), entry); row >= 0)
             pick(container, row);
         return;
     }

@@ -104,6 +104,7 @@ KEYS = {
     "ArrowUp": ("ArrowUp", "ArrowUp", 38, ""),
     "ArrowRight": ("ArrowRight", "ArrowRight", 39, ""),
     "ArrowDown": ("ArrowDown", "ArrowDown", 40, ""),
+    "F4": ("F4", "F4", 115, ""),
     "F5": ("F5", "F5", 116, ""),
 }
 ALT, CTRL, META, SHIFT = 1, 2, 4, 8

@@ -324,9 +324,9 @@ class Session:
                    what="%d more spoken texts (have %r)" % (count, self.said()[after:]))
         return self.said()[after:]
 
-    def wait_for_text(self, text, after=0):
+    def wait_for_text(self, text, after=0, timeout=None):
         """Waits until `text` is said after the first `after` texts; returns
         all texts said after those."""
-        wait_until(lambda: text in self.said()[after:], self.app.pause_limit(),
+        wait_until(lambda: text in self.said()[after:], timeout or self.app.pause_limit(),
                    what="%r to be said (have %r)" % (text, self.said()[after:]))
         return self.said()[after:]

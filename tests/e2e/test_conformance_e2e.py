@@ -2,19 +2,22 @@
 """The same checks, end to end, on every binding's program: the Qt build
 under Xvfb with openbox, its tree read through AT-SPI (pyatspi: run that
 class with /usr/bin/python3), and the Windows build under Wine, its tree read
-through MSAA (msaa_names.exe). One start of each carries every check, in the
-order of the test names; what differs between the two lies in its adapter:
-how it starts, how its tree and a screen reader's events are read, how a
-screen reader presses.
+through MSAA (msaa_names.exe), and the browser build in headless Chromium,
+its tree read through the DevTools Protocol (/usr/bin/python3 too). One
+start of each carries every check, in the order of the test names; what
+differs between them lies in its adapter: how it starts, how its tree and a
+screen reader's events are read, how a screen reader presses.
 
     test_conformance_e2e.py QtConformanceTest
-    test_conformance_e2e.py WindowsConformanceTest"""
+    test_conformance_e2e.py WindowsConformanceTest
+    test_conformance_e2e.py WebConformanceTest"""
 import collections
 import contextlib
 import importlib.util
 import os
 import re
 import sys
+import threading
 import unittest
 import warnings
 
@@ -186,6 +189,114 @@ class WindowsProgram:
         result.events = listening.events or []
 
 
+class WebProgram:
+    """The browser build in headless Chromium; its accessibility tree
+    (DevTools' Accessibility domain) read as a screen reader reads it: the
+    node a focused container names as its active descendant is the focus,
+    and can take it."""
+
+    ROLES = {"button": "push button", "StaticText": "label", "combobox": "combo box", "listbox": "list",
+             "option": "list item"}
+
+    def session(self):
+        from testbed.e2e.web import WebSession
+        return WebSession()
+
+    def nodes(self, page):
+        """The window's AX nodes that are not ignored, depth first from the
+        application down, each as (raw node, properties)."""
+        raw = page.send("Accessibility.getFullAXTree")["nodes"]
+        by_id = {n["nodeId"]: n for n in raw}
+        app = next((n for n in raw if n.get("role", {}).get("value") == "application" and not n.get("ignored")), None)
+        found = []
+
+        def walk(n):
+            if not n.get("ignored") and n.get("role", {}).get("value") != "InlineTextBox":
+                found.append((n, {p["name"]: p.get("value", {}) for p in n.get("properties", [])}))
+            for child in n.get("childIds", []):
+                if child in by_id:
+                    walk(by_id[child])
+        if app is not None:
+            walk(app)
+        return found
+
+    def states(self, nodes):
+        """{backendDOMNodeId: {"focused", "focusable"}} for each node."""
+        held = {r.get("backendDOMNodeId") for _, props in nodes
+                for r in props.get("activedescendant", {}).get("relatedNodes", [])}
+        focus = None
+        for n, props in nodes:
+            if props.get("focused", {}).get("value"):
+                related = props.get("activedescendant", {}).get("relatedNodes", [])
+                focus = related[0]["backendDOMNodeId"] if related else n.get("backendDOMNodeId")
+        return {n.get("backendDOMNodeId"): ({"focused"} if n.get("backendDOMNodeId") == focus else set())
+                | ({"focusable"} if props.get("focusable", {}).get("value") or n.get("backendDOMNodeId") in held
+                   else set()) for n, props in nodes}
+
+    def location(self, page, n):
+        try:
+            box = page.ax_bounds(n)
+        except e2e.E2EError:  # no box: an entry of a closed list
+            return None
+        return tuple(int(v) if v == int(v) else v for v in box)
+
+    def tree(self, s):
+        nodes = self.nodes(s.page)
+        states = self.states(nodes)
+        return [Node(n.get("name", {}).get("value", ""), self.ROLES.get(n["role"]["value"], n["role"]["value"]),
+                     states[n.get("backendDOMNodeId")], str(n.get("value", {}).get("value", "")),
+                     self.location(s.page, n) if n.get("name", {}).get("value") else None)
+                for n, _ in nodes]
+
+    def press(self, s, name):
+        """A click with no mouse button (detail 0), as an assistive tool presses."""
+        node = next(n for n, _ in self.nodes(s.page) if n.get("name", {}).get("value") == name)
+        target = s.page.send("DOM.resolveNode", backendNodeId=node["backendDOMNodeId"])["object"]["objectId"]
+        s.page.send("Runtime.callFunctionOn", objectId=target, functionDeclaration="function () { this.click(); }")
+
+    def snapshot(self, page):
+        nodes = self.nodes(page)
+        states = self.states(nodes)
+        return {n.get("backendDOMNodeId"): (n.get("name", {}).get("value", ""), n.get("value", {}).get("value"),
+                                            "focused" in states[n.get("backendDOMNodeId")]) for n, _ in nodes}
+
+    @contextlib.contextmanager
+    def events(self, s, until):
+        """What a screen reader hears, by watching the tree on a thread of
+        its own while the test acts: a name that appears or changes, a
+        value that changes, a node that takes the focus."""
+        told, done = [], threading.Event()
+        last = [self.snapshot(s.page)]
+
+        def watch():
+            while True:
+                now = self.snapshot(s.page)
+                for key, (name, value, focused) in now.items():
+                    was = last[0].get(key)
+                    if was is None or was[0] != name:
+                        told.append(("name", name))
+                    elif was[1] != value:
+                        told.append(("value", name))
+                    if focused and not (was and was[2]):
+                        told.append(("focus", name))
+                last[0] = now
+                if done.wait(0.02):
+                    return
+        watcher = threading.Thread(target=watch, daemon=True)
+        watcher.start()
+        result = Heard()
+        try:
+            yield result
+            try:
+                e2e.wait_until(lambda: heard(told, until), s.app.pause_limit(), interval=0.05, what=until)
+            except e2e.E2EError:
+                pass  # not heard: the test judges what was
+        finally:
+            done.set()
+            watcher.join()
+        result.events = list(told)
+
+
 class Conformance:
     """The checks; a subclass names its program's adapter."""
     adapter = None
@@ -346,6 +457,10 @@ class QtConformanceTest(Conformance, unittest.TestCase):
 
 class WindowsConformanceTest(Conformance, unittest.TestCase):
     adapter = WindowsProgram
+
+
+class WebConformanceTest(Conformance, unittest.TestCase):
+    adapter = WebProgram
 
 
 if __name__ == "__main__":
