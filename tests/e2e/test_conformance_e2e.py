@@ -463,5 +463,40 @@ class WebConformanceTest(Conformance, unittest.TestCase):
     adapter = WebProgram
 
 
+class SameWindowTest(unittest.TestCase):
+    """The browser build's window against the Qt build's, control by
+    control through the two accessibility trees: each node the two share
+    (by name and role) on the same rectangle, within 2 px. Labels read as
+    plain text are left out, as are the lists' entries: the browser gives a
+    text's box, not the label's, and Qt places the entries of a closed list
+    in its popup, unshown."""
+
+    def tree(self, adapter):
+        program = adapter()
+        try:
+            with program.session() as s:
+                s.wait_until_idle()
+                nodes = program.tree(s)
+        finally:
+            if hasattr(program, "close"):
+                program.close()
+        places, seen = {}, collections.Counter()
+        for n in nodes:
+            if n.name and n.location and n.role not in ("label", "list item"):
+                places[(n.name, n.role, seen[(n.name, n.role)])] = n.location
+                seen[(n.name, n.role)] += 1
+        return places
+
+    def test_every_control_on_the_same_rectangle(self):
+        qt, web = self.tree(QtProgram), self.tree(WebProgram)
+        shared = sorted(set(qt) & set(web))
+        print("\n  compared: " + ", ".join(key[0] for key in shared), file=sys.stderr)
+        for name in NAMES:
+            self.assertIn(name, {key[0] for key in shared})
+        for key in shared:
+            with self.subTest(key[0]):
+                self.assertLessEqual(max(abs(a - b) for a, b in zip(qt[key], web[key])), 2, (qt[key], web[key]))
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
