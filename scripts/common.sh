@@ -36,8 +36,8 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix imagemagick googletest nsis wine64)
 # What the browser build and its tests need: Emscripten to build it;
 # Chromium to run it headless, driven over the DevTools Protocol by the
 # system Python's websocket client; fontTools to subset the fonts the page
-# ships.
-WEB_PACKAGES=(emscripten chromium python3-websocket python3-fonttools)
+# ships, and brotli to write them as WOFF2.
+WEB_PACKAGES=(emscripten chromium python3-websocket python3-fonttools python3-brotli)
 
 # The build scripts' one argument, OUTDIR: made if missing, and named in
 # OUT as an absolute path. Anything else is a usage error.
