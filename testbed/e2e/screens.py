@@ -171,6 +171,10 @@ class Xvfb:
         return [a.strip() for a in atoms.split(",") if a.strip()]
 
     def mouse_move(self, x, y):
+        # --sync to the place the pointer already is waits for a motion that
+        # never comes (about 15 s, more on a loaded machine).
+        if self.mouse_location() == (x, y):
+            return
         self.run(["xdotool", "mousemove", "--sync", str(x), str(y)])
 
     # Two presses at one place within the desktop's double-click interval
