@@ -50,7 +50,7 @@ INTERNAL = re.compile(r"^(lbl|cmb|cmd|cdm|pic|frm|frame|lst|shp|img)[A-Z0-9]|"
                       r"^(Label|Frame|Command|Picture|Image|Shape|Timer|Line)\d+$")
 
 # Generous: the machine is shared and the program's pauses count event passes.
-TIMEOUT = 30.0
+TIMEOUT = 60.0
 
 
 @functools.lru_cache(maxsize=None)

@@ -16,7 +16,7 @@ CARD_PASSES = 150_000
 # A wait for a pause allows this many times its measured length, and a
 # fixed margin for the work around it (a start, a screenshot, a click).
 SAFETY = 4
-MARGIN_S = 30.0
+MARGIN_S = 120.0
 
 
 class PassCost:
