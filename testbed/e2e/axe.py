@@ -67,11 +67,28 @@ class Result:
         self.violations = [(v["id"], v["impact"], [n["target"] for n in v["nodes"]], v["why"])
                            for v in raw["violations"]]
         self.incomplete = [(v["id"], v["impact"], len(v["nodes"])) for v in raw["incomplete"]]
+        # (text, ink, fill, ratio asked) of the texts whose background axe-core
+        # could not tell, as the page paints them; contrasts() works them out.
+        self.unsure_contrasts = [tuple(u) for u in raw["unsure"]]
         # The names of the elements each rule found nothing wrong with.
         self.passed = {rule: set(names) for rule, names in raw["passed"].items()}
 
-    def serious(self):
-        return [v for v in self.violations if v[1] in ("serious", "critical")]
+    def contrasts(self):
+        """(text, contrast, ratio asked) of the texts axe-core left unsure,
+        against the first fill painted under their middle."""
+        return [(text, round(contrast(ink, fill), 2), asked) for text, ink, fill, asked in self.unsure_contrasts]
+
+
+def _luminance(css):
+    r, g, b = (int(v) / 255 for v in re.findall(r"\d+", css)[:3])
+    return sum(k * (c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4)
+               for k, c in zip((0.2126, 0.7152, 0.0722), (r, g, b)))
+
+
+def contrast(ink, fill):
+    """WCAG's contrast ratio of two CSS rgb() colours."""
+    light, dark = sorted((_luminance(ink), _luminance(fill)), reverse=True)
+    return (light + 0.05) / (dark + 0.05)
 
 
 class Audit:
@@ -94,6 +111,19 @@ class Audit:
             violations: r.violations.map(v => ({id: v.id, impact: v.impact, nodes: v.nodes,
                 why: v.nodes.map(n => n.failureSummary).join(' / ')})),
             incomplete: r.incomplete.map(v => ({id: v.id, impact: v.impact, nodes: v.nodes})),
+            // Text under a layer that takes the clicks: its ink, the first fill painted under its middle
+            // (its own, else its container's), the ratio asked.
+            unsure: (r.incomplete.find(v => v.id === 'color-contrast') || {nodes: []}).nodes.map(n => {
+                const e = document.querySelector(n.target[0]);
+                const box = e.getBoundingClientRect();
+                const stack = document.elementsFromPoint(box.x + box.width / 2, box.y + box.height / 2);
+                const under = stack.includes(e) ? stack.slice(stack.indexOf(e)) : [];
+                for (let p = e; p; p = p.parentElement) under.push(p);
+                const fill = under.map(u => getComputedStyle(u).backgroundColor)
+                    .find(c => c !== 'rgba(0, 0, 0, 0)') || 'rgb(255, 255, 255)';
+                const data = (n.any[0] || {}).data || {};
+                return [e.textContent, getComputedStyle(e).color, fill, parseFloat(data.expectedContrastRatio) || 4.5];
+            }),
             passed: Object.fromEntries(r.passes.map(v => [v.id, v.nodes.map(n => {
                 const e = document.querySelector(n.target[0]);
                 return e ? (e.getAttribute('aria-label') || e.id) : '';

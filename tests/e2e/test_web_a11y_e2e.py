@@ -7,7 +7,6 @@ tree, nor the focus, is without a name. One page carries every check, in
 the order of the test names. Run with /usr/bin/python3 (browser.py)."""
 import unittest
 
-from testbed import e2e
 from testbed.e2e import FOR_ANSWER, TILES, rect
 from testbed.e2e import axe
 from testbed.e2e.web import WebSession
@@ -33,6 +32,8 @@ class WebAuditTest(unittest.TestCase):
         result = self.audit.run()
         with self.subTest("axe-core %s" % result.version):
             self.assertEqual(result.violations, [])
+        with self.subTest("the texts over a layer that takes the clicks, against the fill under them"):
+            self.assertEqual([c for c in result.contrasts() if c[1] < c[2]], [])
         with self.subTest("axe-core looked at the controls shown"):
             looked = set().union(*result.passed.values())
             self.assertEqual([n for n in named if n not in looked], [])
