@@ -39,6 +39,21 @@ WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix imagemagick googletest nsis wine64)
 # ships, and brotli to write them as WOFF2.
 WEB_PACKAGES=(emscripten chromium python3-websocket python3-fonttools python3-brotli)
 
+# The accessibility checker the browser build's tests inject into the page,
+# from the npm registry, at this version only.
+AXE_CORE_VERSION=4.14.1
+
+# install_axe_core DIR: axe-core at AXE_CORE_VERSION in DIR/node_modules,
+# unless it is there already.
+install_axe_core() {
+  local have
+  have=$(node -p "require('$1/node_modules/axe-core/package.json').version" 2>/dev/null || true)
+  [ "$have" = "$AXE_CORE_VERSION" ] && return 0
+  echo "Installing axe-core@$AXE_CORE_VERSION into $1"
+  mkdir -p "$1"
+  npm install --prefix "$1" --no-audit --no-fund --no-save --save-exact "axe-core@$AXE_CORE_VERSION" >/dev/null
+}
+
 # The build scripts' one argument, OUTDIR: made if missing, and named in
 # OUT as an absolute path. Anything else is a usage error.
 take_output_dir() {

@@ -25,6 +25,7 @@ build -DABACORN_WERROR=ON
 ABACORN_WINDOWS_BUILD_DIR="$BUILD-windows" ABACORN_WINDOWS_TESTS=ON \
   "$ROOT/scripts/build-windows.sh" "$BUILD-windows/out"
 ABACORN_WEB_BUILD_DIR="$BUILD-web" ABACORN_WEB_TESTS=ON "$ROOT/scripts/build-web.sh" "$BUILD-web/out"
+install_axe_core "$BUILD-web/node"
 cd "$BUILD"
 # The end-to-end tests spend most of their time waiting for a window, a
 # word or a sound, so several run at once; the ones that need the machine

@@ -181,7 +181,8 @@ void FormPage::create(Element& e) {
             page::picture(e.picture, e.source, ui::clearColor(c));
         } else if (c.kind() == ui::Kind::Image) {
             page::picture(e.element, e.source, ui::clearColor(c));
-            page::attribute(e.element, "alt", "");
+            // A picture that takes a click is a button named as one; only a decoration has no words.
+            page::attribute(e.element, "alt", role == ui::Role::None ? "" : ui::accessibleName(c));
         }
     }
     if (c.kind() == ui::Kind::Frame && c.design().bordered) {

@@ -332,8 +332,8 @@ class Page:
 
     def ax_tree(self):
         """The accessibility tree, flat, in document order: dicts of role,
-        name, value, focused, ignored, backendDOMNodeId, nodeId, parentId
-        and childIds."""
+        name, value, focused, ignored, backendDOMNodeId, nodeId, parentId,
+        childIds and activedescendant (the backendDOMNodeId it names, or None)."""
         nodes = []
         for n in self.send("Accessibility.getFullAXTree")["nodes"]:
             props = {p["name"]: p.get("value", {}).get("value") for p in n.get("properties", [])}
@@ -347,6 +347,9 @@ class Page:
                 "nodeId": n.get("nodeId"),
                 "parentId": n.get("parentId"),
                 "childIds": n.get("childIds", []),
+                "activedescendant": next((r.get("backendDOMNodeId") for p in n.get("properties", [])
+                                          if p["name"] == "activedescendant"
+                                          for r in p.get("value", {}).get("relatedNodes", [])), None),
             })
         return nodes
 

@@ -52,7 +52,7 @@ var Module = (function () {
     for (const option of el.children) {
       const on = Number(option.dataset.index) === index;
       option.setAttribute('aria-selected', on ? 'true' : 'false');
-      option.style.cssText = on ? 'background:#308cc6;color:#fff;' : '';
+      option.style.cssText = on ? 'background:#2874a6;color:#fff;' : '';
     }
   }
 
