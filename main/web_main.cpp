@@ -68,6 +68,7 @@ EMSCRIPTEN_KEEPALIVE void abacorn_start() {
     if (!trainer) abacorn_prepare();
     if (!trainer || trainer->loaded) return;
     trainer->loaded = true;
+    trainer->pump.starting();
     try {
         trainer->frm.Form_Load();
     } catch (...) {

@@ -20,6 +20,9 @@ public:
     void processEvents() override;
     // Handles every event waiting in the page's queue.
     void drain();
+    // A run starts: the first turn to the browser comes a frame's time
+    // later, not at the first pass, so that the window shows sooner.
+    void starting() { lastYield_ = page::now(); }
     std::function<void(const page::Event&)> onEvent;
 
 private:
