@@ -69,6 +69,7 @@ EMSCRIPTEN_KEEPALIVE void abacorn_start() {
     if (!trainer || trainer->loaded) return;
     trainer->loaded = true;
     try {
+        trainer->view.fitScreen();  // the viewport may have changed since the window was built
         trainer->frm.Form_Load();
     } catch (...) {
     }
