@@ -10,6 +10,10 @@
 #        ./make-artwork.sh --web-icons DIR
 #                                  (only the icon at 192 and 512 px, for the
 #                                  browser build, into DIR; nothing else)
+#        ./make-artwork.sh --web-3x DIR
+#                                  (the window's pictures at three times
+#                                  their size, for the browser build, into
+#                                  DIR as PNG, JPEG and GIF; nothing else)
 #
 # The signs, speaker and button are drawn at a multiple of their final size
 # and scaled down with a box filter, which gives clean anti-aliased edges.
@@ -17,10 +21,16 @@
 
 set -euo pipefail
 
-WEB_ICONS=""
+WEB_ICONS="" WEB_3X=""
+X=1  # the pictures' scale
 if [[ ${1:-} == --web-icons ]]; then
-    [[ $# == 2 ]] || { echo "usage: $0 [--web-icons DIR]" >&2; exit 2; }
+    [[ $# == 2 ]] || { echo "usage: $0 [--web-icons DIR | --web-3x DIR]" >&2; exit 2; }
     WEB_ICONS=$(realpath -m "$2")
+elif [[ ${1:-} == --web-3x ]]; then
+    [[ $# == 2 ]] || { echo "usage: $0 [--web-icons DIR | --web-3x DIR]" >&2; exit 2; }
+    WEB_3X=$(realpath -m "$2")
+    X=3
+    mkdir -p "$WEB_3X"
 fi
 
 cd "$(dirname "$0")"
@@ -89,6 +99,19 @@ if [[ -n $WEB_ICONS ]]; then
     exit 0
 fi
 
+# Where a picture goes: its file beside this script, or at three times its
+# size into the browser's folder, a BMP there as PNG.
+# picture_out <format> <file>
+picture_out() {
+    if [[ -z $WEB_3X ]]; then
+        echo "$1:$2"
+    elif [[ $1 == BMP3 ]]; then
+        echo "PNG24:$WEB_3X/${2%.bmp}.png"
+    else
+        echo "$1:$WEB_3X/$2"
+    fi
+}
+
 # ---------------------------------------------------------------------------
 # Operation signs: 32x32 24-bit BMP.  Drawn at 256x256 (8x) and boxed down,
 # so the 8 px frame becomes exactly one darker pixel.
@@ -99,8 +122,8 @@ sign() {   # sign <file> <fill colour> <border colour> <draw commands...>
     convert -size 256x256 "xc:$border" \
         -fill "$fill" -draw "rectangle 8,8 247,247" \
         -fill "$INK" -stroke none "$@" \
-        -filter Box -resize 32x32 \
-        -alpha off -type TrueColor "BMP3:$out"
+        -filter Box -resize $((32 * X))x$((32 * X)) \
+        -alpha off -type TrueColor "${PNG_OPTS[@]}" "$(picture_out BMP3 "$out")"
 }
 
 # Plus: two bars 48 px (6 px after scaling) thick.
@@ -153,8 +176,8 @@ speaker() {   # speaker <file> <draw commands...>
     local out=$1
     shift
     convert -size 272x244 "xc:$LAVENDER" "$@" \
-        -filter Box -resize 68x61 \
-        -alpha off -sampling-factor 1x1 -quality 95 "JPEG:$out"
+        -filter Box -resize $((68 * X))x$((61 * X)) \
+        -alpha off -sampling-factor 1x1 -quality 95 "$(picture_out JPEG "$out")"
 }
 speaker speaker_on.jpg "${SPEAKER[@]}" "${WAVES[@]}"
 speaker speaker_off.jpg "${SPEAKER[@]}" \
@@ -175,8 +198,8 @@ convert -size 360x156 "xc:$LAVENDER" \
     \( -size 360x156 xc:none \
        -fill 'rgba(110,110,200,0.6)' -draw "roundrectangle 22,118 337,140 10,10" \
        -blur 0x5 \) -composite \
-    -filter Box -resize 90x39 \
-    -alpha off -type TrueColor BMP3:button.bmp
+    -filter Box -resize $((90 * X))x$((39 * X)) \
+    -alpha off -type TrueColor "${PNG_OPTS[@]}" "$(picture_out BMP3 button.bmp)"
 
 # ---------------------------------------------------------------------------
 # Quilla, the acorn who writes the sums: 199x272 GIF, white is transparent.
@@ -237,47 +260,52 @@ nut() {
 nut 128 220
 nut 168 220
 
-convert -size 199x272 xc:none \
-    -stroke 'rgb(90,50,20)' -strokewidth 2 -fill 'rgb(196,128,62)' \
-    -draw "roundrectangle 4,6 194,106 9,9" \
-    -stroke 'rgb(30,52,42)' -strokewidth 1.5 -fill 'rgb(46,86,70)' \
-    -draw "rectangle 14,16 184,96" \
-    -stroke 'rgb(70,108,92)' -strokewidth 3 -fill none \
-    -draw "line 26,84 58,80" -draw "line 128,26 170,22" -draw "line 140,88 160,86" \
-    -stroke none -fill "$CHALK" -font "$FONT" -pointsize 42 \
-    -gravity center -annotate +0-80 '1 + 1 = 2' +gravity \
-    -stroke 'rgb(120,120,110)' -strokewidth 7 -draw "line 82,122 90,99" \
-    -stroke "$CHALK" -strokewidth 4 -draw "line 82,122 90,99" \
-    "${ARMS[@]}" \
-    \( -size 199x272 xc:none \
-       -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" -fill 'rgb(150,88,38)' \
-       -draw "ellipse 80,262 13,7 0,360" -draw "ellipse 120,262 13,7 0,360" \
-       -fill "$SKIN" \
-       -draw "path 'M 44,168 C 40,236 80,262 100,266 C 120,262 160,236 156,168 Z'" \
-       \( -size 199x272 xc:none -fill "$CAP" -draw "ellipse 100,160 64,28 0,360" \
-          -stroke "$HATCH" -strokewidth "$(lw 1.5)" "${hatch[@]}" \
-          \( -size 199x272 xc:none -fill black -draw "ellipse 100,160 64,28 0,360" \) \
-          -compose DstIn -composite -compose Over \) -composite \
-       -fill none -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" \
-       -draw "ellipse 100,160 64,28 0,360" \
-       -fill 'rgb(120,70,30)' -draw "roundrectangle 94,112 106,134 4,4" \
-       -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill "$CHALK" \
-       -draw "ellipse 84,208 9,11 0,360" -draw "ellipse 116,208 9,11 0,360" \
-       -stroke none -fill 'rgb(30,20,10)' \
-       -draw "circle 86,210 86,215" -draw "circle 118,210 118,215" \
-       -fill "$CHALK" -draw "circle 88,207 88,209.5" -draw "circle 120,207 120,209.5" \
-       -fill 'rgb(250,140,140)' \
-       -draw "ellipse 68,228 7,5 0,360" -draw "ellipse 132,228 7,5 0,360" \
-       -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill 'rgb(160,40,40)' \
-       -draw "path 'M 86,225 A 14,13 0 0,0 114,225 Z'" \
-       -stroke none -fill 'rgb(240,110,120)' -draw "ellipse 100,234 7,3.5 0,360" \
-       -virtual-pixel transparent -distort SRT "100,0 $QS 0 $QX,$QY" \) \
-    -composite \
-    "${NUTS[@]}" \
-    -channel A -threshold 50% +channel \
-    -background white -alpha remove -alpha off \
-    +dither -colors 255 -transparent white -transparent-color white \
-    GIF:quilla.gif
+# quilla <scale> <output>: drawn in the final coordinates, times the scale.
+quilla() {
+    local x=$1 out=$2
+    convert -size $((199 * x))x$((272 * x)) xc:none -affine "$x,0,0,$x,0,0" \
+        -stroke 'rgb(90,50,20)' -strokewidth 2 -fill 'rgb(196,128,62)' \
+        -draw "roundrectangle 4,6 194,106 9,9" \
+        -stroke 'rgb(30,52,42)' -strokewidth 1.5 -fill 'rgb(46,86,70)' \
+        -draw "rectangle 14,16 184,96" \
+        -stroke 'rgb(70,108,92)' -strokewidth 3 -fill none \
+        -draw "line 26,84 58,80" -draw "line 128,26 170,22" -draw "line 140,88 160,86" \
+        -stroke none -fill "$CHALK" -font "$FONT" -pointsize $((42 * x)) \
+        -gravity center -annotate +0-$((80 * x)) '1 + 1 = 2' +gravity -affine "$x,0,0,$x,0,0" \
+        -stroke 'rgb(120,120,110)' -strokewidth 7 -draw "line 82,122 90,99" \
+        -stroke "$CHALK" -strokewidth 4 -draw "line 82,122 90,99" \
+        "${ARMS[@]}" \
+        \( -size $((199 * x))x$((272 * x)) xc:none -affine "$x,0,0,$x,0,0" \
+           -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" -fill 'rgb(150,88,38)' \
+           -draw "ellipse 80,262 13,7 0,360" -draw "ellipse 120,262 13,7 0,360" \
+           -fill "$SKIN" \
+           -draw "path 'M 44,168 C 40,236 80,262 100,266 C 120,262 160,236 156,168 Z'" \
+           \( -size $((199 * x))x$((272 * x)) xc:none -affine "$x,0,0,$x,0,0" -fill "$CAP" -draw "ellipse 100,160 64,28 0,360" \
+              -stroke "$HATCH" -strokewidth "$(lw 1.5)" "${hatch[@]}" \
+              \( -size $((199 * x))x$((272 * x)) xc:none -affine "$x,0,0,$x,0,0" -fill black -draw "ellipse 100,160 64,28 0,360" \) \
+              -compose DstIn -composite -compose Over \) -composite -affine "$x,0,0,$x,0,0" \
+           -fill none -stroke "$OUTLINE" -strokewidth "$(lw 2.5)" \
+           -draw "ellipse 100,160 64,28 0,360" \
+           -fill 'rgb(120,70,30)' -draw "roundrectangle 94,112 106,134 4,4" \
+           -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill "$CHALK" \
+           -draw "ellipse 84,208 9,11 0,360" -draw "ellipse 116,208 9,11 0,360" \
+           -stroke none -fill 'rgb(30,20,10)' \
+           -draw "circle 86,210 86,215" -draw "circle 118,210 118,215" \
+           -fill "$CHALK" -draw "circle 88,207 88,209.5" -draw "circle 120,207 120,209.5" \
+           -fill 'rgb(250,140,140)' \
+           -draw "ellipse 68,228 7,5 0,360" -draw "ellipse 132,228 7,5 0,360" \
+           -stroke "$OUTLINE" -strokewidth "$(lw 2)" -fill 'rgb(160,40,40)' \
+           -draw "path 'M 86,225 A 14,13 0 0,0 114,225 Z'" \
+           -stroke none -fill 'rgb(240,110,120)' -draw "ellipse 100,234 7,3.5 0,360" \
+           +affine -virtual-pixel transparent -distort SRT "$((100 * x)),0 $QS 0 $((QX * x)),$((QY * x))" \) \
+        -composite -affine "$x,0,0,$x,0,0" \
+        "${NUTS[@]}" \
+        -channel A -threshold 50% +channel \
+        -background white -alpha remove -alpha off \
+        +dither -colors 255 -transparent white -transparent-color white \
+        "$out"
+}
+quilla "$X" "$(picture_out GIF quilla.gif)"
 
 # ---------------------------------------------------------------------------
 # Program icon: an acorn with "1+1" on it.  One 512x512 master with a
@@ -287,6 +315,13 @@ convert -size 199x272 xc:none \
 master=$(mktemp --suffix=.png)
 trap 'rm -f "$master"' EXIT
 icon_master "$master"
+
+if [[ -n $WEB_3X ]]; then
+    # The window's icon, which the browser build shows as a picture.
+    convert "$master" -filter Triangle -resize "$((32 * X))x$((32 * X))" \
+        "${PNG_OPTS[@]}" "PNG32:$WEB_3X/abacorn.png"
+    exit 0
+fi
 
 mkdir -p icons
 for size in 32 48 64 128 256; do

@@ -70,6 +70,7 @@ EMSCRIPTEN_KEEPALIVE void abacorn_start() {
     trainer->loaded = true;
     trainer->pump.starting();
     try {
+        trainer->view.fitScreen();  // the viewport may have changed since the window was built
         trainer->frm.Form_Load();
     } catch (...) {
     }

@@ -20,8 +20,10 @@ struct WebParts {
         trainer.pump.onEvent = [&trainer](const web::page::Event& e) { trainer.view.handle(e); };
         trainer.view.onTick = [&trainer] { trainer.tick(); };
         trainer.window.onShown = [&trainer] { trainer.view.shown(); };
+        trainer.screen.attach(&trainer.view);
         // A screen of another size (full screen taken or left, a turn of
-        // the device): the panel is centred on it again, as at the start.
+        // the device): the window is drawn at the scale that fits it, and
+        // the panel centred on it again, as at the start.
         trainer.view.onResized = [&trainer] {
             ui::placeAtStartup(trainer.frm.controls(), trainer.screen.widthTwips(), trainer.screen.heightTwips());
         };

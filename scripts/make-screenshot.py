@@ -10,12 +10,16 @@ of the black backdrop and stored as a small palette PNG.
 
     python3 scripts/make-screenshot.py [output.png]
     /usr/bin/python3 scripts/make-screenshot.py --web [output.png]
+    /usr/bin/python3 scripts/make-screenshot.py --web-screens [folder]
 
 With --web it makes docs/web-beside-qt.png instead: the window as it
 starts, 12 + 12 = 24 after the welcome, in the browser build (headless
 Chromium, the site from scripts/build-web.sh in build-web/out/web) on the
-left and in the Qt build on the right, the same size. It needs the system
-Python (the browser harness's websocket client).
+left and in the Qt build on the right, the same size. With --web-screens it
+makes docs/web-phone.png, web-tablet.png and web-desktop.png: the browser
+build's whole viewport at 390x844, 1024x768 and 1920x1080, the panel as
+large as each allows. Both need the system Python (the browser harness's
+websocket client).
 
 Needs what the end-to-end tests need (Xvfb, xdotool, ImageMagick); builds the
 the program and control_rect first. The tests' recording speech daemon
@@ -65,9 +69,9 @@ def play(s):
     return False
 
 
-def panel(shot):
+def panel(shot, screen=(e2e.SCREEN_WIDTH, e2e.SCREEN_HEIGHT)):
     """The lavender panel and the heading above it, with a rim of the backdrop."""
-    rects = [e2e.rect(name) for name in ("lblKidSafe", "Frame1")]
+    rects = [e2e.rect(name, *screen) for name in ("lblKidSafe", "Frame1")]
     x, y = max(0, min(r[0] for r in rects) - RIM), max(0, min(r[1] for r in rects) - RIM)
     w = min(shot.width, max(r[0] + r[2] for r in rects) + RIM) - x
     h = min(shot.height, max(r[1] + r[3] for r in rects) + RIM) - y
@@ -82,12 +86,14 @@ def save(image, out):
 
 def beside_web(out):
     from testbed.e2e import browser
-    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
+    from testbed.e2e.web import DESIGN_VIEWPORT
+    width, height = DESIGN_VIEWPORT
+    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium(width=width, height=height) as chrome:
         chrome.page.navigate(web.url)
         browser.start_lesson(chrome.page)
         chrome.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
         chrome.page.wait_for("Module.page.idle()")
-        left = panel(chrome.page.screenshot())
+        left = panel(chrome.page.screenshot(), DESIGN_VIEWPORT)
     with e2e.Session() as s:
         s.wait_until_idle()
         right = panel(s.shot())
@@ -95,7 +101,32 @@ def beside_web(out):
     save(e2e.Image.beside(left, gap, right), out)
 
 
+# The screens of --web-screens: name, width, height, a phone's or tablet's viewport.
+WEB_SCREENS = [("phone", 390, 844, True), ("tablet", 1024, 768, True), ("desktop", 1920, 1080, False)]
+
+
+def web_screens(folder):
+    from testbed.e2e import browser
+    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
+        page = chrome.page
+        page.navigate(web.url)
+        browser.start_lesson(page)
+        chrome.wait_for_say(e2e.WELCOME, timeout=e2e.TIMEOUT)
+        for name, width, height, mobile in WEB_SCREENS:
+            page.set_viewport(width, height, 1, mobile)
+            # Refitted: the panel's box centred in the new viewport, the program idle.
+            page.wait_for("""innerWidth === %d && innerHeight === %d && Module.page.idle() &&
+                (r => Math.abs(r.left - (innerWidth - r.right)) <= 2)(
+                    [...document.querySelectorAll('#stage [role=group]')]
+                        .reduce((a, e) => e.getBoundingClientRect().width > a.width ? e.getBoundingClientRect() : a,
+                                {width: 0}))""" % (width, height), e2e.TIMEOUT, what="the panel at %dx%d" % (width, height))
+            save(page.screenshot(), os.path.join(folder, "web-%s.png" % name))
+
+
 def main():
+    if sys.argv[1:2] == ["--web-screens"]:
+        web_screens(sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "docs"))
+        return
     if sys.argv[1:2] == ["--web"]:
         build()
         beside_web(sys.argv[2] if len(sys.argv) > 2 else os.path.join(ROOT, "docs", "web-beside-qt.png"))

@@ -9,6 +9,9 @@ SITE_DIR/fonts/   the window's faces cut to the characters it can show
                   fonts' licences;
 SITE_DIR/assets/  the window's pictures: the BMPs and the icon as PNG, the
                   JPEGs and the GIF as they are;
+SITE_DIR/assets/3x/  the same pictures drawn at three times their size,
+                  which the page shows, sharp on screens of up to three
+                  device pixels to a design pixel;
 SITE_DIR/icons/   the program icon at 32 to 512 px.
 
 Same sources, same bytes. Needs Debian's python3-fonttools and
@@ -177,6 +180,7 @@ def make_pictures(site):
     for f in sorted((ASSETS / "icons").glob("*.png")):
         shutil.copyfile(f, icons / f.name)
     subprocess.run(["bash", ASSETS / "make-artwork.sh", "--web-icons", icons], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["bash", ASSETS / "make-artwork.sh", "--web-3x", out / "3x"], check=True, stdout=subprocess.DEVNULL)
 
 
 def main():
@@ -190,8 +194,8 @@ def main():
         total += target.stat().st_size
         print(f"{target.relative_to(site)}: {target.stat().st_size} bytes (from {before})")
     print(f"fonts together: {total} bytes")
-    for folder in ("assets", "icons"):
-        for f in sorted((site / folder).iterdir()):
+    for folder in ("assets", "assets/3x", "icons"):
+        for f in sorted(p for p in (site / folder).iterdir() if p.is_file()):
             print(f"{f.relative_to(site)}: {f.stat().st_size} bytes")
 
 

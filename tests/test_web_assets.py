@@ -135,6 +135,18 @@ class WebAssetsTest(unittest.TestCase):
         for size in (32, 48, 64, 128, 192, 256, 512):
             self.assertEqual(png_size(self.site / "icons" / f"abacorn-{size}.png"), (size, size))
 
+    def test_every_picture_of_the_design_is_there_at_three_times_its_size(self):
+        for resource in self.pictures:
+            with self.subTest(resource=resource):
+                name = Path(resource.removeprefix(":/"))
+                shown = subprocess.run(["identify", "-format", "%w %h\n", ROOT / name], check=True,
+                                       capture_output=True, text=True).stdout.split()
+                stem = "abacorn" if name.suffix == ".ico" else name.stem
+                suffix = ".png" if name.suffix in (".bmp", ".ico") else name.suffix
+                big = subprocess.run(["identify", "-format", "%w %h\n", self.site / "assets" / "3x" / (stem + suffix)],
+                                     check=True, capture_output=True, text=True).stdout.split()
+                self.assertEqual((int(big[0]), int(big[1])), (3 * int(shown[0]), 3 * int(shown[1])))
+
     def test_a_second_run_gives_the_same_bytes(self):
         def files(site):
             return sorted(p.relative_to(site) for p in site.rglob("*") if p.is_file())

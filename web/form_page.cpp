@@ -108,7 +108,7 @@ std::string FormPage::pictureSource(const std::string& resource) {
     const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
     if (ext == ".bmp" || ext == ".ico") file = file.substr(0, dot) + ".png";
     if (ext == ".ico") file = "abacorn.png";
-    return "assets/" + file;
+    return "assets/3x/" + file;
 }
 
 std::vector<std::string> FormPage::pictureSources(const std::vector<ui::ControlSpec>& table) {
@@ -120,6 +120,7 @@ std::vector<std::string> FormPage::pictureSources(const std::vector<ui::ControlS
 
 FormPage::FormPage(ui::Controls& controls, std::function<void(ui::Control&)> userEvent, std::function<void()> formClick)
     : ui::Binding(controls, std::move(userEvent), std::move(formClick)), views_(controls) {
+    dpi_ = fittingDpi();
     // Containers come before their controls in the table.
     for (Element& e : views_.all()) create(e);
     for (Element& e : views_.all()) {
@@ -128,7 +129,7 @@ FormPage::FormPage(ui::Controls& controls, std::function<void(ui::Control&)> use
         if (e.control->kind() == ui::Kind::Label) fit(e);
     }
     for (Element& e : views_.all()) draw(e);
-    views_.notePainted();
+    views_.notePainted(dpi_);
     rules_ = std::make_unique<ui::FocusRules>(controls, static_cast<ui::FocusHost&>(*this));
     observe();
 }
@@ -154,8 +155,7 @@ void FormPage::create(Element& e) {
     page::create(e.element, tagFor(c.kind()), parent);
     if (isForm) views_.setForm(e.element);
     else if (!ui::isLightweight(c.kind())) e.own = e.element;
-    const int designed = ui::fontPixels(c.design().font);
-    e.font = cssFont(c.design().font, designed);
+    e.font = cssFont(c.design().font, ui::fontPixels(c.design().font, dpi_));
     // What a screen reader meets; the rest is left out of the tree.
     const ui::Role role = ui::accessibleRole(c);
     if (!ui::inAccessibleTree(c)) page::attribute(e.element, "aria-hidden", "true");
@@ -173,7 +173,11 @@ void FormPage::create(Element& e) {
     }
     if (!c.design().picture.empty()) {
         e.source = pictureSource(c.design().picture);
-        page::pictureSize(e.source, e.pictureWidth, e.pictureHeight);
+        // The artwork is drawn at kArtworkScale times the design's size.
+        if (page::pictureSize(e.source, e.pictureWidth, e.pictureHeight)) {
+            e.pictureWidth /= kArtworkScale;
+            e.pictureHeight /= kArtworkScale;
+        }
         if (c.kind() == ui::Kind::PictureBox) {
             e.picture = newElement();
             page::create(e.picture, page::Tag::Image, e.element);
@@ -196,7 +200,27 @@ void FormPage::create(Element& e) {
 
 void FormPage::fit(Element& e) {
     ui::Control& c = *e.control;
-    e.fit = ui::fitLabel(c, ui::fontPixels(c.design().font), Measure(c.design().font));
+    e.fit = ui::fitLabel(c, ui::fontPixels(c.design().font, dpi_), Measure(c.design().font), dpi_);
+}
+
+int FormPage::fittingDpi() const {
+    const page::Viewport v = page::viewport();
+    return ui::fittingDpi(views_.controls(), v.width, v.height);
+}
+
+void FormPage::fitScreen() {
+    const int dpi = fittingDpi();
+    if (dpi == dpi_) return;
+    dpi_ = dpi;
+    for (Element& e : views_.all()) {
+        e.font = cssFont(e.control->design().font, ui::fontPixels(e.control->design().font, dpi_));
+        if (e.control->kind() == ui::Kind::Label) fit(e);
+    }
+    for (Element& e : views_.all()) draw(e);
+    views_.notePainted(dpi_);
+    // The ring goes round the controls' new boxes, in bands of the new width.
+    rules_->toolkitFocusMoved();
+    ringMoved(rules_->ring(), rules_->ring());
 }
 
 void FormPage::draw(Element& e) {
@@ -204,7 +228,7 @@ void FormPage::draw(Element& e) {
     if (!e.element) return;
     const int z = layer(views_, c);
     std::string s = "z-index:" + std::to_string(z) + ";";
-    const ui::PixelBox box = ui::pixelBox(c);
+    const ui::PixelBox box = ui::pixelBox(c, dpi_);
     switch (c.kind()) {
     case ui::Kind::Form:
         // The window covers the screen, whatever the design's size.
@@ -212,7 +236,7 @@ void FormPage::draw(Element& e) {
         break;
     case ui::Kind::Label: {
         page::place(e.element, box.x, box.y, box.width, box.height);
-        const ui::LabelLook look = ui::labelLook(c, e.fit);
+        const ui::LabelLook look = ui::labelLook(c, e.fit, dpi_);
         if (look.fill) s += "background:" + css(*look.fill) + ";";
         s += "color:" + css(look.ink) + ";font:" + (e.fit.shrunk ? cssFont(c.design().font, e.fit.pixels) : e.font) +
              ";";
@@ -224,7 +248,7 @@ void FormPage::draw(Element& e) {
     }
     case ui::Kind::Shape: {
         page::place(e.element, box.x, box.y, box.width, box.height);
-        const ui::ShapeLook look = ui::shapeLook(c);
+        const ui::ShapeLook look = ui::shapeLook(c, dpi_);
         const std::string border = px(look.borderWidth) + " solid " + css(look.border);
         switch (look.shape) {
         case ui::ShapeKind::Rectangle: s += "border:" + border + ";"; break;
@@ -240,7 +264,7 @@ void FormPage::draw(Element& e) {
         break;
     }
     case ui::Kind::Line: {
-        const ui::LineLook look = ui::lineLook(c);
+        const ui::LineLook look = ui::lineLook(c, dpi_);
         const double dx = look.x2 - look.x1, dy = look.y2 - look.y1;
         const int length = static_cast<int>(std::lround(std::hypot(dx, dy)));
         const int w = look.width;
@@ -256,7 +280,8 @@ void FormPage::draw(Element& e) {
     case ui::Kind::PictureBox: {
         page::place(e.element, box.x, box.y, box.width, box.height);
         s += "background:" + css(ui::pictureBoxBack(views_.controls(), c)) + ";";
-        const ui::Rect r = ui::centred(box.width, box.height, e.pictureWidth, e.pictureHeight);
+        const ui::Rect r = ui::centred(box.width, box.height, ui::scaledPixels(e.pictureWidth, dpi_),
+                                       ui::scaledPixels(e.pictureHeight, dpi_));
         if (e.picture) page::place(e.picture, r.left, r.top, r.right - r.left, r.bottom - r.top);
         break;
     }
@@ -265,7 +290,7 @@ void FormPage::draw(Element& e) {
         s += "background:" + css(c.backColor()) + ";";
         if (!e.parts[0]) break;
         const page::Metrics m = page::measure(e.font, c.caption());
-        const ui::FrameLook look = ui::frameLook(c, box.width, box.height, m.advance, m.line);
+        const ui::FrameLook look = ui::frameLook(c, box.width, box.height, m.advance, m.line, dpi_);
         const auto outline = [&](int id, const ui::Rect& r, ui::Color colour) {
             page::place(id, r.left, r.top, r.right - r.left, r.bottom - r.top);
             page::style(id, "box-sizing:border-box;border:" + px(look.line) + " solid " + css(colour) + ";");
@@ -283,7 +308,7 @@ void FormPage::draw(Element& e) {
         page::place(e.element, box.x, box.y, box.width, box.height);
         s += "font:" + e.font + ";";
         if (c.design().graphical) {
-            const ui::ButtonLook look = ui::buttonLook(c, e.held, box.width, box.height);
+            const ui::ButtonLook look = ui::buttonLook(c, e.held, box.width, box.height, dpi_);
             const int edge = look.edges[0].rect.bottom - look.edges[0].rect.top;
             s += "background:" + css(look.face) + ";border-style:solid;border-width:" + px(edge) + ";border-color:" +
                  css(look.edges[0].color) + " " + css(look.edges[3].color) + " " + css(look.edges[2].color) + " " +
@@ -300,7 +325,8 @@ void FormPage::draw(Element& e) {
     case ui::Kind::ListBox:
         // A list's sunken field, white to pick from, greyed while it is off.
         page::place(e.element, box.x, box.y, box.width, box.height);
-        s += "font:" + e.font + ";border:1px solid #a0a0a0;padding:2px;background:" +
+        s += "font:" + e.font + ";border:" + px(ui::scaledPixels(1, dpi_)) + " solid #a0a0a0;padding:" +
+             px(ui::scaledPixels(2, dpi_)) + ";background:" +
              (c.enabled() ? css(ui::kWhite) + ";" : "#efefef;color:" + css(ui::kDisabledText) + ";");
         break;
     case ui::Kind::Timer: break;
@@ -381,6 +407,7 @@ void FormPage::handle(const page::Event& e) {
         tellActiveDescendants();
         break;
     case page::EventKind::Resized:
+        fitScreen();
         if (onResized) onResized();
         break;
     case page::EventKind::None: break;
@@ -401,7 +428,8 @@ void FormPage::pointer(ui::Control& container, const page::Event& e) {
     }
     ui::Control* under = container.kind() == ui::Kind::PictureBox
                              ? (e.inside ? &container : nullptr)
-                             : views_.lightweightAt(container.kind() == ui::Kind::Form ? "" : container.name(), e.x, e.y);
+                             : views_.lightweightAt(container.kind() == ui::Kind::Form ? "" : container.name(), e.x, e.y,
+                                                   dpi_);
     const std::string& name = container.name();
     if (e.b == 0) pointerPressed(name, under);
     else if (e.b == 1) pointerDoubleClicked(name);
@@ -462,7 +490,7 @@ void FormPage::ringMoved(const ui::RingPlace&, const ui::RingPlace& to) {
             if (band) page::shown(band, false);
         return;
     }
-    const auto bands = ui::ringBands(to.around);
+    const auto bands = ui::ringBands(to.around, dpi_);
     for (int i = 0; i < 4; ++i) {
         if (!ring_[i]) ring_[i] = newElement();
         page::create(ring_[i], page::Tag::Box, in);  // made once, moved to the container

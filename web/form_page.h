@@ -47,8 +47,15 @@ public:
     void shown();
     // The timer's ticks, which the page queues among the child's events.
     std::function<void()> onTick;
-    // The viewport changed size.
+    // The viewport changed size (the window is already drawn at its new scale).
     std::function<void()> onResized;
+    // Draws the window at the largest scale the viewport allows.
+    void fitScreen();
+    // The scale the window is drawn at, in dots per inch.
+    int dpi() const { return dpi_; }
+    // The artwork beside the page is drawn at this many times the design's
+    // size, for screens of up to that many device pixels to a design pixel.
+    static constexpr int kArtworkScale = 3;
     // A page cannot be closed by the program's window system: only "Close
     // Program" and Ctrl+Q end a run, and the page never calls it.
     std::function<void()> onClose;
@@ -64,6 +71,7 @@ private:
     void focusOnClick(ui::Control& c) override;
     void draw(Element& e);
     void fit(Element& e);
+    int fittingDpi() const;
     // The entry of the control an element shows; nullptr for none.
     Element* byElement(int id);
     void pointer(ui::Control& container, const page::Event& e);
@@ -74,6 +82,7 @@ private:
 
     // ui::FocusHost
     ui::Control* toolkitFocus() const override;
+    ui::PixelBox ringBox(const ui::Control& c) const override { return ui::pixelBox(c, dpi_); }
     bool hasWidget(const ui::Control& c) const override;
     void giveFocus(ui::Control& c, ui::FocusCause cause) override;
     void focusMovedInside(ui::Control& container) override;
@@ -86,6 +95,7 @@ private:
 
     Elements views_;
     int nextId_ = 1;
+    int dpi_ = ui::kDesignDpi;
     int ring_[4] = {0, 0, 0, 0};
     std::unique_ptr<ui::FocusRules> rules_;
     bool repairQueued_ = false;

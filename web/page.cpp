@@ -43,6 +43,11 @@ EM_JS(int, js_next, (int* fields, char* key, int keySize), {
   return e.kind;
 });
 EM_JS(void, js_post, (int kind), { Module.page.post(kind); });
+EM_JS(void, js_viewport, (int* size), {
+  const v = Module.page.viewport();
+  HEAP32[size >> 2] = v[0];
+  HEAP32[(size >> 2) + 1] = v[1];
+});
 EM_JS(double, js_now, (), { return performance.now(); });
 EM_ASYNC_JS(void, js_yield, (), { await Module.page.yieldToBrowser(); });
 EM_JS(void, js_busy, (int on), { Module.page.busy(!!on); });
@@ -113,6 +118,12 @@ Event next() {
 }
 
 void post(EventKind kind) { js_post(static_cast<int>(kind)); }
+Viewport viewport() {
+    int size[2] = {0, 0};
+    js_viewport(size);
+    return {size[0], size[1]};
+}
+
 double now() { return js_now(); }
 void yieldToBrowser() { js_yield(); }
 void busy(bool on) { js_busy(on); }

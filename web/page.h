@@ -70,6 +70,12 @@ Event next();
 // Queues an event of the program's own behind the ones waiting.
 void post(EventKind kind);
 
+// The viewport's size in CSS pixels.
+struct Viewport {
+    int width = 0, height = 0;
+};
+Viewport viewport();
+
 // The page's clock, in milliseconds.
 double now();
 // Lets the browser paint and collect input, then comes back (the C++ stack

@@ -4,10 +4,9 @@
 #include <emscripten.h>
 
 #include "ui/placement.h"
+#include "web/form_page.h"
 
 // clang-format off
-EM_JS(int, js_viewport_width, (), { return Module.page.viewport()[0]; });
-EM_JS(int, js_viewport_height, (), { return Module.page.viewport()[1]; });
 EM_JS(void, js_window_shown, (), { Module.page.windowShown(); });
 EM_JS(void, js_window_closed, (), { Module.page.windowClosed(); });
 // clang-format on
@@ -27,8 +26,10 @@ void WebEventPump::processEvents() {
     }
 }
 
-int WebScreen::widthTwips() const { return js_viewport_width() * ui::kTwipsPerPixel; }
-int WebScreen::heightTwips() const { return js_viewport_height() * ui::kTwipsPerPixel; }
+int WebScreen::widthTwips() const { return ui::pixelsToTwips(page::viewport().width, view_ ? view_->dpi() : ui::kDesignDpi); }
+int WebScreen::heightTwips() const {
+    return ui::pixelsToTwips(page::viewport().height, view_ ? view_->dpi() : ui::kDesignDpi);
+}
 
 void WebWindow::show() {
     if (closed_) return;

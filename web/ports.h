@@ -29,11 +29,17 @@ private:
     double lastYield_ = 0;
 };
 
-// The viewport in twips: CSS pixels times 15.
+class FormPage;
+
+// The viewport in twips at the scale the window is drawn at.
 class WebScreen : public app::Screen {
 public:
+    void attach(const FormPage* view) { view_ = view; }
     int widthTwips() const override;
     int heightTwips() const override;
+
+private:
+    const FormPage* view_ = nullptr;
 };
 
 // show() uncovers the window; close() gives the page back its start screen

@@ -133,9 +133,10 @@ def colour_box(shot, colour):
     return min(xs), min(ys), max(xs) - min(xs) + 1, max(ys) - min(ys) + 1
 
 
-def ring_around(name):
-    """Where the focus ring lies when `name` has the focus."""
-    x, y, w, h = rect(name)
+def ring_around(name, width=SCREEN_WIDTH, height=SCREEN_HEIGHT):
+    """Where the focus ring lies when `name` has the focus (on a screen of
+    1920x1080 unless told)."""
+    x, y, w, h = rect(name, width, height)
     return x - RING_REACH, y - RING_REACH, w + 2 * RING_REACH, h + 2 * RING_REACH
 
 
@@ -238,15 +239,22 @@ class Session:
     def click_at(self, x, y):
         click_at(self.x, x, y)
 
+    # The screen the window covers, in the pixels rect() gives.
+    screen = (SCREEN_WIDTH, SCREEN_HEIGHT)
+
+    def rect(self, name):
+        """(x, y, w, h) of a control on this session's screen."""
+        return rect(name, *self.screen)
+
     def click(self, name):
         """Clicks the middle of a control."""
-        self.click_at(*centre(rect(name)))
+        self.click_at(*centre(self.rect(name)))
 
     def clicks(self, name, count=2, delay_ms=60):
         """Clicks the middle of a control `count` times, `delay_ms` apart
         (60 ms: a double click; beyond the desktop's double-click interval,
         400 ms here: separate clicks)."""
-        x, y = centre(rect(name))
+        x, y = centre(self.rect(name))
         if self.x.mouse_location() != (x, y):
             self.x.mouse_move(x, y)
         self.x.pace(x, y)
@@ -272,7 +280,7 @@ class Session:
         """The control the focus ring surrounds; None without a ring,
         "?" for a ring around no control."""
         box = ring_box(shot or self.shot())
-        return next((n for n in self.STOPS if ring_around(n) == box), "?") if box else None
+        return next((n for n in self.STOPS if ring_around(n, *self.screen) == box), "?") if box else None
 
     def press(self, key):
         """Presses a key that moves the focus; returns the control the ring

@@ -1,7 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The browser build as a session like controls.Session: the site served on
-127.0.0.1, headless Chromium at 1920x1080 on it, a real click on the start
-button, the window built in the page and the welcome heard.
+127.0.0.1, headless Chromium on it, a real click on the start button, the
+window built in the page and the welcome heard. The viewport is just larger
+than the panel, so that the page draws it at the design's scale and
+s.rect(name) gives the design's rectangles as the Qt build places them on a
+screen of that size.
 
     with WebSession() as s:             # waits for the welcome
         s.click("lblClickMe")
@@ -21,12 +24,21 @@ from .controls import TIMEOUT, Session, centre, rect
 from .passes import CARD_PASSES, STARTUP_PASSES, PassCost
 from .processes import E2EError, wait_until
 from .program import WELCOME, build_dir, monotonic_ms
-from .screens import SCREEN_HEIGHT, SCREEN_WIDTH
 
 # xdotool's key names as the browser names them.
 KEY_NAMES = {"space": "Space", "Return": "Enter", "BackSpace": "Backspace", "Down": "ArrowDown", "Up": "ArrowUp",
              "Left": "ArrowLeft", "Right": "ArrowRight", "Prior": "PageUp", "Next": "PageDown"}
 MODIFIERS = {"shift": browser.SHIFT, "ctrl": browser.CTRL, "alt": browser.ALT, "super": browser.META}
+# A viewport at which the page draws the panel at the design's scale
+# (ui::fittingDpi gives 96 dots per inch; 793x674 would give 97).
+DESIGN_VIEWPORT = (800, 672)
+
+
+def design_rect(name):
+    """(x, y, w, h) of a control in a page at DESIGN_VIEWPORT."""
+    return rect(name, *DESIGN_VIEWPORT)
+
+
 # Clicks closer than this count as one double click, as on the desktop.
 DOUBLE_CLICK_MS = 400
 
@@ -96,9 +108,10 @@ class WebSession(Session):
     wait_for_welcome is False). start() again after the run has ended
     begins a fresh one in the same page."""
 
-    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None, start=True):
+    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None, start=True, viewport=DESIGN_VIEWPORT):
         """start=False: the page loaded and ready, the run not yet started (start())."""
         super().__init__(wait_for_welcome=wait_for_welcome, timeout=timeout)
+        self.screen = tuple(viewport)
         self.start_run = start
         self.site = site or site_dir()
         self.web = None
@@ -111,7 +124,7 @@ class WebSession(Session):
             raise E2EError("no site at %s (build it with scripts/build-web.sh)" % self.site)
         try:
             self.web = browser.StaticServer(self.site).start()
-            self.chrome = browser.Chromium(width=SCREEN_WIDTH, height=SCREEN_HEIGHT).start()
+            self.chrome = browser.Chromium(width=self.screen[0], height=self.screen[1]).start()
             self.page = self.chrome.page
             self.app = PageRun(self.chrome)
             self.x = BrowserWindow(self.page)
@@ -164,7 +177,7 @@ class WebSession(Session):
     def clicks(self, name, count=2, delay_ms=60):
         """Clicks the middle of a control `count` times, `delay_ms` apart;
         closer than the double-click time they count up as a double click."""
-        x, y = centre(rect(name))
+        x, y = centre(self.rect(name))
         for i in range(count):
             if i:
                 time.sleep(delay_ms / 1000)  # the pace of the hand, not a wait for the program
@@ -220,4 +233,4 @@ class WebSession(Session):
                 if (over > 0 && share > most) { best = e; most = share; }
             }
             return best ? best.textContent : '';
-        })(%s)""" % list(rect(name)))
+        })(%s)""" % list(self.rect(name)))

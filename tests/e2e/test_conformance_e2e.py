@@ -22,7 +22,7 @@ import unittest
 import warnings
 
 from testbed import e2e
-from testbed.e2e import FOR_ANSWER, INTERNAL, NAMES, STANDARD_WALK, WALK_NAMES, WRONG, rect
+from testbed.e2e import FOR_ANSWER, INTERNAL, NAMES, STANDARD_WALK, WALK_NAMES, WRONG
 from testbed.e2e.wine import WINDOW_S, AccessibleEvents, WineAbacorn, WinePrefix, accessible_tree
 
 # A node of the tree as both adapters give it: AT-SPI's role names, the
@@ -351,7 +351,7 @@ class Conformance:
             self.assertEqual(self.focused(), ["Flash card"])
         with self.subTest("places"):
             for name, control in PLACES:
-                self.assertEqual(by_name[name].location, rect(control), name)
+                self.assertEqual(by_name[name].location, self.s.rect(control), name)
 
     def test_2_tab_walks_in_order_with_the_ring_and_the_focus_follows(self):
         s = self.s
@@ -389,13 +389,13 @@ class Conformance:
     def test_5_a_double_click_is_one_click(self):
         s = self.s
         # On a question: one click shows the answer, a second would deal the next.
-        s.wait_for_shot(lambda shot: e2e.ink_in(shot, rect("lbln3")) == 0, "a question on the card")
+        s.wait_for_shot(lambda shot: e2e.ink_in(shot, s.rect("lbln3")) == 0, "a question on the card")
         s.wait_until_idle()
         before = len(s.said())
         s.clicks("lblClickMe", 2, delay_ms=60)
         self.assertTrue(s.wait_for_says(1, after=before)[0].isdigit(), s.said()[before:])
         s.wait_until_idle()
-        self.assertGreater(e2e.ink_in(s.shot(), rect("lbln3")), 0, "the answer gone: two clicks")
+        self.assertGreater(e2e.ink_in(s.shot(), s.rect("lbln3")), 0, "the answer gone: two clicks")
         self.says(lambda: s.clicks("picX", 2, delay_ms=60), "multiplication")
 
     def test_6_alt_f4_escape_and_a_close_request_leave_it_open(self):
@@ -407,7 +407,7 @@ class Conformance:
         self.assertTrue(s.app.running())
         geo = s.x.window_geometry(s.window)
         self.assertEqual((geo["x"], geo["y"], geo["width"], geo["height"], geo["map_state"]),
-                         (0, 0, 1920, 1080, "IsViewable"))
+                         (0, 0, *s.screen, "IsViewable"))
 
     def test_7_a_press_through_the_screen_reader_clicks_and_moves_the_focus(self):
         s = self.s
@@ -466,7 +466,8 @@ class WebConformanceTest(Conformance, unittest.TestCase):
 class SameWindowTest(unittest.TestCase):
     """The browser build's window against the Qt build's, control by
     control through the two accessibility trees: each node the two share
-    (by name and role) on the same rectangle, within 2 px. Labels read as
+    (by name and role) on the same rectangle, within 2 px, each measured from
+    the panel's corner on its own screen. Labels read as
     plain text are left out, as are the lists' entries: the browser gives a
     text's box, not the label's, and Qt places the entries of a closed list
     in its popup, unshown."""
@@ -477,13 +478,15 @@ class SameWindowTest(unittest.TestCase):
             with program.session() as s:
                 s.wait_until_idle()
                 nodes = program.tree(s)
+                ox, oy, _, _ = s.rect("Frame1")
         finally:
             if hasattr(program, "close"):
                 program.close()
         places, seen = {}, collections.Counter()
         for n in nodes:
             if n.name and n.location and n.role not in ("label", "list item"):
-                places[(n.name, n.role, seen[(n.name, n.role)])] = n.location
+                x, y, w, h = n.location
+                places[(n.name, n.role, seen[(n.name, n.role)])] = (x - ox, y - oy, w, h)
                 seen[(n.name, n.role)] += 1
         return places
 

@@ -9,9 +9,10 @@ with /usr/bin/python3 (browser.py)."""
 import unittest
 
 from testbed import e2e
-from testbed.e2e import FOR_ANSWER, GREEN, RED, TILES, WELCOME, WHITE, WRONG, rect
+from testbed.e2e import FOR_ANSWER, GREEN, RED, TILES, WELCOME, WHITE, WRONG
 from testbed.e2e.passes import CARD_PASSES, cadence_fits, latest_answer_ms
 from testbed.e2e.web import WebSession
+from testbed.e2e.web import design_rect as rect
 
 TO_CONTINUE = "click flash card to continue"
 REFUSED = "ut,oh, the minimum number must be less than or equal to the maximum number  "

@@ -11,6 +11,7 @@ import unittest
 
 from testbed import e2e
 from testbed.e2e import browser
+from testbed.e2e.web import DESIGN_VIEWPORT, design_rect
 
 # Gzip, as a host would send them: everything but fonts and artwork, and the
 # whole first load.
@@ -52,13 +53,13 @@ def gzip_size(path):
 
 
 class LessonPage:
-    """The site served, Chromium on it at 1920x1080 with the policy watched,
+    """The site served, Chromium on it at the design's scale with the policy watched,
     the page loaded and started: the window shown."""
 
     def __enter__(self):
         self.web = browser.StaticServer(browser.site_dir()).start()
         try:
-            self.chrome = browser.Chromium().start()
+            self.chrome = browser.Chromium(width=DESIGN_VIEWPORT[0], height=DESIGN_VIEWPORT[1]).start()
             self.page = self.chrome.page
             self.page.send("Page.addScriptToEvaluateOnNewDocument", source=WATCH_POLICY)
             self.page.navigate(self.web.url)
@@ -76,7 +77,7 @@ class LessonPage:
         self.web.stop()
 
     def click(self, name):
-        self.page.click(*e2e.centre(e2e.rect(name)))
+        self.page.click(*e2e.centre(design_rect(name)))
 
     def idle(self):
         self.page.wait_for("Module.page.idle()", what="the page to be idle")
@@ -166,19 +167,19 @@ class SiteTest(unittest.TestCase):
         with LessonPage() as s:
             s.idle()
             shot = s.page.screenshot()
-        x, y, w, h = e2e.rect("Frame1")
+        x, y, w, h = design_rect("Frame1")
         self.assertTrue(e2e.near(shot.pixel(x + w - 10, y + h - 10), e2e.LAVENDER), "the panel")
         self.assertTrue(e2e.near(shot.pixel(5, 5), e2e.BLACK), "the backdrop")
-        card = e2e.rect("lblClickMe")
+        card = design_rect("lblClickMe")
         self.assertGreater(shot.count(e2e.WHITE, rect=card, tolerance=2), card[2] * card[3] // 2, "the card's white")
         for name in ["lbln1", "lbln2", "lbln3"]:
-            self.assertGreater(e2e.ink_in(shot, e2e.rect(name)), 50, "the ink of %s" % name)
+            self.assertGreater(e2e.ink_in(shot, design_rect(name)), 50, "the ink of %s" % name)
         # 12 + 12: the same number drawn the same in both places.
-        self.assertEqual(e2e.ink_box(shot, e2e.rect("lbln1")), e2e.ink_box(shot, e2e.rect("lbln2")))
-        x, y, w, h = e2e.rect("Command1")
+        self.assertEqual(e2e.ink_box(shot, design_rect("lbln1")), e2e.ink_box(shot, design_rect("lbln2")))
+        x, y, w, h = design_rect("Command1")
         self.assertGreater(shot.count(DARK_RED, rect=(x, y, w, h), tolerance=2), w * h * 3 // 4, "Close Program")
         self.assertGreater(e2e.ink_in(shot, (x, y, w, h), limit=40), 100, "its caption")
-        self.assertGreater(shot.count(SILVER, rect=e2e.rect("lblKidSafe"), tolerance=2), 500, "the banner's text")
+        self.assertGreater(shot.count(SILVER, rect=design_rect("lblKidSafe"), tolerance=2), 500, "the banner's text")
 
 
 if __name__ == "__main__":

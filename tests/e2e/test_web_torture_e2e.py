@@ -10,7 +10,9 @@ import sys
 import unittest
 
 from testbed import e2e
-from testbed.e2e import browser, rect
+from testbed.e2e import browser
+from testbed.e2e.web import DESIGN_VIEWPORT
+from testbed.e2e.web import design_rect as rect
 
 KEYS = ["Tab", "Tab", "Space", "Enter", "Escape", "ArrowDown", "ArrowUp", "ArrowLeft", "a", "7", "F5",
         "Backspace"]
@@ -29,7 +31,8 @@ class WebTortureTest(unittest.TestCase):
         panel = rect("Frame1")
         # Only the two ways out are spared: "Close Program" and Ctrl+Q.
         spared = [rect("Command1")]
-        with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
+        width, height = DESIGN_VIEWPORT
+        with browser.StaticServer(browser.site_dir()) as web, browser.Chromium(width=width, height=height) as chrome:
             page = chrome.page
             page.navigate(web.url)
             browser.start_lesson(page)
