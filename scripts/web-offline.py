@@ -49,13 +49,18 @@ def worker(files):
     return source
 
 
+def write(site):
+    """Writes site/sw.js; returns the version."""
+    site = Path(site).resolve()
+    files = site_files(site)
+    (site / WORKER).write_text(worker(files), encoding="utf-8")
+    return len(files), version(files)
+
+
 def main():
     if len(sys.argv) != 2:
         raise SystemExit(f"usage: {sys.argv[0]} SITE_DIR")
-    site = Path(sys.argv[1]).resolve()
-    files = site_files(site)
-    (site / WORKER).write_text(worker(files), encoding="utf-8")
-    print(f"{WORKER}: {len(files)} files, {version(files)}")
+    print("%s: %d files, %s" % ((WORKER,) + write(sys.argv[1])))
 
 
 if __name__ == "__main__":
