@@ -67,8 +67,8 @@ class TouchTest(unittest.TestCase):
 
     def test_1_a_tap_is_a_click(self):
         s = self.s
-        self.says(lambda: s.taps("picMinus"), "subtraction")
         self.says(lambda: s.taps("lblClickMe"), FOR_ANSWER)
+        self.says(lambda: s.taps("picMinus"), "subtraction")
         self.assert_in_place()
 
     def test_2_a_double_tap_is_one_click_as_a_double_click_is(self):
