@@ -16,7 +16,11 @@ injected before it loads (a fresh browser for every run):
            and the animation frames asked for meanwhile; the JS heap and the
            WebAssembly memory.
 
-    run_web_bench.py [--only load,start] [--runs N] [--throttle R]
+  offline  the first load and a warm start from the service worker with no
+           server at all (ms from the navigation to the start button
+           enabled), and the bytes an update of the program asks for.
+
+    run_web_bench.py [--only load,start,offline] [--runs N] [--throttle R]
 
 --throttle R slows the page's processor R times (Emulation.setCPUThrottlingRate),
 as on a low-end tablet. Environment: ABACORN_BUILD_DIR (the Linux build,
@@ -35,6 +39,7 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, ROOT)  # the harness, testbed.e2e
 from testbed import e2e  # noqa: E402
 from testbed.e2e import browser  # noqa: E402
+from testbed.e2e.web import DESIGN_VIEWPORT, design_rect  # noqa: E402
 
 TAPS = 20
 IDLE_S = 5.0
@@ -104,8 +109,10 @@ def is_font_or_artwork(path):
 def bench_load(args):
     with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
         chrome.page.navigate(web.url)
-        browser.start_lesson(chrome.page)
-        rows = first_load(web.requests())
+        ready = browser.start_lesson(chrome.page)
+        # The page's own requests: the service worker keeps the site after.
+        rows = first_load([url[len(web.url) - 1:] for url, t in chrome.page.requests()
+                           if url.startswith(web.url) and t <= ready])
     print("first load, as the server was asked (bytes, gzip -9):")
     for path, size, packed in sorted(rows, key=lambda r: (is_font_or_artwork(r[0]), r[0])):
         print("  %-36s %8d %8d" % (path, size, packed))
@@ -123,7 +130,8 @@ def bench_load(args):
 def one_run(args, idle):
     """One browser, one start and lesson: a dict of figures."""
     out = {}
-    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium() as chrome:
+    # The design's size: the window at scale 1, as on the desktop.
+    with browser.StaticServer(browser.site_dir()) as web, browser.Chromium(width=DESIGN_VIEWPORT[0], height=DESIGN_VIEWPORT[1]) as chrome:
         page = chrome.page
         if args.throttle > 1:
             page.send("Emulation.setCPUThrottlingRate", rate=args.throttle)
@@ -146,7 +154,7 @@ def one_run(args, idle):
         out["pause"] = stats["spoken"][0] - stats["shown"]
         # Taps on the addition picture, each once the page is idle.
         page.wait_for("Module.page.idle()")
-        point = e2e.centre(e2e.rect("picPlus"))
+        point = e2e.centre(design_rect("picPlus"))
         taps = []
         for _ in range(TAPS):
             spoken = page.evaluate("Module.stats.spoken.length")
@@ -210,6 +218,78 @@ def bench_start(args):
     return ok and not idle_frames
 
 
+# When the start button was enabled, ms after the navigation began.
+READY_PROBE = ("new MutationObserver(() => { if (document.documentElement.dataset.ready === '1' && !window.readyAt)"
+               " window.readyAt = performance.now(); }).observe(document, {attributes: true, subtree: true,"
+               " attributeFilter: ['data-ready']});")
+GOAL_WARM_MS = 300  # a warm start offline, throttled 4x: the start button within
+
+
+def offline_run(args, site, web_offline):
+    """One browser: the first load, then a warm start from the service
+    worker with no server; ms to the start button enabled, each."""
+    with browser.StaticServer(site) as web, browser.Chromium() as chrome:
+        def load(page):
+            if args.throttle > 1:
+                page.send("Emulation.setCPUThrottlingRate", rate=args.throttle)
+            page.send("Page.addScriptToEvaluateOnNewDocument", source=READY_PROBE)
+            page.navigate(web.url)
+            return page.wait_for("window.readyAt", timeout=60, what="the start button")
+        first = load(chrome.page)
+        chrome.page.wait_for("navigator.serviceWorker.ready.then(r => caches.keys()).then(k => k.length === 1)",
+                             timeout=60, what="the site kept")
+        web.stop()
+        warm = load(chrome.reopen("about:blank"))
+        controlled = chrome.page.evaluate("!!navigator.serviceWorker.controller")
+        browser.start_lesson(chrome.page)
+    return first, warm, controlled
+
+
+def bench_offline(args):
+    """The first load and a warm start from the service worker, and what an
+    update of the program transfers."""
+    import importlib.util
+    import shutil
+    import tempfile
+    spec = importlib.util.spec_from_file_location("web_offline", os.path.join(ROOT, "scripts", "web-offline.py"))
+    web_offline = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(web_offline)
+    label = " (CPU throttled %gx)" % args.throttle if args.throttle > 1 else ""
+    runs = [offline_run(args, browser.site_dir(), web_offline) for _ in range(args.runs)]
+    print("first load -> start button enabled%s: %s ms" % (label, spread([r[0] for r in runs])))
+    print("warm start offline, from the service worker%s: %s ms (controlled: %s)" % (
+        label, spread([r[1] for r in runs]), all(r[2] for r in runs)))
+    # An update: a new program, the rest unchanged.
+    folder = tempfile.mkdtemp(prefix="abacorn-bench-")
+    try:
+        site = os.path.join(folder, "web")
+        shutil.copytree(browser.site_dir(), site)
+        with browser.StaticServer(site) as web, browser.Chromium() as chrome:
+            chrome.page.navigate(web.url)
+            chrome.page.wait_for("navigator.serviceWorker.ready.then(r => caches.keys()).then(k => k.length === 1)",
+                                 timeout=60, what="the site kept")
+            with open(os.path.join(site, "abacorn.js"), "a") as f:
+                f.write("\n// build 2\n")
+            web_offline.write(site)
+            since = e2e.monotonic_ms()
+            page = chrome.reopen(web.url)
+            page.wait_for("navigator.serviceWorker.getRegistration().then(r => !!r.waiting)", 60,
+                          what="the update kept")
+            asked = web.requests(since_ms=since)
+        sizes = {p: os.path.getsize(os.path.join(site, p.lstrip("/"))) for p in set(asked)}
+        whole = sum(os.path.getsize(os.path.join(d, n)) for d, _, ns in os.walk(site) for n in ns)
+        print("an update of abacorn.js: %d bytes asked for (%s), the whole site %d bytes" % (
+            sum(sizes[p] * asked.count(p) for p in sizes), ", ".join(sorted(asked)), whole))
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+    warm = statistics.median(r[1] for r in runs)
+    if args.throttle >= 4:
+        print("goal warm start offline, throttled %gx: %.0f <= %d ms: %s" % (
+            args.throttle, warm, GOAL_WARM_MS, verdict(warm, GOAL_WARM_MS)))
+        return warm <= GOAL_WARM_MS
+    return True
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--only", default="load,start")
@@ -221,7 +301,7 @@ def main():
         return 1
     ok = True
     for part in args.only.split(","):
-        ok = {"load": bench_load, "start": bench_start}[part](args) and ok
+        ok = {"load": bench_load, "start": bench_start, "offline": bench_offline}[part](args) and ok
     return 0 if ok else 1
 
 

@@ -23,7 +23,10 @@ cross_build "$WEB_BUILD" emscripten.cmake Release "${ABACORN_WEB_TESTS:-OFF}"
 SITE="$OUT/web"
 rm -rf "$SITE"
 mkdir -p "$SITE"
-cp "$ROOT"/web/page/index.html "$ROOT"/web/page/abacorn-page.js "$ROOT"/web/page/abacorn.css "$WEB_BUILD/web/abacorn.js" "$SITE/"
+cp "$ROOT"/web/page/index.html "$ROOT"/web/page/abacorn-page.js "$ROOT"/web/page/abacorn.css \
+  "$ROOT"/web/page/manifest.webmanifest "$WEB_BUILD/web/abacorn.js" "$SITE/"
 /usr/bin/python3 "$ROOT/scripts/web-assets.py" "$SITE"
 cp "$ROOT/LICENSE" "$SITE/LICENSE.txt"
+# Last: the service worker lists every file above with its hash.
+/usr/bin/python3 "$ROOT/scripts/web-offline.py" "$SITE"
 echo "$SITE/index.html"

@@ -12,7 +12,8 @@ SITE_DIR/assets/  the window's pictures: the BMPs and the icon as PNG, the
 SITE_DIR/assets/3x/  the same pictures drawn at three times their size,
                   which the page shows, sharp on screens of up to three
                   device pixels to a design pixel;
-SITE_DIR/icons/   the program icon at 32 to 512 px.
+SITE_DIR/icons/   the program icon at 32 to 512 px, and at 512 px for a home
+                  screen that cuts it to a shape (maskable).
 
 Same sources, same bytes. Needs Debian's python3-fonttools and
 python3-brotli, ImageMagick's `convert`, fonts-comic-neue and
@@ -49,6 +50,9 @@ TEXT_SOURCES = ["ui/control_table.cpp", "app/*.cpp", "app/*.h", "words/words.h",
 # Numbers as problems::writeNumber writes them: "-3", "2.25", "1e+16".
 NUMBER_CHARACTERS = "0123456789-.e+ "
 
+# The maskable icon's acorn, in px of 512: its corners then lie inside the
+# safe circle (radius 205 px).
+MASKABLE_ART = 360
 PNG_OPTIONS = ["-define", "png:exclude-chunks=date,time", "+set", "date:create", "+set", "date:modify", "-strip"]
 
 
@@ -181,6 +185,10 @@ def make_pictures(site):
         shutil.copyfile(f, icons / f.name)
     subprocess.run(["bash", ASSETS / "make-artwork.sh", "--web-icons", icons], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["bash", ASSETS / "make-artwork.sh", "--web-3x", out / "3x"], check=True, stdout=subprocess.DEVNULL)
+    # A home screen may cut the icon to any shape inside the middle circle
+    # of 80 %: the acorn drawn smaller, on the black the page is shown on.
+    convert(icons / "abacorn-512.png", "-resize", f"{MASKABLE_ART}x{MASKABLE_ART}", "-background", "black",
+            "-gravity", "center", "-extent", "512x512", *PNG_OPTIONS, f"PNG24:{icons / 'abacorn-maskable-512.png'}")
 
 
 def main():

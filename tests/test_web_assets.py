@@ -147,6 +147,17 @@ class WebAssetsTest(unittest.TestCase):
                                      check=True, capture_output=True, text=True).stdout.split()
                 self.assertEqual((int(big[0]), int(big[1])), (3 * int(shown[0]), 3 * int(shown[1])))
 
+    def test_the_maskable_icon_keeps_the_acorn_in_the_safe_circle(self):
+        # A home screen may show only the circle of 80 % in the middle.
+        icon = self.site / "icons" / "abacorn-maskable-512.png"
+        self.assertEqual(png_size(icon), (512, 512))
+        rgba = subprocess.run(["convert", icon, "-depth", "8", "rgba:-"], check=True, capture_output=True).stdout
+        inked = [(i % 512 + 0.5 - 256, i // 512 + 0.5 - 256) for i in range(512 * 512)
+                 if sum(rgba[4 * i:4 * i + 3]) > 30]
+        self.assertGreater(len(inked), 512 * 512 // 4, "the acorn is there, not a speck")
+        self.assertLessEqual(max(x * x + y * y for x, y in inked), (0.4 * 512) ** 2)
+        self.assertEqual(set(rgba[3::4]), {255}, "opaque: a cut shape shows no hole")
+
     def test_a_second_run_gives_the_same_bytes(self):
         def files(site):
             return sorted(p.relative_to(site) for p in site.rglob("*") if p.is_file())

@@ -130,6 +130,7 @@ class Page:
     (events()); Page, Runtime, Network and Performance are on from the start."""
 
     def __init__(self, ws_url):
+        self.ws_url = ws_url
         self.ws = websocket.create_connection(ws_url, timeout=START_TIMEOUT, suppress_origin=True)
         self.ws.settimeout(None)
         self.cv = threading.Condition()
@@ -309,6 +310,21 @@ class Page:
         self.send("Input.dispatchTouchEvent", type="touchStart", touchPoints=[{"x": x, "y": y}])
         self.send("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
 
+    def touches(self, *moves):
+        """Fingers on the screen: each move a list of (x, y), one a finger,
+        from their touchstart through touchmoves to their lifting."""
+        def points(move):
+            return [{"x": x, "y": y, "id": i} for i, (x, y) in enumerate(move)]
+        self.send("Input.dispatchTouchEvent", type="touchStart", touchPoints=points(moves[0]))
+        for move in moves[1:]:
+            self.send("Input.dispatchTouchEvent", type="touchMove", touchPoints=points(move))
+        self.send("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def pinch(self, x, y, spread_from=20, spread_to=300, steps=12):
+        """Two fingers at (x, y) moving apart: a zoom, where the page allows it."""
+        spreads = [spread_from + (spread_to - spread_from) * i // steps for i in range(steps + 1)]
+        self.touches(*[[(x - d, y), (x + d, y)] for d in spreads])
+
     # --- what it shows ------------------------------------------------------
 
     def screenshot(self, save_png=None):
@@ -381,6 +397,33 @@ class Page:
         }))()""")
         kept["cookies"] = len(self.send("Network.getAllCookies")["cookies"])
         return kept
+
+    def offline_store(self):
+        """What the page keeps for offline use: {"caches": {name: [url]},
+        "workers": [(scope, script, state)]}."""
+        return self.evaluate("""(async () => {
+            const kept = {};
+            for (const name of await caches.keys())
+                kept[name] = (await (await caches.open(name)).keys()).map(r => r.url).sort();
+            const workers = (await navigator.serviceWorker.getRegistrations()).map(r => {
+                const w = r.active || r.waiting || r.installing;
+                return [r.scope, w ? w.scriptURL : '', w ? w.state : ''];
+            });
+            return {caches: kept, workers};
+        })()""")
+
+    def resources(self):
+        """{url: bytes} of every file the page's frame loaded, as the page
+        got it; but fonts, whose bytes Chromium does not keep for DevTools."""
+        tree = self.send("Page.getResourceTree")["frameTree"]
+        frame = tree["frame"]["id"]
+        found = {}
+        for url in [tree["frame"]["url"]] + [r["url"] for r in tree["resources"] if r.get("type") != "Font"]:
+            if url.startswith("data:"):
+                continue
+            got = self.send("Page.getResourceContent", frameId=frame, url=url)
+            found[url] = base64.b64decode(got["content"]) if got["base64Encoded"] else got["content"].encode()
+        return found
 
     def metrics(self):
         """Performance.getMetrics as a dict: JSHeapUsedSize (bytes),
@@ -496,6 +539,30 @@ class Chromium:
             self.page.set_touch(True)
         self.ready_ms = _now_ms()
         return self
+
+    def reopen(self, url):
+        """Closes the tab and opens a new one on url, as a child who closes
+        the app and starts it again: no page of the site is open in
+        between. Returns the new .page."""
+        base = "http://127.0.0.1:%d/json/" % self.port
+        request = urllib.request.Request(base + "new?about:blank", method="PUT")
+        with urllib.request.urlopen(request, timeout=START_TIMEOUT) as r:
+            tab = json.load(r)
+        old = self.page.ws_url.rsplit("/", 1)[-1]
+        self.page.close()
+        with urllib.request.urlopen(base + "close/" + old, timeout=START_TIMEOUT):
+            pass
+
+        def gone():
+            with urllib.request.urlopen(base + "list", timeout=START_TIMEOUT) as r:
+                return all(t.get("id") != old for t in json.load(r))
+        wait_until(gone, START_TIMEOUT, interval=0.05, what="the old tab to close")
+        self.page = Page(tab["webSocketDebuggerUrl"])
+        self.page.set_viewport(self.width, self.height)
+        if self.touch:
+            self.page.set_touch(True)
+        self.page.navigate(url)
+        return self.page
 
     def log_tail(self, lines=30):
         try:

@@ -108,11 +108,15 @@ class WebSession(Session):
     wait_for_welcome is False). start() again after the run has ended
     begins a fresh one in the same page."""
 
-    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None, start=True, viewport=DESIGN_VIEWPORT):
-        """start=False: the page loaded and ready, the run not yet started (start())."""
+    def __init__(self, wait_for_welcome=True, timeout=TIMEOUT, site=None, start=True, viewport=DESIGN_VIEWPORT,
+                 touch=False):
+        """start=False: the page loaded and ready, the run not yet started
+        (start()); touch=True: a tablet's touch screen, the start and
+        tap() by finger."""
         super().__init__(wait_for_welcome=wait_for_welcome, timeout=timeout)
         self.screen = tuple(viewport)
         self.start_run = start
+        self.touch = touch
         self.site = site or site_dir()
         self.web = None
         self.chrome = None
@@ -124,8 +128,10 @@ class WebSession(Session):
             raise E2EError("no site at %s (build it with scripts/build-web.sh)" % self.site)
         try:
             self.web = browser.StaticServer(self.site).start()
-            self.chrome = browser.Chromium(width=self.screen[0], height=self.screen[1]).start()
+            self.chrome = browser.Chromium(width=self.screen[0], height=self.screen[1], touch=self.touch).start()
             self.page = self.chrome.page
+            if self.touch:
+                self.page.set_viewport(self.screen[0], self.screen[1], mobile=True)
             self.app = PageRun(self.chrome)
             self.x = BrowserWindow(self.page)
             self.page.navigate(self.web.url)
@@ -152,7 +158,7 @@ class WebSession(Session):
         self.said_before = len(self.said())
         x, y, w, h = self.page.evaluate(
             "(r => [r.x, r.y, r.width, r.height])(document.getElementById('start').getBoundingClientRect())")
-        self.page.click(int(x + w / 2), int(y + h / 2))
+        (self.page.tap if self.touch else self.page.click)(int(x + w / 2), int(y + h / 2))
         self.page.wait_for("Module.stats.shown > Module.stats.started && "
                            "!document.getElementById('stage').hidden", self.timeout, what="the window")
         self.shown_ms = self.mapped_ms = monotonic_ms()
@@ -182,6 +188,14 @@ class WebSession(Session):
             if i:
                 time.sleep(delay_ms / 1000)  # the pace of the hand, not a wait for the program
             self.page.click(x, y, i + 1 if delay_ms < DOUBLE_CLICK_MS else 1)
+
+    def taps(self, name, count=1, delay_ms=60):
+        """A finger's taps on the middle of a control, `delay_ms` apart."""
+        x, y = centre(self.rect(name))
+        for i in range(count):
+            if i:
+                time.sleep(delay_ms / 1000)  # the pace of the hand, not a wait for the program
+            self.page.tap(x, y)
 
     def key(self, *keys):
         """Real key presses, xdotool's names ("space", "shift+Tab", "ctrl+q")."""

@@ -7,7 +7,7 @@ tree, nor the focus, is without a name. One page carries every check, in
 the order of the test names. Run with /usr/bin/python3 (browser.py)."""
 import unittest
 
-from testbed.e2e import FOR_ANSWER, TILES, rect
+from testbed.e2e import FOR_ANSWER, TILES
 from testbed.e2e import axe
 from testbed.e2e.web import WebSession
 
@@ -73,7 +73,7 @@ class WebAuditTest(unittest.TestCase):
         before = len(s.said())
         s.click("lblTimer")
         s.wait_for_text("first choose a timer value in seconds", after=before)
-        lx, ly, lw, _ = rect("lstTimer")
+        lx, ly, lw, _ = s.rect("lstTimer")
         s.click_at(lx + lw // 3, ly + 10)  # the first entry, "2"
         s.wait_for_text("2 seconds.", after=before)
         self.assert_accessible("Seconds per card", "Timer mode")

@@ -22,6 +22,7 @@ LOAD_BUDGET = 300 * 1000
 POLICY = {
     "default-src": ["'self'"],
     "script-src": ["'self'", "'wasm-unsafe-eval'"],
+    "worker-src": ["'self'"],
     "connect-src": ["'none'"],
     "img-src": ["'self'", "data:"],
     "style-src": ["'self'"],
@@ -45,6 +46,18 @@ def served_path(path):
 
 def is_font_or_artwork(path):
     return path.startswith(("/fonts/", "/assets/", "/icons/"))
+
+
+def site_paths():
+    """The paths the site serves, its root "/" as index.html, but the worker."""
+    root = browser.site_dir()
+    paths = ["/"]
+    for folder, _, files in os.walk(root):
+        for name in files:
+            path = "/" + os.path.relpath(os.path.join(folder, name), root)
+            if path != "/sw.js":
+                paths.append(path)
+    return paths
 
 
 def gzip_size(path):
@@ -124,7 +137,10 @@ class SiteTest(unittest.TestCase):
     def test_lesson_sends_nothing_keeps_nothing_and_fits_the_budget(self):
         with LessonPage() as s:
             page, web = s.page, s.web
-            first_load = [served_path(p) for p in web.requests()]
+            # What the page itself asked for to be ready; the worker's keeping
+            # of the site for the next start comes after it.
+            first_load = [served_path(url[len(web.url) - 1:]) for url, t in page.requests()
+                          if url.startswith(web.url) and t <= s.loaded_ms]
             s.chrome.wait_for_say(e2e.WELCOME, timeout=60)
             s.idle()
             # A short lesson: a card dealt and answered, an operation, the
@@ -151,10 +167,21 @@ class SiteTest(unittest.TestCase):
             self.assertLessEqual([url for url, _ in sent].count(web.url + icon), 1)
             late = [url for url, t in sent if t > s.loaded_ms and url != web.url + icon]
             self.assertEqual(late, [], "requests after the load")
-            self.assertEqual([p for p in web.requests(since_ms=s.loaded_ms) if p != "/" + icon], [],
+            # The service worker keeps the site's own files for the next
+            # start: after the load the server sees its script and each of
+            # them once, and nothing else.
+            page.wait_for("navigator.serviceWorker.ready.then(() => true)", what="the service worker")
+            site = set(site_paths())
+            later = [p for p in web.requests(since_ms=s.loaded_ms) if p != "/" + icon]
+            self.assertEqual([p for p in later if p not in site and p != "/sw.js"], [],
                              "the server was asked after the load")
-            self.assertEqual(page.storage(), {"localStorage": 0, "sessionStorage": 0, "indexedDB": 0, "caches": 0,
-                                              "serviceWorkers": 0, "cookies": 0})
+            self.assertEqual([p for p in set(later) if later.count(p) > 1 and p != "/sw.js"], [], later)
+            self.assertEqual(page.storage(), {"localStorage": 0, "sessionStorage": 0, "indexedDB": 0, "caches": 1,
+                                              "serviceWorkers": 1, "cookies": 0})
+            kept = page.offline_store()
+            self.assertEqual(kept["workers"], [[web.url, web.url + "sw.js", "activated"]])
+            self.assertEqual([sorted(urls) for urls in kept["caches"].values()],
+                             [sorted(web.url + p.lstrip("/") for p in site)], "the site's files, no more")
         # Everything the first load fetched, gzipped as a host would.
         root = browser.site_dir()
         sizes = {p: gzip_size(os.path.join(root, p.lstrip("/") or "index.html")) for p in set(first_load)}

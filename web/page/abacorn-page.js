@@ -180,6 +180,8 @@ var Module = (function () {
         startButton.disabled = false;
         startButton.focus();  // Enter or Space starts, for a keyboard or a switch
         document.documentElement.dataset.ready = '1';
+        // Kept for the next start, which then needs no network (sw.js).
+        if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
       });
     },
     measure(font, text) {
@@ -248,6 +250,13 @@ var Module = (function () {
 
   // ---- the start -------------------------------------------------------------
 
+  // The back button or gesture does not end a lesson: the page keeps an
+  // entry of its own on top of the history and puts it back when it goes.
+  function holdHistory() {
+    if (!(history.state && history.state.lesson)) history.pushState({lesson: 1}, '');
+  }
+  window.addEventListener('popstate', () => { if (running) holdHistory(); });
+
   function fullScreen() {
     const root = document.documentElement;
     if (document.fullscreenElement || !root.requestFullscreen) return Promise.resolve();
@@ -269,6 +278,7 @@ var Module = (function () {
       unlock.volume = 0;
       window.speechSynthesis.speak(unlock);
     }
+    holdHistory();
     // The window is centred again once full screen is taken (a resize).
     fullScreen();
     Module._abacorn_start();
@@ -350,6 +360,10 @@ var Module = (function () {
   });
   window.addEventListener('focus', () => push({kind: ACTIVE, b: 1}));
   window.addEventListener('blur', () => push({kind: ACTIVE, b: 0}));
+  // A long press opens no menu, a picture is not dragged away, and two
+  // fingers zoom nothing on browsers that zoom past touch-action.
+  for (const type of ['contextmenu', 'dragstart', 'gesturestart'])
+    document.addEventListener(type, e => e.preventDefault());
   // During a lesson the browser asks before the page is closed, reloaded or left.
   window.addEventListener('beforeunload', e => {
     if (!running) return;
