@@ -170,6 +170,10 @@ TEST(ControlLook, ShapesFramesAndArtworkFollowTheTable) {
     EXPECT_EQ(look.caption, (ui::Rect{16, 0, 64, 14}));
     EXPECT_EQ(look.back, ui::kLavender);
     EXPECT_FALSE(ui::frameLook(controls["frmSplash"], 200, 100, 0, 0).etched);  // the window: only its colour
+    // On a phone's small scale a one-pixel etch, border and edge still show.
+    EXPECT_EQ(ui::frameLook(frame, 90, 50, 20, 7, 40).line, 1);
+    EXPECT_EQ(ui::shapeLook(controls["Shape1"], 40).borderWidth, 1);
+    EXPECT_EQ(ui::scaledPixels(0, 40), 0);
     // The drawing's white shows what lies behind it; the buttons' artwork is opaque.
     EXPECT_EQ(ui::clearColor(controls["img123"]), ui::kWhite);
     EXPECT_FALSE(ui::clearColor(controls["Image1"]));

@@ -30,7 +30,12 @@ inline int pixelsToTwips(int pixels, int dpi = kDesignDpi) {
     return static_cast<int>(twips >= 0 ? (twips + half) / dpi : -((-twips + half) / dpi));
 }
 // A length the design gives in pixels (a border, the focus ring) at a scale.
-inline int scaledPixels(int pixels, int dpi) { return (pixels * dpi + kDesignDpi / 2) / kDesignDpi; }
+// A positive length never rounds to nothing: a phone's small scale still
+// draws a frame's etch and a one-pixel border.
+inline int scaledPixels(int pixels, int dpi) {
+    const int scaled = (pixels * dpi + kDesignDpi / 2) / kDesignDpi;
+    return pixels > 0 && scaled < 1 ? 1 : scaled;
+}
 
 // A font's size in pixels at a scale. Sizes are given in points at 20
 // twips to the point, so at the design's scale every size in the table is
