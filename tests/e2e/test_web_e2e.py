@@ -11,7 +11,7 @@ import unittest
 from testbed import e2e
 from testbed.e2e import FOR_ANSWER, GREEN, RED, TILES, WELCOME, WHITE, WRONG
 from testbed.e2e.passes import CARD_PASSES, cadence_fits, latest_answer_ms
-from testbed.e2e.web import WebSession
+from testbed.e2e.web import DESIGN_VIEWPORT, WebSession
 from testbed.e2e.web import design_rect as rect
 
 TO_CONTINUE = "click flash card to continue"
@@ -210,6 +210,33 @@ class WebLessonTest(unittest.TestCase):
         before = len(s.said())
         s.start()
         self.assert_fresh_run(before)
+
+
+class EarlyTapTest(unittest.TestCase):
+    """The start button is there before the program has loaded: a tap on it
+    then is kept, and the run starts once the program is in."""
+
+    def test_a_tap_before_the_program_has_loaded_starts_the_run_once_it_has(self):
+        from testbed.e2e import browser
+        width, height = DESIGN_VIEWPORT
+        with browser.StaticServer(browser.site_dir()) as web, \
+                browser.Chromium(width=width, height=height) as chrome:
+            page = chrome.page
+            # The program's file is held back until the tap has been made.
+            page.send("Fetch.enable", patterns=[{"urlPattern": "*abacorn.js*", "requestStage": "Request"}])
+            page.send("Page.navigate", url=web.url)
+            held = page.wait_event("Fetch.requestPaused")
+            page.wait_for("!!(window.Module && Module.page && document.getElementById('start'))",
+                          what="the start button")
+            x, y = page.evaluate("(() => { const r = document.getElementById('start').getBoundingClientRect();"
+                                 " return [r.x + r.width / 2, r.y + r.height / 2]; })()")
+            page.click(x, y)
+            self.assertEqual(page.evaluate("document.getElementById('start').getAttribute('aria-busy')"), "true")
+            self.assertFalse(page.evaluate("document.documentElement.dataset.ready === '1'"))
+            page.send("Fetch.continueRequest", requestId=held["requestId"])
+            chrome.wait_for_say(WELCOME, timeout=e2e.TIMEOUT)
+            self.assertTrue(page.evaluate("document.getElementById('start').hidden"))
+            self.assertEqual(chrome.said(), [WELCOME])
 
 
 if __name__ == "__main__":

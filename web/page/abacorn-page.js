@@ -14,7 +14,7 @@ var Module = (function () {
   // Event kinds, as the program numbers them (web/page.h).
   const POINTER = 1, CLICK = 2, PICK = 3, KEY = 4, TICK = 5, FOCUS = 6, ACTIVE = 7, HELD = 8, RESIZED = 10;
   const TAGS = ['div', 'button', 'select', 'div', 'img'];
-  let busy = false, running = false, loaded = false, scheduled = false, closing = false;
+  let busy = false, running = false, loaded = false, scheduled = false, closing = false, wanted = false;
   let timer = 0, pressed = null, heldButton = null, voice = null;
   const pending = [];  // what must load before the start: fonts and pictures
   // When things happened (performance.now()), for the tests and benchmarks:
@@ -32,6 +32,11 @@ var Module = (function () {
     scheduled = false;
     if (!busy && running && queue.length) Module._abacorn_events();
   };
+  function idleTask(task) {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = task;
+    channel.port2.postMessage(0);
+  }
   function schedule() {
     if (!scheduled) { scheduled = true; idle.port2.postMessage(0); }
   }
@@ -171,15 +176,16 @@ var Module = (function () {
       img.src = source;
     },
     loaded() {
-      // A face loads only once something is drawn in it: the captions are
-      // measured before that.
-      document.fonts.forEach(face => pending.push(face.load().catch(() => {})));
+      // The faces (asked for at once: a face loads only once something is
+      // drawn in it, and the captions are measured before that) and the
+      // pictures.
       Promise.all(pending).then(() => {
-        Module._abacorn_prepare();
         loaded = true;
-        startButton.disabled = false;
-        startButton.focus();  // Enter or Space starts, for a keyboard or a switch
         document.documentElement.dataset.ready = '1';
+        if (wanted) begin();
+        // Else the window is built a turn later, unseen; a tap before then
+        // builds it itself.
+        else idleTask(() => { if (!running && !busy) Module._abacorn_prepare(); });
         // Kept for the next start, which then needs no network (sw.js).
         if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
       });
@@ -265,11 +271,19 @@ var Module = (function () {
       .catch(() => {});
   }
 
-  startButton.addEventListener('click', () => {
-    if (running || closing || busy || !loaded) return;
+  // The button is there at once; a tap before the program has loaded is
+  // kept, and the run starts as soon as it has.
+  function begin() {
     running = true;
+    wanted = false;
     stats.started = performance.now();
     startButton.hidden = true;
+    startButton.removeAttribute('aria-busy');
+    holdHistory();
+    Module._abacorn_start();
+  }
+  startButton.addEventListener('click', () => {
+    if (running || closing || busy || wanted) return;
     // Some browsers let a page speak only from within a tap: one silent
     // word unlocks them. Chromium needs none, and would send it to its
     // speech server.
@@ -278,11 +292,17 @@ var Module = (function () {
       unlock.volume = 0;
       window.speechSynthesis.speak(unlock);
     }
-    holdHistory();
     // The window is centred again once full screen is taken (a resize).
     fullScreen();
-    Module._abacorn_start();
+    if (loaded) begin();
+    else {
+      wanted = true;
+      startButton.setAttribute('aria-busy', 'true');
+    }
   });
+  startButton.focus();  // Enter or Space starts, for a keyboard or a switch
+  // The faces load beside the program, not after it.
+  document.fonts.forEach(face => pending.push(face.load().catch(() => {})));
   if (page.hasSpeech()) window.speechSynthesis.addEventListener('voiceschanged', chooseVoice);
 
   // ---- the child's input, queued for the program -----------------------------------
