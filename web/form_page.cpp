@@ -102,19 +102,19 @@ ui::KeyPress keyPress(const page::Event& e) {
     return k;
 }
 
-std::string FormPage::pictureSource(const std::string& resource) {
+std::string FormPage::pictureSource(const std::string& resource, int density) {
     std::string file = resource.substr(resource.rfind('/') + 1);
     const auto dot = file.rfind('.');
     const std::string ext = dot == std::string::npos ? "" : file.substr(dot);
     if (ext == ".bmp" || ext == ".ico") file = file.substr(0, dot) + ".png";
     if (ext == ".ico") file = "abacorn.png";
-    return "assets/3x/" + file;
+    return density > 1 ? "assets/3x/" + file : "assets/" + file;
 }
 
 std::vector<std::string> FormPage::pictureSources(const std::vector<ui::ControlSpec>& table) {
     std::vector<std::string> sources;
     for (const ui::ControlSpec& s : table)
-        if (!s.picture.empty()) sources.push_back(pictureSource(s.picture));
+        if (!s.picture.empty()) sources.push_back(pictureSource(s.picture, 1));
     return sources;
 }
 
@@ -172,19 +172,15 @@ void FormPage::create(Element& e) {
         applySelection(e);
     }
     if (!c.design().picture.empty()) {
-        e.source = pictureSource(c.design().picture);
-        // The artwork is drawn at kArtworkScale times the design's size.
-        if (page::pictureSize(e.source, e.pictureWidth, e.pictureHeight)) {
-            e.pictureWidth /= kArtworkScale;
-            e.pictureHeight /= kArtworkScale;
-        }
+        // The design's size is the plain artwork's.
+        page::pictureSize(pictureSource(c.design().picture, 1), e.pictureWidth, e.pictureHeight);
         if (c.kind() == ui::Kind::PictureBox) {
             e.picture = newElement();
             page::create(e.picture, page::Tag::Image, e.element);
             page::attribute(e.picture, "aria-hidden", "true");
-            page::picture(e.picture, e.source, ui::clearColor(c));
+            showPicture(e);
         } else if (c.kind() == ui::Kind::Image) {
-            page::picture(e.element, e.source, ui::clearColor(c));
+            showPicture(e);
             // A picture that takes a click is a button named as one; only a decoration has no words.
             page::attribute(e.element, "alt", role == ui::Role::None ? "" : ui::accessibleName(c));
         }
@@ -203,20 +199,36 @@ void FormPage::fit(Element& e) {
     e.fit = ui::fitLabel(c, ui::fontPixels(c.design().font, dpi_), Measure(c.design().font), dpi_);
 }
 
-int FormPage::fittingDpi() const {
+int FormPage::fittingDpi() {
     const page::Viewport v = page::viewport();
+    densityPercent_ = v.densityPercent;
     return ui::fittingDpi(views_.controls(), v.width, v.height);
 }
 
+// The plain artwork where a design pixel is at most a device pixel; beyond,
+// the one drawn at three times the size, sharp up to three. The plain one
+// paints far faster, as the start shows.
+void FormPage::showPicture(Element& e) {
+    const int density = dpi_ * densityPercent_ > ui::kDesignDpi * 100 ? kArtworkScale : 1;
+    if (density == e.density) return;
+    e.density = density;
+    page::picture(e.picture ? e.picture : e.element, pictureSource(e.control->design().picture, density),
+                  ui::clearColor(*e.control));
+}
+
 void FormPage::fitScreen() {
+    const int density = densityPercent_;
     const int dpi = fittingDpi();
-    if (dpi == dpi_) return;
+    if (dpi == dpi_ && density == densityPercent_) return;
     dpi_ = dpi;
     for (Element& e : views_.all()) {
         e.font = cssFont(e.control->design().font, ui::fontPixels(e.control->design().font, dpi_));
         if (e.control->kind() == ui::Kind::Label) fit(e);
     }
-    for (Element& e : views_.all()) draw(e);
+    for (Element& e : views_.all()) {
+        draw(e);
+        if (e.density) showPicture(e);
+    }
     views_.notePainted(dpi_);
     // The ring goes round the controls' new boxes, in bands of the new width.
     rules_->toolkitFocusMoved();

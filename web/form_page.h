@@ -27,7 +27,7 @@ struct Element : ui::View {
     int picture = 0;  // a picture box's picture
     int parts[3] = {0, 0, 0};  // a bordered frame's etched lines and caption
     std::string font;          // the CSS font
-    std::string source;        // the artwork beside the page
+    int density = 0;           // the artwork shown: 1 plain, or drawn at kArtworkScale
     int pictureWidth = 0, pictureHeight = 0;
     bool held = false;         // a flat button held down by the mouse
 };
@@ -60,9 +60,10 @@ public:
     // Program" and Ctrl+Q end a run, and the page never calls it.
     std::function<void()> onClose;
 
-    // The picture of a control as the page shows it: the artwork's address.
-    static std::string pictureSource(const std::string& resource);
-    // Every picture of a design, for the page to load before the start.
+    // The picture of a control as the page shows it: the artwork's address,
+    // plain (density 1) or drawn at kArtworkScale.
+    static std::string pictureSource(const std::string& resource, int density);
+    // Every plain picture of a design, for the page to load before the start.
     static std::vector<std::string> pictureSources(const std::vector<ui::ControlSpec>& table);
 
 private:
@@ -71,7 +72,10 @@ private:
     void focusOnClick(ui::Control& c) override;
     void draw(Element& e);
     void fit(Element& e);
-    int fittingDpi() const;
+    // The largest scale at which the panel shows, from the viewport, whose
+    // device pixels to a CSS pixel it notes too.
+    int fittingDpi();
+    void showPicture(Element& e);
     // The entry of the control an element shows; nullptr for none.
     Element* byElement(int id);
     void pointer(ui::Control& container, const page::Event& e);
@@ -96,6 +100,7 @@ private:
     Elements views_;
     int nextId_ = 1;
     int dpi_ = ui::kDesignDpi;
+    int densityPercent_ = 100;  // device pixels to a CSS pixel, in hundredths
     int ring_[4] = {0, 0, 0, 0};
     std::unique_ptr<ui::FocusRules> rules_;
     bool repairQueued_ = false;

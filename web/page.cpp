@@ -47,6 +47,7 @@ EM_JS(void, js_viewport, (int* size), {
   const v = Module.page.viewport();
   HEAP32[size >> 2] = v[0];
   HEAP32[(size >> 2) + 1] = v[1];
+  HEAP32[(size >> 2) + 2] = v[2];
 });
 EM_JS(double, js_now, (), { return performance.now(); });
 EM_ASYNC_JS(void, js_yield, (), { await Module.page.yieldToBrowser(); });
@@ -119,9 +120,9 @@ Event next() {
 
 void post(EventKind kind) { js_post(static_cast<int>(kind)); }
 Viewport viewport() {
-    int size[2] = {0, 0};
+    int size[3] = {0, 0, 100};
     js_viewport(size);
-    return {size[0], size[1]};
+    return {size[0], size[1], size[2]};
 }
 
 double now() { return js_now(); }

@@ -73,6 +73,7 @@ void post(EventKind kind);
 // The viewport's size in CSS pixels.
 struct Viewport {
     int width = 0, height = 0;
+    int densityPercent = 100;  // device pixels to a CSS pixel, in hundredths
 };
 Viewport viewport();
 

@@ -32,11 +32,6 @@ var Module = (function () {
     scheduled = false;
     if (!busy && running && queue.length) Module._abacorn_events();
   };
-  function idleTask(task) {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = task;
-    channel.port2.postMessage(0);
-  }
   function schedule() {
     if (!scheduled) { scheduled = true; idle.port2.postMessage(0); }
   }
@@ -51,6 +46,10 @@ var Module = (function () {
   function apply(el) {
     el.style.cssText = 'position:absolute;box-sizing:border-box;margin:0;overflow:hidden;' +
       (el.abPlace || '') + (el.abStyle || '') + (el.abHidden ? 'display:none;' : '');
+  }
+
+  function decode(img) {
+    if (img.decode) img.decode().catch(() => {});
   }
 
   function markSelected(el, index) {
@@ -145,9 +144,21 @@ var Module = (function () {
     },
     picture(id, source, clear) {
       const el = elements.get(id);
-      const img = pictures.get(source);
+      let img = pictures.get(source);
       if (!el) return;
-      if (clear < 0 || !img || !img.naturalWidth) { el.src = source; return; }
+      el.abSource = source;
+      if (clear >= 0 && !img) {
+        // Not loaded before the start (the sharper artwork): keyed once in.
+        img = new Image();
+        pictures.set(source, img);
+        img.src = source;
+      }
+      if (clear >= 0 && !img.complete) {
+        img.addEventListener('load', () => { if (el.abSource === source) page.picture(id, source, clear); });
+        return;
+      }
+      // Decoded now, while the window waits unseen, not at its first paint.
+      if (clear < 0 || !img || !img.naturalWidth) { el.src = source; decode(el); return; }
       img.keyed = img.keyed || {};
       if (!img.keyed[clear]) {
         // The artwork's clear colour shows what lies behind.
@@ -164,6 +175,7 @@ var Module = (function () {
         img.keyed[clear] = canvas.toDataURL();
       }
       el.src = img.keyed[clear];
+      decode(el);
     },
     pictureSize(source) {
       const img = pictures.get(source);
@@ -180,12 +192,11 @@ var Module = (function () {
       // drawn in it, and the captions are measured before that) and the
       // pictures.
       Promise.all(pending).then(() => {
+        // The window is built now, unseen, so that the tap only starts it.
+        if (!running && !busy) Module._abacorn_prepare();
         loaded = true;
         document.documentElement.dataset.ready = '1';
         if (wanted) begin();
-        // Else the window is built a turn later, unseen; a tap before then
-        // builds it itself.
-        else idleTask(() => { if (!running && !busy) Module._abacorn_prepare(); });
         // Kept for the next start, which then needs no network (sw.js).
         if ('serviceWorker' in navigator) navigator.serviceWorker.register('sw.js').catch(() => {});
       });
@@ -222,7 +233,7 @@ var Module = (function () {
       // A tick still waiting is not queued twice, as on the desktop.
       if (ms > 0) timer = setInterval(() => { if (!queue.some(e => e.kind === TICK)) push({kind: TICK}); }, ms);
     },
-    viewport() { return [window.innerWidth, window.innerHeight]; },
+    viewport() { return [window.innerWidth, window.innerHeight, Math.round((window.devicePixelRatio || 1) * 100)]; },
     windowShown() {
       stage.hidden = false;
       stats.shown = performance.now();
