@@ -2,6 +2,7 @@
 // Start-up and shutdown.
 #include "app/frm_splash.h"
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "words/words.h"
 
 namespace app {

@@ -4,6 +4,7 @@
 
 #include "main/trainer.h"
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "web/form_page.h"
 #include "web/ports.h"
 

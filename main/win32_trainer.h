@@ -3,6 +3,7 @@
 #pragma once
 
 #include "main/trainer.h"
+#include "ui/screen_place.h"
 #include "win32/form_window.h"
 #include "win32/ports.h"
 

@@ -18,6 +18,7 @@
 
 #include "ui/control.h"
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "ui/look.h"
 #include "qt/form_view.h"
 #include "qt/keyboard.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "ui/placement.h"
 
 namespace {

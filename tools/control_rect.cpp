@@ -13,6 +13,7 @@
 
 #include "ui/control.h"
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "ui/placement.h"
 
 int main(int argc, char** argv) {

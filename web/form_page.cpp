@@ -9,6 +9,7 @@
 #include "ui/accessibility.h"
 #include "ui/accessible_tree.h"
 #include "ui/control_table.h"
+#include "ui/screen_place.h"
 #include "ui/look.h"
 #include "ui/placement.h"
 
