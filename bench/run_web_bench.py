@@ -256,12 +256,9 @@ def offline_run(args, site, web_offline):
 def bench_offline(args):
     """The first load and a warm start from the service worker, and what an
     update of the program transfers."""
-    import importlib.util
     import shutil
     import tempfile
-    spec = importlib.util.spec_from_file_location("web_offline", os.path.join(ROOT, "scripts", "web-offline.py"))
-    web_offline = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(web_offline)
+    web_offline = browser.offline_writer()
     label = " (CPU throttled %gx)" % args.throttle if args.throttle > 1 else ""
     runs = [offline_run(args, browser.site_dir(), web_offline) for _ in range(args.runs)]
     print("first load%s: start button shown %s ms, program loaded %s ms" % (

@@ -624,6 +624,17 @@ class Chromium:
 
 # --- the browser build's site -----------------------------------------------
 
+def offline_writer():
+    """scripts/web-offline.py as a module: its write(site) lists a site's
+    files for the service worker again."""
+    import importlib.util
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "web-offline.py")
+    loader = importlib.util.spec_from_file_location("web_offline", path)
+    module = importlib.util.module_from_spec(loader)
+    loader.loader.exec_module(module)
+    return module
+
+
 def site_dir():
     """The site scripts/build-web.sh wrote: $ABACORN_WEB_BUILD_DIR/out/web,
     the Linux build's folder with -web after it by default."""

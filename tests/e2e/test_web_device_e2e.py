@@ -5,7 +5,6 @@ click is; nothing zooms, scrolls, selects or opens a menu; the back gesture
 keeps a lesson. And the site as an installed app: the second start needs no
 network, and an update comes whole at the next start. Run with
 /usr/bin/python3 (browser.py)."""
-import importlib.util
 import os
 import shutil
 import tempfile
@@ -18,10 +17,7 @@ from testbed.e2e import FOR_ANSWER, WELCOME
 from testbed.e2e import browser
 from testbed.e2e.web import WebSession
 
-ROOT = Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("web_offline", ROOT / "scripts" / "web-offline.py")
-web_offline = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(web_offline)
+web_offline = browser.offline_writer()
 
 HAS_SITE = os.path.exists(os.path.join(browser.site_dir(), "index.html"))
 # Where the page stands: zoom, scroll, selection and the test's own marker,
